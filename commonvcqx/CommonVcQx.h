@@ -1,0 +1,15 @@
+// commonvcqx/CommonVcQx.h
+//
+// Umbrella header: includes every public header of the library. A test keeps it
+// complete, so a program may include just this.
+//
+//   #include <commonvcqx/CommonVcQx.h>
+#pragma once
+
+#include <commonvcqx/Version.h>
+
+#include <commonvcqx/platform/Drives.h>
+#include <commonvcqx/platform/ErrorCodes.h>
+#include <commonvcqx/platform/MessageBoxHandler.h>
+#include <commonvcqx/platform/TraceSink.h>
+#include <commonvcqx/platform/WinTypes.h>

@@ -1,0 +1,191 @@
+// commonvcqx/platform/WinTypes.h
+//
+// The Windows types, structures and constants that appear in the library's public
+// signatures, declared with their Windows field names and widths so that ported code
+// compiles unchanged without a Windows header. Nothing here calls the system.
+//
+//   FILETIME written = file.GetLastWriteTime();
+//   RECT bounds = {0, 0, 640, 480};
+#pragma once
+
+#include <cstdint>
+
+using BYTE = uint8_t;
+using WORD = uint16_t;
+using DWORD = uint32_t;
+using LONG = int32_t;
+using ULONG = uint32_t;
+using UINT = uint32_t;
+using BOOL = int32_t;
+using LONGLONG = int64_t;
+using ULONGLONG = uint64_t;
+using WPARAM = uintptr_t;
+using LPARAM = intptr_t;
+using LRESULT = intptr_t;
+
+// Handles are opaque pointers to objects of the platform layer.
+using HANDLE = void*;
+using HINSTANCE = struct HINSTANCE__*;
+using HMODULE = HINSTANCE;
+using HWND = struct HWND__*;
+using HKEY = struct HKEY__*;
+using HBITMAP = struct HBITMAP__*;
+
+inline constexpr DWORD MAX_PATH = 260;
+inline constexpr DWORD INFINITE = 0xFFFFFFFFu;
+
+// NOLINTBEGIN(readability-identifier-naming): the Windows names are the point.
+struct FILETIME {
+    DWORD dwLowDateTime;
+    DWORD dwHighDateTime;
+};
+
+struct POINT {
+    LONG x;
+    LONG y;
+};
+
+struct SIZE {
+    LONG cx;
+    LONG cy;
+};
+
+struct RECT {
+    LONG left;
+    LONG top;
+    LONG right;
+    LONG bottom;
+};
+
+struct WIN32_FIND_DATAA {
+    DWORD dwFileAttributes;
+    FILETIME ftCreationTime;
+    FILETIME ftLastAccessTime;
+    FILETIME ftLastWriteTime;
+    DWORD nFileSizeHigh;
+    DWORD nFileSizeLow;
+    DWORD dwReserved0;
+    DWORD dwReserved1;
+    char cFileName[MAX_PATH];
+    char cAlternateFileName[14];
+};
+
+struct OSVERSIONINFOA {
+    DWORD dwOSVersionInfoSize;
+    DWORD dwMajorVersion;
+    DWORD dwMinorVersion;
+    DWORD dwBuildNumber;
+    DWORD dwPlatformId;
+    char szCSDVersion[128];
+};
+using OSVERSIONINFO = OSVERSIONINFOA;
+
+struct SYSTEM_INFO {
+    WORD wProcessorArchitecture;
+    WORD wReserved;
+    DWORD dwPageSize;
+    void* lpMinimumApplicationAddress;
+    void* lpMaximumApplicationAddress;
+    uintptr_t dwActiveProcessorMask;
+    DWORD dwNumberOfProcessors;
+    DWORD dwProcessorType;
+    DWORD dwAllocationGranularity;
+    WORD wProcessorLevel;
+    WORD wProcessorRevision;
+};
+
+struct MSG {
+    HWND hwnd;
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+    DWORD time;
+    POINT pt;
+};
+// NOLINTEND(readability-identifier-naming)
+
+inline constexpr DWORD VER_PLATFORM_WIN32_NT = 2;
+inline constexpr WORD PROCESSOR_ARCHITECTURE_AMD64 = 9;
+
+// Window and thread messages.
+inline constexpr UINT WM_NULL = 0x0000;
+inline constexpr UINT WM_DESTROY = 0x0002;
+inline constexpr UINT WM_CLOSE = 0x0010;
+inline constexpr UINT WM_QUIT = 0x0012;
+inline constexpr UINT WM_TIMER = 0x0113;
+inline constexpr UINT WM_USER = 0x0400;
+inline constexpr UINT WM_APP = 0x8000;
+
+// File attributes as the library reports them.
+inline constexpr DWORD FILE_ATTRIBUTE_READONLY = 0x1;
+inline constexpr DWORD FILE_ATTRIBUTE_HIDDEN = 0x2;
+inline constexpr DWORD FILE_ATTRIBUTE_SYSTEM = 0x4;
+inline constexpr DWORD FILE_ATTRIBUTE_DIRECTORY = 0x10;
+inline constexpr DWORD FILE_ATTRIBUTE_ARCHIVE = 0x20;
+inline constexpr DWORD FILE_ATTRIBUTE_NORMAL = 0x80;
+inline constexpr DWORD INVALID_FILE_ATTRIBUTES = 0xFFFFFFFFu;
+
+// Message box styles and answers.
+inline constexpr UINT MB_OK = 0x0;
+inline constexpr UINT MB_OKCANCEL = 0x1;
+inline constexpr UINT MB_ABORTRETRYIGNORE = 0x2;
+inline constexpr UINT MB_YESNOCANCEL = 0x3;
+inline constexpr UINT MB_YESNO = 0x4;
+inline constexpr UINT MB_RETRYCANCEL = 0x5;
+inline constexpr UINT MB_CANCELTRYCONTINUE = 0x6;
+inline constexpr UINT MB_TYPEMASK = 0xF;
+inline constexpr UINT MB_ICONHAND = 0x10;
+inline constexpr UINT MB_ICONERROR = MB_ICONHAND;
+inline constexpr UINT MB_ICONQUESTION = 0x20;
+inline constexpr UINT MB_ICONEXCLAMATION = 0x30;
+inline constexpr UINT MB_ICONWARNING = MB_ICONEXCLAMATION;
+inline constexpr UINT MB_ICONASTERISK = 0x40;
+inline constexpr UINT MB_ICONINFORMATION = MB_ICONASTERISK;
+inline constexpr UINT MB_DEFBUTTON1 = 0x000;
+inline constexpr UINT MB_DEFBUTTON2 = 0x100;
+inline constexpr UINT MB_DEFBUTTON3 = 0x200;
+inline constexpr UINT MB_DEFMASK = 0xF00;
+
+inline constexpr int IDOK = 1;
+inline constexpr int IDCANCEL = 2;
+inline constexpr int IDABORT = 3;
+inline constexpr int IDRETRY = 4;
+inline constexpr int IDIGNORE = 5;
+inline constexpr int IDYES = 6;
+inline constexpr int IDNO = 7;
+inline constexpr int IDTRYAGAIN = 10;
+inline constexpr int IDCONTINUE = 11;
+
+// System error codes carried by the library's exceptions.
+inline constexpr DWORD ERROR_SUCCESS = 0;
+inline constexpr DWORD ERROR_INVALID_FUNCTION = 1;
+inline constexpr DWORD ERROR_FILE_NOT_FOUND = 2;
+inline constexpr DWORD ERROR_PATH_NOT_FOUND = 3;
+inline constexpr DWORD ERROR_TOO_MANY_OPEN_FILES = 4;
+inline constexpr DWORD ERROR_ACCESS_DENIED = 5;
+inline constexpr DWORD ERROR_INVALID_HANDLE = 6;
+inline constexpr DWORD ERROR_NOT_ENOUGH_MEMORY = 8;
+inline constexpr DWORD ERROR_INVALID_DRIVE = 15;
+inline constexpr DWORD ERROR_NOT_SAME_DEVICE = 17;
+inline constexpr DWORD ERROR_WRITE_PROTECT = 19;
+inline constexpr DWORD ERROR_NOT_READY = 21;
+inline constexpr DWORD ERROR_GEN_FAILURE = 31;
+inline constexpr DWORD ERROR_SHARING_VIOLATION = 32;
+inline constexpr DWORD ERROR_LOCK_VIOLATION = 33;
+inline constexpr DWORD ERROR_HANDLE_EOF = 38;
+inline constexpr DWORD ERROR_NOT_SUPPORTED = 50;
+inline constexpr DWORD ERROR_FILE_EXISTS = 80;
+inline constexpr DWORD ERROR_INVALID_PARAMETER = 87;
+inline constexpr DWORD ERROR_BROKEN_PIPE = 109;
+inline constexpr DWORD ERROR_DISK_FULL = 112;
+inline constexpr DWORD ERROR_INVALID_NAME = 123;
+inline constexpr DWORD ERROR_NEGATIVE_SEEK = 131;
+inline constexpr DWORD ERROR_SEEK_ON_DEVICE = 132;
+inline constexpr DWORD ERROR_DIR_NOT_EMPTY = 145;
+inline constexpr DWORD ERROR_BUSY = 170;
+inline constexpr DWORD ERROR_ALREADY_EXISTS = 183;
+inline constexpr DWORD ERROR_FILENAME_EXCED_RANGE = 206;
+inline constexpr DWORD ERROR_FILE_TOO_LARGE = 223;
+inline constexpr DWORD ERROR_OPERATION_ABORTED = 995;
+inline constexpr DWORD ERROR_IO_DEVICE = 1117;
+inline constexpr DWORD ERROR_CANT_RESOLVE_FILENAME = 1921;

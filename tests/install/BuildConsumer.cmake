@@ -1,0 +1,35 @@
+# cmake -P script: install, then configure, build and run the consumer both ways.
+string(REPLACE ";" " " CXX_FLAGS "${CXX_FLAGS}")
+set(prefix ${WORK_DIR}/prefix)
+file(REMOVE_RECURSE ${WORK_DIR})
+
+function(run)
+    execute_process(COMMAND ${ARGN} RESULT_VARIABLE result OUTPUT_VARIABLE out ERROR_VARIABLE out)
+    if(NOT result EQUAL 0)
+        message(FATAL_ERROR "failed (${result}): ${ARGN}\n${out}")
+    endif()
+    set(last_output "${out}" PARENT_SCOPE)
+endfunction()
+
+run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
+foreach(header commonvcqx/CommonVcQx.h commonvcqx/platform/WinTypes.h)
+    if(NOT EXISTS ${prefix}/include/${header})
+        message(FATAL_ERROR "${header} was not installed")
+    endif()
+endforeach()
+file(GLOB_RECURSE stray ${prefix}/include/*.cpp)
+if(stray)
+    message(FATAL_ERROR "sources installed as headers: ${stray}")
+endif()
+
+foreach(mode package pkgconfig)
+    set(build ${WORK_DIR}/${mode})
+    run(${CMAKE_COMMAND} -S ${CONSUMER_DIR} -B ${build} -G Ninja
+        -DCMAKE_CXX_COMPILER=${CXX_COMPILER} "-DCMAKE_CXX_FLAGS=${CXX_FLAGS}"
+        -DCMAKE_PREFIX_PATH=${prefix} -DCONSUMER_MODE=${mode})
+    run(${CMAKE_COMMAND} --build ${build})
+    run(${build}/consumer)
+    if(NOT last_output MATCHES "CommonVcQx [0-9]+\\.[0-9]+\\.[0-9]+")
+        message(FATAL_ERROR "consumer printed: ${last_output}")
+    endif()
+endforeach()
