@@ -26,6 +26,14 @@ inline void* Aligned(size_t alignment, size_t size) {
     return p ? p : Failed();
 }
 
+void* NewNoThrow(size_t size) noexcept {
+    try {
+        return NHHookNew(size);
+    } catch (...) {
+        return nullptr;
+    }
+}
+
 void* NewOrThrow(size_t size) {
     void* p = NHHookNew(size);
     if (!p) throw std::bad_alloc();
@@ -42,9 +50,11 @@ void* AlignedNewOrThrow(size_t size, std::align_val_t alignment) {
 
 extern "C" {
 
+// malloc(0) gives a block, not null: the C library itself (regcomp, for one) takes a
+// null result as out of memory.
 void* malloc(size_t size) noexcept {
-    void* p = NHHookMalloc(size);
-    return p || size == 0 ? p : Failed();
+    void* p = size ? NHHookMalloc(size) : NewNoThrow(0);
+    return p ? p : Failed();
 }
 
 void* calloc(size_t count, size_t size) noexcept {
@@ -53,6 +63,7 @@ void* calloc(size_t count, size_t size) noexcept {
 }
 
 void* realloc(void* p, size_t size) noexcept {
+    if (!p) return malloc(size);
     void* moved = NHHookRealloc(p, size);
     return moved || size == 0 ? moved : Failed();
 }
@@ -104,13 +115,7 @@ void* pvalloc(size_t size) noexcept {
 
 void* operator new(size_t size) { return NewOrThrow(size); }
 void* operator new[](size_t size) { return NewOrThrow(size); }
-void* operator new(size_t size, const std::nothrow_t&) noexcept {
-    try {
-        return NHHookNew(size);
-    } catch (...) {
-        return nullptr;
-    }
-}
+void* operator new(size_t size, const std::nothrow_t&) noexcept { return NewNoThrow(size); }
 void* operator new[](size_t size, const std::nothrow_t& tag) noexcept {
     return operator new(size, tag);
 }
