@@ -43,7 +43,7 @@ int NH_AHeap::Init(int32_t flags, int lazy) {
             if (isStatic) effective |= kStaticHeap;
             flags_ = effective;
             __atomic_store_n(&lockActive_, effective & kMultithreaded, __ATOMIC_RELAXED);
-            lock_.Reset();
+            lock_.Initialize();
             newHandler_ = nullptr;
             pageSets_ = nullptr;
             registryNext_ = registryPrev_ = nullptr;

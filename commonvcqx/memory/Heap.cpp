@@ -18,6 +18,11 @@ inline TPageSet* PageSetOf(const void* p) {
 inline char* Bytes(void* p) {
     return static_cast<char*>(p);
 }
+inline size_t& InUse(const TPageSet* set) { return TRegionMap::Info(set).inUse; }
+inline void SetOwner(TPageSet* set, NH_Heap* heap) {
+    set->word7 = reinterpret_cast<uintptr_t>(heap);
+    TRegionMap::Info(set) = {heap, 0};
+}
 inline TSmallBlock* SmallHeader(const void* p) {
     return reinterpret_cast<TSmallBlock*>(const_cast<char*>(static_cast<const char*>(p)) -
                                           kSmallHeader);
@@ -90,73 +95,83 @@ void NH_Heap::LazyInit() {
     THeapAccess::Register(*this);
 }
 
+
+// The fast path: a list pop under the lock. Carving lives out of line.
+__attribute__((always_inline)) inline void* NH_Heap::AllocSmall(size_t size, size_t needed) {
+    int cls = kSizeToClass[needed];
+    TSmallBlock* block;
+    {
+        THeapGuard guard(lock_, LockActive());
+        block = freeLists_[cls];
+        if (__builtin_expect(block != nullptr, 1)) {
+            // The new head's back link is left stale: a head is recognized by the list
+            // head itself, which saves touching a second block.
+            freeLists_[cls] = block->next;
+            InUse(PageSetOf(block))++;
+        } else {
+            block = CarveSmall(cls);
+            if (!block) return nullptr;
+        }
+        block->flags = 0;
+        block->size = static_cast<uint16_t>(size);
+    }
+    void* user = Bytes(block) + kSmallHeader;
+    if (__builtin_expect(flags_ & kZeroFill, 0)) std::memset(user, 0, size);
+    return user;
+}
+
+// Called with the heap's lock held.
+__attribute__((noinline)) TSmallBlock* NH_Heap::CarveSmall(int cls) {
+    size_t classSize = kClassSizes[cls];
+    TPageSet* set;
+    for (;;) {
+        set = pageSets_;
+        if (!set) {
+            set = AllocPageSet(kSmallPageSetHeader);
+            if (!set) {
+                if (!HandleOutOfMemoryMT()) return nullptr;
+                continue;
+            }
+            SetOwner(set, this);
+        }
+        if (set->remaining >= classSize) break;
+        if (set->committedEnd < set->reservedEnd) {
+            size_t page = platform::PageSize();
+            if (!platform::CommitPages(set->committedEnd, page)) {
+                if (!HandleOutOfMemoryMT()) return nullptr;
+                continue;
+            }
+            set->committedEnd += page;
+            set->remaining += page;
+        } else if (InUse(set)) {
+            CutTail(set);
+            TPageSet* fresh = AllocPageSet(kSmallPageSetHeader);
+            if (!fresh) {
+                if (!HandleOutOfMemoryMT()) return nullptr;
+                continue;
+            }
+            SetOwner(fresh, this);
+        } else {
+            // Nothing of it is in use: start carving it again from the bottom.
+            UnlinkCarvedBlocks(set);
+            set->remaining = set->committedEnd - (Bytes(set) + kSmallPageSetHeader);
+        }
+    }
+    TSmallBlock* block = reinterpret_cast<TSmallBlock*>(set->committedEnd - set->remaining);
+    set->remaining -= classSize;
+    InUse(set)++;
+    block->sizeClass = static_cast<uint8_t>(cls);
+    block->unused = 0;
+    return block;
+}
+
 void* NH_Heap::AllocMem(size_t size) {
     if (!__atomic_load_n(&initialized_, __ATOMIC_ACQUIRE)) LazyInit();
     if (size <= kLargestSmallBlock) return AllocSmall(size, size + kSmallHeader);
     return AllocBig(size, 16);
 }
 
-void* NH_Heap::AllocSmall(size_t size, size_t needed) {
-    int cls = kSizeToClass[needed];
-    TSmallBlock* block;
-    {
-        THeapGuard guard(lock_, LockActive());
-        block = freeLists_[cls];
-        if (block) {
-            freeLists_[cls] = block->next;
-            if (block->next) block->next->prev = nullptr;
-            PageSetOf(block)->inUse++;
-        } else {
-            size_t classSize = kClassSizes[cls];
-            TPageSet* set;
-            for (;;) {
-                set = pageSets_;
-                if (!set) {
-                    set = AllocPageSet(kSmallPageSetHeader);
-                    if (!set) {
-                        if (!HandleOutOfMemoryMT()) return nullptr;
-                        continue;
-                    }
-                    set->word7 = reinterpret_cast<uintptr_t>(this);
-                }
-                if (set->remaining >= classSize) break;
-                if (set->committedEnd < set->reservedEnd) {
-                    size_t page = platform::PageSize();
-                    if (!platform::CommitPages(set->committedEnd, page)) {
-                        if (!HandleOutOfMemoryMT()) return nullptr;
-                        continue;
-                    }
-                    set->committedEnd += page;
-                    set->remaining += page;
-                } else if (set->inUse) {
-                    CutTail(set);
-                    TPageSet* fresh = AllocPageSet(kSmallPageSetHeader);
-                    if (!fresh) {
-                        if (!HandleOutOfMemoryMT()) return nullptr;
-                        continue;
-                    }
-                    fresh->word7 = reinterpret_cast<uintptr_t>(this);
-                } else {
-                    // Nothing of it is in use: start carving it again from the bottom.
-                    UnlinkCarvedBlocks(set);
-                    set->remaining = set->committedEnd - (Bytes(set) + kSmallPageSetHeader);
-                }
-            }
-            block = reinterpret_cast<TSmallBlock*>(set->committedEnd - set->remaining);
-            set->remaining -= classSize;
-            set->inUse++;
-            block->sizeClass = static_cast<uint8_t>(cls);
-            block->unused = 0;
-        }
-        block->flags = 0;
-        block->size = static_cast<uint16_t>(size);
-    }
-    void* user = Bytes(block) + kSmallHeader;
-    if (flags_ & kZeroFill) std::memset(user, 0, size);
-    return user;
-}
-
-void NH_Heap::PushSmall(TSmallBlock* block, int cls) {
+__attribute__((always_inline)) inline void NH_Heap::PushSmall(TSmallBlock* block, int cls) {
     block->flags = kFreeBlockFlag;
     block->sizeClass = static_cast<uint8_t>(cls);
     block->prev = nullptr;
@@ -166,10 +181,10 @@ void NH_Heap::PushSmall(TSmallBlock* block, int cls) {
 }
 
 void NH_Heap::UnlinkSmall(TSmallBlock* block) {
-    if (block->prev)
-        block->prev->next = block->next;
-    else
+    if (freeLists_[block->sizeClass] == block)
         freeLists_[block->sizeClass] = block->next;
+    else
+        block->prev->next = block->next;
     if (block->next) block->next->prev = block->prev;
 }
 
@@ -505,24 +520,14 @@ void* NH_Heap::Realloc(void* p, size_t size, int zero) {
     return p;
 }
 
-void NH_Heap::FreeMem(void* p) {
-    if (!p || __atomic_load_n(&s_globalBypassFree, __ATOMIC_RELAXED)) return;
-    if (IsAlt(p)) {
-        TAltBlock* block = AltHeader(p);
-        block->owner->FreeAlt(block);
-    } else {
-        TSmallBlock* block = SmallHeader(p);
-        reinterpret_cast<NH_Heap*>(PageSetOf(block)->word7)->FreeSmall(block);
-    }
-}
 
-void NH_Heap::FreeSmall(TSmallBlock* block) {
+__attribute__((always_inline)) inline void NH_Heap::FreeSmall(TSmallBlock* block) {
     if (__atomic_load_n(&bypass_, __ATOMIC_RELAXED)) return;
     THeapGuard guard(lock_, LockActive());
     if (block->flags & kFreeBlockFlag) return;  // freed twice: the lists stay intact
     TPageSet* set = PageSetOf(block);
     PushSmall(block, block->sizeClass);
-    if (--set->inUse == 0 && set != pageSets_) {
+    if (__builtin_expect(--InUse(set) == 0, 0) && set != pageSets_) {
         UnlinkCarvedBlocks(set);
         ReleasePageSet(set);
     }
@@ -540,6 +545,17 @@ void NH_Heap::FreeAlt(TAltBlock* block) {
     if (ChunkFree(chunk)) return;  // freed twice
     UnlinkAlt(block);
     ReleaseBigBlock(chunk);
+}
+
+void NH_Heap::FreeMem(void* p) {
+    if (!p || __atomic_load_n(&s_globalBypassFree, __ATOMIC_RELAXED)) return;
+    if (IsAlt(p)) {
+        TAltBlock* block = AltHeader(p);
+        block->owner->FreeAlt(block);
+    } else {
+        TSmallBlock* block = SmallHeader(p);
+        TRegionMap::Info(block).owner->FreeSmall(block);
+    }
 }
 
 void NH_Heap::ReleaseReserved(TAltBlock* block) {
@@ -699,3 +715,15 @@ NH_Heap& NH_Heap::Default() {
 void NH_Heap::SetDefault(NH_Heap& heap) {
     t_defaultHeap = &heap;
 }
+
+namespace cvq::detail {
+
+void* DefaultAlloc(size_t size) { return NH_Heap::Default().AllocMem(size); }
+void* DefaultRealloc(void* p, size_t size) { return NH_Heap::Default().Realloc(p, size, 0); }
+void* DefaultAllocAligned(size_t alignment, size_t size, int zero) {
+    return NH_Heap::Default().AllocAligned(alignment, size, zero);
+}
+void FreeBlock(void* p) { NH_Heap::FreeMem(p); }
+size_t BlockSize(const void* p) { return NH_Heap::GetBlockSize(p); }
+
+}  // namespace cvq::detail

@@ -90,6 +90,7 @@ private:
     void ResetLists();
     void LazyInit();
     void* AllocSmall(size_t size, size_t needed);
+    cvq::detail::TSmallBlock* CarveSmall(int cls);
     void* AllocBig(size_t size, size_t alignment);
     void* AllocBigBlock(size_t need, size_t alignment);
     cvq::detail::TBigChunk* NewFreeChunk(char* start, size_t size, cvq::detail::TPageSet* set);

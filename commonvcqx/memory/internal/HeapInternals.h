@@ -14,6 +14,9 @@
 #include <cstddef>
 #include <cstdint>
 
+// Internal to the library: reached directly, not through the GOT or the PLT.
+#define CVQ_HIDDEN __attribute__((visibility("hidden")))
+
 namespace cvq::detail {
 
 inline constexpr size_t kGranularity = platform::kAllocationGranularity;
@@ -111,12 +114,31 @@ inline constexpr std::array<uint8_t, 1025> kSizeToClass = [] {
     return table;
 }();
 
+/// What the small-block heap reads and writes on every allocation and free about a
+/// page set. Kept here, densely, rather than in the page-set headers: those all sit at
+/// 64 KB-aligned addresses, where they compete for the same few cache sets.
+struct TRegionInfo {
+    NH_Heap* owner;
+    size_t inUse;
+};
+
 /// One bit per 64 KB region of the 48-bit address space, set while a heap holds the
-/// region. Leaves (4 GB each) are mapped on first use and never given back, so readers
-/// need no lock.
+/// region, and a TRegionInfo per region. Leaves (4 GB each) are mapped on first use and
+/// never given back, so readers need no lock.
 class TRegionMap {
 public:
-    bool Contains(const void* p) const {
+    static constexpr size_t kLeafBitmapBytes = 8192;
+    static constexpr size_t kLeafBytes = kLeafBitmapBytes + (size_t(1) << 16) * sizeof(TRegionInfo);
+
+    /// The record of a region the heaps hold.
+    static TRegionInfo& Info(const void* p) {
+        uintptr_t address = reinterpret_cast<uintptr_t>(p);
+        uint64_t* leaf = __atomic_load_n(&leaves_[address >> 32], __ATOMIC_ACQUIRE);
+        auto* infos = reinterpret_cast<TRegionInfo*>(reinterpret_cast<char*>(leaf) + kLeafBitmapBytes);
+        return infos[(address >> 16) & 0xFFFF];
+    }
+
+    static bool Contains(const void* p) {
         uintptr_t address = reinterpret_cast<uintptr_t>(p);
         if (address >> 48) return false;
         uint64_t* leaf = __atomic_load_n(&leaves_[address >> 32], __ATOMIC_ACQUIRE);
@@ -125,10 +147,10 @@ public:
         return (__atomic_load_n(&leaf[region >> 6], __ATOMIC_RELAXED) >> (region & 63)) & 1;
     }
     /// Under the global lock. False when a leaf cannot be mapped.
-    bool Mark(const void* start, size_t size);
-    void Unmark(const void* start, size_t size);
+    static bool Mark(const void* start, size_t size);
+    static void Unmark(const void* start, size_t size);
 
-    uint64_t* leaves_[1 << 16];
+    CVQ_HIDDEN static uint64_t* leaves_[1 << 16];
 };
 
 struct THeapGlobals {
@@ -143,8 +165,8 @@ struct THeapGlobals {
     int32_t multithreaded;
 };
 
-extern constinit THeapGlobals g_heap;
-extern constinit TRegionMap g_regions;
+CVQ_HIDDEN extern constinit THeapGlobals g_heap;
+CVQ_HIDDEN extern constinit TRegionMap g_regions;
 
 /// The library's static heaps.
 NH_Heap& HeapForHeaps();
@@ -154,6 +176,23 @@ NH_Heap& DefaultHeapObject();
 char* ReserveMarked(size_t size);
 /// Unmarks and releases a region made by ReserveMarked.
 void ReleaseMarked(void* start, size_t size);
+
+// The allocation path inside the library: hidden, so that malloc reaches the heap by
+// direct calls instead of through the PLT.
+CVQ_HIDDEN void* DefaultAlloc(size_t size);
+CVQ_HIDDEN void* DefaultRealloc(void* p, size_t size);
+CVQ_HIDDEN void* DefaultAllocAligned(size_t alignment, size_t size, int zero);
+CVQ_HIDDEN void FreeBlock(void* p);
+CVQ_HIDDEN size_t BlockSize(const void* p);
+
+// The hooks' bodies (AllocatorHooks.cpp), shared by NHHook* and the interposed entries.
+CVQ_HIDDEN void* HookNew(size_t size);
+CVQ_HIDDEN void* HookMalloc(size_t size);
+CVQ_HIDDEN void* HookCalloc(size_t count, size_t size);
+CVQ_HIDDEN void HookFree(void* p);
+CVQ_HIDDEN void* HookRealloc(void* p, size_t size);
+CVQ_HIDDEN size_t HookBlockSize(void* p);
+CVQ_HIDDEN void* HookAlignedAlloc(size_t alignment, size_t size);
 
 /// Takes a heap's lock when the heap has one; remembers whether it did and lets go on
 /// every exit (a standard new handler may throw through an allocation).
