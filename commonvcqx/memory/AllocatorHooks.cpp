@@ -70,7 +70,9 @@ EnsureNewHeap::EnsureNewHeap() {
 
 namespace cvq::detail {
 
-void* HookNew(size_t size) { return DefaultAlloc(size); }
+void* HookNew(size_t size) {
+    return DefaultAlloc(size);
+}
 
 void* HookMalloc(size_t size) {
     if (size == 0) return nullptr;
@@ -130,14 +132,30 @@ void* HookAlignedAlloc(size_t alignment, size_t size) {
 
 }  // namespace cvq::detail
 
-void* NHHookNew(size_t size) { return HookNew(size); }
-void NHHookDelete(void* p) { HookFree(p); }
-void* NHHookMalloc(size_t size) { return HookMalloc(size); }
-void* NHHookCalloc(size_t count, size_t size) { return HookCalloc(count, size); }
-void NHHookFree(void* p) { HookFree(p); }
-void* NHHookRealloc(void* p, size_t size) { return HookRealloc(p, size); }
-size_t NHGetBlockSize(void* p) { return HookBlockSize(p); }
-void* NHHookAlignedAlloc(size_t alignment, size_t size) { return HookAlignedAlloc(alignment, size); }
+void* NHHookNew(size_t size) {
+    return HookNew(size);
+}
+void NHHookDelete(void* p) {
+    HookFree(p);
+}
+void* NHHookMalloc(size_t size) {
+    return HookMalloc(size);
+}
+void* NHHookCalloc(size_t count, size_t size) {
+    return HookCalloc(count, size);
+}
+void NHHookFree(void* p) {
+    HookFree(p);
+}
+void* NHHookRealloc(void* p, size_t size) {
+    return HookRealloc(p, size);
+}
+size_t NHGetBlockSize(void* p) {
+    return HookBlockSize(p);
+}
+void* NHHookAlignedAlloc(size_t alignment, size_t size) {
+    return HookAlignedAlloc(alignment, size);
+}
 
 void BypassFreeing(NH_AHeap* heap) {
     if (heap)

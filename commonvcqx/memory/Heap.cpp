@@ -18,7 +18,9 @@ inline TPageSet* PageSetOf(const void* p) {
 inline char* Bytes(void* p) {
     return static_cast<char*>(p);
 }
-inline size_t& InUse(const TPageSet* set) { return TRegionMap::Info(set).inUse; }
+inline size_t& InUse(const TPageSet* set) {
+    return TRegionMap::Info(set).inUse;
+}
 inline void SetOwner(TPageSet* set, NH_Heap* heap) {
     set->word7 = reinterpret_cast<uintptr_t>(heap);
     TRegionMap::Info(set) = {heap, 0};
@@ -94,7 +96,6 @@ void NH_Heap::LazyInit() {
     }
     THeapAccess::Register(*this);
 }
-
 
 // The fast path: a list pop under the lock. Carving lives out of line.
 __attribute__((always_inline)) inline void* NH_Heap::AllocSmall(size_t size, size_t needed) {
@@ -418,6 +419,79 @@ bool NH_Heap::ResizeBigInPlace(TBigChunk* chunk, size_t need) {
     return true;
 }
 
+// A block that has its big page set to itself and must grow beyond the reservation
+// moves with its whole page set: the pages are remapped into a larger reservation
+// instead of copied. Null (nothing changed) when that is not possible.
+void* NH_Heap::MoveBigPageSet(TAltBlock* block, size_t size) {
+    TBigChunk* chunk = ChunkOf(block);
+    TPageSet* set = chunk->owner;
+    if (set->inUse != 1 || block->alignOffset != 0) return nullptr;
+    size_t need = RoundUp(size + sizeof(TAltBlock), 16);
+    size_t committed = set->committedEnd - Bytes(set);
+    size_t oldReserve = set->reservedEnd - Bytes(set);
+    size_t chunkOffset = Bytes(chunk) - Bytes(set);
+    size_t reserve =
+        RoundUp(std::max(chunkOffset + ChunkSizeFor(need) + kChunkFooter, kBigPageSetUnit),
+                kBigPageSetUnit);
+    char* base = ReserveMarked(reserve);
+    if (!base) return nullptr;
+    // Commit the growth first, so that nothing can fail once the pages have moved.
+    size_t end = chunkOffset + ChunkSizeFor(need);
+    size_t extra = end > committed ? RoundUp(end - committed, platform::PageSize()) : 0;
+    if (extra && !platform::CommitPages(base + committed, extra)) {
+        ReleaseMarked(base, reserve);
+        return nullptr;
+    }
+    // Nothing outside may point into the page set while it moves.
+    auto forEachFree = [](TPageSet* pages, auto&& fn) {
+        for (char* p = FirstChunk(pages); p < pages->committedEnd;) {
+            TBigChunk* c = reinterpret_cast<TBigChunk*>(p);
+            p += ChunkSize(c);
+            if (ChunkFree(c)) fn(c);
+        }
+    };
+    forEachFree(set, [this](TBigChunk* c) { UnlinkFreeChunk(c); });
+    UnlinkAlt(block);
+    if (!platform::MovePages(set, committed, base)) {
+        forEachFree(set, [this](TBigChunk* c) { PushFreeChunk(c); });
+        LinkAlt(block);
+        ReleaseMarked(base, reserve);
+        return nullptr;
+    }
+    TPageSet* moved = reinterpret_cast<TPageSet*>(base);
+    if (moved->prev)
+        moved->prev->next = moved;
+    else
+        bigPageSets_ = moved;
+    if (moved->next) moved->next->prev = moved;
+    moved->committedEnd = base + committed;
+    moved->reservedEnd = base + reserve;
+    for (char* p = FirstChunk(moved); p < moved->committedEnd;) {
+        TBigChunk* c = reinterpret_cast<TBigChunk*>(p);
+        c->owner = moved;
+        p += ChunkSize(c);
+        if (ChunkFree(c)) PushFreeChunk(c);
+    }
+    ReleaseMarked(set, oldReserve);  // what is left there: the inaccessible tail
+    if (extra) {
+        char* area = moved->committedEnd;
+        moved->committedEnd += extra;
+        size_t before = *reinterpret_cast<size_t*>(area - kChunkFooter);
+        if (before & 1) {
+            TBigChunk* last = reinterpret_cast<TBigChunk*>(area - (before & ~size_t(1)));
+            WriteTags(last, ChunkSize(last) + extra, true);
+        } else {
+            NewFreeChunk(area, extra, moved);
+        }
+    }
+    TBigChunk* movedChunk = reinterpret_cast<TBigChunk*>(base + chunkOffset);
+    TAltBlock* movedBlock = reinterpret_cast<TAltBlock*>(Bytes(movedChunk) + kChunkHeader);
+    LinkAlt(movedBlock);
+    ResizeBigInPlace(movedChunk, need);  // absorbs the committed growth; commits nothing
+    movedBlock->size = size;
+    return UserOf(movedBlock);
+}
+
 void* NH_Heap::AllocWithReserve(size_t reserve, size_t size, int zero) {
     if (size > kMaxRequest || reserve > kMaxRequest) return nullptr;
     if (!__atomic_load_n(&initialized_, __ATOMIC_ACQUIRE)) LazyInit();
@@ -493,6 +567,13 @@ void* NH_Heap::Realloc(void* p, size_t size, int zero) {
                 inPlace =
                     block->alignOffset == 0 &&
                     owner->ResizeBigInPlace(ChunkOf(block), RoundUp(size + sizeof(TAltBlock), 16));
+                if (!inPlace && owner == this) {
+                    if (void* moved = MoveBigPageSet(block, size)) {
+                        if (zeroGrowth && size > old)
+                            std::memset(Bytes(moved) + old, 0, size - old);
+                        return moved;
+                    }
+                }
             }
             if (inPlace) block->size = size;
         }
@@ -519,7 +600,6 @@ void* NH_Heap::Realloc(void* p, size_t size, int zero) {
     if (zeroGrowth && size > old) std::memset(Bytes(p) + old, 0, size - old);
     return p;
 }
-
 
 __attribute__((always_inline)) inline void NH_Heap::FreeSmall(TSmallBlock* block) {
     if (__atomic_load_n(&bypass_, __ATOMIC_RELAXED)) return;
@@ -718,12 +798,20 @@ void NH_Heap::SetDefault(NH_Heap& heap) {
 
 namespace cvq::detail {
 
-void* DefaultAlloc(size_t size) { return NH_Heap::Default().AllocMem(size); }
-void* DefaultRealloc(void* p, size_t size) { return NH_Heap::Default().Realloc(p, size, 0); }
+void* DefaultAlloc(size_t size) {
+    return NH_Heap::Default().AllocMem(size);
+}
+void* DefaultRealloc(void* p, size_t size) {
+    return NH_Heap::Default().Realloc(p, size, 0);
+}
 void* DefaultAllocAligned(size_t alignment, size_t size, int zero) {
     return NH_Heap::Default().AllocAligned(alignment, size, zero);
 }
-void FreeBlock(void* p) { NH_Heap::FreeMem(p); }
-size_t BlockSize(const void* p) { return NH_Heap::GetBlockSize(p); }
+void FreeBlock(void* p) {
+    NH_Heap::FreeMem(p);
+}
+size_t BlockSize(const void* p) {
+    return NH_Heap::GetBlockSize(p);
+}
 
 }  // namespace cvq::detail

@@ -98,6 +98,7 @@ private:
     void UnlinkFreeChunk(cvq::detail::TBigChunk* chunk);
     void ReleaseBigBlock(cvq::detail::TBigChunk* chunk);
     bool ResizeBigInPlace(cvq::detail::TBigChunk* chunk, size_t need);
+    void* MoveBigPageSet(cvq::detail::TAltBlock* block, size_t size);
     bool ResizeReservedInPlace(cvq::detail::TAltBlock* block, size_t size);
     void LinkAlt(cvq::detail::TAltBlock* block);
     void UnlinkAlt(cvq::detail::TAltBlock* block);

@@ -141,6 +141,40 @@ TEST(HeapTest, BigChunksSplitCoalesceAndGrowInPlace) {
     EXPECT_TRUE(IsMemoryFilledWith(r + 2000, (3 << 20) - 2000, 0));
 }
 
+TEST(HeapTest, LoneBigBlockMovesWithItsPagesAndKeepsEverything) {
+    NH_Heap heap(0);
+    char* p = static_cast<char*>(heap.AllocMem(2000));
+    Stamp(p, 2000);
+    size_t size = 2000;
+    for (size_t next : {size_t(900000), size_t(5) << 20, size_t(13) << 20}) {
+        char* grown = static_cast<char*>(heap.Realloc(p, next, 1));
+        ASSERT_NE(grown, nullptr);
+        EXPECT_TRUE(StampIntact(grown, 2000));
+        EXPECT_TRUE(IsMemoryFilledWith(grown + size, next - size, 0)) << next;
+        EXPECT_EQ(NH_Heap::GetBlockSize(grown), next);
+        std::memset(grown + size, 0x77, next - size);
+        p = grown;
+        size = next;
+    }
+    // The heap's lists followed the move: other blocks come and go, and one walk sees
+    // exactly the one big block.
+    std::vector<void*> others;
+    for (int i = 0; i < 20; ++i) others.push_back(heap.AllocMem(3000 + i * 1000));
+    for (void* q : others) NH_Heap::FreeMem(q);
+    int count = 0;
+    heap.ForEach([](void*, void* user) { ++*static_cast<int*>(user); }, &count);
+    EXPECT_EQ(count, 1);
+    // When the new reservation cannot be had, the block is copied instead.
+    cvq::platform::FailNthMemoryOperation(1, 0);
+    char* copied = static_cast<char*>(heap.Realloc(p, size + (8 << 20), 0));
+    cvq::platform::FailNthMemoryOperation(0, 0);
+    ASSERT_NE(copied, nullptr);
+    EXPECT_TRUE(StampIntact(copied, 2000));
+    EXPECT_TRUE(IsMemoryFilledWith(copied + 900000, size - 900000, 0x77));
+    NH_Heap::FreeMem(copied);
+    EXPECT_FALSE(IsDynamicMemory(copied));
+}
+
 TEST(HeapTest, EmptyPageSetsGoBackToTheSystem) {
     NH_Heap heap(0);
     std::vector<void*> blocks;

@@ -18,7 +18,7 @@ constinit TStaticHeap<NH_Heap> defaultHeap;
 
 }  // namespace
 
-constinit THeapGlobals g_heap{{}, {}, nullptr, nullptr, 0, 0, 0, 0, 1};
+constinit THeapGlobals g_heap{{}, {}, nullptr, nullptr, 0, 0, 0, 0, 1, 0, {}};
 constinit TRegionMap g_regions{};
 constinit uint64_t* TRegionMap::leaves_[1 << 16] = {};
 

@@ -134,7 +134,8 @@ public:
     static TRegionInfo& Info(const void* p) {
         uintptr_t address = reinterpret_cast<uintptr_t>(p);
         uint64_t* leaf = __atomic_load_n(&leaves_[address >> 32], __ATOMIC_ACQUIRE);
-        auto* infos = reinterpret_cast<TRegionInfo*>(reinterpret_cast<char*>(leaf) + kLeafBitmapBytes);
+        auto* infos =
+            reinterpret_cast<TRegionInfo*>(reinterpret_cast<char*>(leaf) + kLeafBitmapBytes);
         return infos[(address >> 16) & 0xFFFF];
     }
 
@@ -163,6 +164,11 @@ struct THeapGlobals {
     int32_t initNewHeapConstructed;
     int32_t threadingDeclared;
     int32_t multithreaded;
+    // Emptied small page sets kept (unmarked, pages still committed) for the next page
+    // set, so that a heap whose use swings around a page-set boundary does not map and
+    // unmap memory on every swing.
+    int32_t cachedPageSets;
+    char* pageSetCache[16];
 };
 
 CVQ_HIDDEN extern constinit THeapGlobals g_heap;

@@ -99,10 +99,10 @@ public:
 
     // Left uninitialized on purpose: zero (static storage or `{}`) is unlocked, and a
     // constructor that ran late must not wipe a lock already in use.
-    uintptr_t owner_;     // holder through the atomic path
-    uintptr_t bias_;      // thread that may enter without atomics; 0: none yet
-    uint32_t biasBusy_;   // the bias owner is inside
-    uint32_t depth_;      // nesting of the current holder
+    uintptr_t owner_;    // holder through the atomic path
+    uintptr_t bias_;     // thread that may enter without atomics; 0: none yet
+    uint32_t biasBusy_;  // the bias owner is inside
+    uint32_t depth_;     // nesting of the current holder
 
     static constexpr uintptr_t kRevoked = 1;
 

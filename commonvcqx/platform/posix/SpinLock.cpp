@@ -1,17 +1,19 @@
 // The heaps' lock beyond its fast path: taking a bias, revoking it, contention.
 #include <commonvcqx/platform/internal/SpinLock.h>
 
-#include <atomic>
 #include <linux/membarrier.h>
 #include <sched.h>
 #include <sys/mman.h>
 #include <sys/syscall.h>
 #include <unistd.h>
+#include <atomic>
 
 namespace cvq::platform {
 namespace {
 
-long Membarrier(int command) { return syscall(SYS_membarrier, command, 0, 0); }
+long Membarrier(int command) {
+    return syscall(SYS_membarrier, command, 0, 0);
+}
 
 // 0: not tried; 1: expedited membarrier; 2: the page-protection fallback.
 std::atomic<int> barrierKind{0};
@@ -63,7 +65,7 @@ void TSpinLock::LockSlow(uintptr_t self) {
             __atomic_compare_exchange_n(&owner_, &expected, self, false, __ATOMIC_ACQUIRE,
                                         __ATOMIC_RELAXED))
             break;
-        if (attempt < 100) {
+        if (attempt < 256) {
 #if defined(__x86_64__)
             __builtin_ia32_pause();
 #endif
