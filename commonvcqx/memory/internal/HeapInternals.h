@@ -168,7 +168,7 @@ struct THeapGlobals {
     // set, so that a heap whose use swings around a page-set boundary does not map and
     // unmap memory on every swing.
     int32_t cachedPageSets;
-    char* pageSetCache[16];
+    char* pageSetCache[32];
 };
 
 CVQ_HIDDEN extern constinit THeapGlobals g_heap;
