@@ -340,6 +340,33 @@ TEST(HeapTest, AlignedBlocks) {
 
 NH_Heap staticHeap(NH_AHeap::kMultithreaded);
 
+// A static heap used by an earlier static object, before its own constructor runs.
+extern NH_Heap lateHeap;
+struct TEarlyUser {
+    char* block;
+    int32_t flagsBefore;
+    TEarlyUser() {
+        block = lateHeap.StoreString("made before the heap's constructor");
+        flagsBefore = lateHeap.GetFlags();
+    }
+} earlyUser;
+NH_Heap lateHeap(0);
+
+TEST(HeapTest, StaticHeapWorksBeforeItsConstructor) {
+    // Lazily set up as multithreaded and zero-filling; the constructor then dropped
+    // what its flags do not ask for and kept the block.
+    EXPECT_EQ(earlyUser.flagsBefore & 3, 3);
+    EXPECT_STREQ(earlyUser.block, "made before the heap's constructor");
+    EXPECT_TRUE(lateHeap.GetFlags() & NH_AHeap::kStaticHeap);
+    EXPECT_FALSE(lateHeap.GetFlags() & NH_AHeap::kZeroFill);
+    EXPECT_FALSE(lateHeap.IsMultithreaded());
+    std::vector<void*> seen;
+    lateHeap.ForEach([](void* b, void* user) { static_cast<std::vector<void*>*>(user)->push_back(b); },
+                     &seen);
+    EXPECT_EQ(seen, std::vector<void*>{earlyUser.block});
+    NH_Heap::FreeMem(earlyUser.block);
+}
+
 TEST(HeapTest, HeapObjectsKnowWhereTheyLive) {
     EXPECT_TRUE(staticHeap.GetFlags() & NH_AHeap::kStaticHeap);
     NH_Heap onStack(0);
