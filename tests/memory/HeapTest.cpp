@@ -361,8 +361,8 @@ TEST(HeapTest, StaticHeapWorksBeforeItsConstructor) {
     EXPECT_FALSE(lateHeap.GetFlags() & NH_AHeap::kZeroFill);
     EXPECT_FALSE(lateHeap.IsMultithreaded());
     std::vector<void*> seen;
-    lateHeap.ForEach([](void* b, void* user) { static_cast<std::vector<void*>*>(user)->push_back(b); },
-                     &seen);
+    lateHeap.ForEach(
+        [](void* b, void* user) { static_cast<std::vector<void*>*>(user)->push_back(b); }, &seen);
     EXPECT_EQ(seen, std::vector<void*>{earlyUser.block});
     NH_Heap::FreeMem(earlyUser.block);
 }
