@@ -99,12 +99,12 @@ struct TReservedRegion {
 static_assert(sizeof(TReservedRegion) == 32);
 
 // Sizes include the 8-byte block header.
-inline constexpr std::array<uint16_t, kSizeClassCount> kClassSizes = {
+CVQ_HIDDEN inline constexpr std::array<uint16_t, kSizeClassCount> kClassSizes = {
     32,  48,  64,  80,  96,  112, 128, 144, 160, 176, 192, 208, 224, 240,
     256, 272, 288, 304, 320, 336, 352, 368, 400, 416, 448, 464, 496, 512,
     544, 576, 608, 640, 672, 720, 752, 800, 832, 880, 928, 976, 1024};
 
-inline constexpr std::array<uint8_t, 1025> kSizeToClass = [] {
+CVQ_HIDDEN inline constexpr std::array<uint8_t, 1025> kSizeToClass = [] {
     std::array<uint8_t, 1025> table{};
     size_t cls = 0;
     for (size_t n = 0; n <= 1024; ++n) {
