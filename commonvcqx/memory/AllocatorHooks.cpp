@@ -94,7 +94,7 @@ void* HookCalloc(size_t count, size_t size) {
 }
 
 void HookFree(void* p) {
-    if (!p || g_regions.Contains(p)) FreeBlock(p);
+    FreeLibraryBlock(p);
 }
 
 void* HookRealloc(void* p, size_t size) {

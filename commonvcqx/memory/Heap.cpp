@@ -608,16 +608,19 @@ void* NH_Heap::Realloc(void* p, size_t size, int zero) {
     return p;
 }
 
-__attribute__((always_inline)) inline void NH_Heap::FreeSmall(TSmallBlock* block) {
+__attribute__((always_inline)) inline void NH_Heap::FreeSmall(TSmallBlock* block, size_t& inUse) {
     if (__atomic_load_n(&bypass_, __ATOMIC_RELAXED)) return;
     THeapGuard guard(lock_, LockActive());
     if (block->flags & kFreeBlockFlag) return;  // freed twice: the lists stay intact
-    TPageSet* set = PageSetOf(block);
     PushSmall(block, block->sizeClass);
-    if (__builtin_expect(--InUse(set) == 0, 0) && set != pageSets_) {
-        UnlinkCarvedBlocks(set);
-        ReleasePageSet(set);
-    }
+    if (__builtin_expect(--inUse == 0, 0)) ReleaseEmptyPageSet(PageSetOf(block));
+}
+
+// Called with the lock held, for a page set whose last block was just freed.
+__attribute__((noinline)) void NH_Heap::ReleaseEmptyPageSet(TPageSet* set) {
+    if (set == pageSets_) return;  // the one being carved stays
+    UnlinkCarvedBlocks(set);
+    ReleasePageSet(set);
 }
 
 void NH_Heap::FreeAlt(TAltBlock* block) {
@@ -641,7 +644,8 @@ void NH_Heap::FreeMem(void* p) {
         block->owner->FreeAlt(block);
     } else {
         TSmallBlock* block = SmallHeader(p);
-        TRegionMap::Info(block).owner->FreeSmall(block);
+        TRegionInfo& info = TRegionMap::Info(block);
+        info.owner->FreeSmall(block, info.inUse);
     }
 }
 
@@ -814,11 +818,30 @@ void* DefaultRealloc(void* p, size_t size) {
 void* DefaultAllocAligned(size_t alignment, size_t size, int zero) {
     return NH_Heap::Default().AllocAligned(alignment, size, zero);
 }
-void FreeBlock(void* p) {
-    NH_Heap::FreeMem(p);
-}
 size_t BlockSize(const void* p) {
     return NH_Heap::GetBlockSize(p);
+}
+
+// free(): one look at the region map both decides that the block is the library's and
+// finds its page set's record.
+void FreeLibraryBlock(void* p) {
+    uintptr_t address = reinterpret_cast<uintptr_t>(p);
+    if (address >> 48) return;
+    uint64_t* leaf = __atomic_load_n(&TRegionMap::leaves_[address >> 32], __ATOMIC_ACQUIRE);
+    if (!leaf) return;
+    uint32_t region = static_cast<uint32_t>(address >> 16) & 0xFFFF;
+    if (!((__atomic_load_n(&leaf[region >> 6], __ATOMIC_RELAXED) >> (region & 63)) & 1)) return;
+    if (__atomic_load_n(&NH_AHeap::s_globalBypassFree, __ATOMIC_RELAXED)) return;
+    if (IsAlt(p)) {
+        TAltBlock* block = AltHeader(p);
+        block->owner->FreeAlt(block);
+        return;
+    }
+    // A small block never starts a region (the page-set header does), so its header
+    // lies in the same region as the user address.
+    TRegionInfo& info = reinterpret_cast<TRegionInfo*>(reinterpret_cast<char*>(leaf) +
+                                                       TRegionMap::kLeafBitmapBytes)[region];
+    info.owner->FreeSmall(SmallHeader(p), info.inUse);
 }
 
 }  // namespace cvq::detail

@@ -16,6 +16,7 @@
 
 namespace cvq::detail {
 struct TSmallBlock;
+__attribute__((visibility("hidden"))) void FreeLibraryBlock(void* p);
 struct TBigChunk;
 inline constexpr int kSizeClassCount = 41;
 }  // namespace cvq::detail
@@ -106,7 +107,8 @@ private:
     void UnlinkSmall(cvq::detail::TSmallBlock* block);
     void UnlinkCarvedBlocks(cvq::detail::TPageSet* set);
     void CutTail(cvq::detail::TPageSet* set);
-    void FreeSmall(cvq::detail::TSmallBlock* block);
+    void FreeSmall(cvq::detail::TSmallBlock* block, size_t& inUse);
+    void ReleaseEmptyPageSet(cvq::detail::TPageSet* set);
     void FreeAlt(cvq::detail::TAltBlock* block);
     void ReleaseReserved(cvq::detail::TAltBlock* block);
     void ReleaseBigPageSet(cvq::detail::TPageSet* set);
@@ -118,4 +120,5 @@ private:
     cvq::detail::TBigChunk* bigFreeChunks_;
 
     friend struct cvq::detail::THeapAccess;
+    friend void cvq::detail::FreeLibraryBlock(void* p);
 };

@@ -188,7 +188,6 @@ void ReleaseMarked(void* start, size_t size);
 CVQ_HIDDEN void* DefaultAlloc(size_t size);
 CVQ_HIDDEN void* DefaultRealloc(void* p, size_t size);
 CVQ_HIDDEN void* DefaultAllocAligned(size_t alignment, size_t size, int zero);
-CVQ_HIDDEN void FreeBlock(void* p);
 CVQ_HIDDEN size_t BlockSize(const void* p);
 
 // The hooks' bodies (AllocatorHooks.cpp), shared by NHHook* and the interposed entries.
