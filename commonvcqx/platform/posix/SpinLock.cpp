@@ -21,9 +21,13 @@ std::atomic<int> barrierKind{0};
 // Changing the protection of a page another thread may have in its TLB makes the kernel
 // interrupt every processor running this process, which serializes them.
 void BarrierThroughPageProtection() {
-    static TSpinLock pageLock{};
+    // A plain flag, not a TSpinLock: revoking a bias would come back here.
+    static std::atomic_flag busy = ATOMIC_FLAG_INIT;
     static char* page = nullptr;
-    TSpinLockGuard guard(pageLock);
+    while (busy.test_and_set(std::memory_order_acquire)) sched_yield();
+    struct TRelease {
+        ~TRelease() { busy.clear(std::memory_order_release); }
+    } release;
     if (!page) {
         void* p = mmap(nullptr, 4096, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
         if (p == MAP_FAILED) return;
