@@ -114,8 +114,9 @@ TEST(HeapTest, BigChunksSplitCoalesceAndGrowInPlace) {
     char* a = static_cast<char*>(heap.AllocMem(5000));
     char* b = static_cast<char*>(heap.AllocMem(5000));
     char* c = static_cast<char*>(heap.AllocMem(5000));
-    EXPECT_EQ(b - a, 5088);  // 5000 + 48 header, + chunk tags, rounded to 16
-    EXPECT_EQ(c - b, 5088);
+    EXPECT_EQ(b - a, 5120);  // 5000 + 48 header, + chunk tags, rounded to 64
+    EXPECT_EQ(c - b, 5120);
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(a) % 64, 0u);
     NH_Heap::FreeMem(a);
     NH_Heap::FreeMem(b);
     // a and b merged: a request needing both fits at a.

@@ -85,7 +85,7 @@ struct TBigChunk {
 };
 inline constexpr size_t kChunkHeader = 16;
 inline constexpr size_t kChunkFooter = 8;
-inline constexpr size_t kMinChunk = 1120;   // 1112, kept a multiple of 16
+inline constexpr size_t kMinChunk = 1152;   // 1112, kept a multiple of 64
 inline constexpr size_t kSplitRest = 1112;  // split only when the rest is at least this
 inline constexpr size_t kBigPageSetUnit = 1 << 20;
 
