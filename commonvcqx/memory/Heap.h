@@ -89,6 +89,7 @@ public:
 
 private:
     void ResetLists();
+    bool ContendedPath() const;
     void LazyInit();
     void* AllocSmall(size_t size, size_t needed);
     cvq::detail::TSmallBlock* CarveSmall(int cls);
