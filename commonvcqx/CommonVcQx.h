@@ -8,6 +8,12 @@
 
 #include <commonvcqx/Version.h>
 
+#include <commonvcqx/memory/AHeap.h>
+#include <commonvcqx/memory/AllocatorHooks.h>
+#include <commonvcqx/memory/Heap.h>
+#include <commonvcqx/memory/HeapOneSize.h>
+#include <commonvcqx/memory/HeapSwitcher.h>
+
 #include <commonvcqx/platform/Drives.h>
 #include <commonvcqx/platform/ErrorCodes.h>
 #include <commonvcqx/platform/MessageBoxHandler.h>
