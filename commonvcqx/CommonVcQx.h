@@ -8,6 +8,9 @@
 
 #include <commonvcqx/Version.h>
 
+#include <commonvcqx/memory/AHeap.h>
+#include <commonvcqx/memory/Heap.h>
+
 #include <commonvcqx/platform/Drives.h>
 #include <commonvcqx/platform/ErrorCodes.h>
 #include <commonvcqx/platform/MessageBoxHandler.h>

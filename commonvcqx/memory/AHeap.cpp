@@ -1,0 +1,177 @@
+// NH_AHeap: initialization, page sets, the out-of-memory chain, the emergency reserve.
+#include <commonvcqx/memory/AHeap.h>
+#include <commonvcqx/memory/Heap.h>
+#include <commonvcqx/memory/internal/HeapInternals.h>
+
+#include <new>
+
+using namespace cvq::detail;
+namespace platform = cvq::platform;
+
+void (*NH_AHeap::s_fpEmergencyCallback)() = nullptr;
+int32_t NH_AHeap::s_globalBypassFree = 0;
+
+// Deliberately touches no field: a static heap may already be in use (see Init).
+NH_AHeap::NH_AHeap(const char*) {}
+
+NH_AHeap::~NH_AHeap() {
+    if (!(flags_ & kStaticHeap)) NH_AHeap::Clear();
+    THeapAccess::Unregister(*this);
+}
+
+int NH_AHeap::Init(int32_t flags, int lazy) {
+    // A heap used before its constructor ran lives in static storage; only a
+    // constructor call needs the test (which may allocate on its first use).
+    bool isStatic = lazy || (!g_regions.Contains(this) && !platform::IsOnCurrentStack(this));
+    int result = 1;
+    {
+        platform::TSpinLockGuard guard(g_heap.lock);
+        bool singleThreaded = this == &DefaultHeapObject() && g_heap.threadingDeclared &&
+                              !g_heap.multithreaded;
+        if (isStatic && __atomic_load_n(&initialized_, __ATOMIC_ACQUIRE)) {
+            if (!(flags & kMultithreaded) || singleThreaded) THeapAccess::DropLock(*this);
+            if (!(flags & kZeroFill)) flags_ &= ~kZeroFill;
+            if (flags & kBypassFree) {
+                flags_ |= kBypassFree;
+                __atomic_store_n(&bypass_, 1, __ATOMIC_RELAXED);
+            }
+            result = 0;
+        } else {
+            int32_t effective = flags;
+            if (lazy) effective |= kMultithreaded | kZeroFill;
+            if (singleThreaded) effective &= ~kMultithreaded;
+            if (isStatic) effective |= kStaticHeap;
+            flags_ = effective;
+            __atomic_store_n(&lockActive_, effective & kMultithreaded, __ATOMIC_RELAXED);
+            lock_.Reset();
+            newHandler_ = nullptr;
+            pageSets_ = nullptr;
+            registryNext_ = registryPrev_ = nullptr;
+            bypass_ = (effective & kBypassFree) ? 1 : 0;
+            platform::PageSize();
+            __atomic_store_n(&initialized_, 1, __ATOMIC_RELEASE);
+        }
+    }
+    // The caller lists the heap for fork() (THeapAccess::Register) once it holds no lock.
+    return result;
+}
+
+void NH_AHeap::SetNewHandler(int (*handler)()) { newHandler_ = handler; }
+
+TPageSet* NH_AHeap::AllocPageSet(size_t headerSize) {
+    size_t committed = platform::PageSize();
+    char* base = ReserveMarked(kGranularity);
+    if (base && !platform::CommitPages(base, committed)) {
+        ReleaseMarked(base, kGranularity);
+        base = nullptr;
+    }
+    if (!base) {
+        {
+            platform::TSpinLockGuard guard(g_heap.lock);
+            base = g_heap.emergencyReserve;
+            committed = g_heap.emergencyCommitted;
+            g_heap.emergencyReserve = nullptr;
+            g_heap.emergencyCommitted = 0;
+        }
+        if (!base) return nullptr;
+        if (s_fpEmergencyCallback) s_fpEmergencyCallback();
+    }
+    TPageSet* set = reinterpret_cast<TPageSet*>(base);
+    set->committedEnd = base + committed;
+    set->reservedEnd = base + kGranularity;
+    set->remaining = committed - headerSize;
+    set->inUse = 0;
+    set->oneSizeOwner = nullptr;
+    set->word7 = 0;
+    set->nextFree = set->prevFree = nullptr;
+    set->prev = nullptr;
+    set->next = pageSets_;
+    if (pageSets_) pageSets_->prev = set;
+    pageSets_ = set;
+    return set;
+}
+
+void NH_AHeap::ReleasePageSet(TPageSet* set) {
+    if (set->prev)
+        set->prev->next = set->next;
+    else
+        pageSets_ = set->next;
+    if (set->next) set->next->prev = set->prev;
+    ReleaseMarked(set, kGranularity);
+}
+
+int NH_AHeap::HandleOutOfMemory() {
+    platform::TSpinLockGuard guard(g_heap.lock);
+    if (g_heap.emergencyReserve) {
+        char* reserve = g_heap.emergencyReserve;
+        g_heap.emergencyReserve = nullptr;
+        g_heap.emergencyCommitted = 0;
+        ReleaseMarked(reserve, kGranularity);
+        if (s_fpEmergencyCallback) s_fpEmergencyCallback();
+        return 1;
+    }
+    if (newHandler_) return newHandler_();
+    if (flags_ & kNoStandardHandler) return 0;
+    std::new_handler handler = std::get_new_handler();
+    if (!handler) return 0;
+    handler();
+    return 1;
+}
+
+int NH_AHeap::HandleOutOfMemoryMT() {
+    if (!LockActive() || !lock_.IsHeldByCaller()) return HandleOutOfMemory();
+    // Leave the heap's lock so that a handler may use the heap; back in on every exit.
+    struct TRelock {
+        platform::TSpinLock& lock;
+        uint32_t depth;
+        ~TRelock() { lock.Relock(depth); }
+    } relock{lock_, lock_.UnlockAll()};
+    return HandleOutOfMemory();
+}
+
+int NH_AHeap::SetEmergencyReserve(size_t size, void (*callback)()) {
+    s_fpEmergencyCallback = callback;
+    size_t page = platform::PageSize();
+    if (size > kGranularity) size = kGranularity;
+    size = RoundUp(size ? size : 1, page);
+    char* region = ReserveMarked(kGranularity);
+    if (!region) return 0;
+    if (!platform::CommitPages(region, size)) {
+        ReleaseMarked(region, kGranularity);
+        return 0;
+    }
+    char* previous;
+    {
+        platform::TSpinLockGuard guard(g_heap.lock);
+        previous = g_heap.emergencyReserve;
+        g_heap.emergencyReserve = region;
+        g_heap.emergencyCommitted = size;
+    }
+    if (previous) ReleaseMarked(previous, kGranularity);
+    return 1;
+}
+
+void NH_AHeap::Clear() {
+    Lock();
+    while (pageSets_) {
+        TPageSet* set = pageSets_;
+        pageSets_ = set->next;
+        ReleaseMarked(set, kGranularity);
+    }
+    Unlock();
+}
+
+void* NH_AHeap::operator new(size_t size) {
+    void* p = HeapForHeaps().AllocMem(size);
+    if (!p) throw std::bad_alloc();
+    return p;
+}
+
+void* NH_AHeap::operator new(size_t size, NH_Heap& heap) {
+    void* p = heap.AllocMem(size);
+    if (!p) throw std::bad_alloc();
+    return p;
+}
+
+void NH_AHeap::operator delete(void* p) { NH_Heap::FreeMem(p); }
+void NH_AHeap::operator delete(void* p, NH_Heap&) { NH_Heap::FreeMem(p); }

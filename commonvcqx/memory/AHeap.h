@@ -1,0 +1,103 @@
+// commonvcqx/memory/AHeap.h
+//
+// NH_AHeap: what every library heap shares: its flags, its recursive lock, the
+// out-of-memory chain (emergency reserve, the heap's own handler, the process's new
+// handler) and its list of 64 KB page sets. Heap objects made with `new` live in
+// "HeapForHeaps".
+//
+//   NH_Heap* heap = new NH_Heap(NH_AHeap::kMultithreaded);   // lives in HeapForHeaps
+//   heap->SetNewHandler([] { return 0; });                    // give up when out of memory
+//   delete heap;                                              // releases its pages
+#pragma once
+
+#include <commonvcqx/platform/internal/SpinLock.h>
+
+#include <cstddef>
+#include <cstdint>
+
+class NH_Heap;
+
+namespace cvq::detail {
+struct TPageSet;
+struct TAltBlock;
+struct THeapAccess;
+/// Selects the constant constructor of the library's own static heaps.
+struct TStaticHeapTag {};
+}  // namespace cvq::detail
+
+class NH_AHeap {
+public:
+    // Construction flags.
+    static constexpr int32_t kMultithreaded = 0x01;      ///< every operation takes the lock
+    static constexpr int32_t kZeroFill = 0x02;           ///< every allocation is zeroed
+    static constexpr int32_t kBypassFree = 0x04;         ///< freeing does nothing
+    static constexpr int32_t kNoStandardHandler = 0x10;  ///< never call the new handler
+    static constexpr int32_t kNoCache = 0x20;            ///< accepted; no effect on Linux
+    static constexpr int32_t kStaticHeap = INT32_MIN;    ///< set by Init: never cleared
+
+    /// Called (no arguments) once the emergency reserve has been given up.
+    static void (*s_fpEmergencyCallback)();
+    /// Non-zero: NH_Heap::FreeMem frees nothing at all (fast process shut-down).
+    static int32_t s_globalBypassFree;
+
+    /// The heap's own out-of-memory handler; non-zero result means "retry".
+    void SetNewHandler(int (*handler)());
+    int IsMultithreaded() const { return flags_ & kMultithreaded; }
+    int32_t GetFlags() const { return flags_; }
+
+    /// Keeps `size` bytes (at most 64 KB, whole pages) in reserve for the first
+    /// out-of-memory condition; `callback` is told when it is used. Non-zero on success.
+    static int SetEmergencyReserve(size_t size, void (*callback)());
+
+    /// Releases every page set of the heap; every block of it becomes invalid.
+    virtual void Clear();
+    virtual ~NH_AHeap();
+
+    static void* operator new(size_t size);
+    static void* operator new(size_t size, NH_Heap& heap);
+    static void operator delete(void* p);
+    static void operator delete(void* p, NH_Heap& heap);
+
+    NH_AHeap(const NH_AHeap&) = delete;
+    NH_AHeap& operator=(const NH_AHeap&) = delete;
+
+protected:
+    /// The name is not kept.
+    explicit NH_AHeap(const char* name);
+    explicit constexpr NH_AHeap(cvq::detail::TStaticHeapTag)
+        : pageSets_(nullptr), bypass_(0), flags_(0), initialized_(0), lockActive_(0),
+          lock_{}, newHandler_(nullptr), registryNext_(nullptr), registryPrev_(nullptr) {}
+
+    /// 1 when the heap was initialized now, 0 when it had been before (a static heap
+    /// used before its constructor ran only has its flags adjusted).
+    int Init(int32_t flags, int lazy);
+    /// A new small page set linked at the head of the list, or null.
+    cvq::detail::TPageSet* AllocPageSet(size_t headerSize);
+    /// Non-zero when the caller shall retry the failed allocation.
+    int HandleOutOfMemory();
+    /// HandleOutOfMemory with the heap's lock left meanwhile.
+    int HandleOutOfMemoryMT();
+
+    int32_t LockActive() const { return __atomic_load_n(&lockActive_, __ATOMIC_RELAXED); }
+    void Lock() {
+        if (LockActive()) lock_.Lock();
+    }
+    void Unlock() {
+        if (LockActive()) lock_.Unlock();
+    }
+    void ReleasePageSet(cvq::detail::TPageSet* pageSet);
+
+    // No default initializers: a static heap may be in use before its constructor runs,
+    // and the constructor must not wipe that state.
+    cvq::detail::TPageSet* pageSets_;
+    int32_t bypass_;
+    int32_t flags_;
+    int32_t initialized_;
+    int32_t lockActive_;
+    cvq::platform::TSpinLock lock_;
+    int (*newHandler_)();
+    NH_AHeap* registryNext_;  // heaps with a lock, taken around fork()
+    NH_AHeap* registryPrev_;
+
+    friend struct cvq::detail::THeapAccess;
+};

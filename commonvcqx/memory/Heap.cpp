@@ -1,0 +1,702 @@
+// NH_Heap: size classes, big page sets with boundary tags, reserved blocks.
+#include <commonvcqx/memory/Heap.h>
+#include <commonvcqx/memory/internal/HeapInternals.h>
+
+#include <algorithm>
+#include <cstring>
+
+using namespace cvq::detail;
+namespace platform = cvq::platform;
+
+namespace {
+
+__attribute__((tls_model("initial-exec"))) thread_local NH_Heap* t_defaultHeap = nullptr;
+
+inline TPageSet* PageSetOf(const void* p) {
+    return reinterpret_cast<TPageSet*>(reinterpret_cast<uintptr_t>(p) & kGranularityMask);
+}
+inline char* Bytes(void* p) { return static_cast<char*>(p); }
+inline TSmallBlock* SmallHeader(const void* p) {
+    return reinterpret_cast<TSmallBlock*>(const_cast<char*>(static_cast<const char*>(p)) -
+                                          kSmallHeader);
+}
+inline TAltBlock* AltHeader(const void* p) {
+    return reinterpret_cast<TAltBlock*>(const_cast<char*>(static_cast<const char*>(p)) -
+                                        sizeof(TAltBlock));
+}
+inline void* UserOf(TAltBlock* block) { return block + 1; }
+inline bool IsAlt(const void* p) { return static_cast<const uint8_t*>(p)[-1] & kAltBlockFlag; }
+
+inline size_t ChunkSize(const TBigChunk* chunk) { return chunk->size & ~size_t(1); }
+inline bool ChunkFree(const void* chunk) { return *static_cast<const size_t*>(chunk) & 1; }
+inline size_t* Footer(void* chunk, size_t size) {
+    return reinterpret_cast<size_t*>(Bytes(chunk) + size - kChunkFooter);
+}
+inline void WriteTags(TBigChunk* chunk, size_t size, bool isFree) {
+    chunk->size = size | (isFree ? 1 : 0);
+    *Footer(chunk, size) = chunk->size;
+}
+inline TBigChunk* ChunkOf(TAltBlock* block) {
+    return reinterpret_cast<TBigChunk*>(reinterpret_cast<char*>(block) - block->alignOffset -
+                                        kChunkHeader);
+}
+inline size_t ChunkSizeFor(size_t need) {
+    return std::max(RoundUp(need + kChunkHeader + kChunkFooter, 16), kMinChunk);
+}
+inline char* FirstChunk(TPageSet* set) { return Bytes(set) + kBigPageSetHeader; }
+
+// Takes the heap's lock when it has one; remembers whether it did, and lets go on every
+// exit (a standard new handler may throw through an allocation).
+class THeapGuard {
+public:
+    THeapGuard(platform::TSpinLock& lock, int32_t active) : lock_(active ? &lock : nullptr) {
+        if (lock_) lock_->Lock();
+    }
+    ~THeapGuard() {
+        if (lock_) lock_->Unlock();
+    }
+    THeapGuard(const THeapGuard&) = delete;
+    THeapGuard& operator=(const THeapGuard&) = delete;
+
+private:
+    platform::TSpinLock* lock_;
+};
+
+// Largest requested size that cannot overflow the size arithmetic.
+constexpr size_t kMaxRequest = size_t(1) << 47;
+
+}  // namespace
+
+NH_Heap::NH_Heap(int32_t flags, const char* name) : NH_AHeap(name) {
+    if (Init(flags | 0x20000000, 0)) ResetLists();
+    THeapAccess::Register(*this);
+}
+
+NH_Heap::~NH_Heap() {
+    if (!(flags_ & kStaticHeap)) NH_Heap::Clear();
+}
+
+void NH_Heap::ResetLists() {
+    altBlocks_ = nullptr;
+    reservedBlockCount_ = 0;
+    std::fill(std::begin(freeLists_), std::end(freeLists_), nullptr);
+    bigPageSets_ = nullptr;
+    bigFreeChunks_ = nullptr;
+}
+
+void NH_Heap::LazyInit() {
+    // First use of a static heap whose constructor has not run yet.
+    {
+        platform::TSpinLockGuard guard(g_heap.lock);
+        if (__atomic_load_n(&initialized_, __ATOMIC_ACQUIRE)) return;
+        Init(0, 1);
+        ResetLists();
+    }
+    THeapAccess::Register(*this);
+}
+
+void* NH_Heap::AllocMem(size_t size) {
+    if (!__atomic_load_n(&initialized_, __ATOMIC_ACQUIRE)) LazyInit();
+    if (size <= kLargestSmallBlock) return AllocSmall(size, size + kSmallHeader);
+    return AllocBig(size, 16);
+}
+
+void* NH_Heap::AllocSmall(size_t size, size_t needed) {
+    int cls = kSizeToClass[needed];
+    TSmallBlock* block;
+    {
+        THeapGuard guard(lock_, LockActive());
+        block = freeLists_[cls];
+        if (block) {
+            freeLists_[cls] = block->next;
+            if (block->next) block->next->prev = nullptr;
+            PageSetOf(block)->inUse++;
+        } else {
+            size_t classSize = kClassSizes[cls];
+            TPageSet* set;
+            for (;;) {
+                set = pageSets_;
+                if (!set) {
+                    set = AllocPageSet(kSmallPageSetHeader);
+                    if (!set) {
+                        if (!HandleOutOfMemoryMT()) return nullptr;
+                        continue;
+                    }
+                    set->word7 = reinterpret_cast<uintptr_t>(this);
+                }
+                if (set->remaining >= classSize) break;
+                if (set->committedEnd < set->reservedEnd) {
+                    size_t page = platform::PageSize();
+                    if (!platform::CommitPages(set->committedEnd, page)) {
+                        if (!HandleOutOfMemoryMT()) return nullptr;
+                        continue;
+                    }
+                    set->committedEnd += page;
+                    set->remaining += page;
+                } else if (set->inUse) {
+                    CutTail(set);
+                    TPageSet* fresh = AllocPageSet(kSmallPageSetHeader);
+                    if (!fresh) {
+                        if (!HandleOutOfMemoryMT()) return nullptr;
+                        continue;
+                    }
+                    fresh->word7 = reinterpret_cast<uintptr_t>(this);
+                } else {
+                    // Nothing of it is in use: start carving it again from the bottom.
+                    UnlinkCarvedBlocks(set);
+                    set->remaining = set->committedEnd - (Bytes(set) + kSmallPageSetHeader);
+                }
+            }
+            block = reinterpret_cast<TSmallBlock*>(set->committedEnd - set->remaining);
+            set->remaining -= classSize;
+            set->inUse++;
+            block->sizeClass = static_cast<uint8_t>(cls);
+            block->unused = 0;
+        }
+        block->flags = 0;
+        block->size = static_cast<uint16_t>(size);
+    }
+    void* user = Bytes(block) + kSmallHeader;
+    if (flags_ & kZeroFill) std::memset(user, 0, size);
+    return user;
+}
+
+void NH_Heap::PushSmall(TSmallBlock* block, int cls) {
+    block->flags = kFreeBlockFlag;
+    block->sizeClass = static_cast<uint8_t>(cls);
+    block->prev = nullptr;
+    block->next = freeLists_[cls];
+    if (block->next) block->next->prev = block;
+    freeLists_[cls] = block;
+}
+
+void NH_Heap::UnlinkSmall(TSmallBlock* block) {
+    if (block->prev)
+        block->prev->next = block->next;
+    else
+        freeLists_[block->sizeClass] = block->next;
+    if (block->next) block->next->prev = block->prev;
+}
+
+void NH_Heap::UnlinkCarvedBlocks(TPageSet* set) {
+    char* end = set->committedEnd - set->remaining;
+    for (char* p = Bytes(set) + kSmallPageSetHeader; p < end;) {
+        TSmallBlock* block = reinterpret_cast<TSmallBlock*>(p);
+        if (block->flags & kFreeBlockFlag) UnlinkSmall(block);
+        p += kClassSizes[block->sizeClass];
+    }
+}
+
+void NH_Heap::CutTail(TPageSet* set) {
+    while (set->remaining >= kClassSizes[0]) {
+        size_t remaining = std::min<size_t>(set->remaining, 1024);
+        int cls = kSizeToClass[remaining];
+        if (kClassSizes[cls] > remaining) --cls;
+        TSmallBlock* block = reinterpret_cast<TSmallBlock*>(set->committedEnd - set->remaining);
+        set->remaining -= kClassSizes[cls];
+        block->unused = 0;
+        block->size = 0;
+        PushSmall(block, cls);
+    }
+}
+
+void* NH_Heap::AllocBig(size_t size, size_t alignment) {
+    if (size > kMaxRequest) return nullptr;
+    size_t need = RoundUp(size + sizeof(TAltBlock), 16) + (alignment > 16 ? alignment : 0);
+    TAltBlock* block;
+    {
+        THeapGuard guard(lock_, LockActive());
+        TBigChunk* chunk;
+        while (!(chunk = reinterpret_cast<TBigChunk*>(AllocBigBlock(need, alignment)))) {
+            if (!HandleOutOfMemoryMT()) return nullptr;
+        }
+        char* data = Bytes(chunk) + kChunkHeader;
+        uintptr_t user = reinterpret_cast<uintptr_t>(data + sizeof(TAltBlock));
+        user = RoundUp(user, std::max<size_t>(alignment, 16));
+        block = reinterpret_cast<TAltBlock*>(user - sizeof(TAltBlock));
+        block->alignOffset = reinterpret_cast<char*>(block) - data;
+        block->owner = this;
+        block->size = size;
+        block->kind = kChunkBlock;
+        block->zero[0] = block->zero[1] = block->zero[2] = 0;
+        block->flags = kAltBlockFlag;
+        LinkAlt(block);
+    }
+    if (flags_ & kZeroFill) std::memset(UserOf(block), 0, size);
+    return UserOf(block);
+}
+
+void NH_Heap::LinkAlt(TAltBlock* block) {
+    block->prev = nullptr;
+    block->next = altBlocks_;
+    if (altBlocks_) altBlocks_->prev = block;
+    altBlocks_ = block;
+}
+
+void NH_Heap::UnlinkAlt(TAltBlock* block) {
+    if (block->prev)
+        block->prev->next = block->next;
+    else
+        altBlocks_ = block->next;
+    if (block->next) block->next->prev = block->prev;
+}
+
+void NH_Heap::PushFreeChunk(TBigChunk* chunk) {
+    chunk->prev = nullptr;
+    chunk->next = bigFreeChunks_;
+    if (bigFreeChunks_) bigFreeChunks_->prev = chunk;
+    bigFreeChunks_ = chunk;
+}
+
+void NH_Heap::UnlinkFreeChunk(TBigChunk* chunk) {
+    if (chunk->prev)
+        chunk->prev->next = chunk->next;
+    else
+        bigFreeChunks_ = chunk->next;
+    if (chunk->next) chunk->next->prev = chunk->prev;
+}
+
+TBigChunk* NH_Heap::NewFreeChunk(char* start, size_t size, TPageSet* set) {
+    TBigChunk* chunk = reinterpret_cast<TBigChunk*>(start);
+    chunk->owner = set;
+    WriteTags(chunk, size, true);
+    PushFreeChunk(chunk);
+    return chunk;
+}
+
+// Returns the chunk (its header), or null when no memory could be had.
+void* NH_Heap::AllocBigBlock(size_t need, size_t) {
+    size_t chunkSize = ChunkSizeFor(need);
+    size_t page = platform::PageSize();
+    for (;;) {
+        for (TBigChunk* chunk = bigFreeChunks_; chunk; chunk = chunk->next) {
+            size_t size = ChunkSize(chunk);
+            if (size < chunkSize) continue;
+            UnlinkFreeChunk(chunk);
+            if (size - chunkSize >= kSplitRest) {
+                NewFreeChunk(Bytes(chunk) + chunkSize, size - chunkSize, chunk->owner);
+                size = chunkSize;
+            }
+            WriteTags(chunk, size, false);
+            chunk->owner->inUse++;
+            return chunk;
+        }
+        bool grown = false;
+        for (TPageSet* set = bigPageSets_; set; set = set->next) {
+            if (size_t(set->reservedEnd - set->committedEnd) < chunkSize) continue;
+            size_t grow = std::min(RoundUp(chunkSize, page),
+                                   size_t(set->reservedEnd - set->committedEnd));
+            if (!platform::CommitPages(set->committedEnd, grow)) return nullptr;
+            char* area = set->committedEnd;
+            set->committedEnd += grow;
+            size_t before = *reinterpret_cast<size_t*>(area - kChunkFooter);
+            if (before & 1) {
+                // The new pages extend the free chunk that ends there.
+                TBigChunk* last = reinterpret_cast<TBigChunk*>(area - (before & ~size_t(1)));
+                WriteTags(last, ChunkSize(last) + grow, true);
+            } else {
+                NewFreeChunk(area, grow, set);
+            }
+            grown = true;
+            break;
+        }
+        if (grown) continue;
+        size_t reserve = RoundUp(std::max(chunkSize + kBigPageSetHeader, kBigPageSetUnit),
+                                 kBigPageSetUnit);
+        char* base = ReserveMarked(reserve);
+        if (!base) return nullptr;
+        size_t commit = RoundUp(chunkSize + kBigPageSetHeader, page);
+        if (!platform::CommitPages(base, commit)) {
+            ReleaseMarked(base, reserve);
+            return nullptr;
+        }
+        TPageSet* set = reinterpret_cast<TPageSet*>(base);
+        std::memset(set, 0, kBigPageSetHeader);
+        set->committedEnd = base + commit;
+        set->reservedEnd = base + reserve;
+        set->next = bigPageSets_;
+        if (bigPageSets_) bigPageSets_->prev = set;
+        bigPageSets_ = set;
+        NewFreeChunk(FirstChunk(set), commit - kBigPageSetHeader, set);
+    }
+}
+
+void NH_Heap::ReleaseBigPageSet(TPageSet* set) {
+    if (set->prev)
+        set->prev->next = set->next;
+    else
+        bigPageSets_ = set->next;
+    if (set->next) set->next->prev = set->prev;
+    ReleaseMarked(set, set->reservedEnd - Bytes(set));
+}
+
+void NH_Heap::ReleaseBigBlock(TBigChunk* chunk) {
+    TPageSet* set = chunk->owner;
+    char* start = Bytes(chunk);
+    size_t size = ChunkSize(chunk);
+    if (start > FirstChunk(set)) {
+        size_t before = *reinterpret_cast<size_t*>(start - kChunkFooter);
+        if (before & 1) {
+            TBigChunk* previous = reinterpret_cast<TBigChunk*>(start - (before & ~size_t(1)));
+            UnlinkFreeChunk(previous);
+            start = Bytes(previous);
+            size += ChunkSize(previous);
+        }
+    }
+    char* after = start + size;
+    if (after < set->committedEnd && ChunkFree(after)) {
+        TBigChunk* next = reinterpret_cast<TBigChunk*>(after);
+        UnlinkFreeChunk(next);
+        size += ChunkSize(next);
+    }
+    TBigChunk* merged = NewFreeChunk(start, size, set);
+    if (--set->inUse == 0 &&
+        !(set == bigPageSets_ && set->committedEnd - Bytes(set) <= ptrdiff_t(kGranularity))) {
+        UnlinkFreeChunk(merged);
+        ReleaseBigPageSet(set);
+    }
+}
+
+// Grows or shrinks a chunk in place; false (chunk unchanged in what it holds) when it
+// must move.
+bool NH_Heap::ResizeBigInPlace(TBigChunk* chunk, size_t need) {
+    TPageSet* set = chunk->owner;
+    size_t page = platform::PageSize();
+    size_t wanted = ChunkSizeFor(need);
+    size_t size = ChunkSize(chunk);
+    if (wanted > size) {
+        char* end = Bytes(chunk) + size;
+        if (end == set->committedEnd) {
+            size_t grow = RoundUp(wanted - size, page);
+            if (set->committedEnd + grow <= set->reservedEnd &&
+                platform::CommitPages(set->committedEnd, grow)) {
+                set->committedEnd += grow;
+                size += grow;
+            }
+        } else if (ChunkFree(end)) {
+            TBigChunk* next = reinterpret_cast<TBigChunk*>(end);
+            size_t nextSize = ChunkSize(next);
+            char* nextEnd = end + nextSize;
+            if (size + nextSize >= wanted) {
+                UnlinkFreeChunk(next);
+                size += nextSize;
+            } else if (nextEnd == set->committedEnd) {
+                size_t grow = RoundUp(wanted - size - nextSize, page);
+                if (set->committedEnd + grow <= set->reservedEnd &&
+                    platform::CommitPages(set->committedEnd, grow)) {
+                    set->committedEnd += grow;
+                    UnlinkFreeChunk(next);
+                    size += nextSize + grow;
+                }
+            }
+        }
+        WriteTags(chunk, size, false);
+        if (size < wanted) return false;
+    }
+    if (size - wanted >= kSplitRest) {
+        char* rest = Bytes(chunk) + wanted;
+        size_t restSize = size - wanted;
+        char* after = rest + restSize;
+        if (after < set->committedEnd && ChunkFree(after)) {
+            TBigChunk* next = reinterpret_cast<TBigChunk*>(after);
+            UnlinkFreeChunk(next);
+            restSize += ChunkSize(next);
+        }
+        WriteTags(chunk, wanted, false);
+        NewFreeChunk(rest, restSize, set);
+    }
+    return true;
+}
+
+void* NH_Heap::AllocWithReserve(size_t reserve, size_t size, int zero) {
+    if (size > kMaxRequest || reserve > kMaxRequest) return nullptr;
+    if (!__atomic_load_n(&initialized_, __ATOMIC_ACQUIRE)) LazyInit();
+    reserve = std::max(reserve, size);
+    size_t page = platform::PageSize();
+    size_t reserved =
+        RoundUp(RoundUp(reserve + sizeof(TAltBlock), 16) + sizeof(TReservedRegion), kGranularity);
+    size_t committed =
+        RoundUp(RoundUp(size + sizeof(TAltBlock), 16) + sizeof(TReservedRegion), page);
+    char* region;
+    for (;;) {
+        region = ReserveMarked(reserved);
+        if (region && platform::CommitPages(region, committed)) break;
+        if (region) ReleaseMarked(region, reserved);
+        if (!HandleOutOfMemory()) return nullptr;
+    }
+    TReservedRegion* head = reinterpret_cast<TReservedRegion*>(region);
+    head->requested = size;
+    head->reserved = reserved;
+    head->committed = committed;
+    head->unused = 0;
+    TAltBlock* block = reinterpret_cast<TAltBlock*>(head + 1);
+    block->alignOffset = 0;
+    block->owner = this;
+    block->size = size;
+    block->kind = kReservedBlock;
+    block->zero[0] = block->zero[1] = block->zero[2] = 0;
+    block->flags = kAltBlockFlag;
+    {
+        THeapGuard guard(lock_, LockActive());
+        LinkAlt(block);
+        ++reservedBlockCount_;
+    }
+    (void)zero;  // fresh pages read as zero
+    return UserOf(block);
+}
+
+bool NH_Heap::ResizeReservedInPlace(TAltBlock* block, size_t size) {
+    TReservedRegion* head = reinterpret_cast<TReservedRegion*>(block) - 1;
+    char* region = reinterpret_cast<char*>(head);
+    size_t page = platform::PageSize();
+    size_t committed =
+        RoundUp(RoundUp(size + sizeof(TAltBlock), 16) + sizeof(TReservedRegion), page);
+    if (committed > head->reserved) return false;
+    if (committed > head->committed) {
+        while (!platform::CommitPages(region + head->committed, committed - head->committed)) {
+            if (!HandleOutOfMemoryMT()) return false;
+        }
+    } else if (committed < head->committed) {
+        platform::DecommitPages(region + committed, head->committed - committed);
+    }
+    head->committed = committed;
+    head->requested = size;
+    return true;
+}
+
+void* NH_Heap::Realloc(void* p, size_t size, int zero) {
+    if (!p) return Alloc(size, zero);
+    if (size > kMaxRequest) return nullptr;
+    bool zeroGrowth = zero || (flags_ & kZeroFill);
+    size_t old;
+    if (IsAlt(p)) {
+        TAltBlock* block = AltHeader(p);
+        NH_Heap* owner = block->owner;
+        old = block->size;
+        bool inPlace;
+        {
+            THeapGuard guard(owner->lock_, owner->LockActive());
+            if (block->kind == kReservedBlock) {
+                inPlace = owner->ResizeReservedInPlace(block, size);
+                if (!inPlace) return nullptr;  // a reservation does not move
+            } else {
+                inPlace = block->alignOffset == 0 &&
+                          owner->ResizeBigInPlace(ChunkOf(block),
+                                                  RoundUp(size + sizeof(TAltBlock), 16));
+            }
+            if (inPlace) block->size = size;
+        }
+        if (!inPlace) {
+            void* moved = AllocMem(size);
+            if (!moved) return nullptr;
+            std::memcpy(moved, p, std::min(old, size));
+            FreeMem(p);
+            p = moved;
+        }
+    } else {
+        TSmallBlock* block = SmallHeader(p);
+        old = block->size;
+        if (kClassSizes[block->sizeClass] < size + kSmallHeader) {
+            void* moved = AllocMem(size);
+            if (!moved) return nullptr;
+            std::memcpy(moved, p, old);
+            FreeMem(p);
+            p = moved;
+        } else {
+            block->size = static_cast<uint16_t>(size);
+        }
+    }
+    if (zeroGrowth && size > old) std::memset(Bytes(p) + old, 0, size - old);
+    return p;
+}
+
+void NH_Heap::FreeMem(void* p) {
+    if (!p || __atomic_load_n(&s_globalBypassFree, __ATOMIC_RELAXED)) return;
+    if (IsAlt(p)) {
+        TAltBlock* block = AltHeader(p);
+        block->owner->FreeAlt(block);
+    } else {
+        TSmallBlock* block = SmallHeader(p);
+        reinterpret_cast<NH_Heap*>(PageSetOf(block)->word7)->FreeSmall(block);
+    }
+}
+
+void NH_Heap::FreeSmall(TSmallBlock* block) {
+    if (__atomic_load_n(&bypass_, __ATOMIC_RELAXED)) return;
+    THeapGuard guard(lock_, LockActive());
+    if (block->flags & kFreeBlockFlag) return;  // freed twice: the lists stay intact
+    TPageSet* set = PageSetOf(block);
+    PushSmall(block, block->sizeClass);
+    if (--set->inUse == 0 && set != pageSets_) {
+        UnlinkCarvedBlocks(set);
+        ReleasePageSet(set);
+    }
+}
+
+void NH_Heap::FreeAlt(TAltBlock* block) {
+    if (__atomic_load_n(&bypass_, __ATOMIC_RELAXED)) return;
+    THeapGuard guard(lock_, LockActive());
+    if (block->kind == kReservedBlock) {
+        UnlinkAlt(block);
+        ReleaseReserved(block);
+        return;
+    }
+    TBigChunk* chunk = ChunkOf(block);
+    if (ChunkFree(chunk)) return;  // freed twice
+    UnlinkAlt(block);
+    ReleaseBigBlock(chunk);
+}
+
+void NH_Heap::ReleaseReserved(TAltBlock* block) {
+    TReservedRegion* head = reinterpret_cast<TReservedRegion*>(block) - 1;
+    --reservedBlockCount_;
+    ReleaseMarked(head, head->reserved);
+}
+
+size_t NH_Heap::GetBlockSize(const void* p) {
+    if (!p) return 0;
+    return IsAlt(p) ? AltHeader(p)->size : SmallHeader(p)->size;
+}
+
+void* NH_Heap::Alloc(size_t size, int zero) {
+    void* p = AllocMem(size);
+    if (p && zero && !(flags_ & kZeroFill)) std::memset(p, 0, size);
+    return p;
+}
+
+void* NH_Heap::AllocArray(size_t count, size_t size, int zero) {
+    size_t total;
+    if (__builtin_mul_overflow(count, size, &total)) return nullptr;
+    return Alloc(total, zero);
+}
+
+void* NH_Heap::AllocAligned(size_t alignment, size_t size, int zero) {
+    if (alignment <= 16) return Alloc(size, zero);
+    if (alignment & (alignment - 1) || alignment > kGranularity * 16) return nullptr;
+    if (!__atomic_load_n(&initialized_, __ATOMIC_ACQUIRE)) LazyInit();
+    void* p = AllocBig(size, alignment);
+    if (p && zero && !(flags_ & kZeroFill)) std::memset(p, 0, size);
+    return p;
+}
+
+void* NH_Heap::StoreData(const void* src, size_t len) {
+    void* p = AllocMem(len);
+    if (p && src) std::memcpy(p, src, len);
+    return p;
+}
+
+char* NH_Heap::StoreString(const char* src, int32_t len) {
+    size_t length = len < 0 ? (src ? std::strlen(src) : 0) : size_t(len);
+    char* p = static_cast<char*>(AllocMem(length + 1));
+    if (!p) return nullptr;
+    if (src) std::memcpy(p, src, length);
+    else std::memset(p, 0, length);
+    p[length] = 0;
+    return p;
+}
+
+void* NH_Heap::Cut(void* p, size_t pos, size_t count) {
+    size_t size = GetBlockSize(p);
+    pos = std::min(pos, size);
+    count = std::min(count, size - pos);
+    if (count == 0) return p;
+    std::memmove(Bytes(p) + pos, Bytes(p) + pos + count, size - pos - count);
+    return Realloc(p, size - count, 0);
+}
+
+void* NH_Heap::ExpandBy(void* p, size_t count, int zero) {
+    if (count == 0) return p;
+    return Realloc(p, GetBlockSize(p) + count, zero);
+}
+
+void* NH_Heap::Insert(void* p, size_t pos, const void* src, size_t count) {
+    if (count == 0) return p;
+    size_t size = GetBlockSize(p);
+    pos = std::min(pos, size);
+    // A source inside the block is found again by its offset once the block has moved.
+    const char* from = static_cast<const char*>(src);
+    bool inside = from && from >= Bytes(p) && from < Bytes(p) + size;
+    size_t offset = inside ? size_t(from - Bytes(p)) : 0;
+    void* grown = Realloc(p, size + count, 0);
+    if (!grown) return nullptr;
+    char* base = Bytes(grown);
+    std::memmove(base + pos + count, base + pos, size - pos);
+    if (inside) {
+        size_t before = offset < pos ? std::min(count, pos - offset) : 0;
+        std::memmove(base + pos, base + offset, before);
+        std::memmove(base + pos + before, base + std::max(offset, pos) + count, count - before);
+    } else if (from) {
+        std::memcpy(base + pos, from, count);
+    } else {
+        std::memset(base + pos, 0, count);
+    }
+    return grown;
+}
+
+void* NH_Heap::Trim(void* p, size_t offset, size_t length) {
+    size_t size = GetBlockSize(p);
+    offset = std::min(offset, size);
+    length = std::min(length, size - offset);
+    if (offset) std::memmove(p, Bytes(p) + offset, length);
+    return Realloc(p, length, 0);
+}
+
+void NH_Heap::ForEach(void (*fn)(void* block, void* user), void* user) {
+    for (TPageSet* set = pageSets_; set; set = set->next) {
+        char* end = set->committedEnd - set->remaining;
+        for (char* p = Bytes(set) + kSmallPageSetHeader; p < end;) {
+            TSmallBlock* block = reinterpret_cast<TSmallBlock*>(p);
+            p += kClassSizes[block->sizeClass];
+            if (!(block->flags & kFreeBlockFlag)) fn(Bytes(block) + kSmallHeader, user);
+        }
+    }
+    for (TAltBlock* block = altBlocks_; block;) {
+        TAltBlock* next = block->next;
+        fn(UserOf(block), user);
+        block = next;
+    }
+}
+
+void* NH_Heap::FindFirstThat(int (*fn)(void* block, void* user), void* user) {
+    for (TPageSet* set = pageSets_; set; set = set->next) {
+        char* end = set->committedEnd - set->remaining;
+        for (char* p = Bytes(set) + kSmallPageSetHeader; p < end;) {
+            TSmallBlock* block = reinterpret_cast<TSmallBlock*>(p);
+            p += kClassSizes[block->sizeClass];
+            if (!(block->flags & kFreeBlockFlag) && fn(Bytes(block) + kSmallHeader, user))
+                return Bytes(block) + kSmallHeader;
+        }
+    }
+    for (TAltBlock* block = altBlocks_; block; block = block->next)
+        if (fn(UserOf(block), user)) return UserOf(block);
+    return nullptr;
+}
+
+void NH_Heap::Clear() {
+    {
+        THeapGuard guard(lock_, LockActive());
+        for (TAltBlock* block = altBlocks_; block;) {
+            TAltBlock* next = block->next;
+            if (block->kind == kReservedBlock) ReleaseReserved(block);
+            block = next;
+        }
+        while (bigPageSets_) {
+            TPageSet* set = bigPageSets_;
+            bigPageSets_ = set->next;
+            ReleaseMarked(set, set->reservedEnd - Bytes(set));
+        }
+        ResetLists();
+    }
+    NH_AHeap::Clear();
+}
+
+NH_Heap& NH_Heap::Default() {
+    NH_Heap* heap = t_defaultHeap;
+    if (!heap) {
+        heap = &DefaultHeapObject();
+        t_defaultHeap = heap;
+    }
+    return *heap;
+}
+
+void NH_Heap::SetDefault(NH_Heap& heap) { t_defaultHeap = &heap; }

@@ -1,0 +1,115 @@
+// commonvcqx/memory/Heap.h
+//
+// NH_Heap: the library's general heap, built directly on virtual memory. Requests of
+// up to 1016 bytes come from 41 size classes with exact free lists; larger ones from
+// big page sets of boundary-tagged chunks (first fit, coalescing, growth in place), or
+// from a private reservation that grows in place (AllocWithReserve). Every block is
+// 16-byte aligned and is freed by its address alone.
+//
+//   NH_Heap heap(NH_AHeap::kMultithreaded);
+//   char* text = static_cast<char*>(heap.AllocMem(100));
+//   text = static_cast<char*>(heap.Realloc(text, 5000, 1));   // grown part zeroed
+//   NH_Heap::FreeMem(text);
+#pragma once
+
+#include <commonvcqx/memory/AHeap.h>
+
+namespace cvq::detail {
+struct TSmallBlock;
+struct TBigChunk;
+inline constexpr int kSizeClassCount = 41;
+}  // namespace cvq::detail
+
+class NH_Heap : public NH_AHeap {
+public:
+    /// Largest request served as a small block.
+    static constexpr size_t kLargestSmallBlock = 1016;
+
+    /// The name is not kept.
+    explicit NH_Heap(int32_t flags = 0, const char* name = nullptr);
+    /// The library's own static heaps: constant-initialized, usable before start-up.
+    explicit constexpr NH_Heap(cvq::detail::TStaticHeapTag tag)
+        : NH_AHeap(tag), altBlocks_(nullptr), reservedBlockCount_(0), freeLists_{},
+          bigPageSets_(nullptr), bigFreeChunks_(nullptr) {}
+    ~NH_Heap() override;
+
+    /// A block of `size` bytes, or null when the out-of-memory chain gives up.
+    void* AllocMem(size_t size);
+    /// AllocMem, zero-filled when `zero` is non-zero.
+    void* Alloc(size_t size, int zero);
+    /// Alloc(count * size); null when the product overflows.
+    void* AllocArray(size_t count, size_t size, int zero);
+    /// A block whose address is a multiple of `alignment` (a power of two).
+    void* AllocAligned(size_t alignment, size_t size, int zero);
+    /// A block of `size` bytes in a private reservation of about `reserve` bytes, so
+    /// that it grows in place up to that.
+    void* AllocWithReserve(size_t reserve, size_t size, int zero);
+    /// Resizes a block of any library heap; a moved block comes from this heap. Null
+    /// (old block intact) when memory runs out. `zero` (or kZeroFill) zeroes the growth.
+    void* Realloc(void* p, size_t size, int zero);
+
+    /// Frees by address; null is ignored.
+    static void Free(void* p) { FreeMem(p); }
+    static void FreeMem(void* p);
+    /// The size requested for the block.
+    static size_t GetBlockSize(const void* p);
+
+    void* Clone(const void* p) { return StoreData(p, GetBlockSize(p)); }
+    /// `len` bytes, a copy of `src` unless it is null.
+    void* StoreData(const void* src, size_t len);
+    /// A zero-terminated copy of `len` characters (`len` < 0: the whole text).
+    char* StoreString(const char* src, int32_t len = -1);
+
+    // Editing helpers; each returns the possibly moved block, or null when out of
+    // memory (the old block then stays intact). Positions beyond the end are clamped.
+    void* Cut(void* p, size_t pos, size_t count);
+    void* ExpandBy(void* p, size_t count, int zero);
+    void* Insert(void* p, size_t pos, const void* src, size_t count);
+    void* Append(void* p, const void* src, size_t count) {
+        return Insert(p, GetBlockSize(p), src, count);
+    }
+    void* Prepend(void* p, const void* src, size_t count) { return Insert(p, 0, src, count); }
+    void* Trim(void* p, size_t offset, size_t length);
+
+    /// Visits every block in use: small blocks page set by page set, then the others.
+    /// Takes no lock.
+    void ForEach(void (*fn)(void* block, void* user), void* user);
+    void* FindFirstThat(int (*fn)(void* block, void* user), void* user);
+
+    void Clear() override;
+
+    /// The calling thread's default heap ("DefaultHeap" until SetDefault).
+    static NH_Heap& Default();
+    static void SetDefault(NH_Heap& heap);
+
+private:
+    void ResetLists();
+    void LazyInit();
+    void* AllocSmall(size_t size, size_t needed);
+    void* AllocBig(size_t size, size_t alignment);
+    void* AllocBigBlock(size_t need, size_t alignment);
+    cvq::detail::TBigChunk* NewFreeChunk(char* start, size_t size, cvq::detail::TPageSet* set);
+    void PushFreeChunk(cvq::detail::TBigChunk* chunk);
+    void UnlinkFreeChunk(cvq::detail::TBigChunk* chunk);
+    void ReleaseBigBlock(cvq::detail::TBigChunk* chunk);
+    bool ResizeBigInPlace(cvq::detail::TBigChunk* chunk, size_t need);
+    bool ResizeReservedInPlace(cvq::detail::TAltBlock* block, size_t size);
+    void LinkAlt(cvq::detail::TAltBlock* block);
+    void UnlinkAlt(cvq::detail::TAltBlock* block);
+    void PushSmall(cvq::detail::TSmallBlock* block, int cls);
+    void UnlinkSmall(cvq::detail::TSmallBlock* block);
+    void UnlinkCarvedBlocks(cvq::detail::TPageSet* set);
+    void CutTail(cvq::detail::TPageSet* set);
+    void FreeSmall(cvq::detail::TSmallBlock* block);
+    void FreeAlt(cvq::detail::TAltBlock* block);
+    void ReleaseReserved(cvq::detail::TAltBlock* block);
+    void ReleaseBigPageSet(cvq::detail::TPageSet* set);
+
+    cvq::detail::TAltBlock* altBlocks_;
+    int32_t reservedBlockCount_;
+    cvq::detail::TSmallBlock* freeLists_[cvq::detail::kSizeClassCount];
+    cvq::detail::TPageSet* bigPageSets_;
+    cvq::detail::TBigChunk* bigFreeChunks_;
+
+    friend struct cvq::detail::THeapAccess;
+};

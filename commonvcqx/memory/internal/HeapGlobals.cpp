@@ -1,0 +1,128 @@
+// Process-wide heap state: the global lock, the region map, the library's static heaps
+// and the list of heaps that fork() must lock.
+#include <commonvcqx/memory/internal/HeapInternals.h>
+
+namespace cvq::detail {
+namespace {
+
+// Never destroyed: other modules free blocks during process exit.
+template <class T>
+union TStaticHeap {
+    constexpr TStaticHeap() : heap(TStaticHeapTag{}) {}
+    ~TStaticHeap() {}
+    T heap;
+};
+
+constinit TStaticHeap<NH_Heap> heapForHeaps;
+constinit TStaticHeap<NH_Heap> defaultHeap;
+
+}  // namespace
+
+constinit THeapGlobals g_heap{{}, {}, nullptr, nullptr, 0, 0, 0, 0, 1};
+constinit TRegionMap g_regions{};
+
+NH_Heap& HeapForHeaps() { return heapForHeaps.heap; }
+NH_Heap& DefaultHeapObject() { return defaultHeap.heap; }
+
+bool TRegionMap::Mark(const void* start, size_t size) {
+    uintptr_t first = reinterpret_cast<uintptr_t>(start);
+    for (uintptr_t address = first; address < first + size; address += kGranularity) {
+        uint64_t*& slot = leaves_[address >> 32];
+        uint64_t* leaf = __atomic_load_n(&slot, __ATOMIC_ACQUIRE);
+        if (!leaf) {
+            // 65536 bits per 4 GB of address space.
+            leaf = static_cast<uint64_t*>(platform::ReserveRegion(kGranularity));
+            if (!leaf || !platform::CommitPages(leaf, 8192)) {
+                if (leaf) platform::ReleaseRegion(leaf, kGranularity);
+                Unmark(start, address - first);
+                return false;
+            }
+            __atomic_store_n(&slot, leaf, __ATOMIC_RELEASE);
+        }
+        uint32_t region = static_cast<uint32_t>(address >> 16) & 0xFFFF;
+        __atomic_fetch_or(&leaf[region >> 6], uint64_t(1) << (region & 63), __ATOMIC_RELAXED);
+    }
+    return true;
+}
+
+void TRegionMap::Unmark(const void* start, size_t size) {
+    uintptr_t first = reinterpret_cast<uintptr_t>(start);
+    for (uintptr_t address = first; address < first + size; address += kGranularity) {
+        uint64_t* leaf = __atomic_load_n(&leaves_[address >> 32], __ATOMIC_ACQUIRE);
+        if (!leaf) continue;
+        uint32_t region = static_cast<uint32_t>(address >> 16) & 0xFFFF;
+        __atomic_fetch_and(&leaf[region >> 6], ~(uint64_t(1) << (region & 63)),
+                           __ATOMIC_RELAXED);
+    }
+}
+
+char* ReserveMarked(size_t size) {
+    char* region = static_cast<char*>(platform::ReserveRegion(size));
+    if (!region) return nullptr;
+    bool marked;
+    {
+        platform::TSpinLockGuard guard(g_heap.lock);
+        marked = g_regions.Mark(region, size);
+    }
+    if (!marked) {
+        platform::ReleaseRegion(region, size);
+        return nullptr;
+    }
+    return region;
+}
+
+void ReleaseMarked(void* start, size_t size) {
+    {
+        platform::TSpinLockGuard guard(g_heap.lock);
+        g_regions.Unmark(start, size);
+    }
+    platform::ReleaseRegion(start, size);
+}
+
+int THeapAccess::Construct(NH_Heap& heap, int32_t flags) {
+    if (!heap.Init(flags | 0x20000000, 0)) return 0;
+    heap.ResetLists();
+    return 1;
+}
+
+void THeapAccess::DropLock(NH_AHeap& heap) {
+    heap.flags_ &= ~NH_AHeap::kMultithreaded;
+    __atomic_store_n(&heap.lockActive_, 0, __ATOMIC_RELAXED);
+}
+
+void THeapAccess::Register(NH_AHeap& heap) {
+    platform::TSpinLockGuard guard(g_heap.registryLock);
+    if (heap.registryNext_ || heap.registryPrev_ || g_heap.registry == &heap) return;
+    heap.registryPrev_ = nullptr;
+    heap.registryNext_ = g_heap.registry;
+    if (g_heap.registry) g_heap.registry->registryPrev_ = &heap;
+    g_heap.registry = &heap;
+}
+
+void THeapAccess::Unregister(NH_AHeap& heap) {
+    platform::TSpinLockGuard guard(g_heap.registryLock);
+    if (!heap.registryNext_ && !heap.registryPrev_ && g_heap.registry != &heap) return;
+    if (heap.registryPrev_)
+        heap.registryPrev_->registryNext_ = heap.registryNext_;
+    else
+        g_heap.registry = heap.registryNext_;
+    if (heap.registryNext_) heap.registryNext_->registryPrev_ = heap.registryPrev_;
+    heap.registryNext_ = heap.registryPrev_ = nullptr;
+}
+
+// Order: registry, every heap, then the global lock (a heap's lock may be held while
+// the global one is taken, never the other way round).
+void THeapAccess::PrepareFork() {
+    g_heap.registryLock.Lock();
+    for (NH_AHeap* heap = g_heap.registry; heap; heap = heap->registryNext_) heap->lock_.Lock();
+    g_heap.lock.Lock();
+}
+
+void THeapAccess::AfterFork() {
+    g_heap.lock.Unlock();
+    for (NH_AHeap* heap = g_heap.registry; heap; heap = heap->registryNext_)
+        heap->lock_.Unlock();
+    g_heap.registryLock.Unlock();
+}
+
+}  // namespace cvq::detail

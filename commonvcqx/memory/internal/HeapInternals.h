@@ -1,0 +1,167 @@
+// commonvcqx/memory/internal/HeapInternals.h
+//
+// In-memory layouts of the heaps (page sets, block headers, big chunks) on 64-bit, the
+// size classes, and the process-wide heap state: the global heap lock, the map of
+// regions the heaps reserved, the emergency reserve and the library's static heaps.
+// All of it is constant-initialized, so the heaps serve malloc before any constructor.
+#pragma once
+
+#include <commonvcqx/memory/Heap.h>
+#include <commonvcqx/platform/internal/SpinLock.h>
+#include <commonvcqx/platform/internal/VirtualMemory.h>
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+namespace cvq::detail {
+
+inline constexpr size_t kGranularity = platform::kAllocationGranularity;
+inline constexpr uintptr_t kGranularityMask = ~uintptr_t(kGranularity - 1);
+
+inline constexpr size_t RoundUp(size_t value, size_t to) { return (value + to - 1) & ~(to - 1); }
+
+/// Header of a 64 KB page set (small blocks, one-size blocks) and of a big page set.
+/// Ten pointer-sized words; the small-block heap uses the first eight.
+struct TPageSet {
+    TPageSet* next;
+    TPageSet* prev;
+    size_t remaining;    // free bytes between the carve point and the committed end
+    char* committedEnd;
+    char* reservedEnd;
+    size_t inUse;        // blocks (or chunks) handed out and not freed
+    NH_AHeap* oneSizeOwner;
+    uintptr_t word7;     // NH_HeapOneSize: offset of the first free block; NH_Heap: owner
+    TPageSet* nextFree;  // NH_HeapOneSize: page sets that have free blocks
+    TPageSet* prevFree;
+};
+static_assert(sizeof(TPageSet) == 80);
+
+// Blocks start 8 bytes before a multiple of 16 so that user addresses are 16-aligned.
+inline constexpr size_t kSmallPageSetHeader = 72;
+inline constexpr size_t kOneSizePageSetHeader = 80;
+inline constexpr size_t kBigPageSetHeader = 64;
+
+inline constexpr uint8_t kAltBlockFlag = 0x01;
+inline constexpr uint8_t kFreeBlockFlag = 0x02;
+
+/// Small block: 8-byte header, then user data (or the free-list links while free).
+struct TSmallBlock {
+    uint32_t unused;
+    uint16_t size;
+    uint8_t sizeClass;
+    uint8_t flags;
+    TSmallBlock* next;
+    TSmallBlock* prev;
+};
+inline constexpr size_t kSmallHeader = 8;
+
+/// Header directly before the user data of every block that is not a small block.
+struct TAltBlock {
+    uint64_t alignOffset;  // bytes between the chunk's data start and this header
+    NH_Heap* owner;
+    size_t size;           // requested size
+    TAltBlock* next;
+    TAltBlock* prev;
+    uint32_t kind;         // kReservedBlock or kChunkBlock
+    uint8_t zero[3];
+    uint8_t flags;         // kAltBlockFlag
+};
+static_assert(sizeof(TAltBlock) == 48);
+inline constexpr uint32_t kChunkBlock = 0;
+inline constexpr uint32_t kReservedBlock = 1;
+
+/// Boundary-tagged chunk of a big page set; a footer copy of `size` ends it.
+struct TBigChunk {
+    size_t size;  // bit 0: free
+    TPageSet* owner;
+    TBigChunk* next;  // while free
+    TBigChunk* prev;
+};
+inline constexpr size_t kChunkHeader = 16;
+inline constexpr size_t kChunkFooter = 8;
+inline constexpr size_t kMinChunk = 1120;   // 1112, kept a multiple of 16
+inline constexpr size_t kSplitRest = 1112;  // split only when the rest is at least this
+inline constexpr size_t kBigPageSetUnit = 1 << 20;
+
+/// Head of a private reservation (AllocWithReserve).
+struct TReservedRegion {
+    size_t requested;
+    size_t reserved;
+    size_t committed;
+    size_t unused;
+};
+static_assert(sizeof(TReservedRegion) == 32);
+
+// Sizes include the 8-byte block header.
+inline constexpr std::array<uint16_t, kSizeClassCount> kClassSizes = {
+    32,  48,  64,  80,  96,  112, 128, 144, 160, 176, 192, 208, 224, 240,
+    256, 272, 288, 304, 320, 336, 352, 368, 400, 416, 448, 464, 496, 512,
+    544, 576, 608, 640, 672, 720, 752, 800, 832, 880, 928, 976, 1024};
+
+inline constexpr std::array<uint8_t, 1025> kSizeToClass = [] {
+    std::array<uint8_t, 1025> table{};
+    size_t cls = 0;
+    for (size_t n = 0; n <= 1024; ++n) {
+        while (kClassSizes[cls] < n) ++cls;
+        table[n] = static_cast<uint8_t>(cls);
+    }
+    return table;
+}();
+
+/// One bit per 64 KB region of the 48-bit address space, set while a heap holds the
+/// region. Leaves (4 GB each) are mapped on first use and never given back, so readers
+/// need no lock.
+class TRegionMap {
+public:
+    bool Contains(const void* p) const {
+        uintptr_t address = reinterpret_cast<uintptr_t>(p);
+        if (address >> 48) return false;
+        uint64_t* leaf = __atomic_load_n(&leaves_[address >> 32], __ATOMIC_ACQUIRE);
+        if (!leaf) return false;
+        uint32_t region = static_cast<uint32_t>(address >> 16) & 0xFFFF;
+        return (__atomic_load_n(&leaf[region >> 6], __ATOMIC_RELAXED) >> (region & 63)) & 1;
+    }
+    /// Under the global lock. False when a leaf cannot be mapped.
+    bool Mark(const void* start, size_t size);
+    void Unmark(const void* start, size_t size);
+
+    uint64_t* leaves_[1 << 16];
+};
+
+struct THeapGlobals {
+    platform::TSpinLock lock;          // the global heap lock
+    platform::TSpinLock registryLock;  // guards the list of heaps (taken before heap locks)
+    NH_AHeap* registry;
+    char* emergencyReserve;
+    size_t emergencyCommitted;
+    int32_t hooksInstalled;
+    int32_t initNewHeapConstructed;
+    int32_t threadingDeclared;
+    int32_t multithreaded;
+};
+
+extern constinit THeapGlobals g_heap;
+extern constinit TRegionMap g_regions;
+
+/// The library's static heaps.
+NH_Heap& HeapForHeaps();
+NH_Heap& DefaultHeapObject();
+
+/// Reserves a granularity-aligned region and marks it; null on failure.
+char* ReserveMarked(size_t size);
+/// Unmarks and releases a region made by ReserveMarked.
+void ReleaseMarked(void* start, size_t size);
+
+/// Access to the heaps' protected parts for the library's own machinery.
+struct THeapAccess {
+    static int Construct(NH_Heap& heap, int32_t flags);
+    static void DropLock(NH_AHeap& heap);
+    static int LockActive(const NH_AHeap& heap) { return heap.lockActive_; }
+    static void PrepareFork();
+    static void AfterFork();
+    static void Register(NH_AHeap& heap);
+    static void Unregister(NH_AHeap& heap);
+};
+
+}  // namespace cvq::detail

@@ -1,0 +1,54 @@
+// commonvcqx/platform/internal/VirtualMemory.h
+//
+// Address space for the library's heaps: reserve aligned regions, commit and decommit
+// pages inside them, release them. Also the few process facts an allocator needs (page
+// size, the calling thread's stack, the C library's own block sizes). Nothing here
+// allocates from the heap, so every function may be called from inside malloc.
+//
+//   char* region = static_cast<char*>(cvq::platform::ReserveRegion(1 << 20));
+//   if (region && cvq::platform::CommitPages(region, cvq::platform::PageSize())) ...
+#pragma once
+
+#include <cstddef>
+
+namespace cvq::platform {
+
+/// Granularity of every reservation: regions are aligned to it, so a block's region is
+/// found by masking its address.
+inline constexpr size_t kAllocationGranularity = 65536;
+
+/// The system page size, read once.
+size_t PageSize();
+
+/// Reserves `size` bytes (a multiple of the granularity) of inaccessible address space
+/// aligned to the granularity. Null on failure.
+void* ReserveRegion(size_t size);
+
+/// Makes whole pages inside a reservation readable and writable. False on failure.
+bool CommitPages(void* address, size_t size);
+
+/// Returns the pages to the system; they read as zero once committed again.
+void DecommitPages(void* address, size_t size);
+
+/// Gives back a whole reservation made by ReserveRegion.
+void ReleaseRegion(void* address, size_t size);
+
+/// Test seam: the `nthReserve`-th following ReserveRegion and the `nthCommit`-th
+/// following CommitPages fail (1 = the next one; 0 = never). Each fires once.
+void FailNthMemoryOperation(int nthReserve, int nthCommit);
+
+/// True when `p` lies on the calling thread's stack.
+bool IsOnCurrentStack(const void* p);
+
+/// Usable size of a block that the C library's own allocator handed out before the
+/// library's heaps took over.
+size_t ForeignBlockSize(void* p);
+
+/// Records an allocation failure the way the C allocator reports it (errno ENOMEM).
+void SetOutOfMemoryError();
+
+/// Registers handlers that run around fork(): `prepare` in the parent before it, the
+/// other two after it in parent and child.
+void RunAroundFork(void (*prepare)(), void (*parent)(), void (*child)());
+
+}  // namespace cvq::platform

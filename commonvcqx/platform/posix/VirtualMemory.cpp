@@ -1,0 +1,123 @@
+// Virtual memory, stack bounds and fork hooks for the heaps on Linux.
+#include <commonvcqx/platform/internal/VirtualMemory.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdint>
+#include <dlfcn.h>
+#include <pthread.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+namespace cvq::platform {
+namespace {
+
+std::atomic<size_t> pageSize{0};
+std::atomic<int> reserveCountdown{0};
+std::atomic<int> commitCountdown{0};
+
+// Counts down and reports whether this call is the one chosen to fail.
+bool InjectedFailure(std::atomic<int>& countdown) {
+    int left = countdown.load(std::memory_order_relaxed);
+    while (left > 0) {
+        if (countdown.compare_exchange_weak(left, left - 1, std::memory_order_relaxed))
+            return left == 1;
+    }
+    return false;
+}
+
+void* MapInaccessible(size_t size) {
+    void* p = mmap(nullptr, size, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    return p == MAP_FAILED ? nullptr : p;
+}
+
+struct TStackBounds {
+    uintptr_t low;
+    uintptr_t high;
+};
+
+__attribute__((tls_model("initial-exec"))) thread_local TStackBounds stackBounds{0, 0};
+
+}  // namespace
+
+size_t PageSize() {
+    size_t size = pageSize.load(std::memory_order_relaxed);
+    if (size == 0) {
+        long value = sysconf(_SC_PAGESIZE);
+        size = value > 0 ? static_cast<size_t>(value) : 4096;
+        pageSize.store(size, std::memory_order_relaxed);
+    }
+    return size;
+}
+
+void* ReserveRegion(size_t size) {
+    if (InjectedFailure(reserveCountdown)) return nullptr;
+    char* p = static_cast<char*>(MapInaccessible(size));
+    if (!p) return nullptr;
+    if ((reinterpret_cast<uintptr_t>(p) & (kAllocationGranularity - 1)) == 0) return p;
+    // Not aligned: take a larger piece and trim both ends.
+    munmap(p, size);
+    p = static_cast<char*>(MapInaccessible(size + kAllocationGranularity));
+    if (!p) return nullptr;
+    uintptr_t start = reinterpret_cast<uintptr_t>(p);
+    uintptr_t aligned = (start + kAllocationGranularity - 1) & ~(kAllocationGranularity - 1);
+    size_t head = aligned - start;
+    if (head) munmap(p, head);
+    size_t tail = kAllocationGranularity - head;
+    if (tail) munmap(reinterpret_cast<char*>(aligned) + size, tail);
+    return reinterpret_cast<void*>(aligned);
+}
+
+bool CommitPages(void* address, size_t size) {
+    if (InjectedFailure(commitCountdown)) return false;
+    return mprotect(address, size, PROT_READ | PROT_WRITE) == 0;
+}
+
+void DecommitPages(void* address, size_t size) {
+    // Mapping fresh inaccessible pages over the range drops the old ones in one call.
+    mmap(address, size, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE | MAP_FIXED, -1,
+         0);
+}
+
+void ReleaseRegion(void* address, size_t size) { munmap(address, size); }
+
+void FailNthMemoryOperation(int nthReserve, int nthCommit) {
+    reserveCountdown.store(nthReserve, std::memory_order_relaxed);
+    commitCountdown.store(nthCommit, std::memory_order_relaxed);
+}
+
+bool IsOnCurrentStack(const void* p) {
+    TStackBounds& bounds = stackBounds;
+    if (bounds.high == 0) {
+        pthread_attr_t attr;
+        if (pthread_getattr_np(pthread_self(), &attr) != 0) return false;
+        void* low = nullptr;
+        size_t size = 0;
+        pthread_attr_getstack(&attr, &low, &size);
+        pthread_attr_destroy(&attr);
+        bounds.low = reinterpret_cast<uintptr_t>(low);
+        bounds.high = bounds.low + size;
+    }
+    uintptr_t address = reinterpret_cast<uintptr_t>(p);
+    return address >= bounds.low && address < bounds.high;
+}
+
+size_t ForeignBlockSize(void* p) {
+    using TSizeFunction = size_t (*)(void*);
+    static std::atomic<TSizeFunction> original{nullptr};
+    TSizeFunction function = original.load(std::memory_order_acquire);
+    if (!function) {
+        function = reinterpret_cast<TSizeFunction>(dlsym(RTLD_NEXT, "malloc_usable_size"));
+        if (!function) return 0;
+        original.store(function, std::memory_order_release);
+    }
+    return function(p);
+}
+
+void SetOutOfMemoryError() { errno = ENOMEM; }
+
+void RunAroundFork(void (*prepare)(), void (*parent)(), void (*child)()) {
+    pthread_atfork(prepare, parent, child);
+}
+
+}  // namespace cvq::platform
