@@ -29,6 +29,23 @@ constinit TEmptyRepresentation emptyRepresentation = {{0, 8, 1, nullptr}, {}};
 
 inline char* EmptyText() noexcept { return emptyRepresentation.text; }
 
+// "StringHeap": constant-initialized so that strings made by other start-up code can
+// use it before its constructor runs (it then initializes itself), and never
+// destroyed, because strings are still released during process exit.
+union TStringHeapStorage {
+    constexpr TStringHeapStorage() : heap(cvq::detail::TStaticHeapTag{}) {}
+    ~TStringHeapStorage() {}
+    NH_Heap heap;
+};
+constinit TStringHeapStorage stringHeapStorage;
+
+// The heap's constructor proper, at start-up: it keeps whatever was allocated before.
+struct TStringHeapConstruction {
+    TStringHeapConstruction() {
+        ::new (&stringHeapStorage.heap) NH_Heap(NH_AHeap::kMultithreaded, "StringHeap");
+    }
+} stringHeapConstruction;
+
 inline TStringRef* RefOf(char* text) noexcept { return reinterpret_cast<TStringRef*>(text) - 1; }
 
 inline std::atomic_ref<int32_t> SharedCount(TStringRef* rep) noexcept {
@@ -72,6 +89,8 @@ inline bool InSet(const char* set, char c) noexcept {
 }
 
 }  // namespace
+
+constinit NH_Heap* _stringHeap = &stringHeapStorage.heap;
 
 // ---- Counting -------------------------------------------------------------------
 
