@@ -46,8 +46,6 @@ struct TStringHeapConstruction {
     }
 } stringHeapConstruction;
 
-inline TStringRef* RefOf(char* text) noexcept { return reinterpret_cast<TStringRef*>(text) - 1; }
-
 inline std::atomic_ref<int32_t> SharedCount(TStringRef* rep) noexcept {
     return std::atomic_ref<int32_t>(rep->refCount);
 }
@@ -94,22 +92,16 @@ constinit NH_Heap* _stringHeap = &stringHeapStorage.heap;
 
 // ---- Counting -------------------------------------------------------------------
 
-void TString::AddRef(char* text) noexcept {
-    TStringRef* rep = RefOf(text);
-    if (rep->heap)
-        ++rep->refCount;
-    else
-        SharedCount(rep).fetch_add(1, std::memory_order_relaxed);
+void TString::AddStaticRef(TStringRef* rep) noexcept {
+    SharedCount(rep).fetch_add(1, std::memory_order_relaxed);
 }
 
-void TString::Release(char* text) noexcept {
-    if (!text) return;
-    TStringRef* rep = RefOf(text);
+void TString::ReleaseLast(TStringRef* rep) noexcept {
     if (!rep->heap) {
         SharedCount(rep).fetch_sub(1, std::memory_order_relaxed);
         return;
     }
-    if (rep->refCount-- == 1) NH_Heap::FreeMem(rep);
+    if (--rep->refCount == 0) NH_Heap::FreeMem(rep);
 }
 
 bool TString::IsShared() const noexcept {
@@ -196,8 +188,6 @@ TString::TString(char c, uint32_t count) {
     m_text = rep->Text();
 }
 
-TString::TString(const TString& s) noexcept : m_text(s.m_text) { AddRef(m_text); }
-
 TString::TString(const TSubString& sub) noexcept : m_text(sub.Take()) {
     if (!m_text) {
         m_text = EmptyText();
@@ -257,17 +247,6 @@ TSubString TString::LongToString(uint32_t value, const char* format) {
 TSubString TString::Int64ToString(int64_t value) {
     char text[kNumberBuffer];
     return TSubString::Create(text, uint32_t(::Int64ToString(value, text, 0, 0)));
-}
-
-TString::~TString() { Release(m_text); }
-
-TString& TString::operator=(const TString& s) noexcept {
-    if (m_text != s.m_text) {
-        AddRef(s.m_text);
-        Release(m_text);
-        m_text = s.m_text;
-    }
-    return *this;
 }
 
 TString& TString::operator=(const char* text) {

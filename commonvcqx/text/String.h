@@ -83,7 +83,7 @@ public:
     TString(const TString& s, uint32_t pos, uint32_t count);
     /// `count` copies of `c`.
     TString(char c, uint32_t count);
-    TString(const TString& s) noexcept;
+    TString(const TString& s) noexcept : m_text(s.m_text) { AddRef(m_text); }
     TString(const TSubString& sub) noexcept;
 
     /// Decimal text, or `printf` with `format` (at most 79 characters).
@@ -100,9 +100,16 @@ public:
     TString(float value, const char* format = nullptr);
     TString(double value, const char* format = nullptr);
 
-    ~TString();
+    ~TString() { Release(m_text); }
 
-    TString& operator=(const TString& s) noexcept;
+    TString& operator=(const TString& s) noexcept {
+        if (m_text != s.m_text) {
+            AddRef(s.m_text);
+            Release(m_text);
+            m_text = s.m_text;
+        }
+        return *this;
+    }
     /// The text may lie inside this string's own buffer.
     TString& operator=(const char* text);
     TString& operator=(const TSubString& sub) noexcept;
@@ -268,8 +275,24 @@ private:
     static char* Concatenate(const char* a, uint32_t aLen, const char* b);
     static char* Concatenate(const char* a, const char* b, uint32_t bLen);
     static char* Concatenate(const char* a, const char* b);
-    static void Release(char* text) noexcept;
-    static void AddRef(char* text) noexcept;
+    // Copying and releasing are inline: on a string's own heap they are one count change.
+    static void AddRef(char* text) noexcept {
+        TStringRef* rep = reinterpret_cast<TStringRef*>(text) - 1;
+        if (rep->heap)
+            ++rep->refCount;
+        else
+            AddStaticRef(rep);
+    }
+    static void Release(char* text) noexcept {
+        if (!text) return;
+        TStringRef* rep = reinterpret_cast<TStringRef*>(text) - 1;
+        if (rep->heap && rep->refCount > 1)
+            --rep->refCount;
+        else
+            ReleaseLast(rep);
+    }
+    static void AddStaticRef(TStringRef* rep) noexcept;
+    static void ReleaseLast(TStringRef* rep) noexcept;
     char* MakeRoom(uint32_t pos, uint32_t len);
 
     char* m_text;
