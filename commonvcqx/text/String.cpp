@@ -420,12 +420,20 @@ TString& TString::Insert(uint32_t pos, char c, uint32_t count) {
 
 TString& TString::Append(char c, uint32_t count) {
     TStringRef* rep = GetStringRef();
-    if (count == 1 && rep->heap && rep->refCount == 1 && rep->length + 1 < rep->capacity) {
-        m_text[rep->length] = c;
-        m_text[++rep->length] = '\0';
-        return *this;
+    if (count != 1 || !rep->heap || rep->refCount != 1) return Insert(kAll, c, count);
+    // One character onto a private representation: the common loop, kept short.
+    uint32_t length = rep->length;
+    if (length + 2 > rep->capacity) {
+        if (length + 2 > kMaxCapacity) throw std::bad_alloc();
+        rep = static_cast<TStringRef*>(rep->heap->Realloc(rep, kHeaderSize + length + 2, 0));
+        if (!rep) throw std::bad_alloc();
+        rep->capacity = length + 2;
+        m_text = rep->Text();
     }
-    return Insert(kAll, c, count);
+    m_text[length] = c;
+    m_text[length + 1] = '\0';
+    rep->length = length + 1;
+    return *this;
 }
 
 TString& TString::Replace(uint32_t pos, uint32_t count, const char* text) {
