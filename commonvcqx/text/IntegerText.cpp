@@ -33,6 +33,12 @@ char* WriteDigits(uint64_t magnitude, char* end) {
     return p;
 }
 
+int DigitCount(uint64_t magnitude) {
+    int count = 1;
+    for (uint64_t limit = 10; count < 20 && magnitude >= limit; limit *= 10) ++count;
+    return count;
+}
+
 int Format(bool negative, uint64_t magnitude, char* buffer, int width, int32_t flags) {
     char* out = buffer;
     if (negative)
@@ -50,12 +56,11 @@ int Format(bool negative, uint64_t magnitude, char* buffer, int width, int32_t f
         return int(out + 2 - buffer);
     }
 
-    char digits[20];
-    char* end = digits + sizeof digits;
-    char* first = WriteDigits(magnitude, end);
-    int count = int(end - first);
-
     if (width == 0 && (flags & kIntGroupDigits)) {
+        char digits[20];
+        char* end = digits + sizeof digits;
+        char* first = WriteDigits(magnitude, end);
+        int count = int(end - first);
         int lead = count % 3 == 0 ? 3 : count % 3;
         std::memcpy(out, first, size_t(lead));
         out += lead;
@@ -65,12 +70,13 @@ int Format(bool negative, uint64_t magnitude, char* buffer, int width, int32_t f
             out += 3;
         }
     } else {
+        int count = DigitCount(magnitude);
         if (width > count) {
             std::memset(out, '0', size_t(width - count));
             out += width - count;
         }
-        std::memcpy(out, first, size_t(count));
         out += count;
+        WriteDigits(magnitude, out);
     }
     *out = '\0';
     return int(out - buffer);
