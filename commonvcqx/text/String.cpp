@@ -64,6 +64,15 @@ TStringRef* AllocateRepresentation(NH_Heap* heap, uint64_t capacity) {
     return rep;
 }
 
+// Capacity of a freshly built representation: the length and its NUL, rounded up to 8.
+uint64_t FreshCapacity(uint64_t length) noexcept { return (length + 1 + 7) & ~uint64_t(7); }
+
+// A text length as the 32-bit length field holds it; longer texts cannot be strings.
+uint32_t TextLength(size_t length) {
+    if (length + 1 > kMaxCapacity) throw std::bad_alloc();
+    return uint32_t(length);
+}
+
 // strtol/strtoul as a 32-bit "long" has them: out-of-range values saturate.
 int32_t ToLong32(const char* text, int base) {
     long value = std::strtol(text, nullptr, base);
@@ -111,7 +120,7 @@ bool TString::IsShared() const noexcept {
 }
 
 char* TString::Build(const char* bytes, uint32_t len) {
-    TStringRef* rep = AllocateRepresentation(_stringHeap, RoundBufferSize(len + 1));
+    TStringRef* rep = AllocateRepresentation(_stringHeap, FreshCapacity(len));
     rep->length = len;
     if (len) std::memcpy(rep->Text(), bytes, len);
     rep->Text()[len] = '\0';
@@ -156,7 +165,7 @@ TString::TString(const char* text) {
         AddRef(m_text);
         return;
     }
-    m_text = Build(text, uint32_t(std::strlen(text)));
+    m_text = Build(text, TextLength(std::strlen(text)));
 }
 
 TString::TString(const char* text, char checkLength, uint32_t pos, uint32_t count) {
@@ -181,7 +190,7 @@ TString::TString(const TString& s, uint32_t pos, uint32_t count) {
 }
 
 TString::TString(char c, uint32_t count) {
-    TStringRef* rep = AllocateRepresentation(_stringHeap, RoundBufferSize(count + 1));
+    TStringRef* rep = AllocateRepresentation(_stringHeap, FreshCapacity(count));
     rep->length = count;
     std::memset(rep->Text(), c, count);
     rep->Text()[count] = '\0';
@@ -252,7 +261,7 @@ TSubString TString::Int64ToString(int64_t value) {
 TString& TString::operator=(const char* text) {
     if (!text || !*text) return Clear();
     // Built before the old text goes, so text inside this string's buffer stays readable.
-    char* fresh = Build(text, uint32_t(std::strlen(text)));
+    char* fresh = Build(text, TextLength(std::strlen(text)));
     Release(m_text);
     m_text = fresh;
     return *this;
@@ -305,9 +314,11 @@ int32_t TString::GetNumberOf(char c) const noexcept {
 
 // ---- Buffer control -------------------------------------------------------------
 
-void TString::Clone(int32_t capacity) {
+void TString::Clone(int32_t capacity) { CloneTo(capacity > 0 ? uint32_t(capacity) : 0); }
+
+void TString::CloneTo(uint32_t capacity) {
     TStringRef* old = GetStringRef();
-    uint32_t size = capacity > 0 ? uint32_t(capacity) : old->capacity;
+    uint32_t size = capacity ? capacity : old->capacity;
     if (size < old->length + 1) size = old->length + 1;
     TStringRef* rep = AllocateRepresentation(old->heap ? old->heap : _stringHeap, size);
     rep->length = old->length;
@@ -316,10 +327,10 @@ void TString::Clone(int32_t capacity) {
     m_text = rep->Text();
 }
 
-void TString::ReallocBuffer(int32_t size) {
-    uint32_t capacity = RoundBufferSize(uint32_t(size));
+void TString::ReallocBuffer(uint32_t size) {
+    uint32_t capacity = RoundBufferSize(size);
     if (IsShared()) {
-        Clone(int32_t(capacity));
+        CloneTo(capacity);
         return;
     }
     TStringRef* rep = GetStringRef();
@@ -330,7 +341,7 @@ void TString::ReallocBuffer(int32_t size) {
 }
 
 void TString::CopyBeforeWrite() {
-    if (IsShared()) Clone(0);
+    if (IsShared()) CloneTo(0);
 }
 
 char* TString::Buffer() {
@@ -342,9 +353,9 @@ void TString::EnsureBufferSize(uint32_t n) {
     if (uint64_t(n) + 1 > kMaxCapacity) throw std::bad_alloc();
     bool grow = GetStringRef()->capacity < n + 1;
     if (IsShared())
-        Clone(grow ? int32_t(RoundBufferSize(n + 1)) : 0);
+        CloneTo(grow ? RoundBufferSize(n + 1) : 0);
     else if (grow)
-        ReallocBuffer(int32_t(n + 1));
+        ReallocBuffer(n + 1);
 }
 
 void TString::SetEnd(uint32_t pos) {
@@ -356,7 +367,7 @@ void TString::SetEnd(uint32_t pos) {
 
 void TString::FreeExtraBufferSize() {
     TStringRef* rep = GetStringRef();
-    if (RoundBufferSize(rep->length + 1) < rep->capacity) ReallocBuffer(int32_t(rep->length + 1));
+    if (RoundBufferSize(rep->length + 1) < rep->capacity) ReallocBuffer(rep->length + 1);
 }
 
 // ---- Changes --------------------------------------------------------------------
@@ -370,7 +381,7 @@ char* TString::MakeRoom(uint32_t pos, uint32_t len) {
     // Growth is exact: the heap's reallocation absorbs repeated small steps.
     bool grow = need > rep->capacity;
     if (IsShared()) {
-        Clone(grow ? int32_t(need) : 0);
+        CloneTo(grow ? uint32_t(need) : 0);
     } else if (grow) {
         auto* moved = static_cast<TStringRef*>(rep->heap->Realloc(rep, kHeaderSize + need, 0));
         if (!moved) throw std::bad_alloc();
@@ -640,7 +651,7 @@ TSubString TString::Right(uint32_t count) const {
 char* TString::Concatenate(const char* a, uint32_t aLen, const char* b, uint32_t bLen) {
     uint64_t length = uint64_t(aLen) + bLen;
     if (length + 1 > kMaxCapacity) throw std::bad_alloc();
-    TStringRef* rep = AllocateRepresentation(_stringHeap, RoundBufferSize(uint32_t(length + 1)));
+    TStringRef* rep = AllocateRepresentation(_stringHeap, FreshCapacity(length));
     rep->length = uint32_t(length);
     if (aLen) std::memcpy(rep->Text(), a, aLen);
     if (bLen) std::memcpy(rep->Text() + aLen, b, bLen);
@@ -649,15 +660,15 @@ char* TString::Concatenate(const char* a, uint32_t aLen, const char* b, uint32_t
 }
 
 char* TString::Concatenate(const char* a, uint32_t aLen, const char* b) {
-    return Concatenate(a, aLen, b ? b : "", b ? uint32_t(std::strlen(b)) : 0);
+    return Concatenate(a, aLen, b ? b : "", b ? TextLength(std::strlen(b)) : 0);
 }
 
 char* TString::Concatenate(const char* a, const char* b, uint32_t bLen) {
-    return Concatenate(a ? a : "", a ? uint32_t(std::strlen(a)) : 0, b, bLen);
+    return Concatenate(a ? a : "", a ? TextLength(std::strlen(a)) : 0, b, bLen);
 }
 
 char* TString::Concatenate(const char* a, const char* b) {
-    return Concatenate(a, a ? uint32_t(std::strlen(a)) : 0, b);
+    return Concatenate(a, a ? TextLength(std::strlen(a)) : 0, b);
 }
 
 TSubString operator+(const TString& a, const TString& b) {

@@ -268,7 +268,8 @@ private:
     friend class TSubString;
 
     static uint32_t RoundBufferSize(uint32_t n) noexcept { return n == 0 ? 8 : (n + 7) & ~7u; }
-    void ReallocBuffer(int32_t size);
+    void ReallocBuffer(uint32_t size);
+    void CloneTo(uint32_t capacity);
     bool IsShared() const noexcept;
     static char* Build(const char* bytes, uint32_t len);
     static char* Concatenate(const char* a, uint32_t aLen, const char* b, uint32_t bLen);

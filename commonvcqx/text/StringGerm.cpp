@@ -14,7 +14,7 @@ TStringGerm::TStringGerm(const char* text) noexcept : m_value{0}, m_kind(kNull) 
 TStringGerm::TStringGerm(const TString& s) : m_value{0}, m_kind(kNull) { SetOwned(s); }
 
 TStringGerm::TStringGerm(const TStringGerm& other) : m_value{0}, m_kind(kNull) {
-    if (other.m_kind == kOwned)
+    if (other.m_kind == kOwned && other.m_value.string)
         SetOwned(*other.m_value.string);
     else {
         m_value = other.m_value;
@@ -46,7 +46,7 @@ TStringGerm& TStringGerm::operator=(const TString& s) {
 
 TStringGerm& TStringGerm::operator=(const TStringGerm& other) {
     if (this == &other) return *this;
-    if (other.m_kind == kOwned) return *this = *other.m_value.string;
+    if (other.m_kind == kOwned && other.m_value.string) return *this = *other.m_value.string;
     Cleanup();
     m_value = other.m_value;
     m_kind = other.m_kind;

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <functional>
 #include <gtest/gtest.h>
+#include <new>
 #include <string>
 #include <thread>
 #include <vector>
@@ -169,6 +170,17 @@ TEST(StringTest, InsertionGrowsExactlyAndOnlyWhenFull) {
     EXPECT_EQ(grown.GetLength(), 5000u);
     EXPECT_EQ(Capacity(grown), 5001u);
     EXPECT_EQ(expected, grown.c_str());
+}
+
+TEST(StringTest, OversizedRequestsThrowInsteadOfWrapping) {
+    // Sizes whose length + NUL would wrap the 32-bit capacity.
+    EXPECT_THROW(TString('x', 0xFFFFFFFFu), std::bad_alloc);
+    EXPECT_THROW(TString('x', 0xFFFFFFF0u), std::bad_alloc);
+    TString s("kept");
+    EXPECT_THROW(s.EnsureBufferSize(0xFFFFFFFFu), std::bad_alloc);
+    EXPECT_THROW(s.Insert(0, 'x', 0xFFFFFFFEu), std::bad_alloc);
+    EXPECT_STREQ(s.c_str(), "kept");
+    EXPECT_EQ(Capacity(s), 8u);
 }
 
 TEST(StringTest, EveryMutatorLeavesSharersAlone) {
