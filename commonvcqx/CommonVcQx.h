@@ -9,7 +9,10 @@
 #include <commonvcqx/Version.h>
 
 #include <commonvcqx/memory/AHeap.h>
+#include <commonvcqx/memory/AllocatorHooks.h>
 #include <commonvcqx/memory/Heap.h>
+#include <commonvcqx/memory/HeapOneSize.h>
+#include <commonvcqx/memory/HeapSwitcher.h>
 
 #include <commonvcqx/platform/Drives.h>
 #include <commonvcqx/platform/ErrorCodes.h>

@@ -157,7 +157,14 @@ void ReleaseMarked(void* start, size_t size);
 struct THeapAccess {
     static int Construct(NH_Heap& heap, int32_t flags);
     static void DropLock(NH_AHeap& heap);
-    static int LockActive(const NH_AHeap& heap) { return heap.lockActive_; }
+    static int LockActive(const NH_AHeap& heap) { return heap.LockActive(); }
+    static int Initialized(const NH_AHeap& heap) {
+        return __atomic_load_n(&heap.initialized_, __ATOMIC_ACQUIRE);
+    }
+    static void SetBypass(NH_AHeap& heap) {
+        heap.flags_ |= NH_AHeap::kBypassFree;
+        __atomic_store_n(&heap.bypass_, 1, __ATOMIC_RELAXED);
+    }
     static void PrepareFork();
     static void AfterFork();
     static void Register(NH_AHeap& heap);

@@ -44,8 +44,12 @@ bool IsOnCurrentStack(const void* p);
 /// library's heaps took over.
 size_t ForeignBlockSize(void* p);
 
-/// Records an allocation failure the way the C allocator reports it (errno ENOMEM).
-void SetOutOfMemoryError();
+/// Records an allocation failure the way the C allocator reports it (errno ENOMEM) and
+/// returns that error number.
+int SetOutOfMemoryError();
+
+/// The error number for an invalid argument (EINVAL), which posix_memalign returns.
+int InvalidArgumentError();
 
 /// Registers handlers that run around fork(): `prepare` in the parent before it, the
 /// other two after it in parent and child.

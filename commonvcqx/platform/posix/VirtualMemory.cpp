@@ -114,7 +114,12 @@ size_t ForeignBlockSize(void* p) {
     return function(p);
 }
 
-void SetOutOfMemoryError() { errno = ENOMEM; }
+int SetOutOfMemoryError() {
+    errno = ENOMEM;
+    return ENOMEM;
+}
+
+int InvalidArgumentError() { return EINVAL; }
 
 void RunAroundFork(void (*prepare)(), void (*parent)(), void (*child)()) {
     pthread_atfork(prepare, parent, child);

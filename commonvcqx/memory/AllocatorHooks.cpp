@@ -1,0 +1,156 @@
+// Installation of the heaps as the process allocator, the hooks and memory queries.
+#include <commonvcqx/memory/AllocatorHooks.h>
+#include <commonvcqx/memory/Heap.h>
+#include <commonvcqx/memory/internal/HeapInternals.h>
+#include <commonvcqx/platform/MessageBoxHandler.h>
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+using namespace cvq::detail;
+namespace platform = cvq::platform;
+
+namespace {
+
+constexpr UINT kTaskModal = 0x2000;
+constexpr UINT kSetForeground = 0x10000;
+
+void InstallHooks() {
+    // Symbol interposition has done the redirection at load time; what remains is to
+    // record that it has happened.
+    if (__atomic_load_n(&g_heap.hooksInstalled, __ATOMIC_ACQUIRE)) return;
+    platform::TSpinLockGuard guard(g_heap.lock);
+    __atomic_store_n(&g_heap.hooksInstalled, 1, __ATOMIC_RELEASE);
+}
+
+void LockHeapsForFork() { THeapAccess::PrepareFork(); }
+void UnlockHeapsAfterFork() { THeapAccess::AfterFork(); }
+
+// The library's first static initializer: hooks, then "HeapForHeaps", then
+// "DefaultHeap". Both heaps may have served allocations already.
+struct TStartUp {
+    TStartUp() {
+        InstallHooks();
+        THeapAccess::Construct(HeapForHeaps(), NH_AHeap::kMultithreaded);
+        THeapAccess::Construct(DefaultHeapObject(), NH_AHeap::kMultithreaded);
+        platform::RunAroundFork(&LockHeapsForFork, &UnlockHeapsAfterFork, &UnlockHeapsAfterFork);
+    }
+};
+__attribute__((init_priority(101))) TStartUp startUp;
+
+}  // namespace
+
+InitNewHeap::InitNewHeap(int multithreaded) {
+    bool second;
+    {
+        platform::TSpinLockGuard guard(g_heap.lock);
+        second = g_heap.initNewHeapConstructed != 0;
+        g_heap.initNewHeapConstructed = 1;
+    }
+    if (second)
+        ShowMessageBox("Error! You have INIT_NEWHEAP() defined twice in your application!",
+                       "NewHeap", MB_ICONERROR | kTaskModal | kSetForeground);
+    InstallHooks();
+    platform::TSpinLockGuard guard(g_heap.lock);
+    g_heap.multithreaded = multithreaded;
+    g_heap.threadingDeclared = 1;
+    NH_Heap& heap = DefaultHeapObject();
+    if (!multithreaded && THeapAccess::Initialized(heap) && THeapAccess::LockActive(heap))
+        THeapAccess::DropLock(heap);
+}
+
+EnsureNewHeap::EnsureNewHeap() { InstallHooks(); }
+
+void* NHHookNew(size_t size) { return NH_Heap::Default().AllocMem(size); }
+
+void NHHookDelete(void* p) { NHHookFree(p); }
+
+void* NHHookMalloc(size_t size) {
+    if (size == 0) return nullptr;
+    try {
+        return NH_Heap::Default().AllocMem(size);
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+void* NHHookCalloc(size_t count, size_t size) {
+    size_t total;
+    if (__builtin_mul_overflow(count, size, &total)) return nullptr;
+    try {
+        return NH_Heap::Default().Alloc(total, 1);
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+void NHHookFree(void* p) {
+    if (!p || g_regions.Contains(p)) NH_Heap::FreeMem(p);
+}
+
+void* NHHookRealloc(void* p, size_t size) {
+    try {
+        if (!p) return size ? NH_Heap::Default().AllocMem(size) : nullptr;
+        if (g_regions.Contains(p)) {
+            if (size == 0) {
+                NHHookFree(p);
+                return nullptr;
+            }
+            return NH_Heap::Default().Realloc(p, size, 0);
+        }
+        // Memory of the C library's own allocator: copied out, never touched otherwise.
+        if (size == 0) return nullptr;
+        void* moved = NH_Heap::Default().AllocMem(size);
+        if (moved) std::memcpy(moved, p, std::min(size, platform::ForeignBlockSize(p)));
+        return moved;
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+size_t NHGetBlockSize(void* p) {
+    if (g_regions.Contains(p)) return NH_Heap::GetBlockSize(p);
+    return platform::ForeignBlockSize(p);
+}
+
+void* NHHookAlignedAlloc(size_t alignment, size_t size) {
+    try {
+        return NH_Heap::Default().AllocAligned(alignment, size, 0);
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+void BypassFreeing(NH_AHeap* heap) {
+    if (heap)
+        THeapAccess::SetBypass(*heap);
+    else
+        __atomic_store_n(&NH_AHeap::s_globalBypassFree, 1, __ATOMIC_RELAXED);
+}
+
+void ExecuteStandardNewHandler() {
+    if (std::new_handler handler = std::get_new_handler()) handler();
+}
+
+int IsDynamicMemory(const void* p) {
+    platform::TSpinLockGuard guard(g_heap.lock);
+    return g_regions.Contains(p) ? 1 : 0;
+}
+
+int IsStackMemory(const void* p) { return platform::IsOnCurrentStack(p) ? 1 : 0; }
+
+int IsMemoryFilledWith(const void* p, size_t length, unsigned char value) {
+    const unsigned char* bytes = static_cast<const unsigned char*>(p);
+    uint32_t word = 0x01010101u * value;
+    size_t i = 0;
+    for (; i + 16 <= length; i += 16) {
+        uint32_t words[4];
+        std::memcpy(words, bytes + i, 16);
+        if (words[0] != word || words[1] != word || words[2] != word || words[3] != word)
+            return 0;
+    }
+    for (; i < length; ++i)
+        if (bytes[i] != value) return 0;
+    return 1;
+}

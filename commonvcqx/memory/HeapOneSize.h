@@ -1,0 +1,39 @@
+// commonvcqx/memory/HeapOneSize.h
+//
+// NH_HeapOneSize: a heap of equally sized blocks. Each 64 KB page set keeps its own
+// free list, and page sets with free blocks are chained, so allocation and freeing are
+// a few pointer moves. Blocks are 16-byte aligned; the block size is rounded up to 16.
+//
+//   NH_HeapOneSize records(52, NH_AHeap::kMultithreaded, "ParallelReaderHeap");
+//   void* record = records.Alloc();
+//   NH_HeapOneSize::FreeMem(record);
+#pragma once
+
+#include <commonvcqx/memory/AHeap.h>
+
+class NH_HeapOneSize : public NH_AHeap {
+public:
+    /// The name is not kept.
+    NH_HeapOneSize(size_t blockSize, uint32_t flags, const char* name = nullptr);
+    ~NH_HeapOneSize() override;
+
+    void* Alloc() { return AllocMem(blockSize_); }
+    /// `size` must be the heap's block size (a heap used before its constructor ran
+    /// takes it from here).
+    void* AllocMem(size_t size);
+    static void Free(void* p) { FreeMem(p); }
+    static void FreeMem(void* p);
+
+    size_t GetBlockSize() const { return blockSize_; }
+    void Clear() override;
+
+protected:
+    void InitHeapOneSize(size_t size);
+
+private:
+    void FreeBlock(cvq::detail::TPageSet* set, void* p);
+    void UnlinkFree(cvq::detail::TPageSet* set);
+
+    size_t blockSize_;
+    cvq::detail::TPageSet* freeSets_;
+};

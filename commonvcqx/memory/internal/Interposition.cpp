@@ -1,0 +1,152 @@
+// The C and C++ allocation entry points, defined by the library so that every module of
+// the process reaches the hooks (ELF symbol interposition). Built only when the library
+// replaces the process allocator; sanitizer builds keep their runtime's malloc.
+#include <commonvcqx/memory/AllocatorHooks.h>
+#include <commonvcqx/platform/internal/VirtualMemory.h>
+
+#if CVQ_OVERRIDE_MALLOC
+
+#include <cstdlib>
+#include <malloc.h>
+#include <new>
+
+namespace platform = cvq::platform;
+
+namespace {
+
+inline void* Failed() {
+    platform::SetOutOfMemoryError();
+    return nullptr;
+}
+
+inline bool IsPowerOfTwo(size_t value) { return value && !(value & (value - 1)); }
+
+inline void* Aligned(size_t alignment, size_t size) {
+    void* p = NHHookAlignedAlloc(alignment, size);
+    return p ? p : Failed();
+}
+
+void* NewNoThrow(size_t size) noexcept {
+    try {
+        return NHHookNew(size);
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+void* NewOrThrow(size_t size) {
+    void* p = NHHookNew(size);
+    if (!p) throw std::bad_alloc();
+    return p;
+}
+
+void* AlignedNewOrThrow(size_t size, std::align_val_t alignment) {
+    void* p = NHHookAlignedAlloc(static_cast<size_t>(alignment), size);
+    if (!p) throw std::bad_alloc();
+    return p;
+}
+
+}  // namespace
+
+extern "C" {
+
+// malloc(0) gives a block, not null: the C library itself (regcomp, for one) takes a
+// null result as out of memory.
+void* malloc(size_t size) noexcept {
+    void* p = size ? NHHookMalloc(size) : NewNoThrow(0);
+    return p ? p : Failed();
+}
+
+void* calloc(size_t count, size_t size) noexcept {
+    void* p = NHHookCalloc(count, size);
+    return p ? p : Failed();
+}
+
+void* realloc(void* p, size_t size) noexcept {
+    if (!p) return malloc(size);
+    void* moved = NHHookRealloc(p, size);
+    return moved || size == 0 ? moved : Failed();
+}
+
+void* reallocarray(void* p, size_t count, size_t size) noexcept {
+    size_t total;
+    if (__builtin_mul_overflow(count, size, &total)) return Failed();
+    return realloc(p, total);
+}
+
+void free(void* p) noexcept { NHHookFree(p); }
+
+size_t malloc_usable_size(void* p) noexcept { return NHGetBlockSize(p); }
+
+int posix_memalign(void** result, size_t alignment, size_t size) noexcept {
+    if (!IsPowerOfTwo(alignment) || alignment % sizeof(void*) != 0)
+        return platform::InvalidArgumentError();
+    void* p = NHHookAlignedAlloc(alignment, size);
+    if (!p) return platform::SetOutOfMemoryError();
+    *result = p;
+    return 0;
+}
+
+void* aligned_alloc(size_t alignment, size_t size) noexcept {
+    if (!IsPowerOfTwo(alignment)) {
+        platform::SetOutOfMemoryError();
+        return nullptr;
+    }
+    return Aligned(alignment, size);
+}
+
+void* memalign(size_t alignment, size_t size) noexcept {
+    // As the C library does: anything not a power of two is rounded up to one.
+    size_t power = 16;
+    while (power < alignment && power != 0) power <<= 1;
+    if (power == 0) return Failed();
+    return Aligned(power, size);
+}
+
+void* valloc(size_t size) noexcept { return Aligned(platform::PageSize(), size); }
+
+void* pvalloc(size_t size) noexcept {
+    size_t page = platform::PageSize();
+    if (size > SIZE_MAX - page) return Failed();
+    return Aligned(page, (size + page - 1) & ~(page - 1));
+}
+
+}  // extern "C"
+
+void* operator new(size_t size) { return NewOrThrow(size); }
+void* operator new[](size_t size) { return NewOrThrow(size); }
+void* operator new(size_t size, const std::nothrow_t&) noexcept { return NewNoThrow(size); }
+void* operator new[](size_t size, const std::nothrow_t& tag) noexcept {
+    return operator new(size, tag);
+}
+void* operator new(size_t size, std::align_val_t alignment) {
+    return AlignedNewOrThrow(size, alignment);
+}
+void* operator new[](size_t size, std::align_val_t alignment) {
+    return AlignedNewOrThrow(size, alignment);
+}
+void* operator new(size_t size, std::align_val_t alignment, const std::nothrow_t&) noexcept {
+    return NHHookAlignedAlloc(static_cast<size_t>(alignment), size);
+}
+void* operator new[](size_t size, std::align_val_t alignment, const std::nothrow_t&) noexcept {
+    return NHHookAlignedAlloc(static_cast<size_t>(alignment), size);
+}
+
+void operator delete(void* p) noexcept { NHHookDelete(p); }
+void operator delete[](void* p) noexcept { NHHookDelete(p); }
+void operator delete(void* p, const std::nothrow_t&) noexcept { NHHookDelete(p); }
+void operator delete[](void* p, const std::nothrow_t&) noexcept { NHHookDelete(p); }
+void operator delete(void* p, size_t) noexcept { NHHookDelete(p); }
+void operator delete[](void* p, size_t) noexcept { NHHookDelete(p); }
+void operator delete(void* p, std::align_val_t) noexcept { NHHookDelete(p); }
+void operator delete[](void* p, std::align_val_t) noexcept { NHHookDelete(p); }
+void operator delete(void* p, size_t, std::align_val_t) noexcept { NHHookDelete(p); }
+void operator delete[](void* p, size_t, std::align_val_t) noexcept { NHHookDelete(p); }
+void operator delete(void* p, std::align_val_t, const std::nothrow_t&) noexcept {
+    NHHookDelete(p);
+}
+void operator delete[](void* p, std::align_val_t, const std::nothrow_t&) noexcept {
+    NHHookDelete(p);
+}
+
+#endif  // CVQ_OVERRIDE_MALLOC

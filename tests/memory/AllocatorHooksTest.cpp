@@ -1,0 +1,280 @@
+// The hooks, the installation, memory queries, and the interposed entry points.
+#include <commonvcqx/memory/AllocatorHooks.h>
+#include <commonvcqx/memory/Heap.h>
+#include <commonvcqx/platform/MessageBoxHandler.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <dlfcn.h>
+#include <malloc.h>
+#include <memory>
+#include <string>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+extern "C" void* __libc_malloc(size_t size);
+extern "C" void __libc_free(void* p);
+
+namespace {
+
+int staticVariable = 0;
+
+bool Aligned(const void* p, size_t alignment) {
+    return reinterpret_cast<uintptr_t>(p) % alignment == 0;
+}
+
+}  // namespace
+
+TEST(AllocatorHooksTest, HooksFollowTheirContracts) {
+    EXPECT_EQ(NHHookMalloc(0), nullptr);
+    void* empty = NHHookNew(0);
+    ASSERT_NE(empty, nullptr);
+    EXPECT_EQ(NH_Heap::GetBlockSize(empty), 0u);
+    NHHookDelete(empty);
+    void* zeroCount = NHHookCalloc(0, 8);
+    EXPECT_NE(zeroCount, nullptr);
+    NHHookFree(zeroCount);
+    EXPECT_EQ(NHHookCalloc(SIZE_MAX / 2, 4), nullptr);  // the product overflows
+    char* zeroed = static_cast<char*>(NHHookCalloc(100, 30));
+    EXPECT_TRUE(IsMemoryFilledWith(zeroed, 3000, 0));
+    NHHookFree(zeroed);
+
+    EXPECT_EQ(NHHookRealloc(nullptr, 0), nullptr);
+    char* p = static_cast<char*>(NHHookRealloc(nullptr, 40));
+    ASSERT_NE(p, nullptr);
+    std::strcpy(p, "kept across growth");
+    p = static_cast<char*>(NHHookRealloc(p, 4000));
+    EXPECT_STREQ(p, "kept across growth");
+    EXPECT_EQ(NHGetBlockSize(p), 4000u);
+    EXPECT_EQ(NHHookRealloc(p, 0), nullptr);  // freed
+    NHHookFree(nullptr);
+}
+
+TEST(AllocatorHooksTest, ForeignMemoryIsLeftAlone) {
+    // A block of the C library's own allocator, as obtained before the hooks.
+    char* foreign = static_cast<char*>(__libc_malloc(100));
+    std::strcpy(foreign, "foreign");
+    EXPECT_FALSE(IsDynamicMemory(foreign));
+    EXPECT_GE(NHGetBlockSize(foreign), 100u);
+    NHHookFree(foreign);
+    NHHookDelete(foreign);
+    EXPECT_STREQ(foreign, "foreign");
+    char* copy = static_cast<char*>(NHHookRealloc(foreign, 8));
+    ASSERT_NE(copy, nullptr);
+    EXPECT_TRUE(IsDynamicMemory(copy));
+    EXPECT_STREQ(copy, "foreign");
+    EXPECT_EQ(NHHookRealloc(foreign, 0), nullptr);
+    EXPECT_STREQ(foreign, "foreign");
+    NHHookFree(copy);
+    __libc_free(foreign);
+}
+
+TEST(AllocatorHooksTest, MemoryQueries) {
+    int local = 0;
+    void* block = NHHookMalloc(10);
+    EXPECT_TRUE(IsStackMemory(&local));
+    EXPECT_FALSE(IsStackMemory(block));
+    EXPECT_FALSE(IsStackMemory(&staticVariable));
+    EXPECT_TRUE(IsDynamicMemory(block));
+    EXPECT_FALSE(IsDynamicMemory(&staticVariable));
+    EXPECT_FALSE(IsDynamicMemory(&local));
+    std::thread([] {
+        int other = 0;
+        EXPECT_TRUE(IsStackMemory(&other));
+    }).join();
+    NHHookFree(block);
+
+    unsigned char bytes[40] = {};
+    EXPECT_TRUE(IsMemoryFilledWith(bytes, 0, 7));
+    EXPECT_TRUE(IsMemoryFilledWith(bytes, 17, 0));
+    bytes[16] = 1;  // the one byte after the first 16-byte step
+    EXPECT_FALSE(IsMemoryFilledWith(bytes, 17, 0));
+    EXPECT_TRUE(IsMemoryFilledWith(bytes, 16, 0));
+    bytes[3] = 1;
+    EXPECT_FALSE(IsMemoryFilledWith(bytes, 16, 0));
+}
+
+TEST(AllocatorHooksTest, SecondInitNewHeapIsReportedOnce) {
+    // Changes the process's threading declaration: run it in a child process.
+    EXPECT_EXIT(
+        {
+            static std::string shown;
+            static int boxes = 0;
+            SetMessageBoxHandler([](const char* text, const char* caption, UINT) {
+                shown = std::string(caption) + ": " + text;
+                ++boxes;
+                return IDOK;
+            });
+            InitNewHeap first(1);
+            bool fine = boxes == 0;
+            InitNewHeap second(1);
+            fine = fine && boxes == 1 &&
+                   shown ==
+                       "NewHeap: Error! You have INIT_NEWHEAP() defined twice in your "
+                       "application!";
+            EnsureNewHeap ensure;
+            std::_Exit(fine ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), ".*");
+}
+
+TEST(AllocatorHooksTest, SingleThreadedDeclarationDropsTheDefaultLock) {
+    EXPECT_EXIT(
+        {
+            char* before = static_cast<char*>(NHHookMalloc(300));
+            std::strcpy(before, "before");
+            bool fine = NH_Heap::Default().IsMultithreaded() != 0;
+            InitNewHeap declare(0);
+            fine = fine && NH_Heap::Default().IsMultithreaded() == 0;
+            fine = fine && std::strcmp(before, "before") == 0;
+            NHHookFree(before);
+            for (int i = 0; i < 1000; ++i) NHHookFree(NHHookMalloc(i + 1));
+            std::_Exit(fine ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), ".*");
+}
+
+TEST(AllocatorHooksTest, GlobalBypassFreesNothing) {
+    EXPECT_EXIT(
+        {
+            NH_Heap heap(0);
+            char* p = heap.StoreString("survives");
+            BypassFreeing(nullptr);
+            NH_Heap::FreeMem(p);
+            bool fine = std::strcmp(p, "survives") == 0 && heap.AllocMem(9) != p;
+            std::_Exit(fine ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), ".*");
+}
+
+#if CVQ_OVERRIDE_MALLOC
+
+TEST(AllocatorHooksTest, EveryEntryPointServesLibraryMemory) {
+    struct alignas(128) TWide {
+        char bytes[128];
+    };
+    std::vector<std::pair<void*, void (*)(void*)>> blocks;
+    auto cFree = [](void* p) { std::free(p); };
+    void* p = std::malloc(24);
+    EXPECT_EQ(malloc_usable_size(p), 24u);
+    blocks.emplace_back(p, cFree);
+    blocks.emplace_back(std::calloc(3, 8), cFree);
+    blocks.emplace_back(std::realloc(nullptr, 5000), cFree);
+    void* aligned = nullptr;
+    EXPECT_EQ(posix_memalign(&aligned, 4096, 100), 0);
+    EXPECT_TRUE(Aligned(aligned, 4096));
+    blocks.emplace_back(aligned, cFree);
+    EXPECT_EQ(posix_memalign(&aligned, 12, 100), EINVAL);
+    blocks.emplace_back(aligned_alloc(64, 640), cFree);
+    blocks.emplace_back(memalign(256, 10), cFree);
+    blocks.emplace_back(valloc(10), cFree);
+    void* paged = pvalloc(10);
+    EXPECT_EQ(malloc_usable_size(paged), size_t(sysconf(_SC_PAGESIZE)));
+    blocks.emplace_back(paged, cFree);
+    blocks.emplace_back(new int(5), [](void* q) { delete static_cast<int*>(q); });
+    blocks.emplace_back(new char[3000], [](void* q) { delete[] static_cast<char*>(q); });
+    blocks.emplace_back(new TWide, [](void* q) { delete static_cast<TWide*>(q); });
+    blocks.emplace_back(new TWide[3], [](void* q) { delete[] static_cast<TWide*>(q); });
+    blocks.emplace_back(new (std::nothrow) char[10], [](void* q) { ::operator delete[](q, std::nothrow); });
+    // A block from one family frees through the other.
+    blocks.emplace_back(std::malloc(40), [](void* q) { ::operator delete(q); });
+    blocks.emplace_back(new char[40], [](void* q) { std::free(q); });
+    for (auto [q, release] : blocks) {
+        ASSERT_NE(q, nullptr);
+        EXPECT_TRUE(IsDynamicMemory(q));
+        EXPECT_TRUE(Aligned(q, 16));
+        release(q);
+    }
+    EXPECT_TRUE(Aligned(blocks[4].first, 64));
+    EXPECT_TRUE(Aligned(blocks[5].first, 256));
+    EXPECT_TRUE(Aligned(blocks[11].first, 128));
+
+    volatile size_t zero = 0;  // hidden from the compiler's own size checks
+    volatile size_t huge = SIZE_MAX / 2;
+    void* empty = std::malloc(zero);  // a block, as the C library relies on
+    ASSERT_NE(empty, nullptr);
+    EXPECT_EQ(malloc_usable_size(empty), 0u);
+    std::free(empty);
+    errno = 0;
+    EXPECT_EQ(reallocarray(nullptr, huge, 3), nullptr);
+    EXPECT_EQ(errno, ENOMEM);
+    errno = 0;
+    EXPECT_EQ(std::malloc(huge), nullptr);
+    EXPECT_EQ(errno, ENOMEM);
+    EXPECT_THROW(static_cast<void>(::operator new(huge)), std::bad_alloc);
+    EXPECT_EQ(::operator new(huge, std::nothrow), nullptr);
+}
+
+TEST(AllocatorHooksTest, ProcessRunsOnTheLibraryHeaps) {
+    // The test framework, the C++ runtime and the C library all allocate here.
+    std::string text(200, 'x');
+    auto owned = std::make_unique<std::vector<int>>(100);
+    EXPECT_TRUE(IsDynamicMemory(text.data()));
+    EXPECT_TRUE(IsDynamicMemory(owned->data()));
+    char* duplicated = strdup("from the C library");
+    EXPECT_TRUE(IsDynamicMemory(duplicated));
+    std::free(duplicated);
+    // Loading and unloading a module allocates and frees through the hooks too.
+    for (int i = 0; i < 3; ++i) {
+        void* module = dlopen("libz.so.1", RTLD_NOW | RTLD_LOCAL);
+        if (!module) module = dlopen("libm.so.6", RTLD_NOW | RTLD_LOCAL);
+        ASSERT_NE(module, nullptr);
+        dlclose(module);
+    }
+}
+
+#endif  // CVQ_OVERRIDE_MALLOC
+
+TEST(AllocatorHooksTest, ThreadsThatExitAndForkingChildren) {
+    // Blocks of threads that have ended stay valid and are freed elsewhere.
+    std::vector<char*> left(8);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 8; ++t)
+        threads.emplace_back([&left, t] {
+            left[t] = static_cast<char*>(NHHookMalloc(1000 + t));
+            std::memset(left[t], 'a' + t, 1000 + t);
+        });
+    for (auto& t : threads) t.join();
+    for (int t = 0; t < 8; ++t) {
+        EXPECT_TRUE(IsMemoryFilledWith(left[t], 1000 + t, 'a' + t));
+        NHHookFree(left[t]);
+    }
+
+    // fork() while other threads allocate: the child's heaps are usable.
+    std::atomic<bool> stop{false};
+    std::vector<std::thread> busy;
+    for (int t = 0; t < 2; ++t)
+        busy.emplace_back([&stop] {
+            std::vector<void*> held;
+            while (!stop.load()) {
+                held.push_back(NHHookMalloc(held.size() % 3000 + 1));
+                if (held.size() > 500) {
+                    for (void* q : held) NHHookFree(q);
+                    held.clear();
+                }
+            }
+            for (void* q : held) NHHookFree(q);
+        });
+    int failures = 0;
+    for (int i = 0; i < 30; ++i) {
+        pid_t child = fork();
+        if (child == 0) {
+            alarm(10);  // a deadlock ends the child instead of the test
+            for (int k = 0; k < 1000; ++k) NHHookFree(NHHookMalloc(k * 7 % 5000 + 1));
+            std::string text(100, 'c');
+            _exit(text.size() == 100 ? 0 : 1);
+        }
+        int status = 0;
+        waitpid(child, &status, 0);
+        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) ++failures;
+    }
+    stop = true;
+    for (auto& t : busy) t.join();
+    EXPECT_EQ(failures, 0);
+}
