@@ -39,12 +39,14 @@ union TStringHeapStorage {
 };
 constinit TStringHeapStorage stringHeapStorage;
 
-// The heap's constructor proper, at start-up: it keeps whatever was allocated before.
+// The heap's constructor proper, at start-up after the library's own heaps: it keeps
+// whatever was allocated before.
 struct TStringHeapConstruction {
     TStringHeapConstruction() {
         ::new (&stringHeapStorage.heap) NH_Heap(NH_AHeap::kMultithreaded, "StringHeap");
     }
-} stringHeapConstruction;
+};
+__attribute__((init_priority(120))) TStringHeapConstruction stringHeapConstruction;
 
 inline std::atomic_ref<int32_t> SharedCount(TStringRef* rep) noexcept {
     return std::atomic_ref<int32_t>(rep->refCount);
