@@ -5,7 +5,9 @@
 #include <climits>
 #include <cstdint>
 #include <cstring>
+#include <cstdio>
 #include <gtest/gtest.h>
+#include <random>
 #include <string>
 
 TEST(IntegerTextTest, WidthsSignsAndGrouping32) {
@@ -91,4 +93,26 @@ TEST(IntegerTextTest, StringFormsTakeAnyWidth) {
     EXPECT_EQ(std::string(wide64.c_str()), "-" + std::string(21, '0') + "9223372036854775808");
     EXPECT_STREQ(IntToString(5).c_str(), "5");
     EXPECT_STREQ(Int64ToString(-5).c_str(), "-5");
+}
+
+TEST(IntegerTextTest, AgreesWithPrintfOverManyValues) {
+    std::mt19937_64 random(2024);
+    for (int i = 0; i < 20000; ++i) {
+        int64_t value = int64_t(random() >> (random() % 64));
+        if (random() & 1) value = int64_t(0 - uint64_t(value));
+        int width = int(random() % 24);
+        unsigned long long magnitude =
+            value < 0 ? 0ull - static_cast<unsigned long long>(value) : static_cast<unsigned long long>(value);
+        // The width counts digits only; the sign comes first.
+        char digits[64];
+        std::snprintf(digits, sizeof digits, "%0*llu", width, magnitude);
+        std::string expected = (value < 0 ? "-" : "") + std::string(digits);
+        char text[64];
+        EXPECT_EQ(Int64ToString(value, text, width, 0), int(expected.size()));
+        EXPECT_EQ(text, expected) << value << " w" << width;
+        if (value >= INT_MIN && value <= INT_MAX) {
+            IntToString(int(value), text, width, 0);
+            EXPECT_EQ(text, expected) << value << " w" << width;
+        }
+    }
 }
