@@ -26,8 +26,8 @@ int NH_AHeap::Init(int32_t flags, int lazy) {
     int result = 1;
     {
         platform::TSpinLockGuard guard(g_heap.lock);
-        bool singleThreaded = this == &DefaultHeapObject() && g_heap.threadingDeclared &&
-                              !g_heap.multithreaded;
+        bool singleThreaded =
+            this == &DefaultHeapObject() && g_heap.threadingDeclared && !g_heap.multithreaded;
         if (isStatic && __atomic_load_n(&initialized_, __ATOMIC_ACQUIRE)) {
             if (!(flags & kMultithreaded) || singleThreaded) THeapAccess::DropLock(*this);
             if (!(flags & kZeroFill)) flags_ &= ~kZeroFill;
@@ -56,7 +56,9 @@ int NH_AHeap::Init(int32_t flags, int lazy) {
     return result;
 }
 
-void NH_AHeap::SetNewHandler(int (*handler)()) { newHandler_ = handler; }
+void NH_AHeap::SetNewHandler(int (*handler)()) {
+    newHandler_ = handler;
+}
 
 TPageSet* NH_AHeap::AllocPageSet(size_t headerSize) {
     size_t committed = platform::PageSize();
@@ -152,13 +154,12 @@ int NH_AHeap::SetEmergencyReserve(size_t size, void (*callback)()) {
 }
 
 void NH_AHeap::Clear() {
-    Lock();
+    THeapGuard guard(lock_, LockActive());
     while (pageSets_) {
         TPageSet* set = pageSets_;
         pageSets_ = set->next;
         ReleaseMarked(set, kGranularity);
     }
-    Unlock();
 }
 
 void* NH_AHeap::operator new(size_t size) {
@@ -173,5 +174,9 @@ void* NH_AHeap::operator new(size_t size, NH_Heap& heap) {
     return p;
 }
 
-void NH_AHeap::operator delete(void* p) { NH_Heap::FreeMem(p); }
-void NH_AHeap::operator delete(void* p, NH_Heap&) { NH_Heap::FreeMem(p); }
+void NH_AHeap::operator delete(void* p) {
+    NH_Heap::FreeMem(p);
+}
+void NH_AHeap::operator delete(void* p, NH_Heap&) {
+    NH_Heap::FreeMem(p);
+}

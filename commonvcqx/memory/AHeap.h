@@ -65,8 +65,15 @@ protected:
     /// The name is not kept.
     explicit NH_AHeap(const char* name);
     explicit constexpr NH_AHeap(cvq::detail::TStaticHeapTag)
-        : pageSets_(nullptr), bypass_(0), flags_(0), initialized_(0), lockActive_(0),
-          lock_{}, newHandler_(nullptr), registryNext_(nullptr), registryPrev_(nullptr) {}
+        : pageSets_(nullptr),
+          bypass_(0),
+          flags_(0),
+          initialized_(0),
+          lockActive_(0),
+          lock_{},
+          newHandler_(nullptr),
+          registryNext_(nullptr),
+          registryPrev_(nullptr) {}
 
     /// 1 when the heap was initialized now, 0 when it had been before (a static heap
     /// used before its constructor ran only has its flags adjusted).
@@ -79,12 +86,6 @@ protected:
     int HandleOutOfMemoryMT();
 
     int32_t LockActive() const { return __atomic_load_n(&lockActive_, __ATOMIC_RELAXED); }
-    void Lock() {
-        if (LockActive()) lock_.Lock();
-    }
-    void Unlock() {
-        if (LockActive()) lock_.Unlock();
-    }
     void ReleasePageSet(cvq::detail::TPageSet* pageSet);
 
     // No default initializers: a static heap may be in use before its constructor runs,

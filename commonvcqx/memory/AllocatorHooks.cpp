@@ -24,8 +24,12 @@ void InstallHooks() {
     __atomic_store_n(&g_heap.hooksInstalled, 1, __ATOMIC_RELEASE);
 }
 
-void LockHeapsForFork() { THeapAccess::PrepareFork(); }
-void UnlockHeapsAfterFork() { THeapAccess::AfterFork(); }
+void LockHeapsForFork() {
+    THeapAccess::PrepareFork();
+}
+void UnlockHeapsAfterFork() {
+    THeapAccess::AfterFork();
+}
 
 // The library's first static initializer: hooks, then "HeapForHeaps", then
 // "DefaultHeap". Both heaps may have served allocations already.
@@ -60,11 +64,17 @@ InitNewHeap::InitNewHeap(int multithreaded) {
         THeapAccess::DropLock(heap);
 }
 
-EnsureNewHeap::EnsureNewHeap() { InstallHooks(); }
+EnsureNewHeap::EnsureNewHeap() {
+    InstallHooks();
+}
 
-void* NHHookNew(size_t size) { return NH_Heap::Default().AllocMem(size); }
+void* NHHookNew(size_t size) {
+    return NH_Heap::Default().AllocMem(size);
+}
 
-void NHHookDelete(void* p) { NHHookFree(p); }
+void NHHookDelete(void* p) {
+    NHHookFree(p);
+}
 
 void* NHHookMalloc(size_t size) {
     if (size == 0) return nullptr;
@@ -138,7 +148,9 @@ int IsDynamicMemory(const void* p) {
     return g_regions.Contains(p) ? 1 : 0;
 }
 
-int IsStackMemory(const void* p) { return platform::IsOnCurrentStack(p) ? 1 : 0; }
+int IsStackMemory(const void* p) {
+    return platform::IsOnCurrentStack(p) ? 1 : 0;
+}
 
 int IsMemoryFilledWith(const void* p, size_t length, unsigned char value) {
     const unsigned char* bytes = static_cast<const unsigned char*>(p);
@@ -147,8 +159,7 @@ int IsMemoryFilledWith(const void* p, size_t length, unsigned char value) {
     for (; i + 16 <= length; i += 16) {
         uint32_t words[4];
         std::memcpy(words, bytes + i, 16);
-        if (words[0] != word || words[1] != word || words[2] != word || words[3] != word)
-            return 0;
+        if (words[0] != word || words[1] != word || words[2] != word || words[3] != word) return 0;
     }
     for (; i < length; ++i)
         if (bytes[i] != value) return 0;

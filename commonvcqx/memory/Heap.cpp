@@ -15,7 +15,9 @@ __attribute__((tls_model("initial-exec"))) thread_local NH_Heap* t_defaultHeap =
 inline TPageSet* PageSetOf(const void* p) {
     return reinterpret_cast<TPageSet*>(reinterpret_cast<uintptr_t>(p) & kGranularityMask);
 }
-inline char* Bytes(void* p) { return static_cast<char*>(p); }
+inline char* Bytes(void* p) {
+    return static_cast<char*>(p);
+}
 inline TSmallBlock* SmallHeader(const void* p) {
     return reinterpret_cast<TSmallBlock*>(const_cast<char*>(static_cast<const char*>(p)) -
                                           kSmallHeader);
@@ -24,11 +26,19 @@ inline TAltBlock* AltHeader(const void* p) {
     return reinterpret_cast<TAltBlock*>(const_cast<char*>(static_cast<const char*>(p)) -
                                         sizeof(TAltBlock));
 }
-inline void* UserOf(TAltBlock* block) { return block + 1; }
-inline bool IsAlt(const void* p) { return static_cast<const uint8_t*>(p)[-1] & kAltBlockFlag; }
+inline void* UserOf(TAltBlock* block) {
+    return block + 1;
+}
+inline bool IsAlt(const void* p) {
+    return static_cast<const uint8_t*>(p)[-1] & kAltBlockFlag;
+}
 
-inline size_t ChunkSize(const TBigChunk* chunk) { return chunk->size & ~size_t(1); }
-inline bool ChunkFree(const void* chunk) { return *static_cast<const size_t*>(chunk) & 1; }
+inline size_t ChunkSize(const TBigChunk* chunk) {
+    return chunk->size & ~size_t(1);
+}
+inline bool ChunkFree(const void* chunk) {
+    return *static_cast<const size_t*>(chunk) & 1;
+}
 inline size_t* Footer(void* chunk, size_t size) {
     return reinterpret_cast<size_t*>(Bytes(chunk) + size - kChunkFooter);
 }
@@ -43,24 +53,9 @@ inline TBigChunk* ChunkOf(TAltBlock* block) {
 inline size_t ChunkSizeFor(size_t need) {
     return std::max(RoundUp(need + kChunkHeader + kChunkFooter, 16), kMinChunk);
 }
-inline char* FirstChunk(TPageSet* set) { return Bytes(set) + kBigPageSetHeader; }
-
-// Takes the heap's lock when it has one; remembers whether it did, and lets go on every
-// exit (a standard new handler may throw through an allocation).
-class THeapGuard {
-public:
-    THeapGuard(platform::TSpinLock& lock, int32_t active) : lock_(active ? &lock : nullptr) {
-        if (lock_) lock_->Lock();
-    }
-    ~THeapGuard() {
-        if (lock_) lock_->Unlock();
-    }
-    THeapGuard(const THeapGuard&) = delete;
-    THeapGuard& operator=(const THeapGuard&) = delete;
-
-private:
-    platform::TSpinLock* lock_;
-};
+inline char* FirstChunk(TPageSet* set) {
+    return Bytes(set) + kBigPageSetHeader;
+}
 
 // Largest requested size that cannot overflow the size arithmetic.
 constexpr size_t kMaxRequest = size_t(1) << 47;
@@ -284,8 +279,8 @@ void* NH_Heap::AllocBigBlock(size_t need, size_t) {
         bool grown = false;
         for (TPageSet* set = bigPageSets_; set; set = set->next) {
             if (size_t(set->reservedEnd - set->committedEnd) < chunkSize) continue;
-            size_t grow = std::min(RoundUp(chunkSize, page),
-                                   size_t(set->reservedEnd - set->committedEnd));
+            size_t grow =
+                std::min(RoundUp(chunkSize, page), size_t(set->reservedEnd - set->committedEnd));
             if (!platform::CommitPages(set->committedEnd, grow)) return nullptr;
             char* area = set->committedEnd;
             set->committedEnd += grow;
@@ -301,8 +296,8 @@ void* NH_Heap::AllocBigBlock(size_t need, size_t) {
             break;
         }
         if (grown) continue;
-        size_t reserve = RoundUp(std::max(chunkSize + kBigPageSetHeader, kBigPageSetUnit),
-                                 kBigPageSetUnit);
+        size_t reserve =
+            RoundUp(std::max(chunkSize + kBigPageSetHeader, kBigPageSetUnit), kBigPageSetUnit);
         char* base = ReserveMarked(reserve);
         if (!base) return nullptr;
         size_t commit = RoundUp(chunkSize + kBigPageSetHeader, page);
@@ -480,9 +475,9 @@ void* NH_Heap::Realloc(void* p, size_t size, int zero) {
                 inPlace = owner->ResizeReservedInPlace(block, size);
                 if (!inPlace) return nullptr;  // a reservation does not move
             } else {
-                inPlace = block->alignOffset == 0 &&
-                          owner->ResizeBigInPlace(ChunkOf(block),
-                                                  RoundUp(size + sizeof(TAltBlock), 16));
+                inPlace =
+                    block->alignOffset == 0 &&
+                    owner->ResizeBigInPlace(ChunkOf(block), RoundUp(size + sizeof(TAltBlock), 16));
             }
             if (inPlace) block->size = size;
         }
@@ -589,8 +584,10 @@ char* NH_Heap::StoreString(const char* src, int32_t len) {
     size_t length = len < 0 ? (src ? std::strlen(src) : 0) : size_t(len);
     char* p = static_cast<char*>(AllocMem(length + 1));
     if (!p) return nullptr;
-    if (src) std::memcpy(p, src, length);
-    else std::memset(p, 0, length);
+    if (src)
+        std::memcpy(p, src, length);
+    else
+        std::memset(p, 0, length);
     p[length] = 0;
     return p;
 }
@@ -699,4 +696,6 @@ NH_Heap& NH_Heap::Default() {
     return *heap;
 }
 
-void NH_Heap::SetDefault(NH_Heap& heap) { t_defaultHeap = &heap; }
+void NH_Heap::SetDefault(NH_Heap& heap) {
+    t_defaultHeap = &heap;
+}

@@ -29,8 +29,12 @@ public:
     explicit NH_Heap(int32_t flags = 0, const char* name = nullptr);
     /// The library's own static heaps: constant-initialized, usable before start-up.
     explicit constexpr NH_Heap(cvq::detail::TStaticHeapTag tag)
-        : NH_AHeap(tag), altBlocks_(nullptr), reservedBlockCount_(0), freeLists_{},
-          bigPageSets_(nullptr), bigFreeChunks_(nullptr) {}
+        : NH_AHeap(tag),
+          altBlocks_(nullptr),
+          reservedBlockCount_(0),
+          freeLists_{},
+          bigPageSets_(nullptr),
+          bigFreeChunks_(nullptr) {}
     ~NH_Heap() override;
 
     /// A block of `size` bytes, or null when the out-of-memory chain gives up.

@@ -13,7 +13,9 @@ inline TPageSet* PageSetOf(const void* p) {
     return reinterpret_cast<TPageSet*>(reinterpret_cast<uintptr_t>(p) & kGranularityMask);
 }
 
-size_t OneSizeBlock(size_t size) { return size < 16 ? 16 : RoundUp(size, 16); }
+size_t OneSizeBlock(size_t size) {
+    return size < 16 ? 16 : RoundUp(size, 16);
+}
 
 }  // namespace
 
@@ -54,39 +56,40 @@ void* NH_HeapOneSize::AllocMem(size_t size) {
     }
     size = blockSize_;
     char* block = nullptr;
-    Lock();
-    if (TPageSet* withFree = freeSets_) {
-        block = reinterpret_cast<char*>(withFree) + withFree->word7;
-        withFree->word7 = *reinterpret_cast<uint32_t*>(block);
-        withFree->inUse++;
-        if (withFree->word7 == 0) UnlinkFree(withFree);
-    } else {
-        size_t page = platform::PageSize();
-        for (;;) {
-            TPageSet* set = pageSets_;
-            if (set && set->remaining >= size) {
-                block = set->committedEnd - set->remaining;
-                set->remaining -= size;
-                set->inUse++;
-                break;
-            }
-            if (set && set->committedEnd < set->reservedEnd) {
-                if (platform::CommitPages(set->committedEnd, page)) {
-                    set->committedEnd += page;
-                    set->remaining += page;
-                    continue;
+    {
+        THeapGuard guard(lock_, LockActive());
+        if (TPageSet* withFree = freeSets_) {
+            block = reinterpret_cast<char*>(withFree) + withFree->word7;
+            withFree->word7 = *reinterpret_cast<uint32_t*>(block);
+            withFree->inUse++;
+            if (withFree->word7 == 0) UnlinkFree(withFree);
+        } else {
+            size_t page = platform::PageSize();
+            for (;;) {
+                TPageSet* set = pageSets_;
+                if (set && set->remaining >= size) {
+                    block = set->committedEnd - set->remaining;
+                    set->remaining -= size;
+                    set->inUse++;
+                    break;
                 }
-            } else {
-                TPageSet* fresh = AllocPageSet(kOneSizePageSetHeader);
-                if (fresh) {
-                    fresh->oneSizeOwner = this;
-                    continue;
+                if (set && set->committedEnd < set->reservedEnd) {
+                    if (platform::CommitPages(set->committedEnd, page)) {
+                        set->committedEnd += page;
+                        set->remaining += page;
+                        continue;
+                    }
+                } else {
+                    TPageSet* fresh = AllocPageSet(kOneSizePageSetHeader);
+                    if (fresh) {
+                        fresh->oneSizeOwner = this;
+                        continue;
+                    }
                 }
+                if (!HandleOutOfMemoryMT()) break;
             }
-            if (!HandleOutOfMemoryMT()) break;
         }
     }
-    Unlock();
     if (block && (flags_ & kZeroFill)) std::memset(block, 0, size);
     return block;
 }
@@ -99,7 +102,7 @@ void NH_HeapOneSize::FreeMem(void* p) {
 
 void NH_HeapOneSize::FreeBlock(TPageSet* set, void* p) {
     if (__atomic_load_n(&bypass_, __ATOMIC_RELAXED)) return;
-    Lock();
+    THeapGuard guard(lock_, LockActive());
     --set->inUse;
     bool otherHasFree = freeSets_ && (freeSets_ != set || set->nextFree);
     if (set->inUse == 0 && otherHasFree) {
@@ -115,12 +118,10 @@ void NH_HeapOneSize::FreeBlock(TPageSet* set, void* p) {
         }
         set->word7 = static_cast<char*>(p) - reinterpret_cast<char*>(set);
     }
-    Unlock();
 }
 
 void NH_HeapOneSize::Clear() {
-    Lock();
+    THeapGuard guard(lock_, LockActive());
     freeSets_ = nullptr;
     NH_AHeap::Clear();
-    Unlock();
 }

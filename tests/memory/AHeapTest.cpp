@@ -17,12 +17,16 @@ int handlerCalls = 0;
 int handlerAnswer = 0;
 int standardCalls = 0;
 
-void CountEmergency() { ++emergencyCalls; }
+void CountEmergency() {
+    ++emergencyCalls;
+}
 int CountingHandler() {
     ++handlerCalls;
     return handlerAnswer;
 }
-void StandardHandler() { ++standardCalls; }
+void StandardHandler() {
+    ++standardCalls;
+}
 
 struct TFailureScope {
     ~TFailureScope() {

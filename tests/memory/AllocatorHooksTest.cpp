@@ -5,17 +5,17 @@
 
 #include <gtest/gtest.h>
 
+#include <dlfcn.h>
+#include <malloc.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <dlfcn.h>
-#include <malloc.h>
 #include <memory>
 #include <string>
-#include <sys/wait.h>
 #include <thread>
-#include <unistd.h>
 #include <vector>
 
 extern "C" void* __libc_malloc(size_t size);
@@ -24,10 +24,6 @@ extern "C" void __libc_free(void* p);
 namespace {
 
 int staticVariable = 0;
-
-bool Aligned(const void* p, size_t alignment) {
-    return reinterpret_cast<uintptr_t>(p) % alignment == 0;
-}
 
 }  // namespace
 
@@ -155,6 +151,12 @@ TEST(AllocatorHooksTest, GlobalBypassFreesNothing) {
 
 #if CVQ_OVERRIDE_MALLOC
 
+namespace {
+bool Aligned(const void* p, size_t alignment) {
+    return reinterpret_cast<uintptr_t>(p) % alignment == 0;
+}
+}  // namespace
+
 TEST(AllocatorHooksTest, EveryEntryPointServesLibraryMemory) {
     struct alignas(128) TWide {
         char bytes[128];
@@ -181,7 +183,8 @@ TEST(AllocatorHooksTest, EveryEntryPointServesLibraryMemory) {
     blocks.emplace_back(new char[3000], [](void* q) { delete[] static_cast<char*>(q); });
     blocks.emplace_back(new TWide, [](void* q) { delete static_cast<TWide*>(q); });
     blocks.emplace_back(new TWide[3], [](void* q) { delete[] static_cast<TWide*>(q); });
-    blocks.emplace_back(new (std::nothrow) char[10], [](void* q) { ::operator delete[](q, std::nothrow); });
+    blocks.emplace_back(new (std::nothrow) char[10],
+                        [](void* q) { ::operator delete[](q, std::nothrow); });
     // A block from one family frees through the other.
     blocks.emplace_back(std::malloc(40), [](void* q) { ::operator delete(q); });
     blocks.emplace_back(new char[40], [](void* q) { std::free(q); });

@@ -7,7 +7,9 @@
 #include <thread>
 
 namespace {
-int Contains(void* block, void* wanted) { return block == wanted; }
+int Contains(void* block, void* wanted) {
+    return block == wanted;
+}
 }  // namespace
 
 TEST(HeapSwitcherTest, DefaultHeapIsPerThreadAndScoped) {

@@ -15,8 +15,12 @@
 
 namespace {
 
-bool Aligned16(const void* p) { return (reinterpret_cast<uintptr_t>(p) & 15) == 0; }
-bool IsAlternative(const void* p) { return static_cast<const uint8_t*>(p)[-1] & 1; }
+bool Aligned16(const void* p) {
+    return (reinterpret_cast<uintptr_t>(p) & 15) == 0;
+}
+bool IsAlternative(const void* p) {
+    return static_cast<const uint8_t*>(p)[-1] & 1;
+}
 
 // Fills a block with a pattern derived from its address and size.
 void Stamp(void* p, size_t size) {
@@ -52,7 +56,8 @@ TEST(HeapTest, SizeClassesFollowTheTableRule) {
         if (expected.empty() || expected.back() != rounded) expected.push_back(rounded);
     }
     ASSERT_EQ(expected.size(), 41u);
-    for (size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(cvq::detail::kClassSizes[i], expected[i]);
+    for (size_t i = 0; i < expected.size(); ++i)
+        EXPECT_EQ(cvq::detail::kClassSizes[i], expected[i]);
     for (size_t n = 0; n <= 1024; ++n) {
         int cls = cvq::detail::kSizeToClass[n];
         EXPECT_GE(cvq::detail::kClassSizes[cls], n);
@@ -67,8 +72,8 @@ TEST(HeapTest, BlocksAreAlignedAndKnowTheirSize) {
     struct Case {
         size_t size;
         bool alternative;
-    } cases[] = {{0, false},    {1, false},     {15, false},   {16, false},      {24, false},
-                 {1000, false}, {1016, false},  {1017, true},  {1024, true},     {5000, true},
+    } cases[] = {{0, false},    {1, false},     {15, false},     {16, false},          {24, false},
+                 {1000, false}, {1016, false},  {1017, true},    {1024, true},         {5000, true},
                  {65536, true}, {100000, true}, {1 << 21, true}, {(1 << 24) + 3, true}};
     std::vector<void*> blocks;
     for (const Case& c : cases) {
@@ -90,9 +95,9 @@ TEST(HeapTest, SmallBlocksReallocInPlaceWithinTheirClass) {
     NH_Heap heap(0);
     char* p = static_cast<char*>(heap.AllocMem(100));  // class 112
     Stamp(p, 100);
-    EXPECT_EQ(heap.Realloc(p, 50, 0), p);     // shrinking never moves
+    EXPECT_EQ(heap.Realloc(p, 50, 0), p);  // shrinking never moves
     EXPECT_EQ(NH_Heap::GetBlockSize(p), 50u);
-    EXPECT_EQ(heap.Realloc(p, 104, 1), p);    // 104 + 8 still fits 112
+    EXPECT_EQ(heap.Realloc(p, 104, 1), p);  // 104 + 8 still fits 112
     EXPECT_TRUE(IsMemoryFilledWith(p + 50, 54, 0));
     EXPECT_TRUE(StampIntact(p, 0) && std::memcmp(p, p, 50) == 0);
     std::vector<unsigned char> before(p, p + 50);
@@ -182,8 +187,9 @@ TEST(HeapTest, ForEachAndFindFirstThatVisitInHeapOrder) {
     void* y = heap.AllocMem(3000);
     NH_Heap::FreeMem(heap.AllocMem(40));  // a freed block is not visited
     std::vector<void*> seen;
-    heap.ForEach([](void* block, void* user) { static_cast<std::vector<void*>*>(user)->push_back(block); },
-                 &seen);
+    heap.ForEach(
+        [](void* block, void* user) { static_cast<std::vector<void*>*>(user)->push_back(block); },
+        &seen);
     EXPECT_EQ(seen, (std::vector<void*>{a, b, c, y, x}));
     size_t wanted = 20;
     EXPECT_EQ(heap.FindFirstThat(
@@ -225,8 +231,12 @@ TEST(HeapTest, FlagsZeroFillAndBypass) {
 
 TEST(HeapTest, EditingHelpers) {
     NH_Heap heap(0);
-    auto make = [&](const char* text) { return static_cast<char*>(heap.StoreData(text, std::strlen(text))); };
-    auto text = [](void* p) { return std::string(static_cast<char*>(p), NH_Heap::GetBlockSize(p)); };
+    auto make = [&](const char* text) {
+        return static_cast<char*>(heap.StoreData(text, std::strlen(text)));
+    };
+    auto text = [](void* p) {
+        return std::string(static_cast<char*>(p), NH_Heap::GetBlockSize(p));
+    };
     struct Case {
         const char* name;
         std::string result;

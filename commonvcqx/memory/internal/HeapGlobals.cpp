@@ -21,8 +21,12 @@ constinit TStaticHeap<NH_Heap> defaultHeap;
 constinit THeapGlobals g_heap{{}, {}, nullptr, nullptr, 0, 0, 0, 0, 1};
 constinit TRegionMap g_regions{};
 
-NH_Heap& HeapForHeaps() { return heapForHeaps.heap; }
-NH_Heap& DefaultHeapObject() { return defaultHeap.heap; }
+NH_Heap& HeapForHeaps() {
+    return heapForHeaps.heap;
+}
+NH_Heap& DefaultHeapObject() {
+    return defaultHeap.heap;
+}
 
 bool TRegionMap::Mark(const void* start, size_t size) {
     uintptr_t first = reinterpret_cast<uintptr_t>(start);
@@ -51,8 +55,7 @@ void TRegionMap::Unmark(const void* start, size_t size) {
         uint64_t* leaf = __atomic_load_n(&leaves_[address >> 32], __ATOMIC_ACQUIRE);
         if (!leaf) continue;
         uint32_t region = static_cast<uint32_t>(address >> 16) & 0xFFFF;
-        __atomic_fetch_and(&leaf[region >> 6], ~(uint64_t(1) << (region & 63)),
-                           __ATOMIC_RELAXED);
+        __atomic_fetch_and(&leaf[region >> 6], ~(uint64_t(1) << (region & 63)), __ATOMIC_RELAXED);
     }
 }
 
@@ -82,6 +85,7 @@ void ReleaseMarked(void* start, size_t size) {
 int THeapAccess::Construct(NH_Heap& heap, int32_t flags) {
     if (!heap.Init(flags | 0x20000000, 0)) return 0;
     heap.ResetLists();
+    Register(heap);
     return 1;
 }
 
@@ -120,8 +124,7 @@ void THeapAccess::PrepareFork() {
 
 void THeapAccess::AfterFork() {
     g_heap.lock.Unlock();
-    for (NH_AHeap* heap = g_heap.registry; heap; heap = heap->registryNext_)
-        heap->lock_.Unlock();
+    for (NH_AHeap* heap = g_heap.registry; heap; heap = heap->registryNext_) heap->lock_.Unlock();
     g_heap.registryLock.Unlock();
 }
 

@@ -19,17 +19,19 @@ namespace cvq::detail {
 inline constexpr size_t kGranularity = platform::kAllocationGranularity;
 inline constexpr uintptr_t kGranularityMask = ~uintptr_t(kGranularity - 1);
 
-inline constexpr size_t RoundUp(size_t value, size_t to) { return (value + to - 1) & ~(to - 1); }
+inline constexpr size_t RoundUp(size_t value, size_t to) {
+    return (value + to - 1) & ~(to - 1);
+}
 
 /// Header of a 64 KB page set (small blocks, one-size blocks) and of a big page set.
 /// Ten pointer-sized words; the small-block heap uses the first eight.
 struct TPageSet {
     TPageSet* next;
     TPageSet* prev;
-    size_t remaining;    // free bytes between the carve point and the committed end
+    size_t remaining;  // free bytes between the carve point and the committed end
     char* committedEnd;
     char* reservedEnd;
-    size_t inUse;        // blocks (or chunks) handed out and not freed
+    size_t inUse;  // blocks (or chunks) handed out and not freed
     NH_AHeap* oneSizeOwner;
     uintptr_t word7;     // NH_HeapOneSize: offset of the first free block; NH_Heap: owner
     TPageSet* nextFree;  // NH_HeapOneSize: page sets that have free blocks
@@ -60,12 +62,12 @@ inline constexpr size_t kSmallHeader = 8;
 struct TAltBlock {
     uint64_t alignOffset;  // bytes between the chunk's data start and this header
     NH_Heap* owner;
-    size_t size;           // requested size
+    size_t size;  // requested size
     TAltBlock* next;
     TAltBlock* prev;
-    uint32_t kind;         // kReservedBlock or kChunkBlock
+    uint32_t kind;  // kReservedBlock or kChunkBlock
     uint8_t zero[3];
-    uint8_t flags;         // kAltBlockFlag
+    uint8_t flags;  // kAltBlockFlag
 };
 static_assert(sizeof(TAltBlock) == 48);
 inline constexpr uint32_t kChunkBlock = 0;
@@ -152,6 +154,23 @@ NH_Heap& DefaultHeapObject();
 char* ReserveMarked(size_t size);
 /// Unmarks and releases a region made by ReserveMarked.
 void ReleaseMarked(void* start, size_t size);
+
+/// Takes a heap's lock when the heap has one; remembers whether it did and lets go on
+/// every exit (a standard new handler may throw through an allocation).
+class THeapGuard {
+public:
+    THeapGuard(platform::TSpinLock& lock, int32_t active) : lock_(active ? &lock : nullptr) {
+        if (lock_) lock_->Lock();
+    }
+    ~THeapGuard() {
+        if (lock_) lock_->Unlock();
+    }
+    THeapGuard(const THeapGuard&) = delete;
+    THeapGuard& operator=(const THeapGuard&) = delete;
+
+private:
+    platform::TSpinLock* lock_;
+};
 
 /// Access to the heaps' protected parts for the library's own machinery.
 struct THeapAccess {

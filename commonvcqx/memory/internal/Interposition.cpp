@@ -6,8 +6,8 @@
 
 #if CVQ_OVERRIDE_MALLOC
 
-#include <cstdlib>
 #include <malloc.h>
+#include <cstdlib>
 #include <new>
 
 namespace platform = cvq::platform;
@@ -19,7 +19,9 @@ inline void* Failed() {
     return nullptr;
 }
 
-inline bool IsPowerOfTwo(size_t value) { return value && !(value & (value - 1)); }
+inline bool IsPowerOfTwo(size_t value) {
+    return value && !(value & (value - 1));
+}
 
 inline void* Aligned(size_t alignment, size_t size) {
     void* p = NHHookAlignedAlloc(alignment, size);
@@ -74,9 +76,13 @@ void* reallocarray(void* p, size_t count, size_t size) noexcept {
     return realloc(p, total);
 }
 
-void free(void* p) noexcept { NHHookFree(p); }
+void free(void* p) noexcept {
+    NHHookFree(p);
+}
 
-size_t malloc_usable_size(void* p) noexcept { return NHGetBlockSize(p); }
+size_t malloc_usable_size(void* p) noexcept {
+    return NHGetBlockSize(p);
+}
 
 int posix_memalign(void** result, size_t alignment, size_t size) noexcept {
     if (!IsPowerOfTwo(alignment) || alignment % sizeof(void*) != 0)
@@ -103,7 +109,9 @@ void* memalign(size_t alignment, size_t size) noexcept {
     return Aligned(power, size);
 }
 
-void* valloc(size_t size) noexcept { return Aligned(platform::PageSize(), size); }
+void* valloc(size_t size) noexcept {
+    return Aligned(platform::PageSize(), size);
+}
 
 void* pvalloc(size_t size) noexcept {
     size_t page = platform::PageSize();
@@ -113,9 +121,15 @@ void* pvalloc(size_t size) noexcept {
 
 }  // extern "C"
 
-void* operator new(size_t size) { return NewOrThrow(size); }
-void* operator new[](size_t size) { return NewOrThrow(size); }
-void* operator new(size_t size, const std::nothrow_t&) noexcept { return NewNoThrow(size); }
+void* operator new(size_t size) {
+    return NewOrThrow(size);
+}
+void* operator new[](size_t size) {
+    return NewOrThrow(size);
+}
+void* operator new(size_t size, const std::nothrow_t&) noexcept {
+    return NewNoThrow(size);
+}
 void* operator new[](size_t size, const std::nothrow_t& tag) noexcept {
     return operator new(size, tag);
 }
@@ -132,16 +146,36 @@ void* operator new[](size_t size, std::align_val_t alignment, const std::nothrow
     return NHHookAlignedAlloc(static_cast<size_t>(alignment), size);
 }
 
-void operator delete(void* p) noexcept { NHHookDelete(p); }
-void operator delete[](void* p) noexcept { NHHookDelete(p); }
-void operator delete(void* p, const std::nothrow_t&) noexcept { NHHookDelete(p); }
-void operator delete[](void* p, const std::nothrow_t&) noexcept { NHHookDelete(p); }
-void operator delete(void* p, size_t) noexcept { NHHookDelete(p); }
-void operator delete[](void* p, size_t) noexcept { NHHookDelete(p); }
-void operator delete(void* p, std::align_val_t) noexcept { NHHookDelete(p); }
-void operator delete[](void* p, std::align_val_t) noexcept { NHHookDelete(p); }
-void operator delete(void* p, size_t, std::align_val_t) noexcept { NHHookDelete(p); }
-void operator delete[](void* p, size_t, std::align_val_t) noexcept { NHHookDelete(p); }
+void operator delete(void* p) noexcept {
+    NHHookDelete(p);
+}
+void operator delete[](void* p) noexcept {
+    NHHookDelete(p);
+}
+void operator delete(void* p, const std::nothrow_t&) noexcept {
+    NHHookDelete(p);
+}
+void operator delete[](void* p, const std::nothrow_t&) noexcept {
+    NHHookDelete(p);
+}
+void operator delete(void* p, size_t) noexcept {
+    NHHookDelete(p);
+}
+void operator delete[](void* p, size_t) noexcept {
+    NHHookDelete(p);
+}
+void operator delete(void* p, std::align_val_t) noexcept {
+    NHHookDelete(p);
+}
+void operator delete[](void* p, std::align_val_t) noexcept {
+    NHHookDelete(p);
+}
+void operator delete(void* p, size_t, std::align_val_t) noexcept {
+    NHHookDelete(p);
+}
+void operator delete[](void* p, size_t, std::align_val_t) noexcept {
+    NHHookDelete(p);
+}
 void operator delete(void* p, std::align_val_t, const std::nothrow_t&) noexcept {
     NHHookDelete(p);
 }

@@ -1,13 +1,13 @@
 // Virtual memory, stack bounds and fork hooks for the heaps on Linux.
 #include <commonvcqx/platform/internal/VirtualMemory.h>
 
-#include <atomic>
-#include <cerrno>
-#include <cstdint>
 #include <dlfcn.h>
 #include <pthread.h>
 #include <sys/mman.h>
 #include <unistd.h>
+#include <atomic>
+#include <cerrno>
+#include <cstdint>
 
 namespace cvq::platform {
 namespace {
@@ -75,11 +75,12 @@ bool CommitPages(void* address, size_t size) {
 
 void DecommitPages(void* address, size_t size) {
     // Mapping fresh inaccessible pages over the range drops the old ones in one call.
-    mmap(address, size, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE | MAP_FIXED, -1,
-         0);
+    mmap(address, size, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE | MAP_FIXED, -1, 0);
 }
 
-void ReleaseRegion(void* address, size_t size) { munmap(address, size); }
+void ReleaseRegion(void* address, size_t size) {
+    munmap(address, size);
+}
 
 void FailNthMemoryOperation(int nthReserve, int nthCommit) {
     reserveCountdown.store(nthReserve, std::memory_order_relaxed);
@@ -119,7 +120,9 @@ int SetOutOfMemoryError() {
     return ENOMEM;
 }
 
-int InvalidArgumentError() { return EINVAL; }
+int InvalidArgumentError() {
+    return EINVAL;
+}
 
 void RunAroundFork(void (*prepare)(), void (*parent)(), void (*child)()) {
     pthread_atfork(prepare, parent, child);

@@ -1,0 +1,188 @@
+// NH_Heap (through the interposed malloc/free) beside glibc's allocator and mimalloc,
+// in one run. Read the results as ratios between the rows of one workload.
+#include <commonvcqx/memory/AllocatorHooks.h>
+#include <commonvcqx/memory/Heap.h>
+
+#include <benchmark/benchmark.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+#include <random>
+#include <thread>
+#include <vector>
+
+#if CVQ_HAVE_MIMALLOC
+#include <mimalloc.h>
+#endif
+
+extern "C" void* __libc_malloc(size_t size);
+extern "C" void __libc_free(void* p);
+extern "C" void* __libc_realloc(void* p, size_t size);
+
+namespace {
+
+struct TLibrary {
+    static void* Alloc(size_t n) { return std::malloc(n); }
+    static void Free(void* p) { std::free(p); }
+    static void* Realloc(void* p, size_t n) { return std::realloc(p, n); }
+};
+
+struct TGlibc {
+    static void* Alloc(size_t n) { return __libc_malloc(n); }
+    static void Free(void* p) { __libc_free(p); }
+    static void* Realloc(void* p, size_t n) { return __libc_realloc(p, n); }
+};
+
+#if CVQ_HAVE_MIMALLOC
+struct TMimalloc {
+    static void* Alloc(size_t n) { return mi_malloc(n); }
+    static void Free(void* p) { mi_free(p); }
+    static void* Realloc(void* p, size_t n) { return mi_realloc(p, n); }
+};
+#endif
+
+std::vector<uint32_t> RandomSizes(size_t count, uint32_t low, uint32_t high, unsigned seed) {
+    std::mt19937 random(seed);
+    std::uniform_int_distribution<uint32_t> pick(low, high);
+    std::vector<uint32_t> sizes(count);
+    for (auto& size : sizes) size = pick(random);
+    return sizes;
+}
+
+// (a) alloc/free pairs of random sizes 8..1024.
+template <class A>
+void RandomPairs(benchmark::State& state) {
+    std::vector<uint32_t> sizes = RandomSizes(4096, 8, 1024, 1);
+    size_t i = 0;
+    for (auto _ : state) {
+        void* p = A::Alloc(sizes[i++ & 4095]);
+        static_cast<char*>(p)[0] = 1;
+        benchmark::DoNotOptimize(p);
+        A::Free(p);
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+
+// (b) 100 000 live blocks, one replaced at random per iteration.
+template <class A>
+void WorkingSet(benchmark::State& state) {
+    constexpr size_t kLive = 100000;
+    std::vector<uint32_t> sizes = RandomSizes(1 << 16, 8, 1024, 2);
+    std::vector<uint32_t> victims = RandomSizes(1 << 16, 0, kLive - 1, 3);
+    std::vector<void*> live(kLive);
+    for (size_t k = 0; k < kLive; ++k) live[k] = A::Alloc(sizes[k & 0xFFFF]);
+    size_t i = 0;
+    for (auto _ : state) {
+        size_t k = victims[i & 0xFFFF];
+        A::Free(live[k]);
+        live[k] = A::Alloc(sizes[++i & 0xFFFF]);
+        static_cast<char*>(live[k])[0] = 1;
+    }
+    for (void* p : live) A::Free(p);
+    state.SetItemsProcessed(state.iterations());
+}
+
+// (c) a buffer grown by realloc, half again each time, from 64 bytes to 16 MB.
+template <class A>
+void ReallocGrowth(benchmark::State& state) {
+    for (auto _ : state) {
+        size_t size = 64;
+        char* p = static_cast<char*>(A::Alloc(size));
+        p[0] = 1;
+        while (size < (16u << 20)) {
+            size = std::min<size_t>(size + size / 2, 16u << 20);
+            p = static_cast<char*>(A::Realloc(p, size));
+            p[size - 1] = 1;
+        }
+        benchmark::DoNotOptimize(p);
+        A::Free(p);
+    }
+}
+
+// (d) one thread allocates, another frees (every block crosses threads).
+template <class A>
+void CrossThread(benchmark::State& state) {
+    constexpr size_t kRing = 4096;
+    constexpr size_t kBatch = 10000;
+    std::vector<void*> ring(kRing);
+    std::atomic<size_t> produced{0}, consumed{0};
+    std::atomic<bool> stop{false};
+    std::thread consumer([&] {
+        size_t next = 0;
+        for (;;) {
+            size_t available = produced.load(std::memory_order_acquire);
+            if (next == available) {
+                if (stop.load(std::memory_order_acquire) &&
+                    next == produced.load(std::memory_order_acquire))
+                    return;
+                continue;
+            }
+            for (; next < available; ++next) A::Free(ring[next % kRing]);
+            consumed.store(next, std::memory_order_release);
+        }
+    });
+    std::vector<uint32_t> sizes = RandomSizes(4096, 8, 1024, 4);
+    size_t count = 0;
+    for (auto _ : state) {
+        for (size_t b = 0; b < kBatch; ++b) {
+            while (count - consumed.load(std::memory_order_acquire) >= kRing) {
+            }
+            void* p = A::Alloc(sizes[count & 4095]);
+            static_cast<char*>(p)[0] = 1;
+            ring[count % kRing] = p;
+            produced.store(++count, std::memory_order_release);
+        }
+        while (consumed.load(std::memory_order_acquire) != count) {
+        }
+    }
+    stop.store(true, std::memory_order_release);
+    consumer.join();
+    state.SetItemsProcessed(state.iterations() * kBatch);
+}
+
+// Copies between two big blocks of the same allocator (placement of big user data).
+template <class A>
+void BigCopy(benchmark::State& state) {
+    size_t size = state.range(0);
+    char* src = static_cast<char*>(A::Alloc(size));
+    char* dst = static_cast<char*>(A::Alloc(size));
+    std::memset(src, 1, size);
+    std::memset(dst, 2, size);
+    for (auto _ : state) {
+        std::memcpy(dst, src, size);
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(state.iterations() * size);
+    A::Free(dst);
+    A::Free(src);
+}
+
+// (a) once the application has declared itself single-threaded: "DefaultHeap" has no
+// lock from here on, so this runs last.
+void RandomPairsSingleThreaded(benchmark::State& state) {
+    static InitNewHeap declare(0);
+    RandomPairs<TLibrary>(state);
+}
+
+}  // namespace
+
+#if CVQ_HAVE_MIMALLOC
+#define CVQ_PEERS(name, ...)               \
+    BENCHMARK(name<TLibrary>) __VA_ARGS__; \
+    BENCHMARK(name<TGlibc>) __VA_ARGS__;   \
+    BENCHMARK(name<TMimalloc>) __VA_ARGS__
+#else
+#define CVQ_PEERS(name, ...)               \
+    BENCHMARK(name<TLibrary>) __VA_ARGS__; \
+    BENCHMARK(name<TGlibc>) __VA_ARGS__
+#endif
+
+CVQ_PEERS(RandomPairs);
+CVQ_PEERS(WorkingSet);
+CVQ_PEERS(ReallocGrowth, ->Unit(benchmark::kMillisecond));
+CVQ_PEERS(CrossThread, ->UseRealTime());
+CVQ_PEERS(BigCopy, ->RangeMultiplier(4)->Range(32 << 10, 4 << 20));
+BENCHMARK(RandomPairsSingleThreaded);
+
+BENCHMARK_MAIN();
