@@ -84,7 +84,9 @@ void NotifyLocalizedStringDll(HINSTANCE module) {
     localizedStringDll.store(module, std::memory_order_release);
 }
 
-HINSTANCE GetLocalizedStringDll() { return localizedStringDll.load(std::memory_order_acquire); }
+HINSTANCE GetLocalizedStringDll() {
+    return localizedStringDll.load(std::memory_order_acquire);
+}
 
 const char* GetStaticString(int id) {
     if (const TStringEntry* table = registeredTable.load(std::memory_order_acquire))

@@ -27,7 +27,9 @@ static_assert(offsetof(TEmptyRepresentation, text) == sizeof(TStringRef));
 
 constinit TEmptyRepresentation emptyRepresentation = {{0, 8, 1, nullptr}, {}};
 
-inline char* EmptyText() noexcept { return emptyRepresentation.text; }
+inline char* EmptyText() noexcept {
+    return emptyRepresentation.text;
+}
 
 // "StringHeap": constant-initialized so that strings made by other start-up code can
 // use it before its constructor runs (it then initializes itself), and never
@@ -67,7 +69,9 @@ TStringRef* AllocateRepresentation(NH_Heap* heap, uint64_t capacity) {
 }
 
 // Capacity of a freshly built representation: the length and its NUL, rounded up to 8.
-uint64_t FreshCapacity(uint64_t length) noexcept { return (length + 1 + 7) & ~uint64_t(7); }
+uint64_t FreshCapacity(uint64_t length) noexcept {
+    return (length + 1 + 7) & ~uint64_t(7);
+}
 
 // A text length as the 32-bit length field holds it; longer texts cannot be strings.
 uint32_t TextLength(size_t length) {
@@ -140,7 +144,9 @@ TSubString& TSubString::operator=(const TSubString& other) noexcept {
     return *this;
 }
 
-TSubString::~TSubString() { TString::Release(m_text); }
+TSubString::~TSubString() {
+    TString::Release(m_text);
+}
 
 TSubString TSubString::Create(const char* text, uint32_t len) {
     return TSubString(TString::Build(text, len));
@@ -159,7 +165,9 @@ TSubString TSubString::TransformToSubString(TString& s) noexcept {
 
 // ---- Construction ---------------------------------------------------------------
 
-TString::TString() noexcept : m_text(EmptyText()) { AddRef(m_text); }
+TString::TString() noexcept : m_text(EmptyText()) {
+    AddRef(m_text);
+}
 
 TString::TString(const char* text) {
     if (!text) {
@@ -292,8 +300,12 @@ void* TString::operator new(size_t size, NH_Heap& heap) {
     return p;
 }
 
-void TString::operator delete(void* p) noexcept { NH_Heap::FreeMem(p); }
-void TString::operator delete(void* p, NH_Heap&) noexcept { NH_Heap::FreeMem(p); }
+void TString::operator delete(void* p) noexcept {
+    NH_Heap::FreeMem(p);
+}
+void TString::operator delete(void* p, NH_Heap&) noexcept {
+    NH_Heap::FreeMem(p);
+}
 
 // ---- Access ---------------------------------------------------------------------
 
@@ -302,11 +314,17 @@ char TString::GetLastChar() const noexcept {
     return length ? m_text[length - 1] : '\0';
 }
 
-double TString::to_double() const { return std::atof(m_text); }
+double TString::to_double() const {
+    return std::atof(m_text);
+}
 
-int32_t TString::StringToString(int base) const { return ToLong32(m_text, base); }
+int32_t TString::StringToString(int base) const {
+    return ToLong32(m_text, base);
+}
 
-uint32_t TString::StringToULong(int base) const { return ToULong32(m_text, base); }
+uint32_t TString::StringToULong(int base) const {
+    return ToULong32(m_text, base);
+}
 
 int32_t TString::GetNumberOf(char c) const noexcept {
     int32_t count = 0;
@@ -316,7 +334,9 @@ int32_t TString::GetNumberOf(char c) const noexcept {
 
 // ---- Buffer control -------------------------------------------------------------
 
-void TString::Clone(int32_t capacity) { CloneTo(capacity > 0 ? uint32_t(capacity) : 0); }
+void TString::Clone(int32_t capacity) {
+    CloneTo(capacity > 0 ? uint32_t(capacity) : 0);
+}
 
 void TString::CloneTo(uint32_t capacity) {
     TStringRef* old = GetStringRef();

@@ -136,21 +136,25 @@ public:
     void SetChar(int i, char c) noexcept { m_text[i] = c; }
     char GetFirstChar() const noexcept { return m_text[0]; }
     char GetLastChar() const noexcept;
-    TStringRef* GetStringRef() const noexcept {
-        return reinterpret_cast<TStringRef*>(m_text) - 1;
-    }
+    TStringRef* GetStringRef() const noexcept { return reinterpret_cast<TStringRef*>(m_text) - 1; }
 
     // Numbers from the text, as strtol/strtoul with 32-bit results (out of range
     // values saturate) narrowed to the result type.
     char to_char(int base = 10) const { return char(StringToString(base)); }
-    signed char to_schar(int base = 10) const { return static_cast<signed char>(StringToString(base)); }
+    signed char to_schar(int base = 10) const {
+        return static_cast<signed char>(StringToString(base));
+    }
     short to_short(int base = 10) const { return short(StringToString(base)); }
     int16_t to_int16(int base = 10) const { return int16_t(StringToString(base)); }
     int32_t to_int32(int base = 10) const { return StringToString(base); }
     int to_int(int base = 10) const { return StringToString(base); }
     int32_t to_long(int base = 10) const { return StringToString(base); }
-    unsigned char to_uchar(int base = 10) const { return static_cast<unsigned char>(StringToULong(base)); }
-    unsigned short to_ushort(int base = 10) const { return static_cast<unsigned short>(StringToULong(base)); }
+    unsigned char to_uchar(int base = 10) const {
+        return static_cast<unsigned char>(StringToULong(base));
+    }
+    unsigned short to_ushort(int base = 10) const {
+        return static_cast<unsigned short>(StringToULong(base));
+    }
     uint16_t to_uint16(int base = 10) const { return uint16_t(StringToULong(base)); }
     uint32_t to_uint32(int base = 10) const { return StringToULong(base); }
     unsigned to_uint(int base = 10) const { return StringToULong(base); }

@@ -5,7 +5,9 @@
 
 namespace {
 
-inline int Upper(char c) { return std::toupper(static_cast<unsigned char>(c)); }
+inline int Upper(char c) {
+    return std::toupper(static_cast<unsigned char>(c));
+}
 
 }  // namespace
 
@@ -24,7 +26,9 @@ char* stristr(const char* text, const char* pattern) {
     return nullptr;
 }
 
-char* StringInString(const char* text, const char* pattern) { return stristr(text, pattern); }
+char* StringInString(const char* text, const char* pattern) {
+    return stristr(text, pattern);
+}
 
 char* strristr(const char* text, const char* pattern) {
     char* last = nullptr;

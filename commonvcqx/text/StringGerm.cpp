@@ -7,11 +7,17 @@
 
 TStringGerm::TStringGerm() noexcept : m_value{0}, m_kind(kNull) {}
 
-TStringGerm::TStringGerm(int32_t id) noexcept : m_value{0}, m_kind(kNull) { SetId(id); }
+TStringGerm::TStringGerm(int32_t id) noexcept : m_value{0}, m_kind(kNull) {
+    SetId(id);
+}
 
-TStringGerm::TStringGerm(const char* text) noexcept : m_value{0}, m_kind(kNull) { SetText(text); }
+TStringGerm::TStringGerm(const char* text) noexcept : m_value{0}, m_kind(kNull) {
+    SetText(text);
+}
 
-TStringGerm::TStringGerm(const TString& s) : m_value{0}, m_kind(kNull) { SetOwned(s); }
+TStringGerm::TStringGerm(const TString& s) : m_value{0}, m_kind(kNull) {
+    SetOwned(s);
+}
 
 TStringGerm::TStringGerm(const TStringGerm& other) : m_value{0}, m_kind(kNull) {
     if (other.m_kind == kOwned && other.m_value.string)
@@ -22,7 +28,9 @@ TStringGerm::TStringGerm(const TStringGerm& other) : m_value{0}, m_kind(kNull) {
     }
 }
 
-TStringGerm::~TStringGerm() { Cleanup(); }
+TStringGerm::~TStringGerm() {
+    Cleanup();
+}
 
 TStringGerm& TStringGerm::operator=(int32_t id) noexcept {
     Cleanup();

@@ -1,7 +1,7 @@
 #include <commonvcqx/text/AutoString.h>
 
-#include <cstring>
 #include <gtest/gtest.h>
+#include <cstring>
 #include <memory>
 
 TEST(AutoStringTest, BuffersAndCopies) {

@@ -2,11 +2,11 @@
 
 #include <commonvcqx/text/String.h>
 
+#include <gtest/gtest.h>
 #include <climits>
 #include <cstdint>
-#include <cstring>
 #include <cstdio>
-#include <gtest/gtest.h>
+#include <cstring>
 #include <random>
 #include <string>
 
@@ -28,14 +28,14 @@ TEST(IntegerTextTest, WidthsSignsAndGrouping32) {
         {42, 1, 0, "42"},
         {99, 2, 0, "99"},
         {100, 0, 0, "100"},
-        {100, 2, 0, "100"},          // more digits than the width: written whole
+        {100, 2, 0, "100"},  // more digits than the width: written whole
         {-5, 0, 0, "-5"},
         {-5, 2, 0, "-05"},
         {-5, 3, 0, "-005"},
         {-5, 4, 0, "-0005"},
         {-99, 0, kIntPlusSign, "-99"},
         {5, 4, kIntPlusSign, "+0005"},
-        {-5, -3, 0, "-5"},           // a negative width asks for no fill
+        {-5, -3, 0, "-5"},  // a negative width asks for no fill
         {1234567, 0, kIntGroupDigits, "1 234 567"},
         {1234567, 9, kIntGroupDigits, "001234567"},  // no grouping with a width
         {-1234567, 0, kIntGroupDigits, "-1 234 567"},
@@ -101,8 +101,8 @@ TEST(IntegerTextTest, AgreesWithPrintfOverManyValues) {
         int64_t value = int64_t(random() >> (random() % 64));
         if (random() & 1) value = int64_t(0 - uint64_t(value));
         int width = int(random() % 24);
-        unsigned long long magnitude =
-            value < 0 ? 0ull - static_cast<unsigned long long>(value) : static_cast<unsigned long long>(value);
+        unsigned long long magnitude = value < 0 ? 0ull - static_cast<unsigned long long>(value)
+                                                 : static_cast<unsigned long long>(value);
         // The width counts digits only; the sign comes first.
         char digits[64];
         std::snprintf(digits, sizeof digits, "%0*llu", width, magnitude);

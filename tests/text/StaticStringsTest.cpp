@@ -1,8 +1,8 @@
 #include <commonvcqx/text/StaticStrings.h>
 
+#include <gtest/gtest.h>
 #include <cstdint>
 #include <cstring>
-#include <gtest/gtest.h>
 #include <vector>
 
 namespace {
@@ -47,18 +47,22 @@ TEST_F(StaticStringsTest, BuiltInTableHoldsTheFileErrorMessages) {
     } cases[] = {
         {18000, "%s\nAn error occurred. This file could not be opened."},
         {18008, "Invalid directory name."},
-        {18009, "This file is already in use by an application. It can therefore not be "
-                "overwritten. Please use another name."},
-        {18010, "A file with this name already exists. Do you want to make a backup of this file "
-                "before saving the new one? (In the backup, the first letter in the extension "
-                "will be changed to a ~)?"},
+        {18009,
+         "This file is already in use by an application. It can therefore not be "
+         "overwritten. Please use another name."},
+        {18010,
+         "A file with this name already exists. Do you want to make a backup of this file "
+         "before saving the new one? (In the backup, the first letter in the extension "
+         "will be changed to a ~)?"},
         {18012, "File error"},
         {18019, "There is not enough disk space on partition %s."},
-        {18025, "%s\nThis file could not be accessed. It is already in use by some other "
-                "application. This application must be finished before the file can be accessed"},
-        {18026, "File error caused by lack of space in the virtual memory file. Please increase "
-                "the size of the virtual memory file in the Windows' Control Panel (Virtual "
-                "Memory settings)."},
+        {18025,
+         "%s\nThis file could not be accessed. It is already in use by some other "
+         "application. This application must be finished before the file can be accessed"},
+        {18026,
+         "File error caused by lack of space in the virtual memory file. Please increase "
+         "the size of the virtual memory file in the Windows' Control Panel (Virtual "
+         "Memory settings)."},
     };
     for (const Case& c : cases) EXPECT_STREQ(GetStaticString(c.id), c.text) << c.id;
     for (int id = 18000; id <= 18026; ++id) {
@@ -69,15 +73,16 @@ TEST_F(StaticStringsTest, BuiltInTableHoldsTheFileErrorMessages) {
 }
 
 TEST_F(StaticStringsTest, RegisteredTableIsSearchedAndReplacesTheBuiltIns) {
-    TableBuilder table{{-5, "minus"}, {1, "one"}, {7, "seven"}, {18008, "Bad folder."},
-                       {18030, "Host text"}};
+    TableBuilder table{
+        {-5, "minus"}, {1, "one"}, {7, "seven"}, {18008, "Bad folder."}, {18030, "Host text"}};
     NotifyStringTable(table.Table());
     struct Case {
         int id;
         const char* text;
     } cases[] = {
-        {-5, "minus"}, {1, "one"},  {7, "seven"}, {18008, "Bad folder."}, {18030, "Host text"},
-        {0, ""},       {2, ""},     {18000, ""},  {99999, ""},  // absent: "", not the built-in
+        {-5, "minus"},        {1, "one"}, {7, "seven"}, {18008, "Bad folder."},
+        {18030, "Host text"}, {0, ""},    {2, ""},      {18000, ""},
+        {99999, ""},  // absent: "", not the built-in
     };
     for (const Case& c : cases) EXPECT_STREQ(GetStaticString(c.id), c.text) << c.id;
 
@@ -106,7 +111,7 @@ TEST_F(StaticStringsTest, ReferenceFormResolvesIdsOnceAndPassesTextsThrough) {
     ref = reinterpret_cast<const char*>(uintptr_t{42});
     const char* found = GetStaticString(ref);
     EXPECT_STREQ(found, "answer");
-    EXPECT_EQ(ref, found);           // overwritten: the next call returns it directly
+    EXPECT_EQ(ref, found);  // overwritten: the next call returns it directly
     NotifyStringTable(nullptr);
     EXPECT_EQ(GetStaticString(ref), found);
 }

@@ -1,13 +1,15 @@
 #include <commonvcqx/text/StringFunctions.h>
 
-#include <cstring>
 #include <gtest/gtest.h>
+#include <cstring>
 #include <memory>
 
 namespace {
 
 // Offset of a hit in its text, -1 for none.
-long Offset(const char* text, const char* hit) { return hit ? hit - text : -1; }
+long Offset(const char* text, const char* hit) {
+    return hit ? hit - text : -1;
+}
 
 }  // namespace
 
@@ -19,12 +21,12 @@ TEST(StringFunctionsTest, StristrFindsTheFirstMatchIgnoringCase) {
     } cases[] = {
         {"Hello World", "WORLD", 6},
         {"Hello World", "o w", 4},
-        {"abc", "", 0},        // an empty pattern gives the text itself
+        {"abc", "", 0},  // an empty pattern gives the text itself
         {"", "", 0},
-        {"", "a", -1},         // an empty text holds nothing else
-        {"abc", "abcd", -1},   // pattern longer than the rest
-        {"aaab", "AAB", 1},    // restart after a partial match
-        {"ab\xE9", "\xE9", 2}, // bytes above 0x7F compare as themselves
+        {"", "a", -1},          // an empty text holds nothing else
+        {"abc", "abcd", -1},    // pattern longer than the rest
+        {"aaab", "AAB", 1},     // restart after a partial match
+        {"ab\xE9", "\xE9", 2},  // bytes above 0x7F compare as themselves
         {"xyz", "q", -1},
     };
     for (const Case& c : cases)
@@ -40,12 +42,9 @@ TEST(StringFunctionsTest, StrristrFindsTheLastMatchCountingOverlaps) {
         const char* pattern;
         long offset;
     } cases[] = {
-        {"abAB", "ab", 2},
-        {"aaa", "AA", 1},  // overlapping occurrences count
-        {"abc", "x", -1},
-        {"abc", "", 3},    // an empty pattern last matches at the end
-        {"", "", 0},
-        {"Xx", "x", 1},
+        {"abAB", "ab", 2}, {"aaa", "AA", 1},  // overlapping occurrences count
+        {"abc", "x", -1},  {"abc", "", 3},    // an empty pattern last matches at the end
+        {"", "", 0},       {"Xx", "x", 1},
     };
     for (const Case& c : cases)
         EXPECT_EQ(Offset(c.text, strristr(c.text, c.pattern)), c.offset)

@@ -2,8 +2,8 @@
 
 #include <commonvcqx/text/StaticStrings.h>
 
-#include <cstdint>
 #include <gtest/gtest.h>
+#include <cstdint>
 
 TEST(StringGermTest, EachKindReadsItsText) {
     TStringGerm none;

@@ -2,11 +2,11 @@
 
 #include <commonvcqx/memory/Heap.h>
 
+#include <gtest/gtest.h>
 #include <cfloat>
 #include <climits>
 #include <cstring>
 #include <functional>
-#include <gtest/gtest.h>
 #include <new>
 #include <string>
 #include <thread>
@@ -14,9 +14,15 @@
 
 namespace {
 
-uint32_t Capacity(const TString& s) { return s.GetStringRef()->capacity; }
-int32_t Count(const TString& s) { return s.GetStringRef()->refCount; }
-const TStringRef* EmptyRef() { return TString().GetStringRef(); }
+uint32_t Capacity(const TString& s) {
+    return s.GetStringRef()->capacity;
+}
+int32_t Count(const TString& s) {
+    return s.GetStringRef()->refCount;
+}
+const TStringRef* EmptyRef() {
+    return TString().GetStringRef();
+}
 
 struct Mutator {
     const char* name;
@@ -53,8 +59,16 @@ std::vector<Mutator> Mutators() {
         {"TrimRight", [](TString& s) { s.TrimRight(); }},
         {"SetEnd", [](TString& s) { s.SetEnd(2); }},
         {"Buffer", [](TString& s) { s.Buffer()[0] = '#'; }},
-        {"CopyBeforeWrite", [](TString& s) { s.CopyBeforeWrite(); s[1] = '#'; }},
-        {"EnsureBufferSize", [](TString& s) { s.EnsureBufferSize(100); s.Buffer()[2] = '#'; }},
+        {"CopyBeforeWrite",
+         [](TString& s) {
+             s.CopyBeforeWrite();
+             s[1] = '#';
+         }},
+        {"EnsureBufferSize",
+         [](TString& s) {
+             s.EnsureBufferSize(100);
+             s.Buffer()[2] = '#';
+         }},
         {"Clear", [](TString& s) { s.Clear(); }},
         {"assign text", [](TString& s) { s = "other"; }},
     };
@@ -109,8 +123,8 @@ TEST(StringTest, FreshRepresentationsRoundTheirCapacity) {
         TString fromConcat = fromText + "";
         TString fromCreate(TSubString::Create(text.c_str(), c.length));
         TString fromCheckedText(text.c_str(), 1, 0, 999);
-        for (const TString* s : {&fromText, &fromRun, &fromMid, &fromLeft, &fromRight,
-                                 &fromConcat, &fromCreate, &fromCheckedText}) {
+        for (const TString* s : {&fromText, &fromRun, &fromMid, &fromLeft, &fromRight, &fromConcat,
+                                 &fromCreate, &fromCheckedText}) {
             EXPECT_EQ(s->GetLength(), c.length);
             EXPECT_EQ(Capacity(*s), c.capacity) << "length " << c.length;
             EXPECT_EQ(Count(*s), 1);
@@ -234,7 +248,12 @@ TEST(StringTest, StringInsertedIntoItself) {
         {"Append own text", [](TString& s) { s.Append(s.c_str() + 1, 2); }, "abcdbc"},
         {"Replace own text", [](TString& s) { s.Replace(0, 2, s.c_str() + 2); }, "cdcd"},
         {"assign own text", [](TString& s) { s = s.c_str() + 1; }, "bcd"},
-        {"assign self", [](TString& s) { TString& same = s; s = same; }, "abcd"},
+        {"assign self",
+         [](TString& s) {
+             TString& same = s;
+             s = same;
+         },
+         "abcd"},
     };
     for (const Case& c : cases) {
         // Unique and shared.
@@ -283,13 +302,15 @@ TEST(StringTest, InsertPositionsRemovalAndKeeping) {
         {"SetEnd", [](TString& s) { s.SetEnd(3); }, "abc"},
         {"SetEnd at capacity", [](TString& s) { s.SetEnd(8); }, "abcdef"},
         {"Prepend text", [](TString& s) { s.Prepend("12", 1); }, "1abcdef"},
-        {"chained", [](TString& s) { s.Append('1').Append("23").Prepend('0').KeepRight(4); }, "f123"},
+        {"chained", [](TString& s) { s.Append('1').Append("23").Prepend('0').KeepRight(4); },
+         "f123"},
     };
     for (const Case& c : cases) {
         TString s("abcdef");
         c.apply(s);
         EXPECT_STREQ(s.c_str(), c.result) << c.name;
-        EXPECT_EQ(s.GetLength(), std::strlen(c.result) + (std::strcmp(c.name, "InsertMemory with NUL") == 0 ? 2 : 0))
+        EXPECT_EQ(s.GetLength(), std::strlen(c.result) +
+                                     (std::strcmp(c.name, "InsertMemory with NUL") == 0 ? 2 : 0))
             << c.name;
     }
     TString e;
@@ -431,13 +452,10 @@ TEST(StringTest, Searching) {
         int32_t first;
         int32_t last;
     } cases[] = {
-        {"ab   ", " ", 2, -1, 1},
-        {"ab  c", " ", 2, 4, 4},
+        {"ab   ", " ", 2, -1, 1},  {"ab  c", " ", 2, 4, 4},
         {"ab  c", " ", 5, -1, 4},  // start at the length
-        {"ab  c", " ", 50, -1, 4},
-        {"  ", " ", 0, -1, -1},
-        {"", " ", 0, -1, -1},
-        {"x\t ", " \t", 0, 0, 0},
+        {"ab  c", " ", 50, -1, 4}, {"  ", " ", 0, -1, -1},
+        {"", " ", 0, -1, -1},      {"x\t ", " \t", 0, 0, 0},
         {"abc", "", 1, 1, 2},
     };
     for (const NotOf& c : cases) {
