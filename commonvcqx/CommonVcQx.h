@@ -19,3 +19,11 @@
 #include <commonvcqx/platform/MessageBoxHandler.h>
 #include <commonvcqx/platform/TraceSink.h>
 #include <commonvcqx/platform/WinTypes.h>
+
+#include <commonvcqx/text/AutoString.h>
+#include <commonvcqx/text/IntegerText.h>
+#include <commonvcqx/text/StaticStrings.h>
+#include <commonvcqx/text/String.h>
+#include <commonvcqx/text/StringAndValue.h>
+#include <commonvcqx/text/StringFunctions.h>
+#include <commonvcqx/text/StringGerm.h>
