@@ -72,4 +72,5 @@ private:
     uint32_t m_growBy;
     char m_growable;
     char m_autoDelete;
+    char m_reserved;  ///< the block lies in a reservation of its own
 };

@@ -209,3 +209,27 @@ TEST(OutputMemoryStreamTest, TakenOverBlockAndOwnership) {
     EXPECT_STREQ(kept, "xy");
     NH_Heap::FreeMem(kept);
 }
+
+TEST(OutputMemoryStreamTest, LargeBlocksKeepTheStepsAndTheirBytes) {
+    // Past 1 MB the block moves into reservations; capacities still follow the steps.
+    TOutputMemoryStream out(32000, 1);
+    uint32_t expectedCapacity = 0;
+    for (int32_t i = 0; i < 3'000'000; ++i) {
+        const uint32_t position = out.GetCurrentPosition();
+        if (position + 4 > expectedCapacity) expectedCapacity += 32000;
+        out.Write(i);
+        ASSERT_EQ(out.GetCapacity(), expectedCapacity) << i;
+    }
+    const auto* values = reinterpret_cast<const int32_t*>(out.GetStart());
+    for (int32_t i = 0; i < 3'000'000; i += 997) ASSERT_EQ(values[i], i);
+    EXPECT_EQ(values[2'999'999], 2'999'999);
+    // A single write larger than the step.
+    std::string big(40'000'000, 'q');
+    out.Write(big.data(), uint32_t(big.size()));
+    EXPECT_EQ(out.GetCapacity(), 52'000'000u);
+    EXPECT_EQ(reinterpret_cast<const int32_t*>(out.GetStart())[1234], 1234);
+    EXPECT_EQ(out.GetStart()[51'999'999], 'q');
+
+    out.SetAutoDelete(0);
+    NH_Heap::FreeMem(out.GetStart());  // a caller frees a taken block the usual way
+}
