@@ -30,6 +30,7 @@
 
 #include <commonvcqx/text/AutoString.h>
 #include <commonvcqx/text/IntegerText.h>
+#include <commonvcqx/text/NumberAndTimeStrings.h>
 #include <commonvcqx/text/StaticStrings.h>
 #include <commonvcqx/text/String.h>
 #include <commonvcqx/text/StringAndValue.h>

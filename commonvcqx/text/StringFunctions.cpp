@@ -135,6 +135,16 @@ char* strcatEx(char* dst, const char* src) {
     return strcpyEx(dst + std::strlen(dst), src);
 }
 
+TString RootSuffixExt(const char* root, const char* suffix, const char* extension) {
+    TString name(root);
+    if (suffix) name += suffix;
+    if (extension) {
+        name += '.';
+        name += extension;
+    }
+    return name;
+}
+
 int32_t Trim(TString& text) {
     return int32_t(text.Trim().GetLength());
 }

@@ -14,9 +14,9 @@
 // need a buffer large enough for the result.
 #pragma once
 
-#include <cstdint>
+#include <commonvcqx/text/String.h>
 
-class TString;
+#include <cstdint>
 
 // Searching and comparing.
 
@@ -69,6 +69,9 @@ char* strcpyEx(char* dst, const char* src);
 
 /// Appends src to dst; returns the position of the new NUL.
 char* strcatEx(char* dst, const char* src);
+
+/// root, then suffix when not null, then "." and extension when extension is not null.
+TString RootSuffixExt(const char* root, const char* suffix, const char* extension);
 
 // Trimming, replacing, cutting.
 
