@@ -91,7 +91,11 @@ private:
     }
     template <class T>
     uint32_t WriteArray(const T* values, uint32_t count) {
-        if (!IsSwapped()) return WriteData(values, uint32_t(count * sizeof(T)));
+        const uint64_t bytes = uint64_t(count) * sizeof(T);
+        // No stream position reaches past 4 GB: a larger array must not wrap around.
+        if (bytes > UINT32_MAX)
+            cvq::detail::ThrowOutsideBlock("write", GetCurrentPosition(), bytes, UINT32_MAX);
+        if (!IsSwapped()) return WriteData(values, uint32_t(bytes));
         if (count == 0) return GetCurrentPosition();
         uint32_t result = 0;
         for (uint32_t i = 0; i < count; ++i) result = WriteValue(values[i]);

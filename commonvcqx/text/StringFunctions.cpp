@@ -13,10 +13,6 @@ inline int Upper(char c) {
     return std::toupper(static_cast<unsigned char>(c));
 }
 
-inline int Lower(char c) {
-    return std::tolower(static_cast<unsigned char>(c));
-}
-
 inline bool InSet(const char* set, char c) {
     return c != '\0' && std::strchr(set, c) != nullptr;
 }

@@ -184,6 +184,12 @@ TEST(OutputMemoryStreamTest, FixedBlockIsNeverOverrun) {
     out.SetCurrentPosition(100);
     EXPECT_THROW(out.Write(char(0)), std::out_of_range);
     EXPECT_EQ(out.ReserveSpace(0), 100u);
+
+    // An array whose byte count passes 32 bits is refused before anything is read.
+    TOutputMemoryStream growable(32, 1);
+    const int64_t* huge = reinterpret_cast<const int64_t*>(block);
+    EXPECT_THROW(growable.Write(huge, 0x20000000u), std::out_of_range);
+    EXPECT_EQ(growable.GetCurrentPosition(), 0u);
 }
 
 TEST(OutputMemoryStreamTest, TakenOverBlockAndOwnership) {

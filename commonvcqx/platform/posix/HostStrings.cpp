@@ -8,6 +8,7 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <vector>
 
 namespace cvq::platform {
 namespace {
@@ -20,6 +21,7 @@ struct THostStrings {
     std::mutex lock;
     std::string path;      // empty: the executable's file
     TStrings* strings = nullptr;  // loaded on first lookup; never freed
+    std::vector<TStrings*> replaced;  // tables whose texts callers may still hold
 };
 
 THostStrings& Host() {
@@ -86,7 +88,8 @@ void SetHostStringsFile(const char* path) {
     THostStrings& host = Host();
     std::lock_guard<std::mutex> guard(host.lock);
     host.path = path ? path : "";
-    host.strings = nullptr;  // the old texts stay where they are: callers may hold them
+    if (host.strings) host.replaced.push_back(host.strings);
+    host.strings = nullptr;
 }
 
 }  // namespace cvq::platform
