@@ -26,16 +26,44 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const uint32_t before = in.GetCurrentPosition();
         try {
             switch (ops[i] % 10) {
-                case 0: { int32_t v[3]; in.ReadChecked(v, 1 + ops[i] / 10 % 3); break; }
-                case 1: { double v; in.ReadChecked(&v, 1); break; }
-                case 2: { short v[2]; in.ReadChecked(v, 2); break; }
-                case 3: in.ReadStringChecked(); break;
-                case 4: in.ReadStringChecked(text, sizeof text); break;
-                case 5: in.ReadStringThenAlignChecked(); break;
-                case 6: in.ReadLineChecked(); break;
-                case 7: in.FindStringLenChecked(); break;
-                case 8: in.SetCurrentPositionChecked(ops[i] / 10); break;
-                case 9: { char v[16]; in.ReadDataChecked(v, ops[i] / 10 % 16); break; }
+                case 0: {
+                    int32_t v[3];
+                    in.ReadChecked(v, 1 + ops[i] / 10 % 3);
+                    break;
+                }
+                case 1: {
+                    double v;
+                    in.ReadChecked(&v, 1);
+                    break;
+                }
+                case 2: {
+                    short v[2];
+                    in.ReadChecked(v, 2);
+                    break;
+                }
+                case 3:
+                    in.ReadStringChecked();
+                    break;
+                case 4:
+                    in.ReadStringChecked(text, sizeof text);
+                    break;
+                case 5:
+                    in.ReadStringThenAlignChecked();
+                    break;
+                case 6:
+                    in.ReadLineChecked();
+                    break;
+                case 7:
+                    in.FindStringLenChecked();
+                    break;
+                case 8:
+                    in.SetCurrentPositionChecked(ops[i] / 10);
+                    break;
+                case 9: {
+                    char v[16];
+                    in.ReadDataChecked(v, ops[i] / 10 % 16);
+                    break;
+                }
             }
         } catch (const std::out_of_range&) {
             if (in.GetCurrentPosition() != before) std::abort();

@@ -83,8 +83,7 @@ public:
     }
     /// `count` values, as Read.
     template <class T>
-        requires std::is_arithmetic_v<T>
-    uint32_t ReadChecked(T* values, uint32_t count) {
+    requires std::is_arithmetic_v<T> uint32_t ReadChecked(T* values, uint32_t count) {
         if (uint64_t(count) * sizeof(T) > GetRemaining())
             ThrowPastEnd("values", uint64_t(count) * sizeof(T));
         return Read(values, count);

@@ -65,7 +65,8 @@ void TOutputMemoryStream::Grow(uint64_t needed) {
     NH_Heap& heap = NH_Heap::Default();
     void* block = nullptr;
     if (capacity < kReserveFrom) {
-        block = m_start ? heap.Realloc(m_start, size_t(capacity), 0) : heap.AllocMem(size_t(capacity));
+        block =
+            m_start ? heap.Realloc(m_start, size_t(capacity), 0) : heap.AllocMem(size_t(capacity));
     } else {
         // A large block grows by linear steps: moving it at every step would copy it
         // over and over. It lives in an address-space reservation instead, which it

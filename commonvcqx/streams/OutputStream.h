@@ -57,9 +57,7 @@ public:
         return WriteArray(values, count);
     }
     uint32_t Write(const int* values, uint32_t count) { return WriteArray(values, count); }
-    uint32_t Write(const unsigned int* values, uint32_t count) {
-        return WriteArray(values, count);
-    }
+    uint32_t Write(const unsigned int* values, uint32_t count) { return WriteArray(values, count); }
     uint32_t Write(const float* values, uint32_t count) { return WriteArray(values, count); }
     uint32_t Write(const long* values, uint32_t count) { return WriteArray(values, count); }
     uint32_t Write(const unsigned long* values, uint32_t count) {

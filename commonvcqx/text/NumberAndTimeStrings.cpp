@@ -60,16 +60,16 @@ int* StringToIntArray(const char* text, int* count) {
     int found = 0;
     try {
         for (const char* p = text; p && *p;) {
-        if (*p < '0' || *p > '9') {
-            ++p;
-            continue;
-        }
-        // The value of a run, saturated: a run of any length cannot overflow.
-        int64_t value = 0;
-        for (; *p >= '0' && *p <= '9'; ++p)
-            if (value <= INT_MAX) value = value * 10 + (*p - '0');
-        values.Write(int32_t(value > INT_MAX ? INT_MAX : value));
-        ++found;
+            if (*p < '0' || *p > '9') {
+                ++p;
+                continue;
+            }
+            // The value of a run, saturated: a run of any length cannot overflow.
+            int64_t value = 0;
+            for (; *p >= '0' && *p <= '9'; ++p)
+                if (value <= INT_MAX) value = value * 10 + (*p - '0');
+            values.Write(int32_t(value > INT_MAX ? INT_MAX : value));
+            ++found;
         }
     } catch (...) {
         NH_Heap::FreeMem(values.GetStart());  // the stream does not free it

@@ -9,13 +9,11 @@ TEST(InputMemoryBitStreamTest, BitsComeMostSignificantFirstAcrossBytes) {
         int n;
         uint32_t value;
     } cases[] = {
-        {0, 3, 5},            // 101
-        {0, 8, 0xA0},         {1, 4, 0x4},  // 0100
-        {4, 8, 0x05},         // low nibble of A0, high nibble of 5C
-        {6, 6, 0x05},         // 00 0101
-        {8, 8, 0x5C},         {0, 16, 0xA05C},
-        {0, 32, 0xA05CFF01},  {31, 1, 1},
-        {3, 0, 0},
+        {0, 3, 5},                  // 101
+        {0, 8, 0xA0}, {1, 4, 0x4},  // 0100
+        {4, 8, 0x05},               // low nibble of A0, high nibble of 5C
+        {6, 6, 0x05},               // 00 0101
+        {8, 8, 0x5C}, {0, 16, 0xA05C}, {0, 32, 0xA05CFF01}, {31, 1, 1}, {3, 0, 0},
     };
     for (const Case& c : cases) {
         TInputMemoryBitStream bits(data, 32, c.start);

@@ -171,8 +171,9 @@ TEST(InputMemoryStreamTest, CheckedReadsStopAtTheEndOfTheBlock) {
         in.ReadDataChecked(eight, 8);
         FAIL() << "no exception";
     } catch (const std::out_of_range& e) {
-        EXPECT_STREQ(e.what(),
-                     "Memory stream: data of 8 bytes at offset 0 does not fit the block of 6 bytes");
+        EXPECT_STREQ(
+            e.what(),
+            "Memory stream: data of 8 bytes at offset 0 does not fit the block of 6 bytes");
     }
 }
 

@@ -35,11 +35,11 @@ TEST(OutputMemoryStreamTest, GrowsByTheStepOrToWhatAWriteNeeds) {
         uint32_t position;
         uint32_t capacity;
     } steps[] = {
-        {0, 0, 0},       // nothing written, nothing allocated
-        {1, 1, 32},      // first block: one step
-        {40, 41, 64},    // 32 + 32 >= 41
-        {100, 141, 141}, // needed beats 64 + 32
-        {1, 142, 173},   // one step again
+        {0, 0, 0},        // nothing written, nothing allocated
+        {1, 1, 32},       // first block: one step
+        {40, 41, 64},     // 32 + 32 >= 41
+        {100, 141, 141},  // needed beats 64 + 32
+        {1, 142, 173},    // one step again
     };
     std::string expected;
     for (const Step& s : steps) {
@@ -121,10 +121,10 @@ TEST(OutputMemoryStreamTest, ArraysInBothByteOrders) {
         out->Write(longs, 1);
         EXPECT_EQ(out->Write(ints, 0), 32u);  // an empty array writes nothing
     }
-    EXPECT_EQ(Bytes(le), (B{2, 1, 4, 3, 4, 3, 2, 1, 8, 7, 6, 5, 0, 0, 0x80, 0x3F, 0, 0,
-                            0, 0, 0, 0, 0xF0, 0x3F, 8, 7, 6, 5, 4, 3, 2, 1}));
-    EXPECT_EQ(Bytes(be), (B{1, 2, 3, 4, 1, 2, 3, 4, 5, 6, 7, 8, 0x3F, 0x80, 0, 0, 0x3F, 0xF0,
-                            0, 0, 0, 0, 0, 0, 1, 2, 3, 4, 5, 6, 7, 8}));
+    EXPECT_EQ(Bytes(le), (B{2, 1, 4, 3, 4, 3, 2,    1,    8, 7, 6, 5, 0, 0, 0x80, 0x3F,
+                            0, 0, 0, 0, 0, 0, 0xF0, 0x3F, 8, 7, 6, 5, 4, 3, 2,    1}));
+    EXPECT_EQ(Bytes(be), (B{1,    2,    3, 4, 1, 2, 3, 4, 5, 6, 7, 8, 0x3F, 0x80, 0, 0,
+                            0x3F, 0xF0, 0, 0, 0, 0, 0, 0, 1, 2, 3, 4, 5,    6,    7, 8}));
 }
 
 TEST(OutputMemoryStreamTest, StringsLinesFillAndAlignment) {

@@ -19,8 +19,8 @@ using TStrings = std::map<int32_t, std::string>;
 
 struct THostStrings {
     std::mutex lock;
-    std::string path;      // empty: the executable's file
-    TStrings* strings = nullptr;  // loaded on first lookup; never freed
+    std::string path;                 // empty: the executable's file
+    TStrings* strings = nullptr;      // loaded on first lookup; never freed
     std::vector<TStrings*> replaced;  // tables whose texts callers may still hold
 };
 
@@ -42,11 +42,20 @@ std::string Unescape(const char* text, size_t length) {
         char c = text[i];
         if (c == '\\' && i + 1 < length) {
             switch (text[i + 1]) {
-                case 'n': c = '\n', ++i; break;
-                case 'r': c = '\r', ++i; break;
-                case 't': c = '\t', ++i; break;
-                case '\\': ++i; break;
-                default: break;
+                case 'n':
+                    c = '\n', ++i;
+                    break;
+                case 'r':
+                    c = '\r', ++i;
+                    break;
+                case 't':
+                    c = '\t', ++i;
+                    break;
+                case '\\':
+                    ++i;
+                    break;
+                default:
+                    break;
             }
         }
         out += c;
