@@ -20,8 +20,17 @@
 #include <commonvcqx/platform/TraceSink.h>
 #include <commonvcqx/platform/WinTypes.h>
 
+#include <commonvcqx/streams/InputMemoryBitStream.h>
+#include <commonvcqx/streams/InputMemoryStream.h>
+#include <commonvcqx/streams/InputStream.h>
+#include <commonvcqx/streams/MemoryStream.h>
+#include <commonvcqx/streams/OutputMemoryStream.h>
+#include <commonvcqx/streams/OutputStream.h>
+#include <commonvcqx/streams/Stream.h>
+
 #include <commonvcqx/text/AutoString.h>
 #include <commonvcqx/text/IntegerText.h>
+#include <commonvcqx/text/NumberAndTimeStrings.h>
 #include <commonvcqx/text/StaticStrings.h>
 #include <commonvcqx/text/String.h>
 #include <commonvcqx/text/StringAndValue.h>
