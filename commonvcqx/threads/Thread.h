@@ -7,6 +7,10 @@
 // when MainLoop returns, so it must have been made with new and nobody may touch it
 // afterwards.
 //
+// The auto-death wait runs in this base destructor, after a derived object's own
+// members are gone (and a MainLoop not yet entered would run the base version): a
+// derived class whose MainLoop uses its members calls WaitForEnd() in its destructor.
+//
 // Copies refer to the same thread; each holds its own reference to the thread handle,
 // so none closes the handle of another.
 //

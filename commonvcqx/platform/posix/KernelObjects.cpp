@@ -233,7 +233,8 @@ DWORD WaitForObjects(const HANDLE* handles, DWORD count, bool waitAll, DWORD mil
     }
     ThreadObject* self = CurrentThreadObject(false);
     waiter.owner = self;
-    uint64_t deadline = milliseconds == INFINITE ? 0 : MonotonicMilliseconds() + milliseconds;
+    uint64_t deadline =
+        milliseconds == INFINITE ? 0 : MonotonicNanoseconds() + uint64_t{milliseconds} * 1000000;
 
     ControlRegion region;
     {

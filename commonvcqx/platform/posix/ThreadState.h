@@ -15,8 +15,8 @@ namespace cvq::platform::posix {
 void FutexWait(std::atomic<uint32_t>* word, uint32_t expected, const timespec* relative);
 void FutexWake(std::atomic<uint32_t>* word, int count);
 
-uint64_t MonotonicMilliseconds();
-/// Relative time until `deadline` (monotonic ms); false when it has passed.
+uint64_t MonotonicNanoseconds();
+/// Relative time until `deadline` (monotonic ns); false when it has passed.
 bool RemainingUntil(uint64_t deadline, timespec& relative);
 
 enum class Kind : uint8_t { Event, Semaphore, Thread };

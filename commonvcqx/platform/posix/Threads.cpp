@@ -201,17 +201,14 @@ void FutexWake(std::atomic<uint32_t>* word, int count) {
             nullptr, 0);
 }
 
-uint64_t MonotonicMilliseconds() {
+uint64_t MonotonicNanoseconds() {
     timespec now{};
     clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<uint64_t>(now.tv_sec) * 1000 + static_cast<uint64_t>(now.tv_nsec) / 1000000;
+    return static_cast<uint64_t>(now.tv_sec) * 1000000000 + static_cast<uint64_t>(now.tv_nsec);
 }
 
 bool RemainingUntil(uint64_t deadline, timespec& relative) {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    int64_t left = static_cast<int64_t>(deadline) * 1000000 -
-                   (static_cast<int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec);
+    int64_t left = static_cast<int64_t>(deadline - MonotonicNanoseconds());
     if (left <= 0) return false;
     relative.tv_sec = left / 1000000000;
     relative.tv_nsec = left % 1000000000;
@@ -435,6 +432,6 @@ void SleepMilliseconds(DWORD milliseconds) {
     }
 }
 
-DWORD TickCount() { return static_cast<DWORD>(MonotonicMilliseconds()); }
+DWORD TickCount() { return static_cast<DWORD>(MonotonicNanoseconds() / 1000000); }
 
 }  // namespace cvq::platform
