@@ -152,6 +152,7 @@ TEST_F(MessagesTest, WaitingSenderServesMessagesSentToItsOwnWindows) {
     static std::atomic<HWND> backWindow{nullptr};
     WNDCLASSA forward{};
     forward.lpfnWndProc = [](HWND, UINT message, WPARAM, LPARAM) -> LRESULT {
+        if (message != WM_USER + 20) return 0;
         DWORD_PTR answer = 0;
         SendMessageTimeoutA(backWindow.load(), message + 1, 3, 0, SMTO_NORMAL, 5000, &answer);
         return static_cast<LRESULT>(answer) + 1;

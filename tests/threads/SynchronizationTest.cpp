@@ -151,14 +151,14 @@ TEST(WaitFunctionsTest, AllIsAllOrNothing) {
 
 TEST(WaitFunctionsTest, CompetingWaitsNeverBothTakeOneAutoResetSignal) {
     // A "wait all" and a "wait any" compete for one auto-reset event.
-    for (int round = 0; round < 50; ++round) {
+    for (int round = 0; round < 20; ++round) {
         TThreadEvent shared(0, 1), other(1, 0);
         std::atomic<int> winners{0};
         std::thread all([&] {
-            if (WaitForAll(shared, other, 200) == 0) ++winners;
+            if (WaitForAll(shared, other, 30) == 0) ++winners;
         });
         std::thread any([&] {
-            if (shared.WaitForIt(200)) ++winners;
+            if (shared.WaitForIt(30)) ++winners;
         });
         shared.SetTrue();
         all.join();
