@@ -5,6 +5,9 @@
 #include <commonvcqx/memory/internal/HeapInternals.h>
 #include <commonvcqx/memory/internal/PageCacheState.h>
 
+#include <cstring>
+#include <utility>
+
 using namespace cvq::detail;
 namespace platform = cvq::platform;
 
@@ -42,17 +45,31 @@ void* Pop(TClass& cls) {
     return cls.count ? cls.blocks[--cls.count] : nullptr;
 }
 
-// Under the cache's lock. False when the stack cannot grow.
+// Pushes `block` onto the class's stack; false when the stack cannot grow. The stack
+// grows without the cache's lock held: an out-of-memory handler may clear the cache.
 bool Push(TClass& cls, void* block) {
-    if (cls.count == cls.capacity) {
-        size_t capacity = cls.capacity ? cls.capacity * 2 : 16;
-        void* grown = HeapForHeaps().Realloc(cls.blocks, capacity * sizeof(void*), 0);
+    for (;;) {
+        size_t capacity;
+        {
+            platform::TSpinLockGuard guard(cache.lock);
+            if (cls.count < cls.capacity) {
+                cls.blocks[cls.count++] = block;
+                return true;
+            }
+            capacity = cls.capacity ? cls.capacity * 2 : 16;
+        }
+        auto* grown = static_cast<void**>(HeapForHeaps().AllocMem(capacity * sizeof(void*)));
         if (!grown) return false;
-        cls.blocks = static_cast<void**>(grown);
-        cls.capacity = capacity;
+        {
+            platform::TSpinLockGuard guard(cache.lock);
+            if (cls.capacity < capacity) {
+                if (cls.count) std::memcpy(grown, cls.blocks, cls.count * sizeof(void*));
+                std::swap(grown, cls.blocks);
+                cls.capacity = capacity;
+            }
+        }
+        NH_Heap::FreeMem(grown);  // the former stack, or the new one if no longer needed
     }
-    cls.blocks[cls.count++] = block;
-    return true;
 }
 
 // Gives the cached blocks back to the system at library unload.
@@ -95,10 +112,7 @@ void FreeCachedPageAlignedMemory(TMemoryBlock& block) {
     block = {};
     if (!address) return;
     int index = ExactClassOf(size);
-    if (index != kPageCacheClasses) {
-        platform::TSpinLockGuard guard(cache.lock);
-        if (Push(cache.classes[index], address)) return;
-    }
+    if (index != kPageCacheClasses && Push(cache.classes[index], address)) return;
     // Not a class size, or no room left to remember it.
     FreePageAlignedMemory(address);
 }

@@ -4,6 +4,7 @@
 #include <commonvcqx/memory/internal/PageRegions.h>
 
 #include <cstdint>
+#include <utility>
 
 namespace cvq::detail {
 namespace {
@@ -38,22 +39,35 @@ void Place(TEntry* entries, size_t capacity, uintptr_t address, size_t reserved)
     entries[slot] = {address, reserved};
 }
 
-// Under the table's lock. Makes room for one more entry; false when out of memory.
-bool Reserve() {
-    if ((table.used + 1) * 4 <= table.capacity * 3) return true;
-    size_t capacity = 64;
-    while (capacity * 3 < (table.count + 1) * 8) capacity *= 2;
-    auto* entries =
-        static_cast<TEntry*>(HeapForHeaps().AllocArray(capacity, sizeof(TEntry), 1));
-    if (!entries) return false;
-    for (size_t i = 0; i < table.capacity; ++i)
-        if (table.entries[i].address > kRemoved)
-            Place(entries, capacity, table.entries[i].address, table.entries[i].reserved);
-    NH_Heap::FreeMem(table.entries);
-    table.entries = entries;
-    table.capacity = capacity;
-    table.used = table.count;
-    return true;
+bool HasRoom() {
+    return (table.used + 1) * 4 <= table.capacity * 3;
+}
+
+// Makes room for one more entry; false when out of memory. The storage is allocated
+// without the table's lock: an out-of-memory handler may free or allocate page memory.
+bool MakeRoom() {
+    for (;;) {
+        size_t need = 64;
+        {
+            platform::TSpinLockGuard guard(table.lock);
+            if (HasRoom()) return true;
+            while (need * 3 < (table.count + 1) * 8) need *= 2;
+        }
+        auto* entries = static_cast<TEntry*>(HeapForHeaps().AllocArray(need, sizeof(TEntry), 1));
+        if (!entries) return false;
+        {
+            platform::TSpinLockGuard guard(table.lock);
+            if ((table.count + 1) * 4 <= need * 3) {
+                for (size_t i = 0; i < table.capacity; ++i)
+                    if (table.entries[i].address > kRemoved)
+                        Place(entries, need, table.entries[i].address, table.entries[i].reserved);
+                std::swap(entries, table.entries);
+                table.capacity = need;
+                table.used = table.count;
+            }
+        }
+        NH_Heap::FreeMem(entries);  // the former storage, or the new one if it came too small
+    }
 }
 
 }  // namespace
@@ -67,9 +81,9 @@ void* AllocPageRegion(size_t size) {
         platform::ReleaseRegion(region, reserved);
         return nullptr;
     }
-    {
+    while (MakeRoom()) {
         platform::TSpinLockGuard guard(table.lock);
-        if (Reserve()) {
+        if (HasRoom()) {
             Place(table.entries, table.capacity, reinterpret_cast<uintptr_t>(region), reserved);
             ++table.count;
             ++table.used;
