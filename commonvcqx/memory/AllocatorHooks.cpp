@@ -1,8 +1,8 @@
 // Installation of the heaps as the process allocator, the hooks and memory queries.
+#include <commonvcqx/geometry/Randomizer.h>
 #include <commonvcqx/memory/AllocatorHooks.h>
 #include <commonvcqx/memory/Heap.h>
 #include <commonvcqx/memory/internal/HeapInternals.h>
-#include <commonvcqx/geometry/Randomizer.h>
 #include <commonvcqx/platform/MessageBoxHandler.h>
 
 #include <algorithm>
@@ -205,11 +205,11 @@ NH_Heap* FindBase2() {
         choice = random.Get(3);
     }
     switch (choice) {
-    case 0:
-        return &TestHeap1();
-    case 1:
-        return &TestHeap2();
-    default:
-        return &NH_Heap::Default();
+        case 0:
+            return &TestHeap1();
+        case 1:
+            return &TestHeap2();
+        default:
+            return &NH_Heap::Default();
     }
 }

@@ -37,7 +37,7 @@ int ClassOf(size_t size) {
 int ExactClassOf(size_t size) {
     int index = ClassOf(size);
     return index < kPageCacheClasses && kPageCacheClassSizes[index] == size ? index
-                                                                           : kPageCacheClasses;
+                                                                            : kPageCacheClasses;
 }
 
 // Under the cache's lock.

@@ -36,7 +36,7 @@ void* ResizeVirtual(void* p, size_t size, int zero);
 void FreeVirtual(void* p);
 
 /// Flags of AllocDirectMemoryPages.
-inline constexpr int32_t kDirectPagesZero = 0x2;     ///< zero-filled
+inline constexpr int32_t kDirectPagesZero = 0x2;      ///< zero-filled
 inline constexpr int32_t kDirectPagesNoCache = 0x20;  ///< accepted; no effect on Linux
 
 /// `size` bytes rounded up to whole pages, committed at once; null on failure or for a

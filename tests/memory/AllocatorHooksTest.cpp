@@ -1,6 +1,6 @@
 // The hooks, the installation, memory queries, and the interposed entry points.
-#include <commonvcqx/memory/AllocatorHooks.h>
 #include <commonvcqx/geometry/Randomizer.h>
+#include <commonvcqx/memory/AllocatorHooks.h>
 #include <commonvcqx/memory/Heap.h>
 #include <commonvcqx/memory/internal/HeapInternals.h>
 #include <commonvcqx/platform/MessageBoxHandler.h>
@@ -355,8 +355,7 @@ TEST(AllocatorHooksTest, ThreadsThatExitAndForkingChildren) {
 // Exit code 0 when the first FindBase2 calls of the process choose every heap, in the
 // order a randomizer seeded with the tick count of the first call dictates.
 int CheckFindBase2Sequence() {
-    NH_Heap* heaps[3] = {&cvq::detail::TestHeap1(), &cvq::detail::TestHeap2(),
-                         &NH_Heap::Default()};
+    NH_Heap* heaps[3] = {&cvq::detail::TestHeap1(), &cvq::detail::TestHeap2(), &NH_Heap::Default()};
     constexpr int kDraws = 60;
     int choices[kDraws];
     int counts[3] = {};

@@ -69,7 +69,9 @@ TEST(MemoryFunctionsTest, SwapExchangesExactlyCountBytes) {
     const struct {
         int count;
         const char *a, *b;
-    } cases[] = {{0, "abcdef", "uvwxyz"}, {1, "ubcdef", "avwxyz"}, {6, "uvwxyz", "abcdef"},
+    } cases[] = {{0, "abcdef", "uvwxyz"},
+                 {1, "ubcdef", "avwxyz"},
+                 {6, "uvwxyz", "abcdef"},
                  {-3, "abcdef", "uvwxyz"}};
     for (const auto& c : cases) {
         char a[] = "abcdef", b[] = "uvwxyz";

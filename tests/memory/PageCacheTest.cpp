@@ -43,9 +43,9 @@ TEST(PageCacheTest, RequestsLandInTheFirstClassThatHoldsThem) {
     for (int i = 0; i < kPageCacheClasses; ++i) allocated[i] = AllocatedPageBlocks(i);
     const struct {
         size_t request, size;
-    } cases[] = {{0, 4096},       {1, 4096},         {4096, 4096},     {4097, 8192},
-                 {5000, 8192},    {12288, 12288},    {12289, 24576},   {30000, 36864},
-                 {36865, 65536},  {65537, 98304},    {100000, 131072}, {131073, 196608},
+    } cases[] = {{0, 4096},        {1, 4096},        {4096, 4096},     {4097, 8192},
+                 {5000, 8192},     {12288, 12288},   {12289, 24576},   {30000, 36864},
+                 {36865, 65536},   {65537, 98304},   {100000, 131072}, {131073, 196608},
                  {294911, 294912}, {294912, 294912}, {294913, 294913}, {1 << 20, 1 << 20}};
     for (const auto& c : cases) {
         TMemoryBlock block = AllocCachedPageAlignedMemory(c.request, 0);
@@ -59,7 +59,8 @@ TEST(PageCacheTest, RequestsLandInTheFirstClassThatHoldsThem) {
     }
     // One block per class, reused within the class; the two larger ones were released.
     EXPECT_EQ(CachedTotal(), 10u);
-    for (int i = 0; i < kPageCacheClasses; ++i) EXPECT_EQ(AllocatedPageBlocks(i), allocated[i] + 1) << i;
+    for (int i = 0; i < kPageCacheClasses; ++i)
+        EXPECT_EQ(AllocatedPageBlocks(i), allocated[i] + 1) << i;
 }
 
 TEST(PageCacheTest, FreedBlocksAreReusedLastInFirstOut) {

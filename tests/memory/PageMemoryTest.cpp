@@ -52,7 +52,7 @@ TEST(PageMemoryTest, PageAlignedBlocksAreZeroedAndReleasedByAddress) {
     EXPECT_EQ(AllocPageAlignedMemory(0, 1), nullptr);
     FreePageAlignedMemory(nullptr);
     int local = 0;
-    FreePageAlignedMemory(&local);  // not ours: ignored
+    FreePageAlignedMemory(&local);     // not ours: ignored
     FreePageAlignedMemory(blocks[0]);  // released already: ignored
     EXPECT_EQ(cvq::detail::PageRegionCount(), regions);
 }
