@@ -58,7 +58,12 @@ bool Push(TClass& cls, void* block) {
             }
             capacity = cls.capacity ? cls.capacity * 2 : 16;
         }
-        auto* grown = static_cast<void**>(HeapForHeaps().AllocMem(capacity * sizeof(void*)));
+        void** grown;
+        try {
+            grown = static_cast<void**>(HeapForHeaps().AllocMem(capacity * sizeof(void*)));
+        } catch (...) {  // thrown by a new handler: out of memory all the same
+            return false;
+        }
         if (!grown) return false;
         {
             platform::TSpinLockGuard guard(cache.lock);

@@ -53,7 +53,12 @@ bool MakeRoom() {
             if (HasRoom()) return true;
             while (need * 3 < (table.count + 1) * 8) need *= 2;
         }
-        auto* entries = static_cast<TEntry*>(HeapForHeaps().AllocArray(need, sizeof(TEntry), 1));
+        TEntry* entries;
+        try {
+            entries = static_cast<TEntry*>(HeapForHeaps().AllocArray(need, sizeof(TEntry), 1));
+        } catch (...) {  // thrown by a new handler: out of memory all the same
+            return false;
+        }
         if (!entries) return false;
         {
             platform::TSpinLockGuard guard(table.lock);
