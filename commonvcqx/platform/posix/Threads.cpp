@@ -33,8 +33,6 @@ namespace {
 
 CVQ_SIGNAL_SAFE_TLS DWORD tlsThreadId = 0;
 CVQ_SIGNAL_SAFE_TLS ThreadObject* tlsSelf = nullptr;
-CVQ_SIGNAL_SAFE_TLS volatile int tlsRegionDepth = 0;
-CVQ_SIGNAL_SAFE_TLS volatile int tlsControlPending = 0;
 
 // Real-time signal that asks a thread to look at its suspend count and termination flag.
 int ControlSignal() { return SIGRTMIN + 6; }
@@ -58,7 +56,9 @@ void ApplyControl(ThreadObject* self) {
         uint32_t word = self->resumeWord.load(std::memory_order_acquire);
         Acknowledge(self);
         if (self->suspendCount.load(std::memory_order_acquire) <= 0) return;
+        self->parked.store(true);
         FutexWait(&self->resumeWord, word, nullptr);
+        self->parked.store(false);
     }
 }
 
@@ -66,12 +66,11 @@ void OnControlSignal(int) {
     int savedErrno = errno;
     ThreadObject* self = tlsSelf;
     if (self) {
-        if (tlsRegionDepth > 0) {
-            tlsControlPending = 1;
+        // Inside the library the thread honours the request when it leaves.
+        if (self->regionDepth.load() > 0)
             Acknowledge(self);
-        } else {
+        else
             ApplyControl(self);
-        }
     }
     errno = savedErrno;
 }
@@ -140,7 +139,7 @@ bool ApplyNice(DWORD threadId, int nice) {
 }
 
 void FinishThread(ThreadObject* thread, DWORD exitCode) {
-    tlsRegionDepth = tlsRegionDepth + 1;  // never left: nothing is honoured on the way out
+    thread->regionDepth.fetch_add(1);  // never left: nothing is honoured on the way out
     thread->exiting.store(true, std::memory_order_release);
     Acknowledge(thread);
     UnregisterThread(thread);
@@ -160,8 +159,7 @@ thread_local ForeignThreadExit foreignThreadExit;
 
 void* ThreadMain(void* parameter) {
     auto* self = static_cast<ThreadObject*>(parameter);
-    tlsSelf = self;
-    tlsRegionDepth = 1;  // no control until the thread may run
+    tlsSelf = self;  // its region depth is 1: no control until the thread may run
     self->threadId = CurrentThreadId();
     self->startPhase.store(1, std::memory_order_release);
     FutexWake(&self->startPhase, 1);
@@ -174,8 +172,7 @@ void* ThreadMain(void* parameter) {
         ApplyControl(self);  // the gate of a thread started suspended
         exitCode = self->entry(self->argument);
     } else {
-        tlsRegionDepth = 0;
-        tlsControlPending = 0;
+        self->regionDepth.store(0);
         exitCode = self->requestedExitCode.load();
         self->exiting.store(true, std::memory_order_release);
         if (self->forcedEnd) self->forcedEnd();
@@ -215,14 +212,18 @@ bool RemainingUntil(uint64_t deadline, timespec& relative) {
     return true;
 }
 
-void EnterControlRegion() { tlsRegionDepth = tlsRegionDepth + 1; }
+// Threads without an object cannot be suspended or terminated: no depth to keep.
+void EnterControlRegion() {
+    if (ThreadObject* self = tlsSelf) self->regionDepth.fetch_add(1);
+}
 
 void LeaveControlRegion() {
-    tlsRegionDepth = tlsRegionDepth - 1;
-    if (tlsRegionDepth == 0 && tlsControlPending) {
-        tlsControlPending = 0;
-        if (ThreadObject* self = tlsSelf) ApplyControl(self);
-    }
+    ThreadObject* self = tlsSelf;
+    // Sequentially consistent with SuspendThreadObject: either the suspender sees the
+    // thread inside, or the thread sees the raised count here.
+    if (self && self->regionDepth.fetch_sub(1) == 1 &&
+        (self->suspendCount.load() > 0 || self->terminating.load()))
+        ApplyControl(self);
 }
 
 bool TerminationRequested() {
@@ -298,6 +299,7 @@ bool StartThread(ThreadStart& start) {
     thread->argument = start.argument;
     thread->forcedEnd = start.forcedEnd;
     thread->references.store(2);  // the caller's handle and the running thread
+    thread->regionDepth.store(1);
     if (start.suspended) thread->suspendCount.store(1);
 
     pthread_attr_t attributes;
@@ -335,12 +337,15 @@ DWORD SuspendThreadObject(HANDLE handle) {
         ApplyControl(thread);
         return 0;
     }
+    // A thread inside the library parks when it leaves; otherwise the signal parks it.
+    // Returns once either is sure (or the thread is parked already from an earlier
+    // request), so the thread runs no more code of its own.
+    if (thread->regionDepth.load() > 0) return 0;
     uint32_t request = thread->requests.fetch_add(1) + 1;
     if (!SendControlSignal(thread)) return 0;
-    // Returns once the thread parked or noted the request inside the library.
     while (static_cast<int32_t>(thread->answered.load(std::memory_order_acquire) - request) < 0 &&
-           !thread->exiting.load()) {
-        timespec slice{0, 10000000};
+           !thread->exiting.load() && thread->regionDepth.load() == 0 && !thread->parked.load()) {
+        timespec slice{0, 1000000};
         FutexWait(&thread->answered, thread->answered.load(), &slice);
     }
     return 0;
