@@ -33,6 +33,45 @@ void BM_RecursiveMutexLockUnlock(benchmark::State& state) {
 }
 BENCHMARK(BM_RecursiveMutexLockUnlock);
 
+// The same with another thread alive: no single-threaded shortcuts on either side.
+struct TOtherThread {
+    std::mutex mutex;
+    std::condition_variable done;
+    bool stop = false;
+    std::thread thread{[this] {
+        std::unique_lock lock(mutex);
+        done.wait(lock, [this] { return stop; });
+    }};
+    ~TOtherThread() {
+        {
+            std::lock_guard lock(mutex);
+            stop = true;
+        }
+        done.notify_one();
+        thread.join();
+    }
+};
+
+void BM_CriticalSectionEnterLeaveThreaded(benchmark::State& state) {
+    TOtherThread other;
+    TCriticalSection lock;
+    for (auto _ : state) {
+        lock.Enter();
+        lock.Leave();
+    }
+}
+BENCHMARK(BM_CriticalSectionEnterLeaveThreaded);
+
+void BM_RecursiveMutexLockUnlockThreaded(benchmark::State& state) {
+    TOtherThread other;
+    std::recursive_mutex lock;
+    for (auto _ : state) {
+        lock.lock();
+        lock.unlock();
+    }
+}
+BENCHMARK(BM_RecursiveMutexLockUnlockThreaded);
+
 // One round trip per iteration: ping wakes the partner, pong wakes us.
 void BM_EventPingPong(benchmark::State& state) {
     TThreadEvent ping(0, 1), pong(0, 1);

@@ -101,29 +101,48 @@ LRESULT CallWindow(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     return record.procedure(window, message, wParam, lParam);
 }
 
-const std::shared_ptr<MessageQueue>& OwnQueue() {
-    thread_local std::shared_ptr<MessageQueue> own;
-    if (!own) {
-        CurrentThreadObject(true);
-        own = QueueOfThread(cvq::platform::CurrentThreadId());
+// Per-thread caches: raw pointers in initial-exec TLS for the fast path, the owning
+// references in ordinary thread_locals that release them when the thread exits.
+__thread MessageQueue* ownQueue __attribute__((tls_model("initial-exec"))) = nullptr;
+__thread MessageQueue* targetQueue __attribute__((tls_model("initial-exec"))) = nullptr;
+__thread DWORD targetId __attribute__((tls_model("initial-exec"))) = 0;
+
+struct QueueReferences {
+    std::shared_ptr<MessageQueue> own;
+    std::shared_ptr<MessageQueue> target;
+    ~QueueReferences() {
+        ownQueue = targetQueue = nullptr;
+        targetId = 0;
     }
-    return own;
+};
+thread_local QueueReferences queueReferences;
+
+MessageQueue* OwnQueue() {
+    if (MessageQueue* queue = ownQueue) return queue;
+    CurrentThreadObject(true);
+    QueueReferences& references = queueReferences;
+    references.own = QueueOfThread(cvq::platform::CurrentThreadId());
+    return ownQueue = references.own.get();
 }
 
-// The queue of a thread by id, remembered per posting thread for the next post.
-std::shared_ptr<MessageQueue> TargetQueue(DWORD threadId, bool refresh) {
-    thread_local DWORD cachedId = 0;
-    thread_local std::shared_ptr<MessageQueue> cached;
-    if (refresh || cachedId != threadId || !cached) {
-        cached = QueueOfThread(threadId);
-        cachedId = threadId;
-    }
-    return cached;
+std::shared_ptr<MessageQueue> OwnQueueReference() {
+    OwnQueue();
+    return queueReferences.own;
+}
+
+// The queue of a thread by id, remembered per posting thread for the next post (it
+// stays valid while remembered; a closed one is looked up again).
+MessageQueue* TargetQueue(DWORD threadId, bool refresh) {
+    if (!refresh && targetId == threadId && targetQueue) return targetQueue;
+    QueueReferences& references = queueReferences;
+    references.target = QueueOfThread(threadId);
+    targetId = threadId;
+    return targetQueue = references.target.get();
 }
 
 bool Post(DWORD threadId, const MSG& msg) {
     for (int attempt = 0; attempt < 2; ++attempt) {
-        std::shared_ptr<MessageQueue> queue = TargetQueue(threadId, attempt > 0);
+        MessageQueue* queue = TargetQueue(threadId, attempt > 0);
         if (!queue) return false;
         ControlRegion region;
         std::lock_guard lock(queue->lock);
@@ -149,7 +168,7 @@ void Complete(SentMessage& sent, LRESULT result) {
 }
 
 // Runs the messages sent to this thread's windows; true if there were any.
-bool HandleSentMessages(const std::shared_ptr<MessageQueue>& queue) {
+bool HandleSentMessages(MessageQueue* queue) {
     bool handled = false;
     for (;;) {
         std::shared_ptr<SentMessage> sent;
@@ -253,13 +272,16 @@ BOOL PostThreadMessageA(DWORD threadId, UINT message, WPARAM wParam, LPARAM lPar
 
 BOOL GetMessageA(MSG* msg, HWND window, UINT filterMin, UINT filterMax) {
     if (!msg) return -1;
-    const std::shared_ptr<MessageQueue>& queue = OwnQueue();
+    MessageQueue* queue = OwnQueue();
     if (!queue) return -1;
     for (;;) {
-        HandleSentMessages(queue);
         ControlRegion region;
         std::unique_lock lock(queue->lock);
-        if (!queue->sent.empty()) continue;
+        if (!queue->sent.empty()) {
+            lock.unlock();
+            HandleSentMessages(queue);
+            continue;
+        }
         Taken taken = Take(*queue, msg, window, filterMin, filterMax, true);
         if (taken != Taken::kNothing) return taken == Taken::kMessage ? 1 : 0;
         if (TerminationRequested() || queue->closed) return -1;
@@ -271,7 +293,7 @@ BOOL GetMessageA(MSG* msg, HWND window, UINT filterMin, UINT filterMax) {
 
 BOOL PeekMessageA(MSG* msg, HWND window, UINT filterMin, UINT filterMax, UINT removeMessage) {
     if (!msg) return 0;
-    const std::shared_ptr<MessageQueue>& queue = OwnQueue();
+    MessageQueue* queue = OwnQueue();
     if (!queue) return 0;
     HandleSentMessages(queue);
     ControlRegion region;
@@ -287,7 +309,7 @@ LRESULT DispatchMessageA(const MSG* msg) {
 BOOL TranslateMessage(const MSG*) { return 0; }
 
 void PostQuitMessage(int exitCode) {
-    const std::shared_ptr<MessageQueue>& queue = OwnQueue();
+    MessageQueue* queue = OwnQueue();
     if (!queue) return;
     ControlRegion region;
     std::lock_guard lock(queue->lock);
@@ -313,7 +335,7 @@ LRESULT SendMessageTimeoutA(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         return 1;
     }
     std::shared_ptr<MessageQueue> target = QueueOfThread(record.owner);
-    const std::shared_ptr<MessageQueue>& own = OwnQueue();
+    std::shared_ptr<MessageQueue> own = OwnQueueReference();
     if (!target || !own) return 0;
     auto sent = std::make_shared<SentMessage>();
     sent->window = window;
@@ -332,7 +354,7 @@ LRESULT SendMessageTimeoutA(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     const bool handleOwn = (flags & SMTO_BLOCK) == 0;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout);
     for (;;) {
-        if (handleOwn) HandleSentMessages(own);
+        if (handleOwn) HandleSentMessages(own.get());
         ControlRegion region;
         std::unique_lock lock(own->lock);
         int state = sent->state.load();
@@ -446,7 +468,7 @@ LONG_PTR GetWindowLongPtrA(HWND window, int index) {
 }
 
 int GetMessageQueueFileDescriptor() {
-    const std::shared_ptr<MessageQueue>& queue = OwnQueue();
+    MessageQueue* queue = OwnQueue();
     if (!queue) return -1;
     ControlRegion region;
     std::lock_guard lock(queue->lock);

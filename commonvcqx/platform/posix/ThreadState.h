@@ -12,6 +12,14 @@
 
 namespace cvq::platform::posix {
 
+// The calling thread's id, cached in initial-exec TLS (safe in signal handlers).
+extern __thread DWORD tlsThreadId __attribute__((tls_model("initial-exec")));
+DWORD LoadThreadId();
+inline DWORD FastThreadId() {
+    DWORD id = tlsThreadId;
+    return id ? id : LoadThreadId();
+}
+
 void FutexWait(std::atomic<uint32_t>* word, uint32_t expected, const timespec* relative);
 void FutexWake(std::atomic<uint32_t>* word, int count);
 

@@ -18,6 +18,7 @@
 
 #include <cerrno>
 #include <linux/futex.h>
+#include <linux/membarrier.h>
 #include <pthread.h>
 #include <sched.h>
 #include <signal.h>
@@ -27,11 +28,15 @@
 #include <unistd.h>
 
 namespace cvq::platform::posix {
+
+__thread DWORD tlsThreadId __attribute__((tls_model("initial-exec"))) = 0;
+
+DWORD LoadThreadId() { return tlsThreadId = static_cast<DWORD>(gettid()); }
+
 namespace {
 
 #define CVQ_SIGNAL_SAFE_TLS __attribute__((tls_model("initial-exec"))) thread_local
 
-CVQ_SIGNAL_SAFE_TLS DWORD tlsThreadId = 0;
 CVQ_SIGNAL_SAFE_TLS ThreadObject* tlsSelf = nullptr;
 
 // Real-time signal that asks a thread to look at its suspend count and termination flag.
@@ -84,6 +89,15 @@ void InstallControlHandler() {
         sigemptyset(&action.sa_mask);
         sigaction(ControlSignal(), &action, nullptr);
     });
+}
+
+// A full memory barrier on every running thread of the process (membarrier), falling
+// back to a plain fence where the kernel lacks it.
+void ProcessWideBarrier() {
+    static const bool registered =
+        syscall(SYS_membarrier, MEMBARRIER_CMD_REGISTER_PRIVATE_EXPEDITED, 0, 0) == 0;
+    if (!registered || syscall(SYS_membarrier, MEMBARRIER_CMD_PRIVATE_EXPEDITED, 0, 0) != 0)
+        std::atomic_thread_fence(std::memory_order_seq_cst);
 }
 
 bool SendControlSignal(ThreadObject* thread) {
@@ -139,7 +153,7 @@ bool ApplyNice(DWORD threadId, int nice) {
 }
 
 void FinishThread(ThreadObject* thread, DWORD exitCode) {
-    thread->regionDepth.fetch_add(1);  // never left: nothing is honoured on the way out
+    EnterControlRegion();  // never left: nothing is honoured on the way out
     thread->exiting.store(true, std::memory_order_release);
     Acknowledge(thread);
     UnregisterThread(thread);
@@ -172,7 +186,7 @@ void* ThreadMain(void* parameter) {
         ApplyControl(self);  // the gate of a thread started suspended
         exitCode = self->entry(self->argument);
     } else {
-        self->regionDepth.store(0);
+        self->regionDepth.store(0, std::memory_order_relaxed);
         exitCode = self->requestedExitCode.load();
         self->exiting.store(true, std::memory_order_release);
         if (self->forcedEnd) self->forcedEnd();
@@ -212,17 +226,26 @@ bool RemainingUntil(uint64_t deadline, timespec& relative) {
     return true;
 }
 
-// Threads without an object cannot be suspended or terminated: no depth to keep.
+// Threads without an object cannot be suspended or terminated: no depth to keep. Only
+// the thread itself writes its depth, so plain stores do; the suspender pays for the
+// ordering with a process-wide barrier (see SuspendThreadObject).
 void EnterControlRegion() {
-    if (ThreadObject* self = tlsSelf) self->regionDepth.fetch_add(1);
+    if (ThreadObject* self = tlsSelf) {
+        self->regionDepth.store(self->regionDepth.load(std::memory_order_relaxed) + 1,
+                                std::memory_order_relaxed);
+        std::atomic_signal_fence(std::memory_order_seq_cst);
+    }
 }
 
 void LeaveControlRegion() {
     ThreadObject* self = tlsSelf;
-    // Sequentially consistent with SuspendThreadObject: either the suspender sees the
-    // thread inside, or the thread sees the raised count here.
-    if (self && self->regionDepth.fetch_sub(1) == 1 &&
-        (self->suspendCount.load() > 0 || self->terminating.load()))
+    if (!self) return;
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    int depth = self->regionDepth.load(std::memory_order_relaxed) - 1;
+    self->regionDepth.store(depth, std::memory_order_relaxed);
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    if (depth == 0 && (self->suspendCount.load(std::memory_order_relaxed) > 0 ||
+                       self->terminating.load(std::memory_order_relaxed)))
         ApplyControl(self);
 }
 
@@ -283,11 +306,7 @@ namespace cvq::platform {
 
 using namespace posix;
 
-DWORD CurrentThreadId() {
-    DWORD id = tlsThreadId;
-    if (id == 0) tlsThreadId = id = static_cast<DWORD>(gettid());
-    return id;
-}
+DWORD CurrentThreadId() { return FastThreadId(); }
 
 bool StartThread(ThreadStart& start) {
     start.handle = nullptr;
@@ -337,6 +356,9 @@ DWORD SuspendThreadObject(HANDLE handle) {
         ApplyControl(thread);
         return 0;
     }
+    // Every thread has passed a full barrier: the count raised above and the depth read
+    // below order against the plain stores of Enter/LeaveControlRegion.
+    ProcessWideBarrier();
     // A thread inside the library parks when it leaves; otherwise the signal parks it.
     // Returns once either is sure (or the thread is parked already from an earlier
     // request), so the thread runs no more code of its own.
@@ -437,6 +459,12 @@ void SleepMilliseconds(DWORD milliseconds) {
     }
 }
 
-DWORD TickCount() { return static_cast<DWORD>(MonotonicNanoseconds() / 1000000); }
+DWORD TickCount() {
+    // The coarse clock is as fine as the Windows tick and much cheaper to read.
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC_COARSE, &now);
+    return static_cast<DWORD>(static_cast<uint64_t>(now.tv_sec) * 1000 +
+                              static_cast<uint64_t>(now.tv_nsec) / 1000000);
+}
 
 }  // namespace cvq::platform
