@@ -275,19 +275,20 @@ BOOL GetMessageA(MSG* msg, HWND window, UINT filterMin, UINT filterMax) {
     MessageQueue* queue = OwnQueue();
     if (!queue) return -1;
     for (;;) {
-        ControlRegion region;
-        std::unique_lock lock(queue->lock);
-        if (!queue->sent.empty()) {
-            lock.unlock();
-            HandleSentMessages(queue);
-            continue;
+        {
+            ControlRegion region;
+            std::unique_lock lock(queue->lock);
+            while (queue->sent.empty()) {
+                Taken taken = Take(*queue, msg, window, filterMin, filterMax, true);
+                if (taken != Taken::kNothing) return taken == Taken::kMessage ? 1 : 0;
+                if (TerminationRequested() || queue->closed) return -1;
+                ++queue->waiting;
+                queue->changed.wait(lock);
+                --queue->waiting;
+            }
         }
-        Taken taken = Take(*queue, msg, window, filterMin, filterMax, true);
-        if (taken != Taken::kNothing) return taken == Taken::kMessage ? 1 : 0;
-        if (TerminationRequested() || queue->closed) return -1;
-        ++queue->waiting;
-        queue->changed.wait(lock);
-        --queue->waiting;
+        // Window procedures run outside the region: they may take as long as they like.
+        HandleSentMessages(queue);
     }
 }
 
