@@ -296,11 +296,16 @@ BOOL PeekMessageA(MSG* msg, HWND window, UINT filterMin, UINT filterMax, UINT re
     if (!msg) return 0;
     MessageQueue* queue = OwnQueue();
     if (!queue) return 0;
-    HandleSentMessages(queue);
-    ControlRegion region;
-    std::lock_guard lock(queue->lock);
-    return Take(*queue, msg, window, filterMin, filterMax, (removeMessage & PM_REMOVE) != 0) !=
-           Taken::kNothing;
+    for (;;) {
+        {
+            ControlRegion region;
+            std::lock_guard lock(queue->lock);
+            if (queue->sent.empty())
+                return Take(*queue, msg, window, filterMin, filterMax,
+                            (removeMessage & PM_REMOVE) != 0) != Taken::kNothing;
+        }
+        HandleSentMessages(queue);
+    }
 }
 
 LRESULT DispatchMessageA(const MSG* msg) {
