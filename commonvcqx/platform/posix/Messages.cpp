@@ -29,6 +29,8 @@ struct SentMessage {
     std::shared_ptr<MessageQueue> sender;
 };
 
+// Only the owning thread ever waits on a queue's condition variable (for messages, or
+// for the reply to its own send), so one notification is always enough.
 struct MessageQueue {
     explicit MessageQueue(DWORD id) : owner(id) {}
     ~MessageQueue() {
@@ -58,7 +60,7 @@ struct MessageQueue {
             fdReadable = read(fd, &value, sizeof value) != sizeof value;
     }
     void Wake() {
-        if (waiting) changed.notify_all();
+        if (waiting) changed.notify_one();
     }
 };
 
@@ -164,7 +166,7 @@ void Complete(SentMessage& sent, LRESULT result) {
     ControlRegion region;
     std::lock_guard lock(sent.sender->lock);
     sent.state.store(SentMessage::kDone);
-    sent.sender->changed.notify_all();
+    sent.sender->changed.notify_one();
 }
 
 // Runs the messages sent to this thread's windows; true if there were any.
@@ -246,7 +248,7 @@ void CloseQueue(const std::shared_ptr<MessageQueue>& queue) {
             continue;
         ControlRegion region;
         std::lock_guard lock(sent->sender->lock);
-        sent->sender->changed.notify_all();
+        sent->sender->changed.notify_one();
     }
     ControlRegion region;
     std::lock_guard lock(Windows().lock);
@@ -257,7 +259,7 @@ void CloseQueue(const std::shared_ptr<MessageQueue>& queue) {
 void InterruptQueueWait(const std::shared_ptr<MessageQueue>& queue) {
     ControlRegion region;
     std::lock_guard lock(queue->lock);
-    queue->changed.notify_all();
+    queue->changed.notify_one();
 }
 
 }  // namespace cvq::platform::posix
@@ -322,6 +324,7 @@ void PostQuitMessage(int exitCode) {
     queue->quit = true;
     queue->quitCode = exitCode;
     queue->UpdateDescriptor();
+    queue->Wake();
 }
 
 BOOL PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
