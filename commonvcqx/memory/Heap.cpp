@@ -596,6 +596,18 @@ void* NH_Heap::Realloc(void* p, size_t size, int zero) {
         TAltBlock* block = AltHeader(p);
         NH_Heap* owner = block->owner;
         old = block->size;
+        if (block->kind != kReservedBlock && block->alignOffset == 0 && size > old) {
+            // Growth inside the chunk's own slack (below the split threshold, so the locked
+            // path would not split either) touches nothing another thread reads: no lock.
+            // This is what exact-size growth, such as a string appended to, hits most.
+            size_t chunkSize = ChunkSize(ChunkOf(block));
+            size_t wanted = ChunkSizeFor(RoundUp(size + sizeof(TAltBlock), 16));
+            if (wanted <= chunkSize && chunkSize - wanted < kSplitRest) {
+                block->size = size;
+                if (zeroGrowth) std::memset(Bytes(p) + old, 0, size - old);
+                return p;
+            }
+        }
         bool inPlace;
         {
             THeapGuard guard(owner->lock_, owner->LockActive());
