@@ -15,7 +15,7 @@ constexpr int kDriveCount = 26;
 
 class TDriveTable {
 public:
-    TDriveTable() { roots_[2] = "/"; }
+    TDriveTable() { roots_[2].push_back('/'); }  // C: is the root
 
     bool Map(int index, std::string_view root) {
         std::unique_lock lock(mutex_);
