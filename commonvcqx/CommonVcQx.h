@@ -8,6 +8,8 @@
 
 #include <commonvcqx/Version.h>
 
+#include <commonvcqx/frame/Object.h>
+
 #include <commonvcqx/memory/AHeap.h>
 #include <commonvcqx/memory/AllocatorHooks.h>
 #include <commonvcqx/memory/Heap.h>
