@@ -8,6 +8,7 @@
 
 #include <commonvcqx/Version.h>
 
+#include <commonvcqx/frame/AutoInitProcedure.h>
 #include <commonvcqx/frame/Object.h>
 
 #include <commonvcqx/memory/AHeap.h>

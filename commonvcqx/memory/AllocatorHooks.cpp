@@ -1,5 +1,6 @@
 // Installation of the heaps as the process allocator, the hooks and memory queries.
 #include <commonvcqx/memory/AllocatorHooks.h>
+#include <commonvcqx/frame/internal/StartupOrder.h>
 #include <commonvcqx/memory/Heap.h>
 #include <commonvcqx/memory/internal/HeapInternals.h>
 #include <commonvcqx/platform/MessageBoxHandler.h>
@@ -39,9 +40,12 @@ struct TStartUp {
         THeapAccess::Construct(HeapForHeaps(), NH_AHeap::kMultithreaded);
         THeapAccess::Construct(DefaultHeapObject(), NH_AHeap::kMultithreaded);
         platform::RunAroundFork(&LockHeapsForFork, &UnlockHeapsAfterFork, &UnlockHeapsAfterFork);
+        cvq::detail::RecordStartupStep(cvq::detail::kStartHeaps, true);
     }
+    // The heaps themselves stay: memory is still freed while the process exits.
+    ~TStartUp() { cvq::detail::RecordStartupStep(cvq::detail::kStartHeaps, false); }
 };
-__attribute__((init_priority(101))) TStartUp startUp;
+__attribute__((init_priority(cvq::detail::kStartHeaps))) TStartUp startUp;
 
 }  // namespace
 
