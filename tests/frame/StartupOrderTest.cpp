@@ -9,7 +9,8 @@ using namespace cvq::detail;
 namespace {
 
 // The steps that the library builds today, in the order they must run.
-const std::vector<int> kLandedSteps = {kStartHeaps, kStartStringHeap};
+const std::vector<int> kLandedSteps = {kStartHeaps, kStartStringHeap, kStartExceptionHandlers,
+                                       kStartExceptionPrototype, kStartThreadData};
 
 }  // namespace
 

@@ -1,0 +1,41 @@
+// commonvcqx/platform/internal/ThreadSlot.h
+//
+// TThreadSlot: one pointer per thread under a key that the library allocates, with a
+// destructor that runs for a thread's non-null value when the thread ends without
+// having cleared it (not for the thread that exits the process, nor after Free).
+//
+//   constinit cvq::platform::TThreadSlot slot{};
+//   slot.Allocate(&DeleteData);
+//   slot.Set(new TData);
+//   ...
+//   slot.Free();
+#pragma once
+
+#include <cstdint>
+
+namespace cvq::platform {
+
+class TThreadSlot {
+public:
+    using TDestructor = void (*)(void* value);
+
+    /// False when the system has no key left; the slot then stays invalid.
+    bool Allocate(TDestructor destructor) noexcept;
+    /// Gives the key back; values still set are forgotten, their destructor not run.
+    void Free() noexcept;
+    bool IsValid() const noexcept { return m_valid; }
+
+    /// The calling thread's value; null when none or the slot is invalid.
+    void* Get() const noexcept;
+    /// False when the slot is invalid or the system refuses.
+    bool Set(void* value) noexcept;
+
+    // Zero-initialized: invalid. Public so that the slot can be constant-initialized.
+    uint32_t m_key;
+    bool m_valid;
+};
+
+/// The calling thread's kernel id.
+uint32_t CurrentThreadId() noexcept;
+
+}  // namespace cvq::platform

@@ -1,0 +1,39 @@
+// Thread-specific data keys.
+#include <commonvcqx/platform/internal/ThreadSlot.h>
+
+#include <pthread.h>
+#include <unistd.h>
+
+#include <type_traits>
+
+namespace cvq::platform {
+
+static_assert(sizeof(pthread_key_t) <= sizeof(uint32_t) && std::is_unsigned_v<pthread_key_t>);
+
+bool TThreadSlot::Allocate(TDestructor destructor) noexcept {
+    pthread_key_t key;
+    if (pthread_key_create(&key, destructor) != 0) return false;
+    m_key = key;
+    m_valid = true;
+    return true;
+}
+
+void TThreadSlot::Free() noexcept {
+    if (!m_valid) return;
+    m_valid = false;
+    pthread_key_delete(m_key);
+}
+
+void* TThreadSlot::Get() const noexcept {
+    return m_valid ? pthread_getspecific(m_key) : nullptr;
+}
+
+bool TThreadSlot::Set(void* value) noexcept {
+    return m_valid && pthread_setspecific(m_key, value) == 0;
+}
+
+uint32_t CurrentThreadId() noexcept {
+    return uint32_t(gettid());
+}
+
+}  // namespace cvq::platform
