@@ -60,9 +60,14 @@ int CvqModuleExercise() {
         EndThreadDataOfCommonLibrary();
     }).join();
     if (!cvq::detail::CurrentThreadData()) ++failures;  // the loading thread has its data
-    cvq::detail::CurrentThreadData()->queue.Append(new TNote);  // left for the unload
     EndCommonThreads();
     return failures;
+}
+
+// Leaves a note in the calling thread's queue for the library's unload to delete; only
+// for a caller that unloads the library together with this module.
+void CvqModuleLeaveNote() {
+    cvq::detail::CurrentThreadData()->queue.Append(new TNote);
 }
 
 // Throws a library exception across the module boundary.

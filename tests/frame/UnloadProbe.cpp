@@ -78,6 +78,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%d failures while the library was loaded\n", failures);
         return 3;
     }
+    Symbol<void (*)()>(module, "CvqModuleLeaveNote")();
     if (dlclose(module) != 0) {
         std::fprintf(stderr, "%s\n", dlerror());
         return 2;
