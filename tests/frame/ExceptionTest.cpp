@@ -91,7 +91,8 @@ TEST(ExceptionTest, CaughtAsAExceptionHasEmptyReason) {
     EXPECT_EQ(copy.why().c_str(), reason.why().c_str());  // shares the text
     AException other(TString("other"));
     copy = other;
-    copy = copy;
+    AException& alias = copy;
+    copy = alias;
     EXPECT_STREQ(copy.why().c_str(), "other");
     try {
         reason.raise();
