@@ -42,10 +42,10 @@ void Unlink(TEntry* entry) {
 }  // namespace
 
 TAutoInitProcedure::TAutoInitProcedure(const char* group, TAutoInitFunction init,
-                                       TAutoCleanupFunction cleanup, int priority,
-                                       intptr_t value) {
+                                       TAutoCleanupFunction cleanup, int priority, intptr_t value) {
     if (!registry) registry = new TRegistry;
-    TEntry* entry = new TEntry{nullptr, nullptr, group ? group : "", init, cleanup, priority, value};
+    TEntry* entry =
+        new TEntry{nullptr, nullptr, group ? group : "", init, cleanup, priority, value};
     // After every entry of the same or a higher priority. Priorities are compared, not
     // subtracted, so extreme values cannot overflow into the wrong order.
     TEntry* before = registry->first;

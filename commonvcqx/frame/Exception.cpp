@@ -4,8 +4,8 @@
 #include <commonvcqx/frame/Exception.h>
 
 #include <commonvcqx/frame/ExceptionThrower.h>
-#include <commonvcqx/frame/internal/StartupOrder.h>
 #include <commonvcqx/frame/internal/ExceptionGlobals.h>
+#include <commonvcqx/frame/internal/StartupOrder.h>
 
 #include <atomic>
 #include <new>
@@ -131,8 +131,7 @@ TException::TException(const char* message, const char* message2) noexcept : TEx
     m_message2 = OwnMessage(message2);
 }
 
-TException::TException(const TString& message, const TString& message2) noexcept
-    : TException() {
+TException::TException(const TString& message, const TString& message2) noexcept : TException() {
     m_message = OwnMessage(message);
     m_message2 = OwnMessage(message2);
 }

@@ -41,8 +41,7 @@ public:
     virtual void WriteState(TTaggedOutputStream& out, int32_t context, const char* name,
                             int index) const;
     /// Reads the state back; non-zero when it was restored. Default: 0.
-    virtual char RestoreState(TTaggedInputStream& in, int32_t context, const char* name,
-                              int index);
+    virtual char RestoreState(TTaggedInputStream& in, int32_t context, const char* name, int index);
 
 protected:
     virtual ~TObject();

@@ -1,5 +1,6 @@
 // Installation of the heaps as the process allocator, the hooks and memory queries.
 #include <commonvcqx/memory/AllocatorHooks.h>
+
 #include <commonvcqx/frame/internal/StartupOrder.h>
 #include <commonvcqx/memory/Heap.h>
 #include <commonvcqx/memory/internal/HeapInternals.h>

@@ -53,8 +53,8 @@ struct TStringHeapConstruction {
         cvq::detail::RecordStartupStep(cvq::detail::kStartStringHeap, false);
     }
 };
-__attribute__((init_priority(cvq::detail::kStartStringHeap))) TStringHeapConstruction
-    stringHeapConstruction;
+__attribute__((init_priority(cvq::detail::kStartStringHeap)))
+TStringHeapConstruction stringHeapConstruction;
 
 inline std::atomic_ref<int32_t> SharedCount(TStringRef* rep) noexcept {
     return std::atomic_ref<int32_t>(rep->refCount);

@@ -3,9 +3,9 @@
 // of their construction. Exit status 0 when everything held.
 #include <dlfcn.h>
 
+#include <unistd.h>
 #include <cstdio>
 #include <cstdlib>
-#include <unistd.h>
 
 namespace {
 

@@ -14,10 +14,10 @@ TEST(UnloadTest, ModuleUsingTheLibraryLoadsAndUnloads) {
     for (int round = 0; round < 2; ++round) {
         void* module = platform::OpenSharedModule(CVQ_UNLOAD_MODULE);
         ASSERT_NE(module, nullptr) << platform::LastSharedModuleError();
-        auto exercise = reinterpret_cast<int (*)()>(
-            platform::FindModuleSymbol(module, "CvqModuleExercise"));
-        auto throwing = reinterpret_cast<void (*)()>(
-            platform::FindModuleSymbol(module, "CvqModuleThrow"));
+        auto exercise =
+            reinterpret_cast<int (*)()>(platform::FindModuleSymbol(module, "CvqModuleExercise"));
+        auto throwing =
+            reinterpret_cast<void (*)()>(platform::FindModuleSymbol(module, "CvqModuleThrow"));
         ASSERT_NE(exercise, nullptr);
         ASSERT_NE(throwing, nullptr);
         EXPECT_EQ(platform::FindModuleSymbol(module, "NoSuchSymbol"), nullptr);

@@ -40,12 +40,19 @@ inline constexpr int kStartOperationTemplate = 210;
 // parallel reader and writer.
 inline constexpr int kStartThreadData = 220;
 
-inline constexpr int kStartupSteps[] = {
-    kStartHeaps,          kStartFileNotifier,      kStartParallelReaderHeap,
-    kStartFileLocks,      kStartPageSize,          kStartProcessorClock,
-    kStartStringHeap,     kStartFileSelectorLock,  kStartExceptionHandlers,
-    kStartExceptionPrototype, kStartNotificationLock, kStartOperationTemplate,
-    kStartThreadData};
+inline constexpr int kStartupSteps[] = {kStartHeaps,
+                                        kStartFileNotifier,
+                                        kStartParallelReaderHeap,
+                                        kStartFileLocks,
+                                        kStartPageSize,
+                                        kStartProcessorClock,
+                                        kStartStringHeap,
+                                        kStartFileSelectorLock,
+                                        kStartExceptionHandlers,
+                                        kStartExceptionPrototype,
+                                        kStartNotificationLock,
+                                        kStartOperationTemplate,
+                                        kStartThreadData};
 
 constexpr bool StepsAscend() {
     for (unsigned i = 1; i < sizeof(kStartupSteps) / sizeof(kStartupSteps[0]); ++i)
