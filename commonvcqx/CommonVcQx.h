@@ -8,6 +8,13 @@
 
 #include <commonvcqx/Version.h>
 
+#include <commonvcqx/frame/AutoInitProcedure.h>
+#include <commonvcqx/frame/Exception.h>
+#include <commonvcqx/frame/ExceptionThrower.h>
+#include <commonvcqx/frame/LibraryFrame.h>
+#include <commonvcqx/frame/Object.h>
+#include <commonvcqx/frame/ResMess.h>
+
 #include <commonvcqx/memory/AHeap.h>
 #include <commonvcqx/memory/AllocatorHooks.h>
 #include <commonvcqx/memory/Heap.h>

@@ -1,6 +1,8 @@
 // Installation of the heaps as the process allocator, the hooks and memory queries.
 #include <commonvcqx/geometry/Randomizer.h>
 #include <commonvcqx/memory/AllocatorHooks.h>
+
+#include <commonvcqx/frame/internal/StartupOrder.h>
 #include <commonvcqx/memory/Heap.h>
 #include <commonvcqx/memory/internal/HeapInternals.h>
 #include <commonvcqx/platform/MessageBoxHandler.h>
@@ -42,9 +44,12 @@ struct TStartUp {
         THeapAccess::Construct(TestHeap1(), NH_AHeap::kMultithreaded);
         THeapAccess::Construct(TestHeap2(), NH_AHeap::kMultithreaded);
         platform::RunAroundFork(&LockHeapsForFork, &UnlockHeapsAfterFork, &UnlockHeapsAfterFork);
+        cvq::detail::RecordStartupStep(cvq::detail::kStartHeaps, true);
     }
+    // The heaps themselves stay: memory is still freed while the process exits.
+    ~TStartUp() { cvq::detail::RecordStartupStep(cvq::detail::kStartHeaps, false); }
 };
-__attribute__((init_priority(101))) TStartUp startUp;
+__attribute__((init_priority(cvq::detail::kStartHeaps))) TStartUp startUp;
 
 }  // namespace
 

@@ -3,6 +3,7 @@
 // thread shares and whose count therefore changes atomically.
 #include <commonvcqx/text/String.h>
 
+#include <commonvcqx/frame/internal/StartupOrder.h>
 #include <commonvcqx/memory/Heap.h>
 #include <commonvcqx/streams/InputStream.h>
 #include <commonvcqx/streams/OutputStream.h>
@@ -48,9 +49,14 @@ constinit TStringHeapStorage stringHeapStorage;
 struct TStringHeapConstruction {
     TStringHeapConstruction() {
         ::new (&stringHeapStorage.heap) NH_Heap(NH_AHeap::kMultithreaded, "StringHeap");
+        cvq::detail::RecordStartupStep(cvq::detail::kStartStringHeap, true);
+    }
+    ~TStringHeapConstruction() {
+        cvq::detail::RecordStartupStep(cvq::detail::kStartStringHeap, false);
     }
 };
-__attribute__((init_priority(120))) TStringHeapConstruction stringHeapConstruction;
+__attribute__((init_priority(cvq::detail::kStartStringHeap)))
+TStringHeapConstruction stringHeapConstruction;
 
 inline std::atomic_ref<int32_t> SharedCount(TStringRef* rep) noexcept {
     return std::atomic_ref<int32_t>(rep->refCount);
