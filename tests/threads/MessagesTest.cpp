@@ -186,6 +186,10 @@ TEST_F(MessagesTest, PeekFiltersAndQuitComesLast) {
     std::thread worker([] {
         DWORD self = GetCurrentThreadId();
         MSG msg;
+        // Posting to oneself works before any other message call made the queue.
+        EXPECT_TRUE(PostThreadMessageA(self, WM_USER + 7, 7, 0));
+        EXPECT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
+        EXPECT_EQ(msg.message, WM_USER + 7u);
         EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
         PostThreadMessageA(self, WM_USER + 1, 1, 0);
         PostThreadMessageA(self, WM_USER + 5, 5, 0);

@@ -144,7 +144,11 @@ MessageQueue* TargetQueue(DWORD threadId, bool refresh) {
 
 bool Post(DWORD threadId, const MSG& msg) {
     for (int attempt = 0; attempt < 2; ++attempt) {
-        MessageQueue* queue = TargetQueue(threadId, attempt > 0);
+        // A thread posting to itself gets its queue made; another thread's queue exists
+        // once that thread used messages or was started by the library.
+        MessageQueue* queue = threadId == cvq::platform::CurrentThreadId()
+                                  ? OwnQueue()
+                                  : TargetQueue(threadId, attempt > 0);
         if (!queue) return false;
         ControlRegion region;
         std::lock_guard lock(queue->lock);
