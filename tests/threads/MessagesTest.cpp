@@ -269,12 +269,12 @@ TEST_F(MessagesTest, SentMessageGoesBeforePostedOnesAlreadyTaken) {
     target.Stop();
     // ...and the sent message still overtakes the two it has not handled yet, unless
     // they were handled before the send arrived.
-    std::vector<UINT> seen = Seen();
-    ASSERT_EQ(seen.size(), 4u);
-    EXPECT_EQ(seen[0], WM_USER + 1u);
-    auto sentAt = std::find(seen.begin(), seen.end(), WM_USER + 9u) - seen.begin();
+    std::vector<UINT> order = Seen();
+    ASSERT_EQ(order.size(), 4u);
+    EXPECT_EQ(order[0], WM_USER + 1u);
+    auto sentAt = std::find(order.begin(), order.end(), WM_USER + 9u) - order.begin();
     std::vector<UINT> posted;
-    for (UINT m : seen)
+    for (UINT m : order)
         if (m != WM_USER + 9u) posted.push_back(m);
     EXPECT_EQ(posted, (std::vector<UINT>{WM_USER + 1, WM_USER + 2, WM_USER + 3}));
     EXPECT_GE(sentAt, 1);
