@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <mutex>
@@ -186,6 +187,10 @@ TEST_F(MessagesTest, PeekFiltersAndQuitComesLast) {
     std::thread worker([] {
         DWORD self = GetCurrentThreadId();
         MSG msg;
+        // Posting to oneself works before any other message call made the queue.
+        EXPECT_TRUE(PostThreadMessageA(self, WM_USER + 7, 7, 0));
+        EXPECT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
+        EXPECT_EQ(msg.message, WM_USER + 7u);
         EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
         PostThreadMessageA(self, WM_USER + 1, 1, 0);
         PostThreadMessageA(self, WM_USER + 5, 5, 0);
@@ -209,6 +214,71 @@ TEST_F(MessagesTest, PeekFiltersAndQuitComesLast) {
     });
     worker.join();
     EXPECT_FALSE(PostThreadMessageA(0, WM_USER, 0, 0));
+}
+
+TEST_F(MessagesTest, MessagesTakenTogetherKeepTheirOrderForEveryReader) {
+    std::thread worker([] {
+        DWORD self = GetCurrentThreadId();
+        int fd = GetMessageQueueFileDescriptor();
+        auto readable = [fd] {
+            pollfd entry{fd, POLLIN, 0};
+            return poll(&entry, 1, 0) == 1;
+        };
+        for (UINT m = 1; m <= 3; ++m) PostThreadMessageA(self, WM_USER + m, 0, 0);
+        MSG msg;
+        ASSERT_EQ(GetMessageA(&msg, nullptr, 0, 0), 1);  // takes all three at once
+        EXPECT_EQ(msg.message, WM_USER + 1u);
+        EXPECT_TRUE(readable());  // two still wait
+        PostThreadMessageA(self, WM_USER + 4, 0, 0);
+        EXPECT_TRUE(PeekMessageA(&msg, nullptr, WM_USER + 3, WM_USER + 3, PM_REMOVE));
+        EXPECT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE));
+        EXPECT_EQ(msg.message, WM_USER + 2u);
+        std::vector<UINT> rest;
+        for (int i = 0; i < 2; ++i) {
+            GetMessageA(&msg, nullptr, 0, 0);
+            rest.push_back(msg.message);
+        }
+        EXPECT_EQ(rest, (std::vector<UINT>{WM_USER + 2, WM_USER + 4}));
+        EXPECT_FALSE(readable());
+        PostThreadMessageA(self, WM_USER + 5, 0, 0);
+        PostThreadMessageA(self, WM_QUIT, 0, 0);
+        PostThreadMessageA(self, WM_USER + 6, 0, 0);
+        EXPECT_EQ(GetMessageA(&msg, nullptr, 0, 0), 1);
+        EXPECT_EQ(GetMessageA(&msg, nullptr, 0, 0), 0);  // a posted quit keeps its place
+        EXPECT_EQ(GetMessageA(&msg, nullptr, 0, 0), 1);
+        EXPECT_EQ(msg.message, WM_USER + 6u);
+    });
+    worker.join();
+}
+
+TEST_F(MessagesTest, SentMessageGoesBeforePostedOnesAlreadyTaken) {
+    WindowThread target;
+    target.Start();
+    std::atomic<bool> firstHandled{false};
+    for (UINT m = 1; m <= 3; ++m) PostMessageA(target.window, WM_USER + m, 0, 0);
+    // The target takes the three posted messages together while handling the first...
+    std::thread sender([&] {
+        while (Seen().empty()) std::this_thread::sleep_for(1ms);
+        DWORD_PTR result = 0;
+        EXPECT_TRUE(SendMessageTimeoutA(target.window, WM_USER + 9, 1, 0, SMTO_NORMAL, 10000,
+                                        &result));
+        firstHandled = true;
+    });
+    target.go.SetTrue();
+    sender.join();
+    target.Stop();
+    // ...and the sent message still overtakes the two it has not handled yet, unless
+    // they were handled before the send arrived.
+    std::vector<UINT> order = Seen();
+    ASSERT_EQ(order.size(), 4u);
+    EXPECT_EQ(order[0], WM_USER + 1u);
+    auto sentAt = std::find(order.begin(), order.end(), WM_USER + 9u) - order.begin();
+    std::vector<UINT> posted;
+    for (UINT m : order)
+        if (m != WM_USER + 9u) posted.push_back(m);
+    EXPECT_EQ(posted, (std::vector<UINT>{WM_USER + 1, WM_USER + 2, WM_USER + 3}));
+    EXPECT_GE(sentAt, 1);
+    EXPECT_TRUE(firstHandled.load());
 }
 
 TEST_F(MessagesTest, QueueDescriptorIsReadableWhileMessagesWait) {

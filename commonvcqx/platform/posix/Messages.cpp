@@ -40,6 +40,11 @@ struct MessageQueue {
     std::mutex lock;
     std::condition_variable changed;
     std::deque<MSG> posted;
+    // Posted messages the owner took in one batch; touched by the owner only, without
+    // the lock. `localPending` (under the lock) says whether it holds any.
+    std::deque<MSG> local;
+    bool localPending = false;
+    std::atomic<uint32_t> sentCount{0};  // size of `sent`, for the owner's lock-free check
     std::deque<std::shared_ptr<SentMessage>> sent;
     bool quit = false;
     int quitCode = 0;
@@ -51,13 +56,31 @@ struct MessageQueue {
     // Keeps the descriptor readable exactly while something waits. Under `lock`.
     void UpdateDescriptor() {
         if (fd < 0) return;
-        bool pending = !posted.empty() || !sent.empty() || quit;
+        bool pending = !posted.empty() || localPending || !sent.empty() || quit;
         if (pending == fdReadable) return;
         uint64_t value = 1;
         if (pending)
             fdReadable = write(fd, &value, sizeof value) == sizeof value;
         else
             fdReadable = read(fd, &value, sizeof value) != sizeof value;
+    }
+    // Owner, under `lock`: puts the batch back in front of the posted messages, so that
+    // filtered and non-removing reads see every message in order.
+    void MergeLocal() {
+        if (local.empty()) return;
+        posted.insert(posted.begin(), local.begin(), local.end());
+        local.clear();
+        localPending = false;
+    }
+    void PushSent(std::shared_ptr<SentMessage> message) {
+        sent.push_back(std::move(message));
+        sentCount.store(static_cast<uint32_t>(sent.size()), std::memory_order_relaxed);
+    }
+    std::shared_ptr<SentMessage> PopSent() {
+        std::shared_ptr<SentMessage> message = std::move(sent.front());
+        sent.pop_front();
+        sentCount.store(static_cast<uint32_t>(sent.size()), std::memory_order_relaxed);
+        return message;
     }
     void Wake() {
         if (waiting) changed.notify_one();
@@ -144,7 +167,11 @@ MessageQueue* TargetQueue(DWORD threadId, bool refresh) {
 
 bool Post(DWORD threadId, const MSG& msg) {
     for (int attempt = 0; attempt < 2; ++attempt) {
-        MessageQueue* queue = TargetQueue(threadId, attempt > 0);
+        // A thread posting to itself gets its queue made; another thread's queue exists
+        // once that thread used messages or was started by the library.
+        MessageQueue* queue = threadId == cvq::platform::CurrentThreadId()
+                                  ? OwnQueue()
+                                  : TargetQueue(threadId, attempt > 0);
         if (!queue) return false;
         ControlRegion region;
         std::lock_guard lock(queue->lock);
@@ -178,8 +205,7 @@ bool HandleSentMessages(MessageQueue* queue) {
             ControlRegion region;
             std::lock_guard lock(queue->lock);
             if (queue->sent.empty()) return handled;
-            sent = std::move(queue->sent.front());
-            queue->sent.pop_front();
+            sent = queue->PopSent();
             queue->UpdateDescriptor();
         }
         int expected = SentMessage::kPending;
@@ -239,7 +265,10 @@ void CloseQueue(const std::shared_ptr<MessageQueue>& queue) {
         queue->closed = true;
         queue->posted.clear();
         queue->quit = false;
+        queue->local.clear();  // closed by its owner, on its way out
+        queue->localPending = false;
         dropped.swap(queue->sent);
+        queue->sentCount.store(0, std::memory_order_relaxed);
         queue->UpdateDescriptor();
     }
     for (auto& sent : dropped) {
@@ -276,11 +305,35 @@ BOOL GetMessageA(MSG* msg, HWND window, UINT filterMin, UINT filterMax) {
     if (!msg) return -1;
     MessageQueue* queue = OwnQueue();
     if (!queue) return -1;
+    const bool unfiltered = !window && filterMin == 0 && filterMax == 0;
+    // The batch taken earlier, unless a sent message now waits (it goes first).
+    if (unfiltered && !queue->local.empty() &&
+        queue->sentCount.load(std::memory_order_relaxed) == 0) {
+        *msg = queue->local.front();
+        queue->local.pop_front();
+        if (queue->local.empty()) {
+            ControlRegion region;
+            std::lock_guard lock(queue->lock);
+            queue->localPending = false;
+            queue->UpdateDescriptor();
+        }
+        return msg->message != WM_QUIT;
+    }
     for (;;) {
         {
             ControlRegion region;
             std::unique_lock lock(queue->lock);
+            queue->MergeLocal();
             while (queue->sent.empty()) {
+                if (unfiltered && !queue->posted.empty()) {
+                    // Take every waiting message at once; later calls need no lock.
+                    queue->local.swap(queue->posted);
+                    *msg = queue->local.front();
+                    queue->local.pop_front();
+                    queue->localPending = !queue->local.empty();
+                    queue->UpdateDescriptor();
+                    return msg->message != WM_QUIT;
+                }
                 Taken taken = Take(*queue, msg, window, filterMin, filterMax, true);
                 if (taken != Taken::kNothing) return taken == Taken::kMessage ? 1 : 0;
                 if (TerminationRequested() || queue->closed) return -1;
@@ -302,6 +355,7 @@ BOOL PeekMessageA(MSG* msg, HWND window, UINT filterMin, UINT filterMax, UINT re
         {
             ControlRegion region;
             std::lock_guard lock(queue->lock);
+            queue->MergeLocal();
             if (queue->sent.empty())
                 return Take(*queue, msg, window, filterMin, filterMax,
                             (removeMessage & PM_REMOVE) != 0) != Taken::kNothing;
@@ -356,7 +410,7 @@ LRESULT SendMessageTimeoutA(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         ControlRegion region;
         std::lock_guard lock(target->lock);
         if (target->closed) return 0;
-        target->sent.push_back(sent);
+        target->PushSent(sent);
         target->UpdateDescriptor();
         target->Wake();
     }
