@@ -30,7 +30,11 @@
 #include <commonvcqx/streams/OutputStream.h>
 #include <commonvcqx/streams/Stream.h>
 
+#include <commonvcqx/text/AsciiEncoding.h>
 #include <commonvcqx/text/AutoString.h>
+#include <commonvcqx/text/BitSet256.h>
+#include <commonvcqx/text/CharSet.h>
+#include <commonvcqx/text/Checksums.h>
 #include <commonvcqx/text/IntegerText.h>
 #include <commonvcqx/text/NumberAndTimeStrings.h>
 #include <commonvcqx/text/StaticStrings.h>
