@@ -42,6 +42,7 @@
 #include <commonvcqx/text/StringAndValue.h>
 #include <commonvcqx/text/StringFunctions.h>
 #include <commonvcqx/text/StringGerm.h>
+#include <commonvcqx/text/StringPattern.h>
 
 #include <commonvcqx/threads/BasicCriticalSection.h>
 #include <commonvcqx/threads/CriticalSection.h>
