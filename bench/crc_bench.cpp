@@ -38,7 +38,8 @@ void BM_Crc32_CommonVcQx(benchmark::State& state) {
     Run(state, [](const unsigned char* p, size_t n) { return ComputeCrc32(p, uint32_t(n)); });
 }
 void BM_Crc32_CommonVcQxSlicing(benchmark::State& state) {
-    Run(state, [](const unsigned char* p, size_t n) { return ~cvq::detail::Crc32Slicing(~0u, p, n); });
+    Run(state,
+        [](const unsigned char* p, size_t n) { return ~cvq::detail::Crc32Slicing(~0u, p, n); });
 }
 void BM_Crc32_Zlib(benchmark::State& state) {
     Run(state, [](const unsigned char* p, size_t n) { return crc32(0, p, uInt(n)); });

@@ -24,9 +24,10 @@ namespace {
 // Words, numbers and punctuation in lines of about 70 characters.
 const std::string& Text() {
     static const std::string text = [] {
-        const char* words[] = {"the", "sound", "of", "a", "take", "mixing", "Hello", "world",
-                               "session", "track", "recording", "level", "gain", "stereo",
-                               "channel", "singing", "left", "right", "error:", "ok"};
+        const char* words[] = {"the",       "sound", "of",    "a",       "take",
+                               "mixing",    "Hello", "world", "session", "track",
+                               "recording", "level", "gain",  "stereo",  "channel",
+                               "singing",   "left",  "right", "error:",  "ok"};
         std::mt19937 rng(5);
         std::string t;
         t.reserve(10u << 20);
@@ -86,7 +87,8 @@ void BM_Pattern_CommonVcQx(benchmark::State& state) {
 
 void BM_Pattern_StdRegex(benchmark::State& state) {
     const Pattern& p = kPatterns[state.range(0)];
-    auto flags = std::regex::ECMAScript | (p.ignoreCase ? std::regex::icase : std::regex::ECMAScript);
+    auto flags =
+        std::regex::ECMAScript | (p.ignoreCase ? std::regex::icase : std::regex::ECMAScript);
     std::regex re(p.ecma, flags);
     int64_t matches = 0;
     const char* begin = Text().c_str();
@@ -155,7 +157,8 @@ BENCHMARK(BM_Pattern_StdRegex)->DenseRange(0, 4)->Unit(benchmark::kMillisecond)-
 // FindPattern compiles and finds the first match, here only at the very end.
 void BM_FindPattern_CommonVcQx(benchmark::State& state) {
     int32_t pos = 0;
-    for (auto _ : state) benchmark::DoNotOptimize(FindPattern(Text().c_str(), "zebra[0-9]+", 1, &pos));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(FindPattern(Text().c_str(), "zebra[0-9]+", 1, &pos));
     state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(Text().size()));
 }
 BENCHMARK(BM_FindPattern_CommonVcQx)->Unit(benchmark::kMillisecond);
@@ -178,7 +181,8 @@ const std::vector<std::string>& Names() {
         std::mt19937 rng(9);
         std::vector<std::string> v;
         for (int i = 0; i < 10000; ++i)
-            v.push_back(std::string(stems[rng() % 5]) + std::to_string(rng() % 1000) + exts[rng() % 6]);
+            v.push_back(std::string(stems[rng() % 5]) + std::to_string(rng() % 1000) +
+                        exts[rng() % 6]);
         return v;
     }();
     return names;
@@ -191,7 +195,8 @@ void BM_Dos_CommonVcQx(benchmark::State& state) {
     int64_t hits = 0;
     for (auto _ : state) {
         hits = 0;
-        for (const auto& name : Names()) hits += IsStringMatchedByDosPatternNCS(name.c_str(), pattern);
+        for (const auto& name : Names())
+            hits += IsStringMatchedByDosPatternNCS(name.c_str(), pattern);
     }
     state.SetLabel(std::string(pattern) + " hits=" + std::to_string(hits));
     state.SetItemsProcessed(int64_t(state.iterations()) * int64_t(Names().size()));

@@ -5,7 +5,9 @@ namespace {
 
 constexpr int32_t kLineBytes = 60;
 
-unsigned SixBits(unsigned char c) noexcept { return unsigned(c - 33) & 63; }
+unsigned SixBits(unsigned char c) noexcept {
+    return unsigned(c - 33) & 63;
+}
 
 // Walks the lines of `length` characters; `sink(group, count)` receives each group's
 // four characters and how many bytes of it count. Stops at a group cut short, so no

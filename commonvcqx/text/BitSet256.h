@@ -19,7 +19,9 @@ public:
 
     /// An empty set.
     TBitSet256() noexcept { std::memset(m_bits, 0, sizeof m_bits); }
-    TBitSet256(const TBitSet256& other) noexcept { std::memcpy(m_bits, other.m_bits, sizeof m_bits); }
+    TBitSet256(const TBitSet256& other) noexcept {
+        std::memcpy(m_bits, other.m_bits, sizeof m_bits);
+    }
     TBitSet256& operator=(const TBitSet256& other) noexcept {
         std::memmove(m_bits, other.m_bits, sizeof m_bits);
         return *this;
@@ -30,7 +32,9 @@ public:
         m_bits[GetLocation(c)] &= static_cast<unsigned char>(~GetMask(c));
     }
     /// 1 when c is in the set, else 0.
-    char IsSet(unsigned char c) const noexcept { return (m_bits[GetLocation(c)] & GetMask(c)) != 0; }
+    char IsSet(unsigned char c) const noexcept {
+        return (m_bits[GetLocation(c)] & GetMask(c)) != 0;
+    }
     bool IsEmpty() const noexcept;
     /// Inverts all 256 bits in place.
     void Negate() noexcept;

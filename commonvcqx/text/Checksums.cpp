@@ -109,8 +109,8 @@ bool HasCarrylessMultiply() noexcept {
 }
 
 __attribute__((target("pclmul,sse4.1"))) uint32_t Crc32Carryless(uint32_t crc,
-                                                                const unsigned char* data,
-                                                                size_t size) noexcept {
+                                                                 const unsigned char* data,
+                                                                 size_t size) noexcept {
     if (size < 256) return Crc32Slicing(crc, data, size);
     auto load = [](const unsigned char* p) {
         return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
@@ -149,7 +149,9 @@ __attribute__((target("pclmul,sse4.1"))) uint32_t Crc32Carryless(uint32_t crc,
 
 #else
 
-bool HasCarrylessMultiply() noexcept { return false; }
+bool HasCarrylessMultiply() noexcept {
+    return false;
+}
 
 uint32_t Crc32Carryless(uint32_t crc, const unsigned char* data, size_t size) noexcept {
     return Crc32Slicing(crc, data, size);

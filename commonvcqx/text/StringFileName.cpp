@@ -20,7 +20,9 @@ using cvq::detail::UpperAscii;
 
 constexpr char kSeparator = '\\';
 
-TSubString Carry(TString& s) { return TSubString::TransformToSubString(s); }
+TSubString Carry(TString& s) {
+    return TSubString::TransformToSubString(s);
+}
 
 TSubString Carry(std::string_view text) {
     return TSubString::Create(text.data(), uint32_t(text.size()));
@@ -47,12 +49,15 @@ std::vector<std::string_view> Split(std::string_view text, const char* separator
 bool EqualIgnoringCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
     for (size_t i = 0; i < a.size(); ++i)
-        if (LowerAscii(static_cast<unsigned char>(a[i])) != LowerAscii(static_cast<unsigned char>(b[i])))
+        if (LowerAscii(static_cast<unsigned char>(a[i])) !=
+            LowerAscii(static_cast<unsigned char>(b[i])))
             return false;
     return true;
 }
 
-std::string_view View(const TString& s) { return std::string_view(s.c_str(), s.GetLength()); }
+std::string_view View(const TString& s) {
+    return std::string_view(s.c_str(), s.GetLength());
+}
 
 }  // namespace
 
@@ -84,7 +89,9 @@ TString& TString::SetDrive(const TString& drive) {
     return Prepend(drive);
 }
 
-TString& TString::SetDrive(int index) { return SetDrive(TString(char('A' + index), 1)); }
+TString& TString::SetDrive(int index) {
+    return SetDrive(TString(char('A' + index), 1));
+}
 
 TString& TString::PrependVolumeName(const TString& volume) {
     TString result(volume);
@@ -92,7 +99,9 @@ TString& TString::PrependVolumeName(const TString& volume) {
     return *this = result;
 }
 
-TSubString TString::GetCurrentPath() { return Carry(cvq::platform::CurrentDirectoryName()); }
+TSubString TString::GetCurrentPath() {
+    return Carry(cvq::platform::CurrentDirectoryName());
+}
 
 TSubString TString::GetCurrentDrive() {
     std::string directory = cvq::platform::CurrentDirectoryName();
@@ -172,7 +181,9 @@ TString& TString::RemoveExtension(const char* known) {
     return *this;
 }
 
-TString& TString::RemoveExtension(const TString& known) { return RemoveExtension(known.c_str()); }
+TString& TString::RemoveExtension(const TString& known) {
+    return RemoveExtension(known.c_str());
+}
 
 TString& TString::SetExtension(const TString& extension, const char* known) {
     if (known) {
@@ -203,7 +214,8 @@ TSubString TString::GetPathBelow(TString* top) const {
                : path.substr(first, path.find_last_not_of(PathSeparator()) - first + 1);
     size_t slash = path.find(PathSeparator());
     if (top) *top = Carry(path.substr(0, slash));
-    return slash == std::string_view::npos ? TSubString::CreateNull() : Carry(path.substr(slash + 1));
+    return slash == std::string_view::npos ? TSubString::CreateNull()
+                                           : Carry(path.substr(slash + 1));
 }
 
 char TString::IsValidFileName() const {
@@ -242,13 +254,15 @@ TSubString TString::GetRelativeFileName(const TString& directory, const TString&
     size_t d = dirParts.empty() ? 0 : 1;  // the drive
     size_t f = fileParts.empty() ? 0 : 1;
     // The file's title is never dropped.
-    while (d < dirParts.size() && fileParts.size() - f > 1 && EqualIgnoringCase(dirParts[d], fileParts[f])) {
+    while (d < dirParts.size() && fileParts.size() - f > 1 &&
+           EqualIgnoringCase(dirParts[d], fileParts[f])) {
         ++d;
         ++f;
     }
     std::string result;
     for (; d < dirParts.size(); ++d) result.append(result.empty() ? "" : "\\").append("..");
-    for (; f < fileParts.size(); ++f) result.append(result.empty() ? "" : "\\").append(fileParts[f]);
+    for (; f < fileParts.size(); ++f)
+        result.append(result.empty() ? "" : "\\").append(fileParts[f]);
     return Carry(result);
 }
 

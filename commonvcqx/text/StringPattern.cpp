@@ -81,7 +81,9 @@ TStringPattern::TStringPattern(const char* pattern, char caseSensitive) : TStrin
     Set(pattern, caseSensitive);
 }
 
-TStringPattern::~TStringPattern() { FreeMachine(); }
+TStringPattern::~TStringPattern() {
+    FreeMachine();
+}
 
 void TStringPattern::FreeMachine() noexcept {
     std::free(m_states);
@@ -109,7 +111,9 @@ char TStringPattern::Set(const char* pattern, char caseSensitive) {
     return 1;
 }
 
-void TStringPattern::SetNoMetaChar() noexcept { std::memset(m_operators, 1, kSpecialCharCount); }
+void TStringPattern::SetNoMetaChar() noexcept {
+    std::memset(m_operators, 1, kSpecialCharCount);
+}
 
 void TStringPattern::SetMetaChar(EIndexSpecialChar role, char c) noexcept {
     if (role >= 0 && role < kSpecialCharCount) m_operators[role] = c ? c : '\x01';
@@ -126,7 +130,8 @@ char TStringPattern::SetAsDos(const char* dosPattern, char caseSensitive) {
     return Set(dosPattern ? converted.c_str() : nullptr, caseSensitive);
 }
 
-int32_t TStringPattern::NextCandidate(const char* text, int32_t length, int32_t from) const noexcept {
+int32_t TStringPattern::NextCandidate(const char* text, int32_t length,
+                                      int32_t from) const noexcept {
     if (from >= length) return -1;
     if (m_firstSingle >= 0) {
         const void* hit = std::memchr(text + from, m_firstSingle, size_t(length - from));
@@ -143,11 +148,16 @@ inline bool Takes(const PatternState& st, const TBitSet256* sets, unsigned char 
                   unsigned char folded) {
     using namespace cvq::detail;
     switch (st.kind) {
-        case kStateLiteral: return folded == st.value;
-        case kStateAny: return c != '\n';
-        case kStateClass: return ClassContains(st.value, c);
-        case kStateSet: return sets[st.value].IsSet(folded);
-        default: return false;
+        case kStateLiteral:
+            return folded == st.value;
+        case kStateAny:
+            return c != '\n';
+        case kStateClass:
+            return ClassContains(st.value, c);
+        case kStateSet:
+            return sets[st.value].IsSet(folded);
+        default:
+            return false;
     }
 }
 
@@ -281,7 +291,8 @@ int32_t TStringPattern::Backtrack(const char* text, int32_t length, int32_t pos0
         const int32_t p = f.pos;
         const size_t bit = size_t(p - base) * states + size_t(f.state);
         const size_t word = bit >> 6;
-        if (word >= sc.visited.size()) sc.visited.resize(std::max(word + 1, sc.visited.size() * 2), 0);
+        if (word >= sc.visited.size())
+            sc.visited.resize(std::max(word + 1, sc.visited.size() * 2), 0);
         const uint64_t mask = uint64_t(1) << (bit & 63);
         if (sc.visited[word] & mask) continue;
         sc.visited[word] |= mask;
@@ -292,7 +303,8 @@ int32_t TStringPattern::Backtrack(const char* text, int32_t length, int32_t pos0
             case kStateAccept:
                 if (callback)
                     for (const auto& cap : sc.captures)
-                        if (cap.last >= cap.first) callback(cap.group, cap.first, cap.last, text, context);
+                        if (cap.last >= cap.first)
+                            callback(cap.group, cap.first, cap.last, text, context);
                 return p - pos0;
             case kStateBranch:
                 // Pushed last, popped first: next2 is tried first.
@@ -442,7 +454,8 @@ int TStringPattern::ReplaceAll(TString& text, const char* replacement) const {
     return count;
 }
 
-int32_t FindPattern(const char* text, const char* pattern, char caseSensitive, int32_t* matchStart) {
+int32_t FindPattern(const char* text, const char* pattern, char caseSensitive,
+                    int32_t* matchStart) {
     TStringPattern compiled(pattern, caseSensitive);
     return compiled.Find(matchStart, text, 0, TStringPattern::kForward);
 }

@@ -116,11 +116,12 @@ public:
     int ReplaceAll(TString& text, const char* replacement) const;
 
 private:
-    int32_t FindAt(const char* text, int32_t length, int32_t pos, cvq::detail::PatternScratch& scratch,
-                   TPatternMatchCallback callback, void* context) const;
-    bool FindNext(const char* text, int32_t length, int32_t from, cvq::detail::PatternScratch& scratch,
-                  int32_t& matchPos, int32_t& matchLength, TPatternMatchCallback callback,
-                  void* context) const;
+    int32_t FindAt(const char* text, int32_t length, int32_t pos,
+                   cvq::detail::PatternScratch& scratch, TPatternMatchCallback callback,
+                   void* context) const;
+    bool FindNext(const char* text, int32_t length, int32_t from,
+                  cvq::detail::PatternScratch& scratch, int32_t& matchPos, int32_t& matchLength,
+                  TPatternMatchCallback callback, void* context) const;
     bool Simulate(const char* text, int32_t length, int32_t from, bool anchored,
                   cvq::detail::PatternScratch& scratch, int32_t& matchPos,
                   int32_t& matchLength) const;
@@ -147,8 +148,7 @@ private:
 };
 
 /// Compiles `pattern` and finds it forward from 0.
-int32_t FindPattern(const char* text, const char* pattern, char caseSensitive,
-                    int32_t* matchStart);
+int32_t FindPattern(const char* text, const char* pattern, char caseSensitive, int32_t* matchStart);
 
 /// Finds a DOS wildcard pattern (TStringPattern::SetAsDos) forward from 0.
 int32_t FindWithDosWildcards(const char* text, const char* dosPattern, int32_t* matchStart,

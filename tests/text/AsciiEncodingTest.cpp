@@ -58,12 +58,13 @@ TEST(AsciiEncodingTest, MalformedInputStaysInsideBuffers) {
         std::string text;
         int32_t bytes;
     } cases[] = {
-        {"$97*", 0},                 // the only group is cut short
-        {"$97*D$", 3},               // a trailing length character with no groups
-        {"]", 0},                    // 60 bytes announced, none present
-        {std::string("\x7f!!!!!!!!", 9), 6},  // 63 bytes announced ((0x7F-33)&63), two groups present
+        {"$97*", 0},    // the only group is cut short
+        {"$97*D$", 3},  // a trailing length character with no groups
+        {"]", 0},       // 60 bytes announced, none present
+        {std::string("\x7f!!!!!!!!", 9),
+         6},  // 63 bytes announced ((0x7F-33)&63), two groups present
         {std::string(" \x01\x02\x03\x04", 5), 3},  // characters below '!' wrap to six bits
-        {"!", 0},                    // a line of no bytes
+        {"!", 0},                                  // a line of no bytes
         {"", 0},
     };
     for (const auto& c : cases) {

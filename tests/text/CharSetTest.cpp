@@ -58,7 +58,8 @@ TEST(CharSetTest, BitLayoutAndSetOperations) {
     EXPECT_EQ(both.IsSet('y'), 1);
     a |= b;
     EXPECT_EQ(CountSet(a), 3);
-    a = a;  // self-assignment keeps the bits
+    TBitSet256& alias = a;
+    a = alias;  // self-assignment keeps the bits
     EXPECT_EQ(CountSet(a), 3);
 }
 

@@ -8,13 +8,15 @@
 
 namespace {
 
-std::string S(const TSubString& sub) { return TString(sub).c_str(); }
+std::string S(const TSubString& sub) {
+    return TString(sub).c_str();
+}
 
 // Exposes the protected completion members.
 struct Name : TString {
-    using TString::TString;
     using TString::AddCurrentDrive;
     using TString::AddCurrentPath;
+    using TString::TString;
 };
 
 }  // namespace
@@ -62,18 +64,24 @@ TEST(StringFileNameTest, ChangingDriveAndExtension) {
     EXPECT_STREQ(TString("C:\\f.txt").SetDrive(TString("D")).c_str(), "D:\\f.txt");
     EXPECT_STREQ(TString("\\x\\y").SetDrive(3).c_str(), "D:\\x\\y");
     EXPECT_STREQ(TString("").SetDrive(0).c_str(), "A:\\");
-    EXPECT_STREQ(TString("C:\\x").PrependVolumeName(TString("\\\\srv\\share")).c_str(), "\\\\srv\\share\\x");
+    EXPECT_STREQ(TString("C:\\x").PrependVolumeName(TString("\\\\srv\\share")).c_str(),
+                 "\\\\srv\\share\\x");
     EXPECT_STREQ(TString("C").PrependVolumeName(TString("V")).c_str(), "V");
 
     struct Remove {
         const char *name, *known, *result;
     } removes[] = {
-        {"song.AIF", "wav|aif", "song"}, {"song.mp3", "wav|aif", "song.mp3"},
-        {".profile", nullptr, ".profile"}, {"a.b\\c", nullptr, "a.b\\c"},
-        {"a.txt", nullptr, "a"},          {"a.txt", "x|*", "a"},
-        {"song.w", " wav | ", "song"},    // the present extension begins an item
-        {"song.wave", "wav", "song.wave"}, {"dir\\.x", "x", "dir\\"},
-        {"", "wav", ""},                  {"a.", nullptr, "a"},
+        {"song.AIF", "wav|aif", "song"},
+        {"song.mp3", "wav|aif", "song.mp3"},
+        {".profile", nullptr, ".profile"},
+        {"a.b\\c", nullptr, "a.b\\c"},
+        {"a.txt", nullptr, "a"},
+        {"a.txt", "x|*", "a"},
+        {"song.w", " wav | ", "song"},  // the present extension begins an item
+        {"song.wave", "wav", "song.wave"},
+        {"dir\\.x", "x", "dir\\"},
+        {"", "wav", ""},
+        {"a.", nullptr, "a"},
     };
     for (const Remove& r : removes)
         EXPECT_STREQ(TString(r.name).RemoveExtension(r.known).c_str(), r.result) << r.name;
@@ -82,14 +90,19 @@ TEST(StringFileNameTest, ChangingDriveAndExtension) {
     struct Set {
         const char *name, *extension, *known, *result;
     } sets[] = {
-        {"song.aif", "wav", "aif", "song.wav"}, {"song", "wav", "aif", "song.wav"},
-        {"song.mp3", "wav", "aif", "song.mp3.wav"}, {"song.wav", "wav", "", "song.wav"},
-        {"a.txt", "wav", nullptr, "a.txt.wav"},  {"a..", "wav", nullptr, "a.wav"},
-        {"a.txt", "", "txt", "a"},               {"a.txt", nullptr, nullptr, "a"},
+        {"song.aif", "wav", "aif", "song.wav"},
+        {"song", "wav", "aif", "song.wav"},
+        {"song.mp3", "wav", "aif", "song.mp3.wav"},
+        {"song.wav", "wav", "", "song.wav"},
+        {"a.txt", "wav", nullptr, "a.txt.wav"},
+        {"a..", "wav", nullptr, "a.wav"},
+        {"a.txt", "", "txt", "a"},
+        {"a.txt", nullptr, nullptr, "a"},
         {"...", "x", nullptr, ".x"},
     };
     for (const Set& s : sets)
-        EXPECT_STREQ(TString(s.name).SetExtension(s.extension, s.known).c_str(), s.result) << s.name;
+        EXPECT_STREQ(TString(s.name).SetExtension(s.extension, s.known).c_str(), s.result)
+            << s.name;
 
     TString top("unchanged");
     EXPECT_EQ(S(TString("\\a\\b\\c\\").GetPathBelow(&top)), "b\\c");
@@ -107,9 +120,10 @@ TEST(StringFileNameTest, ValidityAndSummary) {
     struct Valid {
         const char* name;
         char valid;
-    } valids[] = {{"C:\\dir\\f.txt", 1}, {"c:\\F", 1},      {"C:\\dir\\", 0}, {"dir\\f.txt", 0},
-                  {"", 0},               {"C:", 0},         {"C:\\a|b", 0},   {"C:\\a/b", 0},
-                  {"1C:\\a", 0},         {"AB:\\x y\\z", 1}, {"C:\\a\\\\b", 0}};
+    } valids[] = {{"C:\\dir\\f.txt", 1}, {"c:\\F", 1},     {"C:\\dir\\", 0},
+                  {"dir\\f.txt", 0},     {"", 0},          {"C:", 0},
+                  {"C:\\a|b", 0},        {"C:\\a/b", 0},   {"1C:\\a", 0},
+                  {"AB:\\x y\\z", 1},    {"C:\\a\\\\b", 0}};
     for (const Valid& v : valids) EXPECT_EQ(TString(v.name).IsValidFileName(), v.valid) << v.name;
 
     struct Summary {
@@ -147,7 +161,8 @@ TEST(StringFileNameTest, RelativeAndAbsoluteNames) {
         {"C:\\a", "", ""},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(S(TString::GetRelativeFileName(TString(c.directory), TString(c.file))), c.relative)
+        EXPECT_EQ(S(TString::GetRelativeFileName(TString(c.directory), TString(c.file))),
+                  c.relative)
             << c.directory << " " << c.file;
 
     struct Abs {
@@ -161,7 +176,8 @@ TEST(StringFileNameTest, RelativeAndAbsoluteNames) {
         {"  ", "..", ""},
     };
     for (const Abs& a : absolutes)
-        EXPECT_EQ(S(TString::GetAbsoluteFileName(TString(a.directory), TString(a.relative))), a.absolute)
+        EXPECT_EQ(S(TString::GetAbsoluteFileName(TString(a.directory), TString(a.relative))),
+                  a.absolute)
             << a.directory << " " << a.relative;
     // Round trip through both.
     TString dir("C:\\music\\takes"), file("C:\\music\\mixes\\final.wav");
@@ -182,9 +198,12 @@ TEST(StringFileNameTest, CompletionFromTheCurrentDirectory) {
     EXPECT_EQ(std::string(TString("f.txt").EnsureFullFileName().c_str()), cwd + "\\f.txt");
     EXPECT_EQ(std::string(TString("d\\f.txt").EnsureFullFileName().c_str()), drive + ":\\d\\f.txt");
     EXPECT_STREQ(TString("E:f").EnsureFullFileName().c_str(), "E:f");
-    EXPECT_STREQ(TString("E:\\d").AppendTitleAndMakeFullFileName(TString("\\t.wav")).c_str(), "E:\\d\\t.wav");
-    EXPECT_STREQ(TString("E:\\d\\").AppendTitleAndMakeFullFileName(TString("t")).c_str(), "E:\\d\\t");
-    EXPECT_EQ(std::string(TString("").AppendTitleAndMakeFullFileName(TString("t")).c_str()), drive + ":\\t");
+    EXPECT_STREQ(TString("E:\\d").AppendTitleAndMakeFullFileName(TString("\\t.wav")).c_str(),
+                 "E:\\d\\t.wav");
+    EXPECT_STREQ(TString("E:\\d\\").AppendTitleAndMakeFullFileName(TString("t")).c_str(),
+                 "E:\\d\\t");
+    EXPECT_EQ(std::string(TString("").AppendTitleAndMakeFullFileName(TString("t")).c_str()),
+              drive + ":\\t");
 
     // At a drive's root the directory's own backslash is not doubled.
     auto saved = std::filesystem::current_path();

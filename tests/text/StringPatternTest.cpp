@@ -31,7 +31,7 @@ TEST(StringPatternTest, FindsLeftmostLongestWithoutCaptures) {
         {"say HELLO", "hello", 1, -1, 0},
         {"a1b22", "/d+", 1, 1, 1},
         {"12ab3", "[^0-9]+", 1, 2, 2},
-        {"ab", "a|ab", 1, 2, 0},            // longest, not first
+        {"ab", "a|ab", 1, 2, 0},  // longest, not first
         {"xaby", "(a|ab)(c|bcd)?y", 1, 3, 1},
         {"abc", "x*", 1, 0, 0},  // only empty matches: the end's answer, start kept
         {"", "a", 1, -1, 0},
@@ -42,18 +42,18 @@ TEST(StringPatternTest, FindsLeftmostLongestWithoutCaptures) {
         {"concat cat", "/bcat/b", 1, 3, 7},
         {"a.b", "a/.b", 1, 3, 0},
         {"axb", "a/.b", 1, -1, 0},
-        {"a\nb", "a.b", 1, -1, 0},          // "." never takes a newline
+        {"a\nb", "a.b", 1, -1, 0},  // "." never takes a newline
         {"tab\there", "/t", 1, 1, 3},
         {"A", "/x41", 1, 1, 0},
         {"A", "/65", 1, 1, 0},
         {"a", "/x61", 0, 1, 0},
         {"x_y z", "/v+", 1, 3, 0},
         {"x_y z", "[a-z_]+", 1, 3, 0},
-        {"QRS", "[p-r]+", 0, 2, 0},         // set characters folded when ignoring case
+        {"QRS", "[p-r]+", 0, 2, 0},  // set characters folded when ignoring case
         {"a-b", "[a/-]+", 1, 2, 0},
         {"a]b", "a/]b", 1, 3, 0},
-        {"x^$y", "[x^$]+", 1, 1, 0},         // "^" and "$" inside a set add nothing
-        {"a??", "a??", 1, 2, 0},            // a second "?" is a literal, optional "a" before it
+        {"x^$y", "[x^$]+", 1, 1, 0},  // "^" and "$" inside a set add nothing
+        {"a??", "a??", 1, 2, 0},      // a second "?" is a literal, optional "a" before it
         {"  word", "/S+", 1, 4, 2},
         {"x\xFFy", "/s", 1, 1, 1},
     };
@@ -67,9 +67,9 @@ TEST(StringPatternTest, FindsLeftmostLongestWithoutCaptures) {
 }
 
 TEST(StringPatternTest, RejectsSyntaxErrors) {
-    const char* bad[] = {"a**", "a*+", "[-a]", "[a-]", "[a", "[a\nb]", "/300", "(a", "{a",
-                         "a)", "a}", "()", "|a", "a|", "", "*a", "+", "]", "/", "/x4", "/xg1",
-                         "~a", "[^-a]", "{a)", "(a}", "[a-c-]x"};
+    const char* bad[] = {"a**", "a*+", "[-a]", "[a-]", "[a",    "[a\nb]", "/300", "(a",     "{a",
+                         "a)",  "a}",  "()",   "|a",   "a|",    "",       "*a",   "+",      "]",
+                         "/",   "/x4", "/xg1", "~a",   "[^-a]", "{a)",    "(a}",  "[a-c-]x"};
     for (const char* pattern : bad) {
         TStringPattern p;
         EXPECT_EQ(p.Set(pattern, 1), 0) << pattern;
@@ -126,7 +126,7 @@ TEST(StringPatternTest, CaptureGroupsTakeTheFirstPathAndReportEachClose) {
         {"key=value", "{/w+}={/w*}", 9, 0, {{0, 0, 2}, {1, 4, 8}}},
         {"k=", "{/w+}={/w*}", 2, 0, {{0, 0, 0}}},  // the empty capture is not reported
         {"abab", "{{a}b}+", 4, 0, {{1, 0, 0}, {0, 0, 1}, {1, 2, 2}, {0, 2, 3}}},
-        {"aab", "{a*}*b", 3, 0, {{0, 0, 1}}},      // empty loop: no hang
+        {"aab", "{a*}*b", 3, 0, {{0, 0, 1}}},  // empty loop: no hang
         {"zzz", "{a}?z", 1, 0, {}},
     };
     for (const Case& c : cases) {
@@ -158,7 +158,7 @@ TEST(StringPatternTest, ReplaceAndDosPatterns) {
     EXPECT_EQ(pos, 0);
     EXPECT_EQ(FindWithDosWildcards("file.wav", "*.WAV", &pos, 1), -1);
     EXPECT_EQ(FindWithDosWildcards("readXtxt", "*.txt", &pos, 1), 8);  // "." is any character
-    EXPECT_EQ(FindWithDosWildcards("a(b)|c", "(b)|", &pos, 1), 4);    // other operators literal
+    EXPECT_EQ(FindWithDosWildcards("a(b)|c", "(b)|", &pos, 1), 4);     // other operators literal
     EXPECT_EQ(pos, 1);
     EXPECT_EQ(FindWithDosWildcards("ab", "a?c", &pos, 1), -1);
 
@@ -167,15 +167,25 @@ TEST(StringPatternTest, ReplaceAndDosPatterns) {
         const char* pattern;
         char sensitive, insensitive;
     } cases[] = {
-        {"report.txt", "*.txt", 1, 1}, {"a.txt", "?.txt", 1, 1},  {"ab.txt", "?.txt", 0, 0},
-        {"A.TXT", "*.txt", 0, 1},      {"", "*", 1, 1},           {"", "?", 0, 0},
-        {"", "", 1, 1},                {"a", "", 0, 0},           {"abc", "a*c*", 1, 1},
-        {"abc", "*b", 0, 0},           {"mississippi", "m*iss*ppi", 1, 1},
-        {"aXbXc", "a*b*c", 1, 1},      {"abcabd", "*ab?", 1, 1},
+        {"report.txt", "*.txt", 1, 1},
+        {"a.txt", "?.txt", 1, 1},
+        {"ab.txt", "?.txt", 0, 0},
+        {"A.TXT", "*.txt", 0, 1},
+        {"", "*", 1, 1},
+        {"", "?", 0, 0},
+        {"", "", 1, 1},
+        {"a", "", 0, 0},
+        {"abc", "a*c*", 1, 1},
+        {"abc", "*b", 0, 0},
+        {"mississippi", "m*iss*ppi", 1, 1},
+        {"aXbXc", "a*b*c", 1, 1},
+        {"abcabd", "*ab?", 1, 1},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(IsStringMatchedByDosPattern(c.text, c.pattern), c.sensitive) << c.text << " " << c.pattern;
-        EXPECT_EQ(IsStringMatchedByDosPatternNCS(c.text, c.pattern), c.insensitive) << c.text << " " << c.pattern;
+        EXPECT_EQ(IsStringMatchedByDosPattern(c.text, c.pattern), c.sensitive)
+            << c.text << " " << c.pattern;
+        EXPECT_EQ(IsStringMatchedByDosPatternNCS(c.text, c.pattern), c.insensitive)
+            << c.text << " " << c.pattern;
     }
     EXPECT_EQ(IsStringMatchedByDosPattern(nullptr, "*"), 1);
 }
@@ -211,8 +221,12 @@ TEST(StringPatternTest, PathologicalInputsStayLinear) {
     std::string alternation = "x";
     for (int i = 0; i < 20000; ++i) alternation += "|y";
     EXPECT_EQ(FindPattern("zy", alternation.c_str(), 1, nullptr), 1);
-    EXPECT_EQ(TStringPattern((std::string(1000, '(') + "a" + std::string(1000, ')')).c_str(), 1).IsValid(), 1);
-    EXPECT_EQ(TStringPattern((std::string(1001, '{') + "a" + std::string(1001, '}')).c_str(), 1).IsValid(), 0);
+    EXPECT_EQ(TStringPattern((std::string(1000, '(') + "a" + std::string(1000, ')')).c_str(), 1)
+                  .IsValid(),
+              1);
+    EXPECT_EQ(TStringPattern((std::string(1001, '{') + "a" + std::string(1001, '}')).c_str(), 1)
+                  .IsValid(),
+              0);
     EXPECT_EQ(TStringPattern(std::string(200000, '(').c_str(), 1).IsValid(), 0);
     // A whole-text DOS match with many stars over a long text.
     std::string stars;

@@ -51,7 +51,8 @@ struct PatternCompiler {
     }
 
     int32_t NewSet(const TBitSet256& set) {
-        void* grown = std::realloc(static_cast<void*>(p.m_sets), size_t(p.m_setCount + 1) * sizeof(TBitSet256));
+        void* grown = std::realloc(static_cast<void*>(p.m_sets),
+                                   size_t(p.m_setCount + 1) * sizeof(TBitSet256));
         if (!grown) return -1;
         p.m_sets = static_cast<TBitSet256*>(grown);
         new (&p.m_sets[p.m_setCount]) TBitSet256(set);
@@ -87,15 +88,16 @@ struct PatternCompiler {
             int32_t branch = NewState(kStateBranch, 0, out.start, alternatives[i].start);
             if (branch < 0) return false;
             out.start = branch;
-            out.outs.insert(out.outs.end(), alternatives[i].outs.begin(), alternatives[i].outs.end());
+            out.outs.insert(out.outs.end(), alternatives[i].outs.begin(),
+                            alternatives[i].outs.end());
         }
         return true;
     }
 
     bool ParseAlternative(Fragment& out) {
         bool first = true;
-        while (*s && !Is(*s, TStringPattern::kAlternation) && !Is(*s, TStringPattern::kGroupClose) &&
-               !Is(*s, TStringPattern::kCaptureClose)) {
+        while (*s && !Is(*s, TStringPattern::kAlternation) &&
+               !Is(*s, TStringPattern::kGroupClose) && !Is(*s, TStringPattern::kCaptureClose)) {
             Fragment item;
             if (!ParseItem(item)) return false;
             if (first) {
@@ -190,11 +192,20 @@ struct PatternCompiler {
 
     static bool SimpleEscape(unsigned char c, unsigned char& value) {
         switch (c) {
-            case 'e': value = 27; return true;
-            case 'n': value = '\n'; return true;
-            case 'r': value = '\r'; return true;
-            case 't': value = '\t'; return true;
-            default: return false;
+            case 'e':
+                value = 27;
+                return true;
+            case 'n':
+                value = '\n';
+                return true;
+            case 'r':
+                value = '\r';
+                return true;
+            case 't':
+                value = '\t';
+                return true;
+            default:
+                return false;
         }
     }
 
@@ -203,10 +214,20 @@ struct PatternCompiler {
         if (!c) return false;
         ++s;
         switch (c) {
-            case 'w': case 'W': case 'd': case 'D': case 's': case 'S':
-            case 'l': case 'L': case 'v': case 'V': case 'b':
+            case 'w':
+            case 'W':
+            case 'd':
+            case 'D':
+            case 's':
+            case 'S':
+            case 'l':
+            case 'L':
+            case 'v':
+            case 'V':
+            case 'b':
                 return Single(out, kStateClass, c);
-            default: break;
+            default:
+                break;
         }
         unsigned char value = c;
         if (SimpleEscape(c, value)) return Single(out, kStateLiteral, Fold(value));
@@ -292,11 +313,20 @@ struct PatternCompiler {
                 unsigned char c = static_cast<unsigned char>(v);
                 bool takes = false;
                 switch (st.kind) {
-                    case kStateLiteral: takes = Fold(c) == st.value; break;
-                    case kStateAny: takes = c != '\n'; break;
-                    case kStateClass: takes = ClassContains(st.value, c); break;
-                    case kStateSet: takes = p.m_sets[st.value].IsSet(Fold(c)); break;
-                    default: break;
+                    case kStateLiteral:
+                        takes = Fold(c) == st.value;
+                        break;
+                    case kStateAny:
+                        takes = c != '\n';
+                        break;
+                    case kStateClass:
+                        takes = ClassContains(st.value, c);
+                        break;
+                    case kStateSet:
+                        takes = p.m_sets[st.value].IsSet(Fold(c));
+                        break;
+                    default:
+                        break;
                 }
                 if (takes) first.Enable(c);
             }
@@ -305,13 +335,17 @@ struct PatternCompiler {
                     stack.push_back(st.next1);
                     stack.push_back(st.next2);
                     break;
-                case kStateLineStart: case kStateLineEnd: case kStateCaptureOpen: case kStateCaptureClose:
+                case kStateLineStart:
+                case kStateLineEnd:
+                case kStateCaptureOpen:
+                case kStateCaptureClose:
                     stack.push_back(st.next1);
                     break;
                 case kStateClass:
                     if (st.value == 'b') stack.push_back(st.next1);
                     break;
-                default: break;
+                default:
+                    break;
             }
         }
         p.m_first = first;

@@ -11,12 +11,12 @@
 namespace cvq::detail {
 
 enum PatternKind : int32_t {
-    kStateAccept = 0,       // state 0; value: 1 when the machine has capture groups
-    kStateBranch = 1,       // next2 tried first by the backtracking matcher; next2 -1: one successor
-    kStateLiteral = 2,      // value: the character (lower case when matching without case)
-    kStateAny = 3,          // any character but newline
-    kStateClass = 4,        // value: the escape letter (w W d D s S l L v V b)
-    kStateSet = 5,          // value: index of the set (negation already folded in)
+    kStateAccept = 0,   // state 0; value: 1 when the machine has capture groups
+    kStateBranch = 1,   // next2 tried first by the backtracking matcher; next2 -1: one successor
+    kStateLiteral = 2,  // value: the character (lower case when matching without case)
+    kStateAny = 3,      // any character but newline
+    kStateClass = 4,    // value: the escape letter (w W d D s S l L v V b)
+    kStateSet = 5,      // value: index of the set (negation already folded in)
     kStateLineStart = 6,
     kStateLineEnd = 7,
     kStateCaptureOpen = 8,  // value: group number
@@ -37,8 +37,12 @@ inline unsigned char LowerAscii(unsigned char c) noexcept {
 inline unsigned char UpperAscii(unsigned char c) noexcept {
     return c >= 'a' && c <= 'z' ? static_cast<unsigned char>(c - 32) : c;
 }
-inline bool IsAsciiLetter(unsigned char c) noexcept { return LowerAscii(c) >= 'a' && LowerAscii(c) <= 'z'; }
-inline bool IsAsciiDigit(unsigned char c) noexcept { return c >= '0' && c <= '9'; }
+inline bool IsAsciiLetter(unsigned char c) noexcept {
+    return LowerAscii(c) >= 'a' && LowerAscii(c) <= 'z';
+}
+inline bool IsAsciiDigit(unsigned char c) noexcept {
+    return c >= '0' && c <= '9';
+}
 inline bool IsWordChar(unsigned char c) noexcept {
     return IsAsciiLetter(c) || IsAsciiDigit(c) || c == '_';
 }
@@ -46,17 +50,28 @@ inline bool IsWordChar(unsigned char c) noexcept {
 /// The consuming escape classes; `c` is never the end of the text.
 inline bool ClassContains(int32_t letter, unsigned char c) noexcept {
     switch (letter) {
-        case 'w': return IsWordChar(c);
-        case 'W': return !IsWordChar(c);
-        case 'd': return IsAsciiDigit(c);
-        case 'D': return !IsAsciiDigit(c);
-        case 's': return c == ' ' || c == '\t' || c == '\n' || c == 0xFF;
-        case 'S': return !(c == ' ' || c == '\t' || c == '\n' || c == 0xFF);
-        case 'l': return IsAsciiLetter(c);
-        case 'L': return !IsAsciiLetter(c);
-        case 'v': return IsAsciiLetter(c) || c == '_';
-        case 'V': return !(IsAsciiLetter(c) || c == '_');
-        default: return false;
+        case 'w':
+            return IsWordChar(c);
+        case 'W':
+            return !IsWordChar(c);
+        case 'd':
+            return IsAsciiDigit(c);
+        case 'D':
+            return !IsAsciiDigit(c);
+        case 's':
+            return c == ' ' || c == '\t' || c == '\n' || c == 0xFF;
+        case 'S':
+            return !(c == ' ' || c == '\t' || c == '\n' || c == 0xFF);
+        case 'l':
+            return IsAsciiLetter(c);
+        case 'L':
+            return !IsAsciiLetter(c);
+        case 'v':
+            return IsAsciiLetter(c) || c == '_';
+        case 'V':
+            return !(IsAsciiLetter(c) || c == '_');
+        default:
+            return false;
     }
 }
 
