@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <vector>
 
 namespace cvq::detail {
@@ -42,6 +43,16 @@ struct PatternScratch {
     size_t visitedUsed = 0;
     std::vector<int32_t> opens;
     std::vector<Capture> captures;
+
+    // Transitions cached for this search, for machines without anchors: each cached
+    // state is the set of consuming states active after some text, with 256 successors
+    // (kUnknown until first needed, kDead when nothing stays active).
+    enum : int32_t { kUnknown = -2, kDead = -1, kOverflow = -3, kMaxCached = 4096 };
+    std::vector<int32_t> successors;
+    std::vector<char> accepting;
+    std::vector<std::vector<int32_t>> cachedSets;
+    std::map<std::vector<int32_t>, int32_t> cachedIndex;
+    std::vector<int32_t> seeds, set;
 
     void NextGeneration() {
         if (++generation == 0) {
@@ -73,7 +84,8 @@ TStringPattern::TStringPattern() noexcept
       m_firstSingle(-1),
       m_caseSensitive(1),
       m_valid(0),
-      m_hasGroups(0) {
+      m_hasGroups(0),
+      m_hasAnchors(0) {
     std::memcpy(m_operators, kDefaultOperators, kSpecialCharCount);
 }
 
@@ -94,6 +106,7 @@ void TStringPattern::FreeMachine() noexcept {
     m_start = -1;
     m_valid = 0;
     m_hasGroups = 0;
+    m_hasAnchors = 0;
 }
 
 char TStringPattern::Set(const char* pattern, char caseSensitive) {
@@ -351,9 +364,90 @@ int32_t TStringPattern::Backtrack(const char* text, int32_t length, int32_t pos0
     return -1;
 }
 
+// The cached state for the closure of sc.seeds, created when new; kOverflow when the
+// cache is full.
+int32_t TStringPattern::CachedState(PatternScratch& sc) const {
+    using namespace cvq::detail;
+    sc.NextGeneration();
+    sc.set.clear();
+    bool accept = false;
+    sc.stack.assign(sc.seeds.begin(), sc.seeds.end());
+    while (!sc.stack.empty()) {
+        int32_t i = sc.stack.back();
+        sc.stack.pop_back();
+        if (i < 0 || sc.mark[size_t(i)] == sc.generation) continue;
+        sc.mark[size_t(i)] = sc.generation;
+        const PatternState& st = m_states[i];
+        switch (st.kind) {
+            case kStateAccept:
+                accept = true;
+                break;
+            case kStateBranch:
+                sc.stack.push_back(st.next1);
+                sc.stack.push_back(st.next2);
+                break;
+            case kStateCaptureOpen:
+            case kStateCaptureClose:
+                sc.stack.push_back(st.next1);
+                break;
+            default:
+                sc.set.push_back(i);
+                break;
+        }
+    }
+    std::sort(sc.set.begin(), sc.set.end());
+    if (accept) sc.set.push_back(-1);  // part of the key
+    auto found = sc.cachedIndex.find(sc.set);
+    if (found != sc.cachedIndex.end()) return found->second;
+    if (int32_t(sc.cachedSets.size()) >= PatternScratch::kMaxCached)
+        return PatternScratch::kOverflow;
+    int32_t index = int32_t(sc.cachedSets.size());
+    sc.cachedIndex.emplace(sc.set, index);
+    if (accept) sc.set.pop_back();
+    sc.cachedSets.push_back(sc.set);
+    sc.accepting.push_back(accept);
+    sc.successors.resize(sc.successors.size() + 256, PatternScratch::kUnknown);
+    return index;
+}
+
+// Longest match at `pos` through the cached transitions: the length, -1 for none, or
+// kOverflow. Adds the characters read to `steps`.
+int32_t TStringPattern::RunCached(const char* text, int32_t length, int32_t pos, PatternScratch& sc,
+                                  int64_t& steps) const {
+    if (sc.cachedSets.empty()) {
+        sc.seeds.assign(1, m_start);
+        if (CachedState(sc) < 0) return PatternScratch::kOverflow;
+    }
+    int32_t state = 0;
+    int32_t best = sc.accepting[0] ? 0 : -1;
+    for (int32_t p = pos; p < length; ++p) {
+        unsigned char c = static_cast<unsigned char>(text[p]);
+        int32_t next = sc.successors[size_t(state) * 256 + c];
+        ++steps;
+        if (next == PatternScratch::kUnknown) {
+            unsigned char folded = m_caseSensitive ? c : cvq::detail::LowerAscii(c);
+            sc.seeds.clear();
+            for (int32_t i : sc.cachedSets[size_t(state)])
+                if (Takes(m_states[i], m_sets, c, folded)) sc.seeds.push_back(m_states[i].next1);
+            next = sc.seeds.empty() ? int32_t(PatternScratch::kDead) : CachedState(sc);
+            if (next == PatternScratch::kOverflow) return next;
+            sc.successors[size_t(state) * 256 + c] = next;
+        }
+        if (next == PatternScratch::kDead) break;
+        state = next;
+        if (sc.accepting[size_t(state)]) best = p + 1 - pos;
+    }
+    return best;
+}
+
 int32_t TStringPattern::FindAt(const char* text, int32_t length, int32_t pos, PatternScratch& sc,
                                TPatternMatchCallback callback, void* context) const {
     if (m_hasGroups) return Backtrack(text, length, pos, pos, sc, callback, context);
+    if (!m_hasAnchors) {
+        int64_t steps = 0;
+        int32_t l = RunCached(text, length, pos, sc, steps);
+        if (l != PatternScratch::kOverflow) return l;
+    }
     int32_t matchPos, matchLength;
     return Simulate(text, length, pos, true, sc, matchPos, matchLength) ? matchLength : -1;
 }
@@ -362,6 +456,29 @@ bool TStringPattern::FindNext(const char* text, int32_t length, int32_t from, Pa
                               int32_t& matchPos, int32_t& matchLength,
                               TPatternMatchCallback callback, void* context) const {
     if (!m_hasGroups) {
+        if (!m_hasAnchors) {
+            // Candidate by candidate through the cached transitions while that stays
+            // cheap; a text that makes it re-read too much goes on with the one-pass
+            // simulation, so the search stays linear.
+            int64_t steps = 0;
+            bool exhausted = true;
+            for (int32_t p = NextCandidate(text, length, from); p >= 0;
+                 p = NextCandidate(text, length, p + 1)) {
+                int32_t l = RunCached(text, length, p, sc, steps);
+                if (l > 0) {
+                    matchPos = p;
+                    matchLength = l;
+                    if (callback) callback(0, matchPos, matchPos + matchLength - 1, text, context);
+                    return true;
+                }
+                if (l == PatternScratch::kOverflow || steps > 8 * int64_t(p - from) + 65536) {
+                    from = l == PatternScratch::kOverflow ? p : p + 1;
+                    exhausted = false;
+                    break;
+                }
+            }
+            if (exhausted) return false;
+        }
         if (!Simulate(text, length, from, false, sc, matchPos, matchLength)) return false;
         if (callback) callback(0, matchPos, matchPos + matchLength - 1, text, context);
         return true;
@@ -486,7 +603,9 @@ char MatchDos(const char* text, const char* pattern) {
     const char* starText = nullptr;
     while (*text) {
         if (*pattern == '*') {
-            starPattern = ++pattern;
+            while (*pattern == '*') ++pattern;
+            if (!*pattern) return 1;  // trailing stars take the rest
+            starPattern = pattern;
             starText = text;
             continue;
         }

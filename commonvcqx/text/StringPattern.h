@@ -125,6 +125,9 @@ private:
     bool Simulate(const char* text, int32_t length, int32_t from, bool anchored,
                   cvq::detail::PatternScratch& scratch, int32_t& matchPos,
                   int32_t& matchLength) const;
+    int32_t RunCached(const char* text, int32_t length, int32_t pos,
+                      cvq::detail::PatternScratch& scratch, int64_t& steps) const;
+    int32_t CachedState(cvq::detail::PatternScratch& scratch) const;
     int32_t Backtrack(const char* text, int32_t length, int32_t pos, int32_t base,
                       cvq::detail::PatternScratch& scratch, TPatternMatchCallback callback,
                       void* context) const;
@@ -145,6 +148,7 @@ private:
     char m_caseSensitive;
     char m_valid;
     char m_hasGroups;
+    char m_hasAnchors;  // line or word anchors: no cached transitions
 };
 
 /// Compiles `pattern` and finds it forward from 0.

@@ -228,6 +228,18 @@ TEST(StringPatternTest, PathologicalInputsStayLinear) {
                   .IsValid(),
               0);
     EXPECT_EQ(TStringPattern(std::string(200000, '(').c_str(), 1).IsValid(), 0);
+    // A text that makes candidate-by-candidate matching re-read too much, and a pattern
+    // whose cached transitions would outgrow their cache: both stay correct.
+    std::string ab;
+    for (int i = 0; i < 100000; ++i) ab += "ab";
+    EXPECT_EQ(FindPattern(ab.c_str(), "(a|b)*c", 1, nullptr), -1);
+    EXPECT_EQ(FindPattern((ab + "c").c_str(), "(a|b)*c", 1, nullptr), 200001);
+    std::string blowup = "(a|b)*a";
+    for (int i = 0; i < 14; ++i) blowup += "(a|b)";
+    int32_t pos;
+    EXPECT_EQ(FindPattern(ab.c_str(), blowup.c_str(), 1, &pos),
+              199999);  // last "a" with 14 after it
+    EXPECT_EQ(pos, 0);
     // A whole-text DOS match with many stars over a long text.
     std::string stars;
     for (int i = 0; i < 30; ++i) stars += "*a";
@@ -262,6 +274,15 @@ TEST(StringPatternTest, UnanchoredSearchAgreesWithPositionByPosition) {
         }
         int32_t pos;
         int32_t length = p.Find(&pos, text.c_str(), 0, TStringPattern::kForward);
+        if (round % 2 == 0) {
+            // "^?" is always true but keeps the search off the cached transitions.
+            TStringPattern simulated(("^?(" + pattern + ")").c_str(), 1);
+            int32_t simulatedPos;
+            EXPECT_EQ(simulated.Find(&simulatedPos, text.c_str(), 0, TStringPattern::kForward),
+                      length)
+                << pattern << " / " << text;
+            EXPECT_EQ(simulatedPos, pos) << pattern << " / " << text;
+        }
         if (expectPos < 0) {
             EXPECT_LE(length, 0) << pattern << " / " << text;
         } else {

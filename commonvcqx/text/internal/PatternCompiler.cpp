@@ -367,6 +367,13 @@ struct PatternCompiler {
         p.m_start = all.start;
         p.m_states[0].value = groups > 0;
         p.m_hasGroups = groups > 0;
+        p.m_hasAnchors = 0;
+        for (int32_t i = 0; i < p.m_stateCount; ++i) {
+            const PatternState& st = p.m_states[i];
+            if (st.kind == kStateLineStart || st.kind == kStateLineEnd ||
+                (st.kind == kStateClass && st.value == 'b'))
+                p.m_hasAnchors = 1;
+        }
         ComputeFirstBytes();
         return true;
     }
