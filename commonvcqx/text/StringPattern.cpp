@@ -82,6 +82,7 @@ TStringPattern::TStringPattern() noexcept
       m_setCount(0),
       m_start(-1),
       m_firstSingle(-1),
+      m_prefixLength(0),
       m_caseSensitive(1),
       m_valid(0),
       m_hasGroups(0),
@@ -104,6 +105,7 @@ void TStringPattern::FreeMachine() noexcept {
     m_sets = nullptr;
     m_stateCount = m_stateCapacity = m_setCount = 0;
     m_start = -1;
+    m_prefixLength = 0;
     m_valid = 0;
     m_hasGroups = 0;
     m_hasAnchors = 0;
@@ -146,6 +148,11 @@ char TStringPattern::SetAsDos(const char* dosPattern, char caseSensitive) {
 int32_t TStringPattern::NextCandidate(const char* text, int32_t length,
                                       int32_t from) const noexcept {
     if (from >= length) return -1;
+    if (m_prefixLength >= 2) {
+        const void* hit =
+            memmem(text + from, size_t(length - from), m_prefix, size_t(m_prefixLength));
+        return hit ? int32_t(static_cast<const char*>(hit) - text) : -1;
+    }
     if (m_firstSingle >= 0) {
         const void* hit = std::memchr(text + from, m_firstSingle, size_t(length - from));
         return hit ? int32_t(static_cast<const char*>(hit) - text) : -1;

@@ -141,9 +141,11 @@ private:
     int32_t m_stateCount;
     int32_t m_stateCapacity;
     int32_t m_setCount;
-    int32_t m_start;        // first state of the machine
-    int32_t m_firstSingle;  // the one byte every non-empty match starts with, or -1
-    TBitSet256 m_first;     // bytes a non-empty match can start with
+    int32_t m_start;         // first state of the machine
+    int32_t m_firstSingle;   // the one byte every non-empty match starts with, or -1
+    TBitSet256 m_first;      // bytes a non-empty match can start with
+    int32_t m_prefixLength;  // literal text every match starts with (case-sensitive only)
+    char m_prefix[16];
     char m_operators[kSpecialCharCount];
     char m_caseSensitive;
     char m_valid;

@@ -367,6 +367,13 @@ struct PatternCompiler {
         p.m_start = all.start;
         p.m_states[0].value = groups > 0;
         p.m_hasGroups = groups > 0;
+        // Literal states have one successor, so a chain of them from the start is a
+        // prefix of every match.
+        p.m_prefixLength = 0;
+        for (int32_t i = p.m_start; p.m_caseSensitive && i > 0 && p.m_prefixLength < 16 &&
+                                    p.m_states[i].kind == kStateLiteral && p.m_states[i].value;
+             i = p.m_states[i].next1)
+            p.m_prefix[p.m_prefixLength++] = char(p.m_states[i].value);
         p.m_hasAnchors = 0;
         for (int32_t i = 0; i < p.m_stateCount; ++i) {
             const PatternState& st = p.m_states[i];
