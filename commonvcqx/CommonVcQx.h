@@ -40,7 +40,11 @@
 #include <commonvcqx/streams/OutputStream.h>
 #include <commonvcqx/streams/Stream.h>
 
+#include <commonvcqx/text/AsciiEncoding.h>
 #include <commonvcqx/text/AutoString.h>
+#include <commonvcqx/text/BitSet256.h>
+#include <commonvcqx/text/CharSet.h>
+#include <commonvcqx/text/Checksums.h>
 #include <commonvcqx/text/IntegerText.h>
 #include <commonvcqx/text/NumberAndTimeStrings.h>
 #include <commonvcqx/text/StaticStrings.h>
@@ -48,6 +52,7 @@
 #include <commonvcqx/text/StringAndValue.h>
 #include <commonvcqx/text/StringFunctions.h>
 #include <commonvcqx/text/StringGerm.h>
+#include <commonvcqx/text/StringPattern.h>
 
 #include <commonvcqx/threads/BasicCriticalSection.h>
 #include <commonvcqx/threads/CriticalSection.h>

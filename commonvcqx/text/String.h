@@ -254,6 +254,67 @@ public:
     /// Replaces the text with the NUL-terminated text at the stream's position.
     void Read(TInputStream& in);
 
+    // File names in their Windows form, "C:\dir\name.ext": the backslash separates
+    // components, a letter and a colon at the start name the drive, the last dot after
+    // the last backslash starts the extension. They work on the text alone, except
+    // those that name the current drive or directory (the working directory in library
+    // form). Getters return new strings; setters change this one and return it.
+    /// At least two characters, a letter and a colon.
+    char ContainsDrive() const noexcept;
+    /// Holds a backslash.
+    char ContainsPath() const noexcept;
+    /// 0 for drive A (either case), 1 for B...; -1 without a drive.
+    int GetDriveIndex() const noexcept;
+    /// The drive letter upper-cased ("" without a drive); its index through `index`.
+    TSubString GetDrive(int* index = nullptr) const;
+    /// Replaces or adds the drive: "dir\f.txt" with "D" becomes "D:\dir\f.txt".
+    TString& SetDrive(const TString& drive);
+    TString& SetDrive(int index);
+    /// `volume` in place of the first two characters (the drive).
+    TString& PrependVolumeName(const TString& volume);
+    /// The current drive letter upper-cased, and the whole current directory.
+    static TSubString GetCurrentDrive();
+    static TSubString GetCurrentPath();
+    /// Completes a name without a drive: the current drive before a path, the current
+    /// directory before a bare title.
+    TString& EnsureFullFileName();
+    /// Adds the current drive when there is none, then a backslash and `title`.
+    TString& AppendTitleAndMakeFullFileName(const TString& title);
+    /// Appends a backslash unless the text already ends with one.
+    TString& EnsureOneSlashAtTheEnd();
+    /// Everything before the last backslash; the whole text without one.
+    TSubString GetPath() const;
+    /// Everything after the last backslash, cut before its last dot when
+    /// `withExtension` is 0.
+    TSubString GetTitle(char withExtension) const;
+    /// The text after the last dot (with the dot when `withDot` is non-zero); "" when
+    /// there is no dot after the last backslash.
+    TSubString GetExtension(char withDot) const;
+    /// Removes the extension. `known` is null (any extension), holds "*" (any), or lists
+    /// extensions without dots separated by "|": one that begins with the present
+    /// extension, ignoring case, lets it go. A dot at index 0 never starts an extension.
+    TString& RemoveExtension(const char* known = nullptr);
+    TString& RemoveExtension(const TString& known);
+    /// With `known`, replaces an extension from the list (or equal to the new one) by
+    /// `extension`; without it, trims trailing dots and appends the extension, keeping
+    /// any present one ("a.txt" becomes "a.txt.wav"). A null `extension` removes.
+    TString& SetExtension(const TString& extension, const char* known = nullptr);
+    TString& SetExtension(const char* extension, const char* known = nullptr);
+    /// Splits off the first component of a relative path: "\a\b\c\" gives top "a"
+    /// and returns "b\c".
+    TSubString GetPathBelow(TString* top) const;
+    /// A drive, then one or more backslash-and-name groups without < > : " / |.
+    char IsValidFileName() const;
+    /// A full name shortened for display to `maxLength` characters when it can be
+    /// ("C:\a\b\...\f.txt", "C:\...\f.txt", "...\f.txt", then cut with "...");
+    /// 0 only replaces the middle directories. "" for a name without a drive.
+    TSubString GetSummary(uint32_t maxLength) const;
+    /// `fileName` as seen from `directory` ("..\z\f.txt"); "" across drives.
+    static TSubString GetRelativeFileName(const TString& directory, const TString& fileName);
+    /// `relativeName` resolved against `directory`; ".." never climbs above the drive.
+    /// "" for a directory without components.
+    static TSubString GetAbsoluteFileName(const TString& directory, const TString& relativeName);
+
     // Substrings, each a new representation.
     /// `count` cut to the rest; `pos` must not exceed the length.
     TSubString Mid(uint32_t pos, uint32_t count = kAll) const;
@@ -274,6 +335,10 @@ protected:
     uint32_t StringToULong(int base) const;
     /// A private copy with `capacity` bytes of buffer (0 keeps the present capacity).
     void Clone(int32_t capacity);
+    /// Puts "X:" before the text (and a backslash when it does not start with one).
+    TString& AddCurrentDrive();
+    /// Puts the current directory and a backslash before the text.
+    TString& AddCurrentPath();
     static constexpr char PathSeparator() noexcept { return '\\'; }
     static constexpr char DriveSeparator() noexcept { return ':'; }
 
