@@ -72,7 +72,13 @@ void WorkingSet(benchmark::State& state) {
     std::vector<uint32_t> victims = RandomSizes(1 << 16, 0, kLive - 1, 3);
     std::vector<void*> live(kLive);
     for (size_t k = 0; k < kLive; ++k) live[k] = A::Alloc(sizes[k & 0xFFFF]);
+    // Steady state: the heap has seen replacements before the clock starts.
     size_t i = 0;
+    for (; i < 10 * kLive; ++i) {
+        size_t k = victims[i & 0xFFFF];
+        A::Free(live[k]);
+        live[k] = A::Alloc(sizes[(i + 7) & 0xFFFF]);
+    }
     for (auto _ : state) {
         size_t k = victims[i & 0xFFFF];
         A::Free(live[k]);
@@ -116,6 +122,7 @@ void CrossThread(benchmark::State& state) {
                 if (stop.load(std::memory_order_acquire) &&
                     next == produced.load(std::memory_order_acquire))
                     return;
+                std::this_thread::yield();  // the machine may have one free core
                 continue;
             }
             for (; next < available; ++next) A::Free(ring[next % kRing]);
@@ -126,15 +133,14 @@ void CrossThread(benchmark::State& state) {
     size_t count = 0;
     for (auto _ : state) {
         for (size_t b = 0; b < kBatch; ++b) {
-            while (count - consumed.load(std::memory_order_acquire) >= kRing) {
-            }
+            while (count - consumed.load(std::memory_order_acquire) >= kRing)
+                std::this_thread::yield();
             void* p = A::Alloc(sizes[count & 4095]);
             static_cast<char*>(p)[0] = 1;
             ring[count % kRing] = p;
             produced.store(++count, std::memory_order_release);
         }
-        while (consumed.load(std::memory_order_acquire) != count) {
-        }
+        while (consumed.load(std::memory_order_acquire) != count) std::this_thread::yield();
     }
     stop.store(true, std::memory_order_release);
     consumer.join();
@@ -154,6 +160,8 @@ void BigCopy(benchmark::State& state) {
         benchmark::ClobberMemory();
     }
     state.SetBytesProcessed(state.iterations() * size);
+    state.counters["dst-src%4K"] = double((reinterpret_cast<uintptr_t>(dst) -
+                                           reinterpret_cast<uintptr_t>(src)) & 4095);
     A::Free(dst);
     A::Free(src);
 }

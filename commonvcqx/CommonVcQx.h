@@ -21,16 +21,37 @@
 #include <commonvcqx/memory/HeapOneSize.h>
 #include <commonvcqx/memory/HeapSwitcher.h>
 
+#include <commonvcqx/platform/CriticalSection.h>
 #include <commonvcqx/platform/Drives.h>
 #include <commonvcqx/platform/ErrorCodes.h>
 #include <commonvcqx/platform/MessageBoxHandler.h>
+#include <commonvcqx/platform/Messages.h>
 #include <commonvcqx/platform/TraceSink.h>
 #include <commonvcqx/platform/WinTypes.h>
 
+#include <commonvcqx/streams/InputMemoryBitStream.h>
+#include <commonvcqx/streams/InputMemoryStream.h>
+#include <commonvcqx/streams/InputStream.h>
+#include <commonvcqx/streams/MemoryStream.h>
+#include <commonvcqx/streams/OutputMemoryStream.h>
+#include <commonvcqx/streams/OutputStream.h>
+#include <commonvcqx/streams/Stream.h>
+
 #include <commonvcqx/text/AutoString.h>
 #include <commonvcqx/text/IntegerText.h>
+#include <commonvcqx/text/NumberAndTimeStrings.h>
 #include <commonvcqx/text/StaticStrings.h>
 #include <commonvcqx/text/String.h>
 #include <commonvcqx/text/StringAndValue.h>
 #include <commonvcqx/text/StringFunctions.h>
 #include <commonvcqx/text/StringGerm.h>
+
+#include <commonvcqx/threads/BasicCriticalSection.h>
+#include <commonvcqx/threads/CriticalSection.h>
+#include <commonvcqx/threads/MultithreadedObject.h>
+#include <commonvcqx/threads/Semaphore.h>
+#include <commonvcqx/threads/Thread.h>
+#include <commonvcqx/threads/ThreadEvent.h>
+#include <commonvcqx/threads/WaitFunctions.h>
+
+#include <commonvcqx/geometry/Randomizer.h>

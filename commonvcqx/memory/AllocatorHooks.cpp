@@ -73,24 +73,22 @@ EnsureNewHeap::EnsureNewHeap() {
     InstallHooks();
 }
 
-void* NHHookNew(size_t size) {
-    return NH_Heap::Default().AllocMem(size);
+namespace cvq::detail {
+
+void* HookNew(size_t size) {
+    return DefaultAlloc(size);
 }
 
-void NHHookDelete(void* p) {
-    NHHookFree(p);
-}
-
-void* NHHookMalloc(size_t size) {
+void* HookMalloc(size_t size) {
     if (size == 0) return nullptr;
     try {
-        return NH_Heap::Default().AllocMem(size);
+        return DefaultAlloc(size);
     } catch (...) {
         return nullptr;
     }
 }
 
-void* NHHookCalloc(size_t count, size_t size) {
+void* HookCalloc(size_t count, size_t size) {
     size_t total;
     if (__builtin_mul_overflow(count, size, &total)) return nullptr;
     try {
@@ -100,23 +98,23 @@ void* NHHookCalloc(size_t count, size_t size) {
     }
 }
 
-void NHHookFree(void* p) {
-    if (!p || g_regions.Contains(p)) NH_Heap::FreeMem(p);
+void HookFree(void* p) {
+    FreeLibraryBlock(p);
 }
 
-void* NHHookRealloc(void* p, size_t size) {
+void* HookRealloc(void* p, size_t size) {
     try {
-        if (!p) return size ? NH_Heap::Default().AllocMem(size) : nullptr;
+        if (!p) return size ? DefaultAlloc(size) : nullptr;
         if (g_regions.Contains(p)) {
             if (size == 0) {
-                NHHookFree(p);
+                HookFree(p);
                 return nullptr;
             }
-            return NH_Heap::Default().Realloc(p, size, 0);
+            return DefaultRealloc(p, size);
         }
         // Memory of the C library's own allocator: copied out, never touched otherwise.
         if (size == 0) return nullptr;
-        void* moved = NH_Heap::Default().AllocMem(size);
+        void* moved = DefaultAlloc(size);
         if (moved) std::memcpy(moved, p, std::min(size, platform::ForeignBlockSize(p)));
         return moved;
     } catch (...) {
@@ -124,17 +122,44 @@ void* NHHookRealloc(void* p, size_t size) {
     }
 }
 
-size_t NHGetBlockSize(void* p) {
-    if (g_regions.Contains(p)) return NH_Heap::GetBlockSize(p);
+size_t HookBlockSize(void* p) {
+    if (g_regions.Contains(p)) return BlockSize(p);
     return platform::ForeignBlockSize(p);
 }
 
-void* NHHookAlignedAlloc(size_t alignment, size_t size) {
+void* HookAlignedAlloc(size_t alignment, size_t size) {
     try {
-        return NH_Heap::Default().AllocAligned(alignment, size, 0);
+        return DefaultAllocAligned(alignment, size, 0);
     } catch (...) {
         return nullptr;
     }
+}
+
+}  // namespace cvq::detail
+
+void* NHHookNew(size_t size) {
+    return HookNew(size);
+}
+void NHHookDelete(void* p) {
+    HookFree(p);
+}
+void* NHHookMalloc(size_t size) {
+    return HookMalloc(size);
+}
+void* NHHookCalloc(size_t count, size_t size) {
+    return HookCalloc(count, size);
+}
+void NHHookFree(void* p) {
+    HookFree(p);
+}
+void* NHHookRealloc(void* p, size_t size) {
+    return HookRealloc(p, size);
+}
+size_t NHGetBlockSize(void* p) {
+    return HookBlockSize(p);
+}
+void* NHHookAlignedAlloc(size_t alignment, size_t size) {
+    return HookAlignedAlloc(alignment, size);
 }
 
 void BypassFreeing(NH_AHeap* heap) {

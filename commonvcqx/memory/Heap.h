@@ -16,6 +16,7 @@
 
 namespace cvq::detail {
 struct TSmallBlock;
+__attribute__((visibility("hidden"))) void FreeLibraryBlock(void* p);
 struct TBigChunk;
 inline constexpr int kSizeClassCount = 41;
 }  // namespace cvq::detail
@@ -88,8 +89,10 @@ public:
 
 private:
     void ResetLists();
+    bool ContendedPath() const;
     void LazyInit();
     void* AllocSmall(size_t size, size_t needed);
+    cvq::detail::TSmallBlock* CarveSmall(int cls);
     void* AllocBig(size_t size, size_t alignment);
     void* AllocBigBlock(size_t need, size_t alignment);
     cvq::detail::TBigChunk* NewFreeChunk(char* start, size_t size, cvq::detail::TPageSet* set);
@@ -97,6 +100,7 @@ private:
     void UnlinkFreeChunk(cvq::detail::TBigChunk* chunk);
     void ReleaseBigBlock(cvq::detail::TBigChunk* chunk);
     bool ResizeBigInPlace(cvq::detail::TBigChunk* chunk, size_t need);
+    void* MoveBigPageSet(cvq::detail::TAltBlock* block, size_t size);
     bool ResizeReservedInPlace(cvq::detail::TAltBlock* block, size_t size);
     void LinkAlt(cvq::detail::TAltBlock* block);
     void UnlinkAlt(cvq::detail::TAltBlock* block);
@@ -104,7 +108,8 @@ private:
     void UnlinkSmall(cvq::detail::TSmallBlock* block);
     void UnlinkCarvedBlocks(cvq::detail::TPageSet* set);
     void CutTail(cvq::detail::TPageSet* set);
-    void FreeSmall(cvq::detail::TSmallBlock* block);
+    void FreeSmall(cvq::detail::TSmallBlock* block, size_t& inUse);
+    void ReleaseEmptyPageSet(cvq::detail::TPageSet* set);
     void FreeAlt(cvq::detail::TAltBlock* block);
     void ReleaseReserved(cvq::detail::TAltBlock* block);
     void ReleaseBigPageSet(cvq::detail::TPageSet* set);
@@ -116,4 +121,5 @@ private:
     cvq::detail::TBigChunk* bigFreeChunks_;
 
     friend struct cvq::detail::THeapAccess;
+    friend void cvq::detail::FreeLibraryBlock(void* p);
 };

@@ -22,6 +22,9 @@ using ULONGLONG = uint64_t;
 using WPARAM = uintptr_t;
 using LPARAM = intptr_t;
 using LRESULT = intptr_t;
+using LONG_PTR = intptr_t;
+using DWORD_PTR = uintptr_t;
+using ATOM = uint16_t;
 
 // Handles are opaque pointers to objects of the platform layer.
 using HANDLE = void*;
@@ -102,6 +105,36 @@ struct MSG {
     DWORD time;
     POINT pt;
 };
+
+using WNDPROC = LRESULT (*)(HWND, UINT, WPARAM, LPARAM);
+
+struct WNDCLASSA {
+    UINT style;
+    WNDPROC lpfnWndProc;
+    int cbClsExtra;
+    int cbWndExtra;
+    HINSTANCE hInstance;
+    void* hIcon;
+    void* hCursor;
+    void* hbrBackground;
+    const char* lpszMenuName;
+    const char* lpszClassName;
+};
+
+struct CREATESTRUCTA {
+    void* lpCreateParams;
+    HINSTANCE hInstance;
+    void* hMenu;
+    HWND hwndParent;
+    int cy;
+    int cx;
+    int y;
+    int x;
+    LONG style;
+    const char* lpszName;
+    const char* lpszClass;
+    DWORD dwExStyle;
+};
 // NOLINTEND(readability-identifier-naming)
 
 inline constexpr DWORD VER_PLATFORM_WIN32_NT = 2;
@@ -109,12 +142,45 @@ inline constexpr WORD PROCESSOR_ARCHITECTURE_AMD64 = 9;
 
 // Window and thread messages.
 inline constexpr UINT WM_NULL = 0x0000;
+inline constexpr UINT WM_CREATE = 0x0001;
 inline constexpr UINT WM_DESTROY = 0x0002;
 inline constexpr UINT WM_CLOSE = 0x0010;
 inline constexpr UINT WM_QUIT = 0x0012;
+inline constexpr UINT WM_COMMAND = 0x0111;
 inline constexpr UINT WM_TIMER = 0x0113;
 inline constexpr UINT WM_USER = 0x0400;
 inline constexpr UINT WM_APP = 0x8000;
+
+// PeekMessage removal and SendMessageTimeout modes.
+inline constexpr UINT PM_NOREMOVE = 0x0;
+inline constexpr UINT PM_REMOVE = 0x1;
+inline constexpr UINT SMTO_NORMAL = 0x0;
+inline constexpr UINT SMTO_BLOCK = 0x1;
+inline constexpr UINT SMTO_ABORTIFHUNG = 0x2;
+inline constexpr int GWLP_USERDATA = -21;
+inline const HWND HWND_MESSAGE = reinterpret_cast<HWND>(static_cast<intptr_t>(-3));
+
+// Results of waiting on kernel objects.
+inline constexpr DWORD WAIT_OBJECT_0 = 0x0;
+inline constexpr DWORD WAIT_TIMEOUT = 0x102;
+inline constexpr DWORD WAIT_FAILED = 0xFFFFFFFFu;
+inline constexpr DWORD MAXIMUM_WAIT_OBJECTS = 64;
+
+// Thread priorities and process priority classes.
+inline constexpr int THREAD_PRIORITY_IDLE = -15;
+inline constexpr int THREAD_PRIORITY_LOWEST = -2;
+inline constexpr int THREAD_PRIORITY_BELOW_NORMAL = -1;
+inline constexpr int THREAD_PRIORITY_NORMAL = 0;
+inline constexpr int THREAD_PRIORITY_ABOVE_NORMAL = 1;
+inline constexpr int THREAD_PRIORITY_HIGHEST = 2;
+inline constexpr int THREAD_PRIORITY_TIME_CRITICAL = 15;
+inline constexpr int THREAD_PRIORITY_ERROR_RETURN = 0x7FFFFFFF;
+inline constexpr DWORD IDLE_PRIORITY_CLASS = 0x40;
+inline constexpr DWORD BELOW_NORMAL_PRIORITY_CLASS = 0x4000;
+inline constexpr DWORD NORMAL_PRIORITY_CLASS = 0x20;
+inline constexpr DWORD ABOVE_NORMAL_PRIORITY_CLASS = 0x8000;
+inline constexpr DWORD HIGH_PRIORITY_CLASS = 0x80;
+inline constexpr DWORD REALTIME_PRIORITY_CLASS = 0x100;
 
 // File attributes as the library reports them.
 inline constexpr DWORD FILE_ATTRIBUTE_READONLY = 0x1;
@@ -184,8 +250,14 @@ inline constexpr DWORD ERROR_SEEK_ON_DEVICE = 132;
 inline constexpr DWORD ERROR_DIR_NOT_EMPTY = 145;
 inline constexpr DWORD ERROR_BUSY = 170;
 inline constexpr DWORD ERROR_ALREADY_EXISTS = 183;
+inline constexpr DWORD ERROR_TOO_MANY_POSTS = 298;
 inline constexpr DWORD ERROR_FILENAME_EXCED_RANGE = 206;
 inline constexpr DWORD ERROR_FILE_TOO_LARGE = 223;
 inline constexpr DWORD ERROR_OPERATION_ABORTED = 995;
 inline constexpr DWORD ERROR_IO_DEVICE = 1117;
+inline constexpr DWORD ERROR_INVALID_WINDOW_HANDLE = 1400;
+inline constexpr DWORD ERROR_CLASS_ALREADY_EXISTS = 1410;
+inline constexpr DWORD ERROR_CLASS_DOES_NOT_EXIST = 1411;
+inline constexpr DWORD ERROR_INVALID_THREAD_ID = 1444;
+inline constexpr DWORD ERROR_TIMEOUT = 1460;
 inline constexpr DWORD ERROR_CANT_RESOLVE_FILENAME = 1921;

@@ -1,7 +1,13 @@
 #include <commonvcqx/text/StaticStrings.h>
 
+#include <commonvcqx/platform/internal/HostStrings.h>
+#include <commonvcqx/text/String.h>
+
 #include <atomic>
+#include <cstdarg>
 #include <cstdint>
+#include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -92,6 +98,7 @@ const char* GetStaticString(int id) {
     if (const TStringEntry* table = registeredTable.load(std::memory_order_acquire))
         return FindInTable(table, id);
     if (const char* text = FindBuiltIn(id)) return text;
+    if (const char* text = cvq::platform::FindHostString(id); text && *text) return text;
     return kNotFound;
 }
 
@@ -99,4 +106,63 @@ const char* GetStaticString(const char*& ref) {
     if (reinterpret_cast<uintptr_t>(ref) > kLargestId) return ref;
     ref = GetStaticString(static_cast<int>(reinterpret_cast<uintptr_t>(ref)));
     return ref;
+}
+
+namespace {
+
+constexpr size_t kBuildBufferSize = 2048;
+
+TString Format(const char* format, va_list args) {
+    if (!*format) return TString();
+    char buffer[kBuildBufferSize];
+    buffer[0] = '\0';
+    std::vsnprintf(buffer, sizeof buffer, format, args);
+    return TString(buffer);
+}
+
+char* FormatInto(char* buffer, const char* format, va_list args) {
+    if (*format) std::vsprintf(buffer, format, args);
+    return buffer;
+}
+
+}  // namespace
+
+TString BuildString(int id, ...) {
+    va_list args;
+    va_start(args, id);
+    TString text = Format(GetStaticString(id), args);
+    va_end(args);
+    return text;
+}
+
+TString BuildString(const char** ref, ...) {
+    va_list args;
+    va_start(args, ref);
+    TString text = Format(GetStaticString(*ref), args);
+    va_end(args);
+    return text;
+}
+
+char* BuildString(char* buffer, int id, ...) {
+    va_list args;
+    va_start(args, id);
+    FormatInto(buffer, GetStaticString(id), args);
+    va_end(args);
+    return buffer;
+}
+
+char* BuildString(char* buffer, const char** ref, ...) {
+    va_list args;
+    va_start(args, ref);
+    FormatInto(buffer, GetStaticString(*ref), args);
+    va_end(args);
+    return buffer;
+}
+
+void CopyString(char* buffer, int id) {
+    std::strcpy(buffer, GetStaticString(id));
+}
+
+void CopyString(char* buffer, const char*& ref) {
+    std::strcpy(buffer, GetStaticString(ref));
 }

@@ -20,6 +20,8 @@
 #include <cstdint>
 
 class NH_Heap;
+class TInputStream;
+class TOutputStream;
 class TString;
 
 /// The heap new representations come from ("StringHeap" at load). A host may point
@@ -244,6 +246,13 @@ public:
     bool Contains(const TString& s, char caseSensitive = 1) const {
         return FindFirst(s.c_str(), caseSensitive) >= 0;
     }
+
+    // Persistence, through the streams (which themselves use TString: the two
+    // folders depend on each other only here).
+    /// The characters and a NUL.
+    void Write(TOutputStream& out) const;
+    /// Replaces the text with the NUL-terminated text at the stream's position.
+    void Read(TInputStream& in);
 
     // Substrings, each a new representation.
     /// `count` cut to the rest; `pos` must not exceed the length.

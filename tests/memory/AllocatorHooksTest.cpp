@@ -14,6 +14,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <mutex>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -230,6 +232,70 @@ TEST(AllocatorHooksTest, ProcessRunsOnTheLibraryHeaps) {
         ASSERT_NE(module, nullptr);
         dlclose(module);
     }
+}
+
+TEST(AllocatorHooksTest, ThreadsMixEveryEntryPointAndFreeEachOthersBlocks) {
+    constexpr int kThreads = 4;
+    std::vector<std::vector<std::pair<unsigned char*, size_t>>> handedOver(kThreads);
+    std::vector<std::mutex> locks(kThreads);
+    std::atomic<int> corrupt{0};
+    auto check = [&](unsigned char* p, size_t n) {
+        for (size_t i = 0; i < n; ++i)
+            if (p[i] != static_cast<unsigned char>(n + i)) return ++corrupt, void();
+    };
+    auto worker = [&](int self) {
+        std::mt19937 random(self + 100);
+        for (int i = 0; i < 20000; ++i) {
+            size_t n = random() % 4 == 0 ? random() % 40000 : random() % 600;
+            unsigned char* p = nullptr;
+            switch (random() % 5) {
+                case 0:
+                    p = static_cast<unsigned char*>(std::malloc(n));
+                    break;
+                case 1:
+                    p = static_cast<unsigned char*>(std::calloc(1, n));
+                    break;
+                case 2:  // realloc to 0 would free: grow to at least 1
+                    p = static_cast<unsigned char*>(std::realloc(std::malloc(n / 2 + 1), n + 1));
+                    n += 1;
+                    break;
+                case 3:
+                    p = static_cast<unsigned char*>(aligned_alloc(64, n));
+                    break;
+                default:
+                    p = new unsigned char[n];
+                    break;
+            }
+            ASSERT_NE(p, nullptr);
+            for (size_t k = 0; k < n; ++k) p[k] = static_cast<unsigned char>(n + k);
+            int target = random() % kThreads;
+            std::lock_guard<std::mutex> guard(locks[target]);
+            handedOver[target].emplace_back(p, n);
+        }
+    };
+    auto drain = [&](int self) {
+        std::vector<std::pair<unsigned char*, size_t>> mine;
+        {
+            std::lock_guard<std::mutex> guard(locks[self]);
+            mine.swap(handedOver[self]);
+        }
+        for (auto [p, n] : mine) {
+            check(p, n);
+            EXPECT_EQ(malloc_usable_size(p), n);
+            std::free(p);
+        }
+    };
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t)
+        threads.emplace_back([&, t] {
+            for (int round = 0; round < 5; ++round) {
+                worker(t);
+                drain(t);
+            }
+        });
+    for (auto& t : threads) t.join();
+    for (int t = 0; t < kThreads; ++t) drain(t);
+    EXPECT_EQ(corrupt.load(), 0);
 }
 
 #endif  // CVQ_OVERRIDE_MALLOC

@@ -114,8 +114,9 @@ TEST(HeapTest, BigChunksSplitCoalesceAndGrowInPlace) {
     char* a = static_cast<char*>(heap.AllocMem(5000));
     char* b = static_cast<char*>(heap.AllocMem(5000));
     char* c = static_cast<char*>(heap.AllocMem(5000));
-    EXPECT_EQ(b - a, 5088);  // 5000 + 48 header, + chunk tags, rounded to 16
-    EXPECT_EQ(c - b, 5088);
+    EXPECT_EQ(b - a, 5120);  // 5000 + 48 header, + chunk tags, rounded to 64
+    EXPECT_EQ(c - b, 5120);
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(a) % 64, 0u);
     NH_Heap::FreeMem(a);
     NH_Heap::FreeMem(b);
     // a and b merged: a request needing both fits at a.
@@ -139,6 +140,40 @@ TEST(HeapTest, BigChunksSplitCoalesceAndGrowInPlace) {
     EXPECT_NE(r, p);
     EXPECT_TRUE(StampIntact(r, 2000));
     EXPECT_TRUE(IsMemoryFilledWith(r + 2000, (3 << 20) - 2000, 0));
+}
+
+TEST(HeapTest, LoneBigBlockMovesWithItsPagesAndKeepsEverything) {
+    NH_Heap heap(0);
+    char* p = static_cast<char*>(heap.AllocMem(2000));
+    Stamp(p, 2000);
+    size_t size = 2000;
+    for (size_t next : {size_t(900000), size_t(5) << 20, size_t(13) << 20}) {
+        char* grown = static_cast<char*>(heap.Realloc(p, next, 1));
+        ASSERT_NE(grown, nullptr);
+        EXPECT_TRUE(StampIntact(grown, 2000));
+        EXPECT_TRUE(IsMemoryFilledWith(grown + size, next - size, 0)) << next;
+        EXPECT_EQ(NH_Heap::GetBlockSize(grown), next);
+        std::memset(grown + size, 0x77, next - size);
+        p = grown;
+        size = next;
+    }
+    // The heap's lists followed the move: other blocks come and go, and one walk sees
+    // exactly the one big block.
+    std::vector<void*> others;
+    for (int i = 0; i < 20; ++i) others.push_back(heap.AllocMem(3000 + i * 1000));
+    for (void* q : others) NH_Heap::FreeMem(q);
+    int count = 0;
+    heap.ForEach([](void*, void* user) { ++*static_cast<int*>(user); }, &count);
+    EXPECT_EQ(count, 1);
+    // When the new reservation cannot be had, the block is copied instead.
+    cvq::platform::FailNthMemoryOperation(1, 0);
+    char* copied = static_cast<char*>(heap.Realloc(p, size + (8 << 20), 0));
+    cvq::platform::FailNthMemoryOperation(0, 0);
+    ASSERT_NE(copied, nullptr);
+    EXPECT_TRUE(StampIntact(copied, 2000));
+    EXPECT_TRUE(IsMemoryFilledWith(copied + 900000, size - 900000, 0x77));
+    NH_Heap::FreeMem(copied);
+    EXPECT_FALSE(IsDynamicMemory(copied));
 }
 
 TEST(HeapTest, EmptyPageSetsGoBackToTheSystem) {
@@ -305,6 +340,36 @@ TEST(HeapTest, AlignedBlocks) {
 }
 
 NH_Heap staticHeap(NH_AHeap::kMultithreaded);
+
+// A static heap used by an earlier static object, before its own constructor runs. The
+// object has no dynamic type yet, which the sanitizer's type check would report.
+#if defined(__clang__)
+#define CVQ_BEFORE_CONSTRUCTION __attribute__((no_sanitize("vptr")))
+#else
+#define CVQ_BEFORE_CONSTRUCTION
+#endif
+extern NH_Heap lateHeap;
+struct TEarlyUser {
+    char* block;
+    CVQ_BEFORE_CONSTRUCTION TEarlyUser() {
+        block = lateHeap.StoreString("made before the heap's constructor");
+    }
+} earlyUser;
+NH_Heap lateHeap(0);
+
+TEST(HeapTest, StaticHeapWorksBeforeItsConstructor) {
+    // Lazily set up as multithreaded and zero-filling; the constructor then dropped
+    // what its flags do not ask for and kept the block.
+    EXPECT_STREQ(earlyUser.block, "made before the heap's constructor");
+    EXPECT_TRUE(lateHeap.GetFlags() & NH_AHeap::kStaticHeap);
+    EXPECT_FALSE(lateHeap.GetFlags() & NH_AHeap::kZeroFill);
+    EXPECT_FALSE(lateHeap.IsMultithreaded());
+    std::vector<void*> seen;
+    lateHeap.ForEach(
+        [](void* b, void* user) { static_cast<std::vector<void*>*>(user)->push_back(b); }, &seen);
+    EXPECT_EQ(seen, std::vector<void*>{earlyUser.block});
+    NH_Heap::FreeMem(earlyUser.block);
+}
 
 TEST(HeapTest, HeapObjectsKnowWhereTheyLive) {
     EXPECT_TRUE(staticHeap.GetFlags() & NH_AHeap::kStaticHeap);

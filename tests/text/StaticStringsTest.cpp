@@ -1,8 +1,13 @@
+#include <commonvcqx/platform/internal/HostStrings.h>
 #include <commonvcqx/text/StaticStrings.h>
 
 #include <gtest/gtest.h>
 #include <cstdint>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
 #include <vector>
 
 namespace {
@@ -35,7 +40,10 @@ private:
 // Leaves no table registered for the next test.
 class StaticStringsTest : public testing::Test {
 protected:
-    void TearDown() override { NotifyStringTable(nullptr); }
+    void TearDown() override {
+        NotifyStringTable(nullptr);
+        cvq::platform::SetHostStringsFile(nullptr);
+    }
 };
 
 }  // namespace
@@ -122,4 +130,67 @@ TEST_F(StaticStringsTest, LocalizedModuleHandleIsOnlyKept) {
     EXPECT_EQ(GetLocalizedStringDll(), module);
     NotifyLocalizedStringDll(nullptr);
     EXPECT_EQ(GetLocalizedStringDll(), nullptr);
+}
+
+TEST_F(StaticStringsTest, HostResourcesAnswerAfterTheBuiltIns) {
+    const std::filesystem::path file =
+        std::filesystem::temp_directory_path() / ("cvq_strings_" + std::to_string(std::random_device{}()));
+    {
+        std::ofstream out(file, std::ios::binary);
+        out << "20001=Host text\r\n"
+            << "20002=Two\\nlines\\tand a \\\\ backslash\n"
+            << "# a comment\n"
+            << "18008=not the built-in\n"
+            << "20003=\n"  // empty: "***" as if absent
+            << "20004=" << std::string(1200, 'x') << "\n"
+            << "20001=second line of an id\n";
+    }
+    cvq::platform::SetHostStringsFile(file.c_str());
+    EXPECT_STREQ(GetStaticString(20001), "Host text");
+    EXPECT_STREQ(GetStaticString(20002), "Two\nlines\tand a \\ backslash");
+    EXPECT_STREQ(GetStaticString(18008), "Invalid directory name.");
+    EXPECT_STREQ(GetStaticString(20003), "***");
+    EXPECT_EQ(std::strlen(GetStaticString(20004)), 999u);
+    EXPECT_STREQ(GetStaticString(20005), "***");
+    const char* kept = GetStaticString(20001);
+    // A registered table hides the resources.
+    TableBuilder table{{1, "one"}};
+    NotifyStringTable(table.Table());
+    EXPECT_STREQ(GetStaticString(20001), "");
+    NotifyStringTable(nullptr);
+    std::filesystem::remove(file);
+    cvq::platform::SetHostStringsFile(file.c_str());  // gone: nothing found any more
+    EXPECT_STREQ(GetStaticString(20001), "***");
+    EXPECT_STREQ(kept, "Host text");  // texts handed out stay valid
+}
+
+TEST_F(StaticStringsTest, BuildStringFormatsTheStaticString) {
+    EXPECT_EQ(BuildString(18019, "D:"), "There is not enough disk space on partition D:.");
+    TableBuilder table{{1, "%d items in %s"}, {2, ""}, {3, "%s"}};
+    NotifyStringTable(table.Table());
+    EXPECT_EQ(BuildString(1, 3, "box"), "3 items in box");
+    EXPECT_EQ(BuildString(2, 3), "");
+    // The result is at most 2047 characters; longer output is cut, not overrun.
+    const std::string big(5000, 'y');
+    EXPECT_EQ(std::strlen(BuildString(3, big.c_str())), 2047u);
+
+    const char* ref = reinterpret_cast<const char*>(uintptr_t{1});
+    EXPECT_EQ(BuildString(&ref, 4, "bag"), "4 items in bag");
+    EXPECT_STREQ(ref, "%d items in %s");
+    const char* direct = "[%s]";
+    EXPECT_EQ(BuildString(&direct, "x"), "[x]");
+
+    char buffer[64] = "untouched";
+    EXPECT_EQ(BuildString(buffer, 2, 5), buffer);
+    EXPECT_STREQ(buffer, "untouched");  // empty static string: buffer left as it is
+    EXPECT_STREQ(BuildString(buffer, 1, 5, "tin"), "5 items in tin");
+    ref = reinterpret_cast<const char*>(uintptr_t{1});
+    EXPECT_STREQ(BuildString(buffer, &ref, 6, "jar"), "6 items in jar");
+
+    CopyString(buffer, 3);
+    EXPECT_STREQ(buffer, "%s");
+    ref = reinterpret_cast<const char*>(uintptr_t{1});
+    CopyString(buffer, ref);
+    EXPECT_STREQ(buffer, "%d items in %s");
+    EXPECT_STREQ(ref, "%d items in %s");
 }

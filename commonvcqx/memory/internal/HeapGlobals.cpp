@@ -18,8 +18,9 @@ constinit TStaticHeap<NH_Heap> defaultHeap;
 
 }  // namespace
 
-constinit THeapGlobals g_heap{{}, {}, nullptr, nullptr, 0, 0, 0, 0, 1};
+constinit THeapGlobals g_heap{{}, {}, nullptr, nullptr, 0, 0, 0, 0, 1, 0, {}};
 constinit TRegionMap g_regions{};
+constinit uint64_t* TRegionMap::leaves_[1 << 16] = {};
 
 NH_Heap& HeapForHeaps() {
     return heapForHeaps.heap;
@@ -34,10 +35,12 @@ bool TRegionMap::Mark(const void* start, size_t size) {
         uint64_t*& slot = leaves_[address >> 32];
         uint64_t* leaf = __atomic_load_n(&slot, __ATOMIC_ACQUIRE);
         if (!leaf) {
-            // 65536 bits per 4 GB of address space.
-            leaf = static_cast<uint64_t*>(platform::ReserveRegion(kGranularity));
-            if (!leaf || !platform::CommitPages(leaf, 8192)) {
-                if (leaf) platform::ReleaseRegion(leaf, kGranularity);
+            // 65536 bits and records per 4 GB of address space; pages are materialized
+            // as they are touched.
+            size_t bytes = RoundUp(kLeafBytes, kGranularity);
+            leaf = static_cast<uint64_t*>(platform::ReserveRegion(bytes));
+            if (!leaf || !platform::CommitPages(leaf, bytes)) {
+                if (leaf) platform::ReleaseRegion(leaf, bytes);
                 Unmark(start, address - first);
                 return false;
             }

@@ -14,6 +14,9 @@
 #include <cstddef>
 #include <cstdint>
 
+// Internal to the library: reached directly, not through the GOT or the PLT.
+#define CVQ_HIDDEN __attribute__((visibility("hidden")))
+
 namespace cvq::detail {
 
 inline constexpr size_t kGranularity = platform::kAllocationGranularity;
@@ -82,7 +85,7 @@ struct TBigChunk {
 };
 inline constexpr size_t kChunkHeader = 16;
 inline constexpr size_t kChunkFooter = 8;
-inline constexpr size_t kMinChunk = 1120;   // 1112, kept a multiple of 16
+inline constexpr size_t kMinChunk = 1152;   // 1112, kept a multiple of 64
 inline constexpr size_t kSplitRest = 1112;  // split only when the rest is at least this
 inline constexpr size_t kBigPageSetUnit = 1 << 20;
 
@@ -96,12 +99,12 @@ struct TReservedRegion {
 static_assert(sizeof(TReservedRegion) == 32);
 
 // Sizes include the 8-byte block header.
-inline constexpr std::array<uint16_t, kSizeClassCount> kClassSizes = {
+CVQ_HIDDEN inline constexpr std::array<uint16_t, kSizeClassCount> kClassSizes = {
     32,  48,  64,  80,  96,  112, 128, 144, 160, 176, 192, 208, 224, 240,
     256, 272, 288, 304, 320, 336, 352, 368, 400, 416, 448, 464, 496, 512,
     544, 576, 608, 640, 672, 720, 752, 800, 832, 880, 928, 976, 1024};
 
-inline constexpr std::array<uint8_t, 1025> kSizeToClass = [] {
+CVQ_HIDDEN inline constexpr std::array<uint8_t, 1025> kSizeToClass = [] {
     std::array<uint8_t, 1025> table{};
     size_t cls = 0;
     for (size_t n = 0; n <= 1024; ++n) {
@@ -111,12 +114,32 @@ inline constexpr std::array<uint8_t, 1025> kSizeToClass = [] {
     return table;
 }();
 
+/// What the small-block heap reads and writes on every allocation and free about a
+/// page set. Kept here, densely, rather than in the page-set headers: those all sit at
+/// 64 KB-aligned addresses, where they compete for the same few cache sets.
+struct TRegionInfo {
+    NH_Heap* owner;
+    size_t inUse;
+};
+
 /// One bit per 64 KB region of the 48-bit address space, set while a heap holds the
-/// region. Leaves (4 GB each) are mapped on first use and never given back, so readers
-/// need no lock.
+/// region, and a TRegionInfo per region. Leaves (4 GB each) are mapped on first use and
+/// never given back, so readers need no lock.
 class TRegionMap {
 public:
-    bool Contains(const void* p) const {
+    static constexpr size_t kLeafBitmapBytes = 8192;
+    static constexpr size_t kLeafBytes = kLeafBitmapBytes + (size_t(1) << 16) * sizeof(TRegionInfo);
+
+    /// The record of a region the heaps hold.
+    static TRegionInfo& Info(const void* p) {
+        uintptr_t address = reinterpret_cast<uintptr_t>(p);
+        uint64_t* leaf = __atomic_load_n(&leaves_[address >> 32], __ATOMIC_ACQUIRE);
+        auto* infos =
+            reinterpret_cast<TRegionInfo*>(reinterpret_cast<char*>(leaf) + kLeafBitmapBytes);
+        return infos[(address >> 16) & 0xFFFF];
+    }
+
+    static bool Contains(const void* p) {
         uintptr_t address = reinterpret_cast<uintptr_t>(p);
         if (address >> 48) return false;
         uint64_t* leaf = __atomic_load_n(&leaves_[address >> 32], __ATOMIC_ACQUIRE);
@@ -125,10 +148,10 @@ public:
         return (__atomic_load_n(&leaf[region >> 6], __ATOMIC_RELAXED) >> (region & 63)) & 1;
     }
     /// Under the global lock. False when a leaf cannot be mapped.
-    bool Mark(const void* start, size_t size);
-    void Unmark(const void* start, size_t size);
+    static bool Mark(const void* start, size_t size);
+    static void Unmark(const void* start, size_t size);
 
-    uint64_t* leaves_[1 << 16];
+    CVQ_HIDDEN static uint64_t* leaves_[1 << 16];
 };
 
 struct THeapGlobals {
@@ -141,10 +164,15 @@ struct THeapGlobals {
     int32_t initNewHeapConstructed;
     int32_t threadingDeclared;
     int32_t multithreaded;
+    // Emptied small page sets kept (unmarked, pages still committed) for the next page
+    // set, so that a heap whose use swings around a page-set boundary does not map and
+    // unmap memory on every swing.
+    int32_t cachedPageSets;
+    char* pageSetCache[32];
 };
 
-extern constinit THeapGlobals g_heap;
-extern constinit TRegionMap g_regions;
+CVQ_HIDDEN extern constinit THeapGlobals g_heap;
+CVQ_HIDDEN extern constinit TRegionMap g_regions;
 
 /// The library's static heaps.
 NH_Heap& HeapForHeaps();
@@ -154,6 +182,22 @@ NH_Heap& DefaultHeapObject();
 char* ReserveMarked(size_t size);
 /// Unmarks and releases a region made by ReserveMarked.
 void ReleaseMarked(void* start, size_t size);
+
+// The allocation path inside the library: hidden, so that malloc reaches the heap by
+// direct calls instead of through the PLT.
+CVQ_HIDDEN void* DefaultAlloc(size_t size);
+CVQ_HIDDEN void* DefaultRealloc(void* p, size_t size);
+CVQ_HIDDEN void* DefaultAllocAligned(size_t alignment, size_t size, int zero);
+CVQ_HIDDEN size_t BlockSize(const void* p);
+
+// The hooks' bodies (AllocatorHooks.cpp), shared by NHHook* and the interposed entries.
+CVQ_HIDDEN void* HookNew(size_t size);
+CVQ_HIDDEN void* HookMalloc(size_t size);
+CVQ_HIDDEN void* HookCalloc(size_t count, size_t size);
+CVQ_HIDDEN void HookFree(void* p);
+CVQ_HIDDEN void* HookRealloc(void* p, size_t size);
+CVQ_HIDDEN size_t HookBlockSize(void* p);
+CVQ_HIDDEN void* HookAlignedAlloc(size_t alignment, size_t size);
 
 /// Takes a heap's lock when the heap has one; remembers whether it did and lets go on
 /// every exit (a standard new handler may throw through an allocation).

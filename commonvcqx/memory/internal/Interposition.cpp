@@ -2,6 +2,7 @@
 // the process reaches the hooks (ELF symbol interposition). Built only when the library
 // replaces the process allocator; sanitizer builds keep their runtime's malloc.
 #include <commonvcqx/memory/AllocatorHooks.h>
+#include <commonvcqx/memory/internal/HeapInternals.h>
 #include <commonvcqx/platform/internal/VirtualMemory.h>
 
 #if CVQ_OVERRIDE_MALLOC
@@ -11,6 +12,7 @@
 #include <new>
 
 namespace platform = cvq::platform;
+using namespace cvq::detail;
 
 namespace {
 
@@ -24,26 +26,26 @@ inline bool IsPowerOfTwo(size_t value) {
 }
 
 inline void* Aligned(size_t alignment, size_t size) {
-    void* p = NHHookAlignedAlloc(alignment, size);
+    void* p = HookAlignedAlloc(alignment, size);
     return p ? p : Failed();
 }
 
 void* NewNoThrow(size_t size) noexcept {
     try {
-        return NHHookNew(size);
+        return HookNew(size);
     } catch (...) {
         return nullptr;
     }
 }
 
 void* NewOrThrow(size_t size) {
-    void* p = NHHookNew(size);
+    void* p = HookNew(size);
     if (!p) throw std::bad_alloc();
     return p;
 }
 
 void* AlignedNewOrThrow(size_t size, std::align_val_t alignment) {
-    void* p = NHHookAlignedAlloc(static_cast<size_t>(alignment), size);
+    void* p = HookAlignedAlloc(static_cast<size_t>(alignment), size);
     if (!p) throw std::bad_alloc();
     return p;
 }
@@ -55,18 +57,18 @@ extern "C" {
 // malloc(0) gives a block, not null: the C library itself (regcomp, for one) takes a
 // null result as out of memory.
 void* malloc(size_t size) noexcept {
-    void* p = size ? NHHookMalloc(size) : NewNoThrow(0);
+    void* p = size ? HookMalloc(size) : NewNoThrow(0);
     return p ? p : Failed();
 }
 
 void* calloc(size_t count, size_t size) noexcept {
-    void* p = NHHookCalloc(count, size);
+    void* p = HookCalloc(count, size);
     return p ? p : Failed();
 }
 
 void* realloc(void* p, size_t size) noexcept {
     if (!p) return malloc(size);
-    void* moved = NHHookRealloc(p, size);
+    void* moved = HookRealloc(p, size);
     return moved || size == 0 ? moved : Failed();
 }
 
@@ -77,17 +79,17 @@ void* reallocarray(void* p, size_t count, size_t size) noexcept {
 }
 
 void free(void* p) noexcept {
-    NHHookFree(p);
+    HookFree(p);
 }
 
 size_t malloc_usable_size(void* p) noexcept {
-    return NHGetBlockSize(p);
+    return HookBlockSize(p);
 }
 
 int posix_memalign(void** result, size_t alignment, size_t size) noexcept {
     if (!IsPowerOfTwo(alignment) || alignment % sizeof(void*) != 0)
         return platform::InvalidArgumentError();
-    void* p = NHHookAlignedAlloc(alignment, size);
+    void* p = HookAlignedAlloc(alignment, size);
     if (!p) return platform::SetOutOfMemoryError();
     *result = p;
     return 0;
@@ -140,47 +142,47 @@ void* operator new[](size_t size, std::align_val_t alignment) {
     return AlignedNewOrThrow(size, alignment);
 }
 void* operator new(size_t size, std::align_val_t alignment, const std::nothrow_t&) noexcept {
-    return NHHookAlignedAlloc(static_cast<size_t>(alignment), size);
+    return HookAlignedAlloc(static_cast<size_t>(alignment), size);
 }
 void* operator new[](size_t size, std::align_val_t alignment, const std::nothrow_t&) noexcept {
-    return NHHookAlignedAlloc(static_cast<size_t>(alignment), size);
+    return HookAlignedAlloc(static_cast<size_t>(alignment), size);
 }
 
 void operator delete(void* p) noexcept {
-    NHHookDelete(p);
+    HookFree(p);
 }
 void operator delete[](void* p) noexcept {
-    NHHookDelete(p);
+    HookFree(p);
 }
 void operator delete(void* p, const std::nothrow_t&) noexcept {
-    NHHookDelete(p);
+    HookFree(p);
 }
 void operator delete[](void* p, const std::nothrow_t&) noexcept {
-    NHHookDelete(p);
+    HookFree(p);
 }
 void operator delete(void* p, size_t) noexcept {
-    NHHookDelete(p);
+    HookFree(p);
 }
 void operator delete[](void* p, size_t) noexcept {
-    NHHookDelete(p);
+    HookFree(p);
 }
 void operator delete(void* p, std::align_val_t) noexcept {
-    NHHookDelete(p);
+    HookFree(p);
 }
 void operator delete[](void* p, std::align_val_t) noexcept {
-    NHHookDelete(p);
+    HookFree(p);
 }
 void operator delete(void* p, size_t, std::align_val_t) noexcept {
-    NHHookDelete(p);
+    HookFree(p);
 }
 void operator delete[](void* p, size_t, std::align_val_t) noexcept {
-    NHHookDelete(p);
+    HookFree(p);
 }
 void operator delete(void* p, std::align_val_t, const std::nothrow_t&) noexcept {
-    NHHookDelete(p);
+    HookFree(p);
 }
 void operator delete[](void* p, std::align_val_t, const std::nothrow_t&) noexcept {
-    NHHookDelete(p);
+    HookFree(p);
 }
 
 #endif  // CVQ_OVERRIDE_MALLOC

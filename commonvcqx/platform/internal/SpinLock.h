@@ -1,9 +1,12 @@
 // commonvcqx/platform/internal/SpinLock.h
 //
-// TSpinLock: the recursive lock of the heaps. Taking it uncontended costs one atomic
-// exchange, releasing it one store; a waiter spins briefly and then yields. It has a
-// trivial constructor and all-zero means unlocked, so a lock in static storage works
-// before any constructor has run.
+// TSpinLock: the recursive lock of the heaps, which serve every allocation of the
+// process. Uncontended it costs no atomic read-modify-write at all: the first thread to
+// take it owns a bias and enters with plain stores. The first other thread to take it
+// revokes the bias (once, with a process-wide memory barrier) and from then on the lock
+// is an atomic exchange to enter and a store to leave; a waiter spins, then yields.
+// It has a trivial constructor and all-zero means unlocked, so a lock in static storage
+// works before any constructor has run.
 //
 //   constinit cvq::platform::TSpinLock lock{};
 //   lock.Lock(); ... lock.Unlock();
@@ -13,7 +16,7 @@
 
 namespace cvq::platform {
 
-/// A value unique to the calling thread among the living threads.
+/// A value unique to the calling thread among the living threads (never 0 or 1).
 inline uintptr_t CurrentThreadToken() {
 #if defined(__x86_64__)
     uintptr_t self;
@@ -24,20 +27,35 @@ inline uintptr_t CurrentThreadToken() {
 #endif
 }
 
+/// Makes every running thread of the process execute a full memory barrier.
+void SerializeAllThreads();
+
 class TSpinLock {
 public:
     TSpinLock() = default;
 
     void Lock() {
         uintptr_t self = CurrentThreadToken();
+        if (__atomic_load_n(&bias_, __ATOMIC_RELAXED) == self) {
+            if (__atomic_load_n(&biasBusy_, __ATOMIC_RELAXED)) {
+                ++depth_;
+                return;
+            }
+            // Dekker with a revoking thread, whose SerializeAllThreads() stands in for
+            // the fence this side leaves out.
+            __atomic_store_n(&biasBusy_, 1, __ATOMIC_RELAXED);
+            __atomic_signal_fence(__ATOMIC_SEQ_CST);
+            if (__atomic_load_n(&bias_, __ATOMIC_RELAXED) == self) {
+                __atomic_thread_fence(__ATOMIC_ACQUIRE);
+                return;
+            }
+            __atomic_store_n(&biasBusy_, 0, __ATOMIC_RELEASE);
+        }
         if (__atomic_load_n(&owner_, __ATOMIC_RELAXED) == self) {
             ++depth_;
             return;
         }
-        uintptr_t expected = 0;
-        if (!__atomic_compare_exchange_n(&owner_, &expected, self, false, __ATOMIC_ACQUIRE,
-                                         __ATOMIC_RELAXED))
-            LockContended(self);
+        LockSlow(self);
     }
 
     void Unlock() {
@@ -45,14 +63,17 @@ public:
             --depth_;
             return;
         }
-        __atomic_store_n(&owner_, 0, __ATOMIC_RELEASE);
+        if (__atomic_load_n(&owner_, __ATOMIC_RELAXED) == CurrentThreadToken())
+            __atomic_store_n(&owner_, 0, __ATOMIC_RELEASE);
+        else
+            __atomic_store_n(&biasBusy_, 0, __ATOMIC_RELEASE);
     }
 
     /// Leaves the lock completely, whatever the nesting; returns the nesting to restore.
     uint32_t UnlockAll() {
         uint32_t depth = depth_;
         depth_ = 0;
-        __atomic_store_n(&owner_, 0, __ATOMIC_RELEASE);
+        Unlock();
         return depth;
     }
 
@@ -62,22 +83,31 @@ public:
     }
 
     bool IsHeldByCaller() const {
-        return __atomic_load_n(&owner_, __ATOMIC_RELAXED) == CurrentThreadToken();
+        uintptr_t self = CurrentThreadToken();
+        return __atomic_load_n(&owner_, __ATOMIC_RELAXED) == self ||
+               (__atomic_load_n(&bias_, __ATOMIC_RELAXED) == self &&
+                __atomic_load_n(&biasBusy_, __ATOMIC_RELAXED));
     }
 
-    /// Back to unlocked, whoever held it (a child process after fork).
-    void Reset() {
+    /// Unlocked and unbiased, as a zero-filled lock (for a lock in reused memory).
+    void Initialize() {
         depth_ = 0;
+        __atomic_store_n(&biasBusy_, 0, __ATOMIC_RELAXED);
+        __atomic_store_n(&bias_, 0, __ATOMIC_RELAXED);
         __atomic_store_n(&owner_, 0, __ATOMIC_RELEASE);
     }
 
     // Left uninitialized on purpose: zero (static storage or `{}`) is unlocked, and a
     // constructor that ran late must not wipe a lock already in use.
-    uintptr_t owner_;
-    uint32_t depth_;
+    uintptr_t owner_;    // holder through the atomic path
+    uintptr_t bias_;     // thread that may enter without atomics; 0: none yet
+    uint32_t biasBusy_;  // the bias owner is inside
+    uint32_t depth_;     // nesting of the current holder
+
+    static constexpr uintptr_t kRevoked = 1;
 
 private:
-    void LockContended(uintptr_t self);
+    void LockSlow(uintptr_t self);
 };
 
 /// Scope guard for TSpinLock.

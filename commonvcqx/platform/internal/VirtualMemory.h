@@ -30,12 +30,19 @@ bool CommitPages(void* address, size_t size);
 /// Returns the pages to the system; they read as zero once committed again.
 void DecommitPages(void* address, size_t size);
 
+/// Moves `size` committed bytes at `from` (page-aligned) to `to`, inside another
+/// reservation, without copying; `from` is left unmapped. False when it cannot.
+bool MovePages(void* from, size_t size, void* to);
+
 /// Gives back a whole reservation made by ReserveRegion.
 void ReleaseRegion(void* address, size_t size);
 
 /// Test seam: the `nthReserve`-th following ReserveRegion and the `nthCommit`-th
 /// following CommitPages fail (1 = the next one; 0 = never). Each fires once.
 void FailNthMemoryOperation(int nthReserve, int nthCommit);
+
+/// True while a failure set up by FailNthMemoryOperation is still to come.
+bool MemoryFailureArmed();
 
 /// True when `p` lies on the calling thread's stack.
 bool IsOnCurrentStack(const void* p);

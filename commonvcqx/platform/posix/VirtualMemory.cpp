@@ -82,9 +82,19 @@ void ReleaseRegion(void* address, size_t size) {
     munmap(address, size);
 }
 
+bool MovePages(void* from, size_t size, void* to) {
+    if (InjectedFailure(reserveCountdown)) return false;
+    return mremap(from, size, size, MREMAP_MAYMOVE | MREMAP_FIXED, to) != MAP_FAILED;
+}
+
 void FailNthMemoryOperation(int nthReserve, int nthCommit) {
     reserveCountdown.store(nthReserve, std::memory_order_relaxed);
     commitCountdown.store(nthCommit, std::memory_order_relaxed);
+}
+
+bool MemoryFailureArmed() {
+    return reserveCountdown.load(std::memory_order_relaxed) > 0 ||
+           commitCountdown.load(std::memory_order_relaxed) > 0;
 }
 
 bool IsOnCurrentStack(const void* p) {

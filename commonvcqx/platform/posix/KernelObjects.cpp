@@ -1,0 +1,279 @@
+// Events, semaphores and thread handles, and waits on them. One lock guards every
+// object's state and waiter list; each waiter sleeps on its own word, and a signal
+// grants the wait (consuming what it takes) before waking the waiter, so an
+// auto-reset event or a semaphore unit goes to exactly one wait.
+#include <commonvcqx/platform/internal/KernelObjects.h>
+
+#include "ThreadState.h"
+
+namespace cvq::platform::posix {
+namespace {
+
+std::mutex objectLock;
+
+constexpr uint32_t kWaiting = 0;
+constexpr uint32_t kGranted = 1;
+constexpr uint32_t kInterrupted = 2;
+
+}  // namespace
+
+struct Waiter {
+    KernelObject* objects[MAXIMUM_WAIT_OBJECTS];
+    WaitLink links[MAXIMUM_WAIT_OBJECTS];
+    DWORD count = 0;
+    bool waitAll = false;
+    ThreadObject* owner = nullptr;
+    DWORD result = WAIT_FAILED;
+    std::atomic<uint32_t> state{kWaiting};
+};
+
+namespace {
+
+bool IsSignalled(const KernelObject* object) {
+    return object->kind == Kind::Semaphore ? object->count > 0 : object->signalled;
+}
+
+void Consume(KernelObject* object) {
+    if (object->kind == Kind::Semaphore)
+        --object->count;
+    else if (object->kind == Kind::Event && !object->manualReset)
+        object->signalled = false;
+}
+
+// Takes what the wait asks for if it is there now; the wait's result code, or -1.
+long TryAcquire(KernelObject* const* objects, DWORD count, bool waitAll) {
+    if (waitAll) {
+        for (DWORD i = 0; i < count; ++i)
+            if (!IsSignalled(objects[i])) return -1;
+        for (DWORD i = 0; i < count; ++i) Consume(objects[i]);
+        return 0;
+    }
+    for (DWORD i = 0; i < count; ++i) {
+        if (IsSignalled(objects[i])) {
+            Consume(objects[i]);
+            return static_cast<long>(i);
+        }
+    }
+    return -1;
+}
+
+void Link(Waiter& waiter) {
+    for (DWORD i = 0; i < waiter.count; ++i) {
+        KernelObject* object = waiter.objects[i];
+        WaitLink& link = waiter.links[i];
+        link.waiter = &waiter;
+        link.next = nullptr;
+        link.previous = object->tail;
+        if (object->tail)
+            object->tail->next = &link;
+        else
+            object->head = &link;
+        object->tail = &link;
+    }
+}
+
+void Unlink(Waiter& waiter) {
+    for (DWORD i = 0; i < waiter.count; ++i) {
+        KernelObject* object = waiter.objects[i];
+        WaitLink& link = waiter.links[i];
+        (link.previous ? link.previous->next : object->head) = link.next;
+        (link.next ? link.next->previous : object->tail) = link.previous;
+        link.previous = link.next = nullptr;
+    }
+}
+
+// Grants, oldest first, the waits that the object's new state satisfies.
+void GrantWaits(KernelObject* object) {
+    WaitLink* link = object->head;
+    while (link && IsSignalled(object)) {
+        Waiter* waiter = link->waiter;
+        long result = waiter->state.load(std::memory_order_relaxed) == kWaiting
+                          ? TryAcquire(waiter->objects, waiter->count, waiter->waitAll)
+                          : -1;
+        if (result < 0) {
+            link = link->next;
+            continue;
+        }
+        Unlink(*waiter);
+        waiter->result = WAIT_OBJECT_0 + static_cast<DWORD>(result);
+        if (waiter->owner && waiter->owner->activeWait == waiter) waiter->owner->activeWait = nullptr;
+        waiter->state.store(kGranted, std::memory_order_release);
+        // The waiter may already have seen the grant and gone; waking a stale word is
+        // harmless to it, and a sleeping waiter needs the call.
+        FutexWake(&waiter->state, 1);
+        link = object->head;
+    }
+}
+
+KernelObject* EventOf(HANDLE handle) {
+    KernelObject* object = ObjectOf(handle);
+    return object && object->kind == Kind::Event ? object : nullptr;
+}
+
+}  // namespace
+
+void AddReference(KernelObject* object) {
+    object->references.fetch_add(1, std::memory_order_relaxed);
+}
+
+void Release(KernelObject* object) {
+    if (object->references.fetch_sub(1, std::memory_order_acq_rel) == 1) delete object;
+}
+
+void SignalThreadEnded(ThreadObject* thread, DWORD exitCode) {
+    ControlRegion region;
+    std::lock_guard lock(objectLock);
+    if (thread->signalled) return;
+    thread->exitCode = exitCode;
+    thread->signalled = true;
+    GrantWaits(thread);
+}
+
+void InterruptObjectWait(ThreadObject* thread) {
+    ControlRegion region;
+    std::lock_guard lock(objectLock);
+    Waiter* waiter = thread->activeWait;
+    if (!waiter) return;
+    uint32_t expected = kWaiting;
+    if (waiter->state.compare_exchange_strong(expected, kInterrupted)) FutexWake(&waiter->state, 1);
+}
+
+bool ThreadExitCodeOf(ThreadObject* thread, DWORD* exitCode) {
+    std::lock_guard lock(objectLock);
+    if (!thread->signalled) return false;
+    *exitCode = thread->exitCode;
+    return true;
+}
+
+}  // namespace cvq::platform::posix
+
+namespace cvq::platform {
+
+using namespace posix;
+
+HANDLE CreateEventObject(bool manualReset, bool initiallySignalled) {
+    auto* event = new KernelObject(Kind::Event);
+    event->manualReset = manualReset;
+    event->signalled = initiallySignalled;
+    return event;
+}
+
+HANDLE CreateSemaphoreObject(int32_t initialCount, int32_t maximumCount) {
+    if (maximumCount < 1 || initialCount < 0 || initialCount > maximumCount) return nullptr;
+    auto* semaphore = new KernelObject(Kind::Semaphore);
+    semaphore->count = initialCount;
+    semaphore->maximum = maximumCount;
+    return semaphore;
+}
+
+HANDLE DuplicateObjectHandle(HANDLE handle) {
+    if (!handle || handle == CurrentThreadPseudoHandle()) return handle;
+    AddReference(static_cast<KernelObject*>(handle));
+    return handle;
+}
+
+void CloseObjectHandle(HANDLE handle) {
+    if (!handle || handle == CurrentThreadPseudoHandle()) return;
+    Release(static_cast<KernelObject*>(handle));
+}
+
+bool SetEventObject(HANDLE handle) {
+    KernelObject* event = EventOf(handle);
+    if (!event) return false;
+    ControlRegion region;
+    std::lock_guard lock(objectLock);
+    event->signalled = true;
+    GrantWaits(event);
+    return true;
+}
+
+bool ResetEventObject(HANDLE handle) {
+    KernelObject* event = EventOf(handle);
+    if (!event) return false;
+    ControlRegion region;
+    std::lock_guard lock(objectLock);
+    event->signalled = false;
+    return true;
+}
+
+bool PulseEventObject(HANDLE handle) {
+    KernelObject* event = EventOf(handle);
+    if (!event) return false;
+    ControlRegion region;
+    std::lock_guard lock(objectLock);
+    event->signalled = true;
+    GrantWaits(event);
+    event->signalled = false;
+    return true;
+}
+
+bool ReleaseSemaphoreObject(HANDLE handle, int32_t count, int32_t* previousCount) {
+    KernelObject* semaphore = ObjectOf(handle);
+    if (!semaphore || semaphore->kind != Kind::Semaphore || count < 1) return false;
+    ControlRegion region;
+    std::lock_guard lock(objectLock);
+    if (static_cast<int64_t>(semaphore->count) + count > semaphore->maximum) return false;
+    if (previousCount) *previousCount = semaphore->count;
+    semaphore->count += count;
+    GrantWaits(semaphore);
+    return true;
+}
+
+DWORD WaitForObjects(const HANDLE* handles, DWORD count, bool waitAll, DWORD milliseconds) {
+    if (!handles || count == 0 || count > MAXIMUM_WAIT_OBJECTS) return WAIT_FAILED;
+    Waiter waiter;
+    waiter.count = count;
+    waiter.waitAll = waitAll;
+    for (DWORD i = 0; i < count; ++i) {
+        waiter.objects[i] = ObjectOf(handles[i]);
+        if (!waiter.objects[i]) return WAIT_FAILED;
+        if (waitAll)
+            for (DWORD j = 0; j < i; ++j)
+                if (waiter.objects[j] == waiter.objects[i]) return WAIT_FAILED;
+    }
+    ThreadObject* self = CurrentThreadObject(false);
+    waiter.owner = self;
+    uint64_t deadline =
+        milliseconds == INFINITE ? 0 : MonotonicNanoseconds() + uint64_t{milliseconds} * 1000000;
+
+    ControlRegion region;
+    {
+        std::lock_guard lock(objectLock);
+        long result = TryAcquire(waiter.objects, count, waitAll);
+        if (result >= 0) return WAIT_OBJECT_0 + static_cast<DWORD>(result);
+        if (milliseconds == 0) return WAIT_TIMEOUT;
+        if (self && self->terminating.load()) return WAIT_FAILED;
+        // The wait keeps its objects alive even if their handles are closed meanwhile.
+        for (DWORD i = 0; i < count; ++i) AddReference(waiter.objects[i]);
+        Link(waiter);
+        if (self) self->activeWait = &waiter;
+    }
+    DWORD outcome;
+    for (;;) {
+        uint32_t state = waiter.state.load(std::memory_order_acquire);
+        if (state == kGranted) {
+            outcome = waiter.result;
+            break;
+        }
+        timespec relative{};
+        bool expired = milliseconds != INFINITE && !RemainingUntil(deadline, relative);
+        if (state == kInterrupted || expired) {
+            std::lock_guard lock(objectLock);
+            if (waiter.state.load(std::memory_order_acquire) == kGranted) {
+                outcome = waiter.result;
+            } else {
+                Unlink(waiter);
+                if (self && self->activeWait == &waiter) self->activeWait = nullptr;
+                outcome = state == kInterrupted ? WAIT_FAILED : WAIT_TIMEOUT;
+            }
+            break;
+        }
+        FutexWait(&waiter.state, kWaiting, milliseconds == INFINITE ? nullptr : &relative);
+    }
+    for (DWORD i = 0; i < count; ++i) Release(waiter.objects[i]);
+    return outcome;
+}
+
+HANDLE CurrentThreadPseudoHandle() { return reinterpret_cast<HANDLE>(static_cast<intptr_t>(-2)); }
+
+}  // namespace cvq::platform

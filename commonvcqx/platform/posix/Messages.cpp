@@ -1,0 +1,459 @@
+// Thread message queues and hidden message windows. A queue has one lock and one
+// condition variable; its owner waits on it for messages, and so does a thread waiting
+// for the reply to a message it sent. Window handles are numbers looked up in a table,
+// so a handle of a destroyed window is simply not found.
+#include <commonvcqx/platform/Messages.h>
+#include <commonvcqx/platform/internal/Threads.h>
+
+#include "ThreadState.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <string>
+#include <unordered_map>
+
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+namespace cvq::platform::posix {
+
+struct SentMessage {
+    enum State : int { kPending, kRunning, kDone, kAbandoned, kDropped };
+    HWND window = nullptr;
+    UINT message = 0;
+    WPARAM wParam = 0;
+    LPARAM lParam = 0;
+    LRESULT result = 0;
+    std::atomic<int> state{kPending};
+    std::shared_ptr<MessageQueue> sender;
+};
+
+struct MessageQueue {
+    explicit MessageQueue(DWORD id) : owner(id) {}
+    ~MessageQueue() {
+        if (fd >= 0) close(fd);
+    }
+    const DWORD owner;
+    std::mutex lock;
+    std::condition_variable changed;
+    std::deque<MSG> posted;
+    std::deque<std::shared_ptr<SentMessage>> sent;
+    bool quit = false;
+    int quitCode = 0;
+    bool closed = false;
+    int waiting = 0;
+    int fd = -1;
+    bool fdReadable = false;
+
+    // Keeps the descriptor readable exactly while something waits. Under `lock`.
+    void UpdateDescriptor() {
+        if (fd < 0) return;
+        bool pending = !posted.empty() || !sent.empty() || quit;
+        if (pending == fdReadable) return;
+        uint64_t value = 1;
+        if (pending)
+            fdReadable = write(fd, &value, sizeof value) == sizeof value;
+        else
+            fdReadable = read(fd, &value, sizeof value) != sizeof value;
+    }
+    void Wake() {
+        if (waiting) changed.notify_all();
+    }
+};
+
+namespace {
+
+struct WindowRecord {
+    WNDPROC procedure;
+    DWORD owner;
+    LONG_PTR userData;
+    std::string className;
+};
+
+struct WindowTable {
+    std::mutex lock;
+    std::unordered_map<uintptr_t, WindowRecord> windows;
+    std::unordered_map<std::string, WNDPROC> classes;
+    uintptr_t nextHandle = 0x10000;
+    ATOM nextAtom = 0xC000;
+};
+
+WindowTable& Windows() {
+    static WindowTable* table = new WindowTable;  // outlives threads still running at exit
+    return *table;
+}
+
+uintptr_t Key(HWND window) { return reinterpret_cast<uintptr_t>(window); }
+
+bool FindWindow(HWND window, WindowRecord& record) {
+    ControlRegion region;
+    std::lock_guard lock(Windows().lock);
+    auto found = Windows().windows.find(Key(window));
+    if (found == Windows().windows.end()) return false;
+    record = found->second;
+    return true;
+}
+
+LRESULT CallWindow(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    WindowRecord record;
+    if (!window || !FindWindow(window, record)) return 0;
+    return record.procedure(window, message, wParam, lParam);
+}
+
+const std::shared_ptr<MessageQueue>& OwnQueue() {
+    thread_local std::shared_ptr<MessageQueue> own;
+    if (!own) {
+        CurrentThreadObject(true);
+        own = QueueOfThread(cvq::platform::CurrentThreadId());
+    }
+    return own;
+}
+
+// The queue of a thread by id, remembered per posting thread for the next post.
+std::shared_ptr<MessageQueue> TargetQueue(DWORD threadId, bool refresh) {
+    thread_local DWORD cachedId = 0;
+    thread_local std::shared_ptr<MessageQueue> cached;
+    if (refresh || cachedId != threadId || !cached) {
+        cached = QueueOfThread(threadId);
+        cachedId = threadId;
+    }
+    return cached;
+}
+
+bool Post(DWORD threadId, const MSG& msg) {
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        std::shared_ptr<MessageQueue> queue = TargetQueue(threadId, attempt > 0);
+        if (!queue) return false;
+        ControlRegion region;
+        std::lock_guard lock(queue->lock);
+        if (queue->closed) continue;  // the thread ended; its id may belong to a new one
+        queue->posted.push_back(msg);
+        queue->UpdateDescriptor();
+        queue->Wake();
+        return true;
+    }
+    return false;
+}
+
+void Complete(SentMessage& sent, LRESULT result) {
+    sent.result = result;
+    if (!sent.sender) {
+        sent.state.store(SentMessage::kDone);
+        return;
+    }
+    ControlRegion region;
+    std::lock_guard lock(sent.sender->lock);
+    sent.state.store(SentMessage::kDone);
+    sent.sender->changed.notify_all();
+}
+
+// Runs the messages sent to this thread's windows; true if there were any.
+bool HandleSentMessages(const std::shared_ptr<MessageQueue>& queue) {
+    bool handled = false;
+    for (;;) {
+        std::shared_ptr<SentMessage> sent;
+        {
+            ControlRegion region;
+            std::lock_guard lock(queue->lock);
+            if (queue->sent.empty()) return handled;
+            sent = std::move(queue->sent.front());
+            queue->sent.pop_front();
+            queue->UpdateDescriptor();
+        }
+        int expected = SentMessage::kPending;
+        if (!sent->state.compare_exchange_strong(expected, SentMessage::kRunning)) continue;
+        handled = true;
+        Complete(*sent, CallWindow(sent->window, sent->message, sent->wParam, sent->lParam));
+    }
+}
+
+bool Matches(const MSG& msg, HWND window, UINT filterMin, UINT filterMax) {
+    if (window == reinterpret_cast<HWND>(static_cast<intptr_t>(-1))) {
+        if (msg.hwnd) return false;
+    } else if (window && msg.hwnd != window) {
+        return false;
+    }
+    return (filterMin == 0 && filterMax == 0) || (msg.message >= filterMin && msg.message <= filterMax);
+}
+
+enum class Taken { kMessage, kQuit, kNothing };
+
+// Under the queue lock: the first matching posted message, then the quit request.
+Taken Take(MessageQueue& queue, MSG* msg, HWND window, UINT filterMin, UINT filterMax,
+           bool remove) {
+    for (auto it = queue.posted.begin(); it != queue.posted.end(); ++it) {
+        if (!Matches(*it, window, filterMin, filterMax)) continue;
+        *msg = *it;
+        if (remove) {
+            if (it == queue.posted.begin())
+                queue.posted.pop_front();
+            else
+                queue.posted.erase(it);
+            queue.UpdateDescriptor();
+        }
+        return msg->message == WM_QUIT ? Taken::kQuit : Taken::kMessage;
+    }
+    if (!queue.quit) return Taken::kNothing;
+    *msg = MSG{nullptr, WM_QUIT, static_cast<WPARAM>(queue.quitCode), 0,
+               cvq::platform::TickCount(), {0, 0}};
+    if (remove) {
+        queue.quit = false;
+        queue.UpdateDescriptor();
+    }
+    return Taken::kQuit;
+}
+
+}  // namespace
+
+std::shared_ptr<MessageQueue> CreateQueue(DWORD ownerId) {
+    return std::make_shared<MessageQueue>(ownerId);
+}
+
+void CloseQueue(const std::shared_ptr<MessageQueue>& queue) {
+    std::deque<std::shared_ptr<SentMessage>> dropped;
+    {
+        ControlRegion region;
+        std::lock_guard lock(queue->lock);
+        queue->closed = true;
+        queue->posted.clear();
+        queue->quit = false;
+        dropped.swap(queue->sent);
+        queue->UpdateDescriptor();
+    }
+    for (auto& sent : dropped) {
+        int expected = SentMessage::kPending;
+        if (!sent->state.compare_exchange_strong(expected, SentMessage::kDropped) || !sent->sender)
+            continue;
+        ControlRegion region;
+        std::lock_guard lock(sent->sender->lock);
+        sent->sender->changed.notify_all();
+    }
+    ControlRegion region;
+    std::lock_guard lock(Windows().lock);
+    std::erase_if(Windows().windows,
+                  [&](const auto& entry) { return entry.second.owner == queue->owner; });
+}
+
+void InterruptQueueWait(const std::shared_ptr<MessageQueue>& queue) {
+    ControlRegion region;
+    std::lock_guard lock(queue->lock);
+    queue->changed.notify_all();
+}
+
+}  // namespace cvq::platform::posix
+
+using namespace cvq::platform::posix;
+
+DWORD GetCurrentThreadId() { return cvq::platform::CurrentThreadId(); }
+
+BOOL PostThreadMessageA(DWORD threadId, UINT message, WPARAM wParam, LPARAM lParam) {
+    return Post(threadId, MSG{nullptr, message, wParam, lParam, cvq::platform::TickCount(), {0, 0}});
+}
+
+BOOL GetMessageA(MSG* msg, HWND window, UINT filterMin, UINT filterMax) {
+    if (!msg) return -1;
+    const std::shared_ptr<MessageQueue>& queue = OwnQueue();
+    if (!queue) return -1;
+    for (;;) {
+        HandleSentMessages(queue);
+        ControlRegion region;
+        std::unique_lock lock(queue->lock);
+        if (!queue->sent.empty()) continue;
+        Taken taken = Take(*queue, msg, window, filterMin, filterMax, true);
+        if (taken != Taken::kNothing) return taken == Taken::kMessage ? 1 : 0;
+        if (TerminationRequested() || queue->closed) return -1;
+        ++queue->waiting;
+        queue->changed.wait(lock);
+        --queue->waiting;
+    }
+}
+
+BOOL PeekMessageA(MSG* msg, HWND window, UINT filterMin, UINT filterMax, UINT removeMessage) {
+    if (!msg) return 0;
+    const std::shared_ptr<MessageQueue>& queue = OwnQueue();
+    if (!queue) return 0;
+    HandleSentMessages(queue);
+    ControlRegion region;
+    std::lock_guard lock(queue->lock);
+    return Take(*queue, msg, window, filterMin, filterMax, (removeMessage & PM_REMOVE) != 0) !=
+           Taken::kNothing;
+}
+
+LRESULT DispatchMessageA(const MSG* msg) {
+    return msg ? CallWindow(msg->hwnd, msg->message, msg->wParam, msg->lParam) : 0;
+}
+
+BOOL TranslateMessage(const MSG*) { return 0; }
+
+void PostQuitMessage(int exitCode) {
+    const std::shared_ptr<MessageQueue>& queue = OwnQueue();
+    if (!queue) return;
+    ControlRegion region;
+    std::lock_guard lock(queue->lock);
+    queue->quit = true;
+    queue->quitCode = exitCode;
+    queue->UpdateDescriptor();
+}
+
+BOOL PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (!window) return PostThreadMessageA(GetCurrentThreadId(), message, wParam, lParam);
+    WindowRecord record;
+    if (!FindWindow(window, record)) return 0;
+    return Post(record.owner, MSG{window, message, wParam, lParam, cvq::platform::TickCount(), {0, 0}});
+}
+
+LRESULT SendMessageTimeoutA(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT flags,
+                            UINT timeout, DWORD_PTR* result) {
+    WindowRecord record;
+    if (!window || !FindWindow(window, record)) return 0;
+    if (record.owner == GetCurrentThreadId()) {
+        LRESULT value = record.procedure(window, message, wParam, lParam);
+        if (result) *result = static_cast<DWORD_PTR>(value);
+        return 1;
+    }
+    std::shared_ptr<MessageQueue> target = QueueOfThread(record.owner);
+    const std::shared_ptr<MessageQueue>& own = OwnQueue();
+    if (!target || !own) return 0;
+    auto sent = std::make_shared<SentMessage>();
+    sent->window = window;
+    sent->message = message;
+    sent->wParam = wParam;
+    sent->lParam = lParam;
+    sent->sender = own;
+    {
+        ControlRegion region;
+        std::lock_guard lock(target->lock);
+        if (target->closed) return 0;
+        target->sent.push_back(sent);
+        target->UpdateDescriptor();
+        target->Wake();
+    }
+    const bool handleOwn = (flags & SMTO_BLOCK) == 0;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout);
+    for (;;) {
+        if (handleOwn) HandleSentMessages(own);
+        ControlRegion region;
+        std::unique_lock lock(own->lock);
+        int state = sent->state.load();
+        if (state == SentMessage::kDone) {
+            if (result) *result = static_cast<DWORD_PTR>(sent->result);
+            return 1;
+        }
+        if (state == SentMessage::kDropped) return 0;
+        if (handleOwn && !own->sent.empty()) continue;
+        if (TerminationRequested() ||
+            (timeout != INFINITE && std::chrono::steady_clock::now() >= deadline))
+            break;
+        ++own->waiting;
+        if (timeout == INFINITE)
+            own->changed.wait(lock);
+        else
+            own->changed.wait_until(lock, deadline);
+        --own->waiting;
+    }
+    int expected = SentMessage::kPending;
+    if (sent->state.compare_exchange_strong(expected, SentMessage::kAbandoned)) return 0;
+    if (expected != SentMessage::kDone) return 0;  // still running: too late
+    if (result) *result = static_cast<DWORD_PTR>(sent->result);
+    return 1;
+}
+
+LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    DWORD_PTR result = 0;
+    SendMessageTimeoutA(window, message, wParam, lParam, SMTO_NORMAL, INFINITE, &result);
+    return static_cast<LRESULT>(result);
+}
+
+ATOM RegisterClassA(const WNDCLASSA* windowClass) {
+    if (!windowClass || !windowClass->lpfnWndProc || !windowClass->lpszClassName) return 0;
+    ControlRegion region;
+    std::lock_guard lock(Windows().lock);
+    if (!Windows().classes.emplace(windowClass->lpszClassName, windowClass->lpfnWndProc).second)
+        return 0;
+    return Windows().nextAtom++;
+}
+
+BOOL UnregisterClassA(const char* className, HINSTANCE) {
+    if (!className) return 0;
+    ControlRegion region;
+    std::lock_guard lock(Windows().lock);
+    for (const auto& [key, record] : Windows().windows)
+        if (record.className == className) return 0;
+    return Windows().classes.erase(className) ? 1 : 0;
+}
+
+HWND CreateWindowExA(DWORD exStyle, const char* className, const char* windowName, DWORD style,
+                     int x, int y, int width, int height, HWND parent, void* menu,
+                     HINSTANCE instance, void* parameter) {
+    if (!className || !OwnQueue()) return nullptr;
+    HWND window;
+    WNDPROC procedure;
+    {
+        ControlRegion region;
+        std::lock_guard lock(Windows().lock);
+        auto found = Windows().classes.find(className);
+        if (found == Windows().classes.end()) return nullptr;
+        procedure = found->second;
+        window = reinterpret_cast<HWND>(Windows().nextHandle);
+        Windows().nextHandle += 0x10;
+        Windows().windows.emplace(Key(window),
+                                  WindowRecord{procedure, GetCurrentThreadId(), 0, className});
+    }
+    CREATESTRUCTA create{parameter, instance, menu, parent, height, width, y, x,
+                         static_cast<LONG>(style), windowName, className, exStyle};
+    if (procedure(window, WM_CREATE, 0, reinterpret_cast<LPARAM>(&create)) == -1) {
+        ControlRegion region;
+        std::lock_guard lock(Windows().lock);
+        Windows().windows.erase(Key(window));
+        return nullptr;
+    }
+    return window;
+}
+
+BOOL DestroyWindow(HWND window) {
+    WindowRecord record;
+    if (!window || !FindWindow(window, record) || record.owner != GetCurrentThreadId()) return 0;
+    record.procedure(window, WM_DESTROY, 0, 0);
+    ControlRegion region;
+    std::lock_guard lock(Windows().lock);
+    Windows().windows.erase(Key(window));
+    return 1;
+}
+
+BOOL IsWindow(HWND window) {
+    WindowRecord record;
+    return window && FindWindow(window, record);
+}
+
+LRESULT DefWindowProcA(HWND, UINT, WPARAM, LPARAM) { return 0; }
+
+LONG_PTR SetWindowLongPtrA(HWND window, int index, LONG_PTR value) {
+    if (index != GWLP_USERDATA) return 0;
+    ControlRegion region;
+    std::lock_guard lock(Windows().lock);
+    auto found = Windows().windows.find(Key(window));
+    if (found == Windows().windows.end()) return 0;
+    LONG_PTR previous = found->second.userData;
+    found->second.userData = value;
+    return previous;
+}
+
+LONG_PTR GetWindowLongPtrA(HWND window, int index) {
+    WindowRecord record;
+    if (index != GWLP_USERDATA || !FindWindow(window, record)) return 0;
+    return record.userData;
+}
+
+int GetMessageQueueFileDescriptor() {
+    const std::shared_ptr<MessageQueue>& queue = OwnQueue();
+    if (!queue) return -1;
+    ControlRegion region;
+    std::lock_guard lock(queue->lock);
+    if (queue->fd < 0) {
+        queue->fd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+        queue->fdReadable = false;
+        queue->UpdateDescriptor();
+    }
+    return queue->fd;
+}

@@ -1,0 +1,110 @@
+// Shared state of the POSIX thread, kernel-object and message-queue implementation.
+// Private to platform/posix.
+#pragma once
+
+#include <commonvcqx/platform/WinTypes.h>
+
+#include <atomic>
+#include <csetjmp>
+#include <ctime>
+#include <memory>
+#include <mutex>
+
+namespace cvq::platform::posix {
+
+void FutexWait(std::atomic<uint32_t>* word, uint32_t expected, const timespec* relative);
+void FutexWake(std::atomic<uint32_t>* word, int count);
+
+uint64_t MonotonicNanoseconds();
+/// Relative time until `deadline` (monotonic ns); false when it has passed.
+bool RemainingUntil(uint64_t deadline, timespec& relative);
+
+enum class Kind : uint8_t { Event, Semaphore, Thread };
+
+struct Waiter;
+struct WaitLink {
+    Waiter* waiter = nullptr;
+    WaitLink* previous = nullptr;
+    WaitLink* next = nullptr;
+};
+
+// Guarded by the kernel-object lock except `references`.
+struct KernelObject {
+    explicit KernelObject(Kind k) : kind(k) {}
+    virtual ~KernelObject() = default;
+    std::atomic<int32_t> references{1};
+    Kind kind;
+    bool manualReset = false;
+    bool signalled = false;  // events; threads once ended
+    int32_t count = 0;       // semaphores
+    int32_t maximum = 0;
+    WaitLink* head = nullptr;
+    WaitLink* tail = nullptr;
+};
+
+void AddReference(KernelObject* object);
+void Release(KernelObject* object);
+
+struct MessageQueue;
+
+struct ThreadObject : KernelObject {
+    ThreadObject() : KernelObject(Kind::Thread) { manualReset = true; }
+    DWORD threadId = 0;
+    bool foreign = false;  // not started by StartThread
+    std::atomic<int32_t> suspendCount{0};
+    std::atomic<uint32_t> resumeWord{0};  // bumped on every resume or termination request
+    std::atomic<uint32_t> requests{0};    // control signals sent
+    std::atomic<uint32_t> answered{0};    // control signals seen by the thread
+    std::atomic<bool> terminating{false};
+    std::atomic<bool> exiting{false};
+    std::atomic<int> priority{THREAD_PRIORITY_NORMAL};
+    std::atomic<uint32_t> startPhase{0};  // 1: id known, 2: may run
+    std::atomic<DWORD> requestedExitCode{0};
+    uint32_t (*entry)(void*) = nullptr;
+    void* argument = nullptr;
+    DWORD exitCode = 0;          // under the kernel-object lock
+    Waiter* activeWait = nullptr;  // under the kernel-object lock
+    void (*forcedEnd)() = nullptr;
+    sigjmp_buf abandon;
+    std::shared_ptr<MessageQueue> queue;  // under the registry lock
+};
+
+/// The calling thread's object; with `create`, made on first use for threads the
+/// library did not start (released when the thread exits).
+ThreadObject* CurrentThreadObject(bool create);
+/// Resolves a handle: the pseudo-handle is the calling thread.
+KernelObject* ObjectOf(HANDLE handle);
+
+// Control region: while the depth is above 0 the thread holds one of the layer's locks
+// or sleeps in one of its waits; suspension and termination wait for its end.
+void EnterControlRegion();
+void LeaveControlRegion();
+class ControlRegion {
+public:
+    ControlRegion() { EnterControlRegion(); }
+    ~ControlRegion() { LeaveControlRegion(); }
+    ControlRegion(const ControlRegion&) = delete;
+    ControlRegion& operator=(const ControlRegion&) = delete;
+};
+/// True when the calling thread is asked to end and should leave its wait.
+bool TerminationRequested();
+
+// Kernel objects: mark a thread ended (signalled with its code) and wake its waits.
+void SignalThreadEnded(ThreadObject* thread, DWORD exitCode);
+bool ThreadExitCodeOf(ThreadObject* thread, DWORD* exitCode);
+// Wakes the thread out of a kernel-object wait so that it sees a termination request.
+void InterruptObjectWait(ThreadObject* thread);
+
+// Registry of live threads by id.
+void RegisterThread(ThreadObject* thread);
+void UnregisterThread(ThreadObject* thread);
+/// The queue of a live thread, created on first use; null for an unknown id.
+std::shared_ptr<MessageQueue> QueueOfThread(DWORD threadId);
+
+// Message queues.
+std::shared_ptr<MessageQueue> CreateQueue(DWORD ownerId);
+/// Marks the queue closed, drops what it holds and destroys the thread's windows.
+void CloseQueue(const std::shared_ptr<MessageQueue>& queue);
+void InterruptQueueWait(const std::shared_ptr<MessageQueue>& queue);
+
+}  // namespace cvq::platform::posix

@@ -1,0 +1,437 @@
+// Threads: start with a hand-shake (id and handle are published before the thread
+// runs), the registry of live threads by id, suspension by a real-time signal whose
+// handler parks the thread, and termination by abandoning the thread's frames.
+//
+// A thread that holds one of this layer's locks or sleeps in one of its waits is in a
+// "control region": the signal handler then only notes the request, and the thread
+// honours it when it leaves the region, so no lock is left held and no waiter left
+// linked. The handler allocates nothing and touches only atomics and initial-exec TLS.
+#include <commonvcqx/platform/internal/KernelObjects.h>
+#include <commonvcqx/platform/internal/Threads.h>
+
+#include "ThreadState.h"
+
+#include <algorithm>
+#include <climits>
+#include <unordered_map>
+#include <vector>
+
+#include <cerrno>
+#include <linux/futex.h>
+#include <pthread.h>
+#include <sched.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <time.h>
+#include <unistd.h>
+
+namespace cvq::platform::posix {
+namespace {
+
+#define CVQ_SIGNAL_SAFE_TLS __attribute__((tls_model("initial-exec"))) thread_local
+
+CVQ_SIGNAL_SAFE_TLS DWORD tlsThreadId = 0;
+CVQ_SIGNAL_SAFE_TLS ThreadObject* tlsSelf = nullptr;
+CVQ_SIGNAL_SAFE_TLS volatile int tlsRegionDepth = 0;
+CVQ_SIGNAL_SAFE_TLS volatile int tlsControlPending = 0;
+
+// Real-time signal that asks a thread to look at its suspend count and termination flag.
+int ControlSignal() { return SIGRTMIN + 6; }
+
+void Acknowledge(ThreadObject* self) {
+    self->answered.store(self->requests.load(std::memory_order_acquire),
+                         std::memory_order_release);
+    FutexWake(&self->answered, INT_MAX);
+}
+
+// Parks while the suspend count is above 0; abandons the thread's frames when it is to
+// end. Called with no lock of this layer held.
+void ApplyControl(ThreadObject* self) {
+    for (;;) {
+        if (self->exiting.load(std::memory_order_acquire)) {
+            Acknowledge(self);
+            return;
+        }
+        if (self->terminating.load(std::memory_order_acquire) && !self->foreign)
+            siglongjmp(self->abandon, 1);
+        uint32_t word = self->resumeWord.load(std::memory_order_acquire);
+        Acknowledge(self);
+        if (self->suspendCount.load(std::memory_order_acquire) <= 0) return;
+        FutexWait(&self->resumeWord, word, nullptr);
+    }
+}
+
+void OnControlSignal(int) {
+    int savedErrno = errno;
+    ThreadObject* self = tlsSelf;
+    if (self) {
+        if (tlsRegionDepth > 0) {
+            tlsControlPending = 1;
+            Acknowledge(self);
+        } else {
+            ApplyControl(self);
+        }
+    }
+    errno = savedErrno;
+}
+
+void InstallControlHandler() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        struct sigaction action {};
+        action.sa_handler = &OnControlSignal;
+        action.sa_flags = SA_RESTART;
+        sigemptyset(&action.sa_mask);
+        sigaction(ControlSignal(), &action, nullptr);
+    });
+}
+
+bool SendControlSignal(ThreadObject* thread) {
+    InstallControlHandler();
+    return syscall(SYS_tgkill, getpid(), static_cast<pid_t>(thread->threadId), ControlSignal()) ==
+           0;
+}
+
+struct Registry {
+    std::mutex lock;
+    std::unordered_map<DWORD, ThreadObject*> threads;
+};
+
+Registry& Threads() {
+    static Registry* registry = new Registry;  // outlives threads still running at exit
+    return *registry;
+}
+
+std::atomic<DWORD> priorityClass{NORMAL_PRIORITY_CLASS};
+
+int ClassBase(DWORD cls) {
+    switch (cls) {
+        case IDLE_PRIORITY_CLASS: return 15;
+        case BELOW_NORMAL_PRIORITY_CLASS: return 5;
+        case NORMAL_PRIORITY_CLASS: return 0;
+        case ABOVE_NORMAL_PRIORITY_CLASS: return -5;
+        case HIGH_PRIORITY_CLASS: return -10;
+        case REALTIME_PRIORITY_CLASS: return -15;
+        default: return INT_MIN;
+    }
+}
+
+// The nice value of a thread priority within a priority class; INT_MIN if invalid.
+int NiceFor(int priority, DWORD cls) {
+    int base = ClassBase(cls);
+    if (base == INT_MIN) return INT_MIN;
+    int nice;
+    switch (priority) {
+        case THREAD_PRIORITY_IDLE: return 19;
+        case THREAD_PRIORITY_TIME_CRITICAL: return -20;
+        case THREAD_PRIORITY_LOWEST: nice = base + 4; break;
+        case THREAD_PRIORITY_BELOW_NORMAL: nice = base + 2; break;
+        case THREAD_PRIORITY_NORMAL: nice = base; break;
+        case THREAD_PRIORITY_ABOVE_NORMAL: nice = base - 2; break;
+        case THREAD_PRIORITY_HIGHEST: nice = base - 4; break;
+        default: return INT_MIN;
+    }
+    return std::clamp(nice, -20, 19);
+}
+
+bool ApplyNice(DWORD threadId, int nice) {
+    return setpriority(PRIO_PROCESS, static_cast<id_t>(threadId), nice) == 0;
+}
+
+void FinishThread(ThreadObject* thread, DWORD exitCode) {
+    tlsRegionDepth = tlsRegionDepth + 1;  // never left: nothing is honoured on the way out
+    thread->exiting.store(true, std::memory_order_release);
+    Acknowledge(thread);
+    UnregisterThread(thread);
+    SignalThreadEnded(thread, exitCode);
+    tlsSelf = nullptr;
+    Release(thread);
+}
+
+// Ends the data of a thread the library did not start when that thread exits.
+struct ForeignThreadExit {
+    ThreadObject* thread = nullptr;
+    ~ForeignThreadExit() {
+        if (thread) FinishThread(thread, 0);
+    }
+};
+thread_local ForeignThreadExit foreignThreadExit;
+
+void* ThreadMain(void* parameter) {
+    auto* self = static_cast<ThreadObject*>(parameter);
+    tlsSelf = self;
+    tlsRegionDepth = 1;  // no control until the thread may run
+    self->threadId = CurrentThreadId();
+    self->startPhase.store(1, std::memory_order_release);
+    FutexWake(&self->startPhase, 1);
+    while (self->startPhase.load(std::memory_order_acquire) != 2)
+        FutexWait(&self->startPhase, 1, nullptr);
+
+    DWORD exitCode;
+    if (sigsetjmp(self->abandon, 1) == 0) {
+        LeaveControlRegion();
+        ApplyControl(self);  // the gate of a thread started suspended
+        exitCode = self->entry(self->argument);
+    } else {
+        tlsRegionDepth = 0;
+        tlsControlPending = 0;
+        exitCode = self->requestedExitCode.load();
+        self->exiting.store(true, std::memory_order_release);
+        if (self->forcedEnd) self->forcedEnd();
+    }
+    FinishThread(self, exitCode);
+    return nullptr;
+}
+
+ThreadObject* ThreadOf(HANDLE handle) {
+    KernelObject* object = ObjectOf(handle);
+    return object && object->kind == Kind::Thread ? static_cast<ThreadObject*>(object) : nullptr;
+}
+
+}  // namespace
+
+void FutexWait(std::atomic<uint32_t>* word, uint32_t expected, const timespec* relative) {
+    syscall(SYS_futex, reinterpret_cast<uint32_t*>(word), FUTEX_WAIT_PRIVATE, expected, relative,
+            nullptr, 0);
+}
+
+void FutexWake(std::atomic<uint32_t>* word, int count) {
+    syscall(SYS_futex, reinterpret_cast<uint32_t*>(word), FUTEX_WAKE_PRIVATE, count, nullptr,
+            nullptr, 0);
+}
+
+uint64_t MonotonicNanoseconds() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<uint64_t>(now.tv_sec) * 1000000000 + static_cast<uint64_t>(now.tv_nsec);
+}
+
+bool RemainingUntil(uint64_t deadline, timespec& relative) {
+    int64_t left = static_cast<int64_t>(deadline - MonotonicNanoseconds());
+    if (left <= 0) return false;
+    relative.tv_sec = left / 1000000000;
+    relative.tv_nsec = left % 1000000000;
+    return true;
+}
+
+void EnterControlRegion() { tlsRegionDepth = tlsRegionDepth + 1; }
+
+void LeaveControlRegion() {
+    tlsRegionDepth = tlsRegionDepth - 1;
+    if (tlsRegionDepth == 0 && tlsControlPending) {
+        tlsControlPending = 0;
+        if (ThreadObject* self = tlsSelf) ApplyControl(self);
+    }
+}
+
+bool TerminationRequested() {
+    ThreadObject* self = tlsSelf;
+    return self && self->terminating.load(std::memory_order_acquire) &&
+           !self->exiting.load(std::memory_order_acquire);
+}
+
+ThreadObject* CurrentThreadObject(bool create) {
+    if (tlsSelf || !create) return tlsSelf;
+    auto* thread = new ThreadObject;
+    thread->foreign = true;
+    thread->threadId = cvq::platform::CurrentThreadId();
+    tlsSelf = thread;
+    RegisterThread(thread);
+    foreignThreadExit.thread = thread;
+    return thread;
+}
+
+KernelObject* ObjectOf(HANDLE handle) {
+    if (handle == cvq::platform::CurrentThreadPseudoHandle()) return CurrentThreadObject(true);
+    return static_cast<KernelObject*>(handle);
+}
+
+void RegisterThread(ThreadObject* thread) {
+    ControlRegion region;
+    std::lock_guard lock(Threads().lock);
+    Threads().threads[thread->threadId] = thread;
+}
+
+void UnregisterThread(ThreadObject* thread) {
+    std::shared_ptr<MessageQueue> queue;
+    {
+        ControlRegion region;
+        std::lock_guard lock(Threads().lock);
+        auto found = Threads().threads.find(thread->threadId);
+        if (found != Threads().threads.end() && found->second == thread)
+            Threads().threads.erase(found);
+        queue = std::move(thread->queue);
+    }
+    if (queue) CloseQueue(queue);
+}
+
+std::shared_ptr<MessageQueue> QueueOfThread(DWORD threadId) {
+    ControlRegion region;
+    std::lock_guard lock(Threads().lock);
+    auto found = Threads().threads.find(threadId);
+    if (found == Threads().threads.end()) return nullptr;
+    ThreadObject* thread = found->second;
+    if (!thread->queue && !thread->exiting.load()) thread->queue = CreateQueue(threadId);
+    return thread->queue;
+}
+
+}  // namespace cvq::platform::posix
+
+namespace cvq::platform {
+
+using namespace posix;
+
+DWORD CurrentThreadId() {
+    DWORD id = tlsThreadId;
+    if (id == 0) tlsThreadId = id = static_cast<DWORD>(gettid());
+    return id;
+}
+
+bool StartThread(ThreadStart& start) {
+    start.handle = nullptr;
+    start.threadId = 0;
+    if (!start.entry) return false;
+    InstallControlHandler();
+    auto* thread = new ThreadObject;
+    thread->entry = start.entry;
+    thread->argument = start.argument;
+    thread->forcedEnd = start.forcedEnd;
+    thread->references.store(2);  // the caller's handle and the running thread
+    if (start.suspended) thread->suspendCount.store(1);
+
+    pthread_attr_t attributes;
+    pthread_attr_init(&attributes);
+    pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_DETACHED);
+    if (start.stackSize > 0)
+        pthread_attr_setstacksize(&attributes,
+                                  std::max<size_t>(start.stackSize, PTHREAD_STACK_MIN));
+    pthread_t id;
+    int failed = pthread_create(&id, &attributes, &ThreadMain, thread);
+    pthread_attr_destroy(&attributes);
+    if (failed) {
+        delete thread;
+        return false;
+    }
+    while (thread->startPhase.load(std::memory_order_acquire) != 1)
+        FutexWait(&thread->startPhase, 0, nullptr);
+    RegisterThread(thread);  // messages may be posted to it from now on
+    int nice = NiceFor(start.priority, priorityClass.load());
+    if (nice != INT_MIN && ApplyNice(thread->threadId, nice)) thread->priority.store(start.priority);
+    start.handle = thread;
+    start.threadId = thread->threadId;
+    if (start.published) start.published(start.publishContext, thread, thread->threadId);
+    thread->startPhase.store(2, std::memory_order_release);
+    FutexWake(&thread->startPhase, 1);
+    return true;
+}
+
+DWORD SuspendThreadObject(HANDLE handle) {
+    ThreadObject* thread = ThreadOf(handle);
+    if (!thread || thread->exiting.load()) return 0xFFFFFFFFu;
+    int32_t previous = thread->suspendCount.fetch_add(1);
+    if (previous != 0) return static_cast<DWORD>(previous);
+    if (thread == tlsSelf) {
+        ApplyControl(thread);
+        return 0;
+    }
+    uint32_t request = thread->requests.fetch_add(1) + 1;
+    if (!SendControlSignal(thread)) return 0;
+    // Returns once the thread parked or noted the request inside the library.
+    while (static_cast<int32_t>(thread->answered.load(std::memory_order_acquire) - request) < 0 &&
+           !thread->exiting.load()) {
+        timespec slice{0, 10000000};
+        FutexWait(&thread->answered, thread->answered.load(), &slice);
+    }
+    return 0;
+}
+
+DWORD ResumeThreadObject(HANDLE handle) {
+    ThreadObject* thread = ThreadOf(handle);
+    if (!thread) return 0xFFFFFFFFu;
+    int32_t previous = thread->suspendCount.load();
+    do {
+        if (previous <= 0) return 0;
+    } while (!thread->suspendCount.compare_exchange_weak(previous, previous - 1));
+    if (previous == 1) {
+        thread->resumeWord.fetch_add(1, std::memory_order_release);
+        FutexWake(&thread->resumeWord, INT_MAX);
+    }
+    return static_cast<DWORD>(previous);
+}
+
+bool TerminateThreadObject(HANDLE handle, DWORD exitCode) {
+    ThreadObject* thread = ThreadOf(handle);
+    if (!thread || thread->foreign) return false;
+    bool expected = false;
+    if (thread->terminating.compare_exchange_strong(expected, true)) {
+        thread->requestedExitCode.store(exitCode);
+        if (thread == tlsSelf) ApplyControl(thread);  // does not return
+        thread->resumeWord.fetch_add(1, std::memory_order_release);
+        FutexWake(&thread->resumeWord, INT_MAX);
+        if (!thread->exiting.load()) SendControlSignal(thread);
+        InterruptObjectWait(thread);
+        std::shared_ptr<MessageQueue> queue;
+        {
+            ControlRegion region;
+            std::lock_guard lock(Threads().lock);
+            queue = thread->queue;
+        }
+        if (queue) InterruptQueueWait(queue);
+    }
+    return WaitForObject(thread, INFINITE) == WAIT_OBJECT_0;
+}
+
+bool GetThreadExitCode(HANDLE handle, DWORD* exitCode) {
+    ThreadObject* thread = ThreadOf(handle);
+    return thread && exitCode && ThreadExitCodeOf(thread, exitCode);
+}
+
+int GetThreadPriorityValue(HANDLE handle) {
+    ThreadObject* thread = ThreadOf(handle);
+    return thread ? thread->priority.load() : THREAD_PRIORITY_ERROR_RETURN;
+}
+
+bool SetThreadPriorityValue(HANDLE handle, int priority) {
+    ThreadObject* thread = ThreadOf(handle);
+    int nice = NiceFor(priority, priorityClass.load());
+    if (!thread || nice == INT_MIN || thread->exiting.load()) return false;
+    if (!ApplyNice(thread->threadId, nice)) return false;
+    thread->priority.store(priority);
+    return true;
+}
+
+DWORD GetProcessPriorityClass() { return priorityClass.load(); }
+
+bool SetProcessPriorityClass(DWORD cls) {
+    if (ClassBase(cls) == INT_MIN) return false;
+    CurrentThreadObject(true);
+    ControlRegion region;
+    std::lock_guard lock(Threads().lock);
+    DWORD previous = priorityClass.load();
+    std::vector<ThreadObject*> changed;
+    for (auto& [id, thread] : Threads().threads) {
+        if (ApplyNice(id, NiceFor(thread->priority.load(), cls))) {
+            changed.push_back(thread);
+            continue;
+        }
+        for (ThreadObject* undo : changed)
+            ApplyNice(undo->threadId, NiceFor(undo->priority.load(), previous));
+        return false;
+    }
+    priorityClass.store(cls);
+    return true;
+}
+
+void YieldThread() { sched_yield(); }
+
+void SleepMilliseconds(DWORD milliseconds) {
+    timespec delay{static_cast<time_t>(milliseconds / 1000),
+                   static_cast<long>(milliseconds % 1000) * 1000000};
+    while (nanosleep(&delay, &delay) != 0 && errno == EINTR) {
+    }
+}
+
+DWORD TickCount() { return static_cast<DWORD>(MonotonicNanoseconds() / 1000000); }
+
+}  // namespace cvq::platform
