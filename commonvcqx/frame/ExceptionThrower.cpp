@@ -2,7 +2,8 @@
 #include <commonvcqx/frame/ExceptionThrower.h>
 
 #include <commonvcqx/frame/internal/ExceptionGlobals.h>
-#include <commonvcqx/platform/internal/ThreadSlot.h>
+#include <commonvcqx/platform/Messages.h>
+#include <commonvcqx/platform/internal/Threads.h>
 #include <commonvcqx/text/StaticStrings.h>
 
 #include <atomic>
@@ -42,8 +43,14 @@ TExceptionThrower::TExceptionThrower(char post) noexcept
 
 void TExceptionThrower::Deliver(const TException& exception) {
     if (m_targetThread == kNoThread && !m_targetWindow) throw exception;
-    // Posting arrives with the message queues; until then a posting thrower throws.
-    throw exception;
+    // The receiver of the message owns the copy. A copy that could not be posted
+    // reaches nobody, so it is not left behind.
+    auto* copy = new TException(exception);
+    LPARAM address = reinterpret_cast<LPARAM>(copy);
+    bool posted = m_targetThread == kNoThread
+                      ? PostMessageA(m_targetWindow, WM_POSTED_EXCEPTION, 0, address)
+                      : PostThreadMessageA(m_targetThread, WM_POSTED_EXCEPTION, 0, address);
+    if (!posted) delete copy;
 }
 
 void TExceptionThrower::SetAndThrow() {

@@ -6,7 +6,9 @@
 // (WM_POSTED_EXCEPTION) with the copy's address as lParam, and returns: to the window
 // given to TException::NotifyPostHandle, or else to the thread that loaded the
 // library. The receiver owns the copy and deletes it. Code using a posting thrower
-// must go on after SetAndThrow returns.
+// must go on after SetAndThrow returns. As with any thread message, the loading thread
+// receives only once it has a message queue (its first message call makes one); a copy
+// that cannot be posted is deleted.
 //
 //   TExceptionThrower(0).SetAndThrow("Cannot open", errorCode);      // throws
 //

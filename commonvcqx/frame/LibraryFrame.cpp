@@ -5,6 +5,7 @@
 #include <commonvcqx/frame/internal/StartupOrder.h>
 #include <commonvcqx/frame/internal/ThreadData.h>
 #include <commonvcqx/platform/internal/ThreadSlot.h>
+#include <commonvcqx/threads/internal/ThreadDataHooks.h>
 
 #include <atomic>
 #include <chrono>
@@ -20,13 +21,19 @@ void ReleaseAtThreadEnd(void* data) {
     delete static_cast<TThreadData*>(data);
 }
 
+void StopFileThreads();
+
 struct TThreadDataStart {
     TThreadDataStart() {
         if (slot.Allocate(&ReleaseAtThreadEnd)) InitThreadDataOfCommonLibrary();
+        // Threads started through TThread make and release their data themselves.
+        SetThreadDataHooks(&InitThreadDataOfCommonLibrary, &EndThreadDataOfCommonLibrary);
+        AddCommonThreadStopper(&StopFileThreads);
         RecordStartupStep(kStartThreadData, true);
     }
     ~TThreadDataStart() {
         RecordStartupStep(kStartThreadData, false);
+        SetThreadDataHooks(nullptr, nullptr);
         if (slot.IsValid()) {
             EndThreadDataOfCommonLibrary();
             slot.Free();
@@ -43,6 +50,12 @@ void DrainAndStop(std::atomic<TCommonFileThread*>& entry) {
     while (thread->GetOutstandingRequests() > 0)
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     thread->Stop();
+}
+
+// The reader first: its requests may feed the writer.
+void StopFileThreads() {
+    DrainAndStop(fileThreads[0]);
+    DrainAndStop(fileThreads[1]);
 }
 
 }  // namespace
@@ -72,9 +85,4 @@ void EndThreadDataOfCommonLibrary() {
     // Cleared first: what the queue's objects do while being deleted sees no data.
     slot.Set(nullptr);
     delete data;
-}
-
-void EndCommonThreads() {
-    DrainAndStop(fileThreads[0]);  // the reader first: its requests may feed the writer
-    DrainAndStop(fileThreads[1]);
 }

@@ -1,5 +1,6 @@
 #include <commonvcqx/frame/LibraryFrame.h>
 #include <commonvcqx/frame/internal/ThreadData.h>
+#include <commonvcqx/threads/Thread.h>
 
 #include <gtest/gtest.h>
 
@@ -66,6 +67,36 @@ TEST(LibraryFrameTest, EachThreadHasItsOwnDataReleasedWhenItEnds) {
     EXPECT_EQ(failures, 0);
     EXPECT_EQ(TCountedNote::alive, 0);
     EXPECT_EQ(CurrentThreadData(), mine);
+}
+
+namespace {
+
+// Looks at its own data from inside, and leaves a note queued for the end of the thread.
+struct TDataWorker : TThread {
+    TThreadData* seen = nullptr;
+    int32_t counter = -1;
+    uint32_t MainLoop() override {
+        seen = CurrentThreadData();
+        if (seen) {
+            counter = seen->nestingCounter;
+            seen->queue.Append(new TCountedNote);
+        }
+        return 0;
+    }
+    ~TDataWorker() override { WaitForEnd(); }
+};
+
+}  // namespace
+
+TEST(LibraryFrameTest, ThreadsStartedThroughTThreadCarryTheirData) {
+    TCountedNote::alive = 0;
+    TDataWorker worker;
+    ASSERT_TRUE(worker.SetupAndRun(&worker, 0, 0, 0));
+    worker.WaitForEnd();
+    EXPECT_NE(worker.seen, nullptr);
+    EXPECT_NE(worker.seen, CurrentThreadData());
+    EXPECT_EQ(worker.counter, 0);
+    EXPECT_EQ(TCountedNote::alive, 0);  // released with the thread's data
 }
 
 TEST(LibraryFrameTest, ObjectQueueIsFirstInFirstOutAndOwning) {

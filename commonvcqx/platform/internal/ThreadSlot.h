@@ -35,7 +35,4 @@ public:
     bool m_valid;
 };
 
-/// The calling thread's kernel id.
-uint32_t CurrentThreadId() noexcept;
-
 }  // namespace cvq::platform

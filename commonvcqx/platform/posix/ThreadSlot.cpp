@@ -2,7 +2,6 @@
 #include <commonvcqx/platform/internal/ThreadSlot.h>
 
 #include <pthread.h>
-#include <unistd.h>
 
 #include <type_traits>
 
@@ -30,10 +29,6 @@ void* TThreadSlot::Get() const noexcept {
 
 bool TThreadSlot::Set(void* value) noexcept {
     return m_valid && pthread_setspecific(m_key, value) == 0;
-}
-
-uint32_t CurrentThreadId() noexcept {
-    return uint32_t(gettid());
 }
 
 }  // namespace cvq::platform
