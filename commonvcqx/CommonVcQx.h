@@ -8,6 +8,11 @@
 
 #include <commonvcqx/Version.h>
 
+#include <commonvcqx/containers/Array.h>
+#include <commonvcqx/containers/ArrayBase.h>
+#include <commonvcqx/containers/Collection.h>
+#include <commonvcqx/containers/SlotSequence.h>
+
 #include <commonvcqx/frame/AutoInitProcedure.h>
 #include <commonvcqx/frame/Exception.h>
 #include <commonvcqx/frame/ExceptionThrower.h>
