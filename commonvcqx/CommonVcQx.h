@@ -11,7 +11,11 @@
 #include <commonvcqx/containers/Array.h>
 #include <commonvcqx/containers/ArrayBase.h>
 #include <commonvcqx/containers/Collection.h>
+#include <commonvcqx/containers/DoubleList.h>
+#include <commonvcqx/containers/DoubleListOfPointers.h>
+#include <commonvcqx/containers/FlexList.h>
 #include <commonvcqx/containers/SlotSequence.h>
+#include <commonvcqx/containers/StringItem.h>
 
 #include <commonvcqx/frame/AutoInitProcedure.h>
 #include <commonvcqx/frame/Exception.h>
