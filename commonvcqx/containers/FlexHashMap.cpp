@@ -86,8 +86,10 @@ THashableElement* TFlexHashMapImp::Add(THashableElement* e) {
 }
 
 THashableElement* TFlexHashMapImp::PureAdd(THashableElement* e) {
-    const uint32_t bucket = e->GetHashedValue() % uint32_t(m_numSlots);
+    const uint32_t hash = e->GetHashedValue();
+    const uint32_t bucket = hash % uint32_t(m_numSlots);
     e->m_bucket = bucket;
+    e->m_hash = hash;
     if (THashableElement* head = m_buckets[bucket]) {
         InsertAfter(e, head);
     } else {

@@ -24,7 +24,7 @@ class TFlexHashMapImp;
 
 class THashableElement : public TListElement {
 public:
-    THashableElement() noexcept : m_bucket(0) {}
+    THashableElement() noexcept : m_bucket(0), m_hash(0) {}
     THashableElement(const THashableElement& other) noexcept = default;
     THashableElement& operator=(const THashableElement& other) noexcept = default;
 
@@ -37,6 +37,7 @@ protected:
 private:
     friend class TFlexHashMapImp;
     uint32_t m_bucket;
+    uint32_t m_hash;  // the hashed value the bucket came from
 };
 
 class TFlexHashMapImp : public TDoubleList {
@@ -84,6 +85,16 @@ public:
     /// The smallest prime of the bucket table strictly greater than size (the largest
     /// one for sizes beyond it).
     static int32_t GetPrimeAbove(int32_t size) noexcept;
+
+protected:
+    /// The first element of the bucket that `hash` falls in; `bucket` receives its index.
+    THashableElement* BucketRun(uint32_t hash, uint32_t& bucket) const noexcept {
+        bucket = hash % uint32_t(m_numSlots);
+        return m_buckets[bucket];
+    }
+    static uint32_t BucketOf(const THashableElement& e) noexcept { return e.m_bucket; }
+    /// The hashed value recorded when the element was added.
+    static uint32_t RecordedHash(const THashableElement& e) noexcept { return e.m_hash; }
 
 private:
     THashableElement* First() const noexcept { return static_cast<THashableElement*>(m_first); }

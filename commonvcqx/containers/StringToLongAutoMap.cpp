@@ -14,16 +14,47 @@ TObject* TStringAndLongForAutoMap::CreateClone(void*) const {
     return new TStringAndLongForAutoMap(*this);
 }
 
-unsigned int TStringAndLongForAutoMap::GetHashedValue() const {
+namespace {
+
+// The key's hash, and beside it a second, independent one (FNV-1a) that tells apart
+// most keys the first one mixes up.
+uint32_t HashText(const char* p, uint32_t& check) noexcept {
     uint32_t h = 0;
-    for (const char* p = m_key.c_str(); *p; ++p)
+    uint32_t c = 2166136261u;
+    for (; *p; ++p) {
         h = ((h << 1) | (h >> 31)) ^ uint32_t(int32_t(static_cast<signed char>(*p)));
+        c = (c ^ uint8_t(*p)) * 16777619u;
+    }
+    check = c;
     return h;
 }
 
+}  // namespace
+
+unsigned int TStringAndLongForAutoMap::GetHashedValue() const {
+    // The map asks for the hash whenever it files the element, so the second hash
+    // recorded here always belongs to the key the element is filed under.
+    return HashText(m_key.c_str(), m_check);
+}
+
+TStringAndLongForAutoMap* TStringToLongAutoMap::Find(const TString& key) const noexcept {
+    // What FindEqual with a probe element finds, without building one: every element
+    // is a TStringAndLongForAutoMap, whose equal keys have equal hashes, so an element
+    // filed under other hashes is passed over without reading its key.
+    uint32_t check;
+    const uint32_t hash = HashText(key.c_str(), check);
+    uint32_t bucket;
+    for (THashableElement* e = BucketRun(hash, bucket); e && BucketOf(*e) == bucket;
+         e = static_cast<THashableElement*>(e->GetNext())) {
+        if (RecordedHash(*e) != hash) continue;
+        auto* s = static_cast<TStringAndLongForAutoMap*>(e);
+        if (s->m_check == check && std::strcmp(s->m_key.c_str(), key.c_str()) == 0) return s;
+    }
+    return nullptr;
+}
+
 int32_t& TStringToLongAutoMap::operator[](const TString& key) {
-    const TStringAndLongForAutoMap probe(key, 0);
-    auto* found = static_cast<TStringAndLongForAutoMap*>(FindEqual(probe));
+    TStringAndLongForAutoMap* found = Find(key);
     if (!found) {
         found = new TStringAndLongForAutoMap(key, 0);
         try {

@@ -32,6 +32,10 @@ public:
 
     TString m_key;
     int32_t m_value;
+
+private:
+    friend class TStringToLongAutoMap;
+    mutable uint32_t m_check = 0;  // second hash of the key, recorded with the first
 };
 
 class TStringToLongAutoMap : public TFlexHashMapImp {
@@ -41,4 +45,7 @@ public:
     /// The value stored for the key; a missing key is added first with the value 0.
     int32_t& operator[](const char* key);
     int32_t& operator[](const TString& key);
+
+private:
+    TStringAndLongForAutoMap* Find(const TString& key) const noexcept;
 };
