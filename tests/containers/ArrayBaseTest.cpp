@@ -235,7 +235,7 @@ TEST(ArrayBaseTest, WholeArrayCopiesCloneAbsorbMoves) {
     EXPECT_EQ(b.GetNumSlots(), 3);  // exactly the count
     EXPECT_EQ(b.GetCompareMode(), 0);
     EXPECT_EQ(b.GetExpansionSize(), 5);
-    b = b;
+    b = *&b;  // self-assignment
     EXPECT_EQ(Keys(b), (std::vector<int>{1, 2, 3}));
 
     TCounted outside(9);

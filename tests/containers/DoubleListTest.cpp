@@ -229,7 +229,7 @@ TEST(DoubleListTest, CopiesAbsorbAndSplitOwnership) {
         Fill(assigned, {9});
         assigned = a;  // its own element dies
         EXPECT_EQ(Counts().deleted, 1);
-        assigned = assigned;
+        assigned = *&assigned;  // self-assignment
         EXPECT_EQ(assigned.GetCompareMode(), 1);
         assigned.Insert(assigned, assigned[1], nullptr);  // itself, before the middle
         EXPECT_EQ(Keys(assigned), (std::vector<int>{3, 3, 2, 1, 2, 1}));

@@ -147,7 +147,7 @@ TEST(FlexHashMapTest, CopiesIndexTheirOwnClones) {
         TFlexHashMapImp assigned(100, 1);
         assigned.Add(new THashedCounted(99, 0));
         assigned = copy;
-        assigned = assigned;
+        assigned = *&assigned;  // self-assignment
         EXPECT_EQ(assigned.GetCount(), 20);
         EXPECT_EQ(assigned.GetNumSlots(), copy.GetNumSlots());
         ExpectIndexed(assigned);
@@ -201,6 +201,6 @@ TEST(LookupTableTest, PairsBothWays) {
     EXPECT_EQ(copy.GetCount(), 3);
     EXPECT_EQ(copy.Find2(&b), &a);
     table = copy;
-    table = table;
+    table = *&table;  // self-assignment
     EXPECT_EQ(table.Find1(&c), &b);
 }

@@ -124,7 +124,7 @@ TEST(SlotSequenceTest, CopiesAssignsAndSwaps) {
     EXPECT_EQ(b.GetSlotSize(), 4u);
     EXPECT_EQ(b.GetHeap(), &heap);  // the heap stays this sequence's own
     EXPECT_TRUE(b == a);
-    b = b;
+    b = *&b;  // self-assignment
     EXPECT_EQ(Ints(b), (std::vector<int>{4, 5, 6}));
     b.Assign(a, 0);
     EXPECT_FALSE(b.HasAllocatedMemory());
@@ -208,7 +208,7 @@ TEST(ArrayTest, ValuesAreCopiedAndDestroyedExactlyOnce) {
     TArray<TString> assigned;
     assigned.Add("old");
     assigned = copy;
-    assigned = assigned;
+    assigned = *&assigned;  // self-assignment
     EXPECT_EQ(assigned.GetCount(), words.GetCount());
     int n = 0;
     for (const TString& w : assigned) n += w == shared ? 1 : 0;
