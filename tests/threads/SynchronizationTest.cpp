@@ -39,7 +39,8 @@ TEST(ThreadEventTest, CopiesShareOneEventAndOutliveTheOriginal) {
     TThreadEvent copy(*original);
     TThreadEvent assigned(1, 1);
     assigned = copy;
-    assigned = assigned;
+    TThreadEvent& same = assigned;
+    assigned = same;  // self-assignment keeps the one reference
     EXPECT_EQ(copy.GetHandle(), original->GetHandle());
     EXPECT_EQ(assigned.GetHandle(), original->GetHandle());
     original->SetTrue();
