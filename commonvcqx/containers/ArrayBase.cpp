@@ -21,6 +21,10 @@ TArrayBase::~TArrayBase() {
 // ---- Insertion and removal ------------------------------------------------------
 
 TObject* TArrayBase::Insert(TObject* obj, int32_t index) {
+    if (index == m_count && m_count < m_capacity) {
+        Slots()[m_count++] = obj;  // appending into room already there
+        return obj;
+    }
     InsertSlot(&obj, index);
     return obj;
 }
