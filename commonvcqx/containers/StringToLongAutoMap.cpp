@@ -16,14 +16,14 @@ TObject* TStringAndLongForAutoMap::CreateClone(void*) const {
 
 namespace {
 
-// The key's hash, and beside it a second, independent one (FNV-1a) that tells apart
-// most keys the first one mixes up.
+// The key's hash, and beside it a second one (Bernstein's, cheap enough to run in the
+// same loop) that tells apart most keys the first one mixes up.
 uint32_t HashText(const char* p, uint32_t& check) noexcept {
     uint32_t h = 0;
-    uint32_t c = 2166136261u;
+    uint32_t c = 5381;
     for (; *p; ++p) {
         h = ((h << 1) | (h >> 31)) ^ uint32_t(int32_t(static_cast<signed char>(*p)));
-        c = (c ^ uint8_t(*p)) * 16777619u;
+        c = (c << 5) + c + uint8_t(*p);
     }
     check = c;
     return h;
