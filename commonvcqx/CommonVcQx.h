@@ -32,6 +32,9 @@
 #include <commonvcqx/memory/Heap.h>
 #include <commonvcqx/memory/HeapOneSize.h>
 #include <commonvcqx/memory/HeapSwitcher.h>
+#include <commonvcqx/memory/MemoryFunctions.h>
+#include <commonvcqx/memory/PageCache.h>
+#include <commonvcqx/memory/PageMemory.h>
 
 #include <commonvcqx/platform/CriticalSection.h>
 #include <commonvcqx/platform/Drives.h>

@@ -46,19 +46,17 @@ const TString& EmptyString() noexcept {
 // The library's global exception: every TException starts as a copy of it. Built at
 // start-up from an empty string; until then and after unload there is none, and an
 // exception's reason is simply absent (read as empty).
-constinit const AException* prototype = nullptr;
+constinit std::atomic<const AException*> prototype{nullptr};
 
 struct TPrototype {
     alignas(AException) unsigned char storage[sizeof(AException)];
     TPrototype() {
-        prototype = ::new (storage) AException(TString());
+        prototype.store(::new (storage) AException(TString()), std::memory_order_release);
         cvq::detail::RecordStartupStep(cvq::detail::kStartExceptionPrototype, true);
     }
     ~TPrototype() {
         cvq::detail::RecordStartupStep(cvq::detail::kStartExceptionPrototype, false);
-        const AException* built = prototype;
-        prototype = nullptr;
-        built->~AException();
+        prototype.exchange(nullptr, std::memory_order_acq_rel)->~AException();
     }
 };
 __attribute__((init_priority(cvq::detail::kStartExceptionPrototype))) TPrototype prototypeObject;
@@ -84,8 +82,10 @@ void ThrowOutOfMemory() {
 
 AException::AException(const TString& why) noexcept : m_why(Share(why)) {}
 
-AException::AException(TPrototypeTag) noexcept
-    : m_why(prototype ? ShareMessage(prototype->m_why) : nullptr) {}
+AException::AException(TPrototypeTag) noexcept : m_why(nullptr) {
+    if (const AException* model = prototype.load(std::memory_order_acquire))
+        m_why = ShareMessage(model->m_why);
+}
 
 AException::AException(const AException& other) noexcept : m_why(ShareMessage(other.m_why)) {}
 

@@ -14,7 +14,7 @@
 namespace cvq::detail {
 namespace {
 
-constinit platform::TThreadSlot slot{};
+constinit platform::TThreadSlot slot;
 
 // A thread that ends with its data still set: release it here rather than leak it.
 void ReleaseAtThreadEnd(void* data) {

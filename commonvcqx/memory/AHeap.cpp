@@ -130,15 +130,19 @@ void NH_AHeap::ReleasePageSet(TPageSet* set) {
 }
 
 int NH_AHeap::HandleOutOfMemory() {
-    platform::TSpinLockGuard guard(g_heap.lock);
-    if (g_heap.emergencyReserve) {
-        char* reserve = g_heap.emergencyReserve;
+    char* reserve;
+    {
+        platform::TSpinLockGuard guard(g_heap.lock);
+        reserve = g_heap.emergencyReserve;
         g_heap.emergencyReserve = nullptr;
         g_heap.emergencyCommitted = 0;
+    }
+    if (reserve) {
         ReleaseMarked(reserve, kGranularity);
         if (s_fpEmergencyCallback) s_fpEmergencyCallback();
         return 1;
     }
+    // Handlers run without the global lock: they may take long, allocate, build heaps.
     if (newHandler_) return newHandler_();
     if (flags_ & kNoStandardHandler) return 0;
     std::new_handler handler = std::get_new_handler();

@@ -1,4 +1,5 @@
 // Installation of the heaps as the process allocator, the hooks and memory queries.
+#include <commonvcqx/geometry/Randomizer.h>
 #include <commonvcqx/memory/AllocatorHooks.h>
 
 #include <commonvcqx/frame/internal/StartupOrder.h>
@@ -34,12 +35,14 @@ void UnlockHeapsAfterFork() {
 }
 
 // The library's first static initializer: hooks, then "HeapForHeaps", then
-// "DefaultHeap". Both heaps may have served allocations already.
+// "DefaultHeap", then "ah1" and "ah2". Each heap may have served allocations already.
 struct TStartUp {
     TStartUp() {
         InstallHooks();
         THeapAccess::Construct(HeapForHeaps(), NH_AHeap::kMultithreaded);
         THeapAccess::Construct(DefaultHeapObject(), NH_AHeap::kMultithreaded);
+        THeapAccess::Construct(TestHeap1(), NH_AHeap::kMultithreaded);
+        THeapAccess::Construct(TestHeap2(), NH_AHeap::kMultithreaded);
         platform::RunAroundFork(&LockHeapsForFork, &UnlockHeapsAfterFork, &UnlockHeapsAfterFork);
         cvq::detail::RecordStartupStep(cvq::detail::kStartHeaps, true);
     }
@@ -194,4 +197,24 @@ int IsMemoryFilledWith(const void* p, size_t length, unsigned char value) {
     for (; i < length; ++i)
         if (bytes[i] != value) return 0;
     return 1;
+}
+
+NH_Heap* FindBase2() {
+    // Every caller shares one generator; the lock keeps its draws whole. The generator
+    // is built on the first call (seed 0: from the tick count).
+    static constinit platform::TSpinLock lock{};
+    uint32_t choice;
+    {
+        platform::TSpinLockGuard guard(lock);
+        static TRandomizer random(0);
+        choice = random.Get(3);
+    }
+    switch (choice) {
+        case 0:
+            return &TestHeap1();
+        case 1:
+            return &TestHeap2();
+        default:
+            return &NH_Heap::Default();
+    }
 }

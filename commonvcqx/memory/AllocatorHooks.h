@@ -14,6 +14,8 @@
 
 #include <commonvcqx/memory/AHeap.h>
 
+class NH_Heap;
+
 #include <cstddef>
 
 /// Declares the application's threading; define exactly one, with static lifetime.
@@ -54,3 +56,7 @@ int IsDynamicMemory(const void* p);
 int IsStackMemory(const void* p);
 /// Non-zero when all `length` bytes at `p` equal `value` (length 0: non-zero).
 int IsMemoryFilledWith(const void* p, size_t length, unsigned char value);
+/// One of "ah1", "ah2" and the calling thread's default heap, chosen at random with
+/// equal chances (the generator is seeded from the tick count on the first call).
+/// Spreads test allocations over several heaps. Thread-safe.
+NH_Heap* FindBase2();

@@ -16,9 +16,10 @@
 
 namespace cvq::detail {
 struct TSmallBlock;
-__attribute__((visibility("hidden"))) void FreeLibraryBlock(void* p);
 struct TBigChunk;
 inline constexpr int kSizeClassCount = 41;
+/// free() of the process (internal to the library).
+__attribute__((visibility("hidden"))) void FreeLibraryBlock(void* p);
 }  // namespace cvq::detail
 
 class NH_Heap : public NH_AHeap {

@@ -92,6 +92,32 @@ TEST(AHeapTest, HeapHandlerDecidesWhetherToRetry) {
     EXPECT_NE(carving.AllocMem(1000), nullptr);  // and recovers
 }
 
+NH_Heap* handlerHeap = nullptr;
+void* allocatedInHandler = nullptr;
+
+int HandlerThatUsesHeaps() {
+    // Another thread of a real program could be doing the same: neither the heap's lock
+    // nor the global one is held here.
+    allocatedInHandler = handlerHeap->AllocMem(100);
+    NH_Heap scratch(NH_AHeap::kMultithreaded);
+    NH_Heap::FreeMem(scratch.AllocMem(5000));
+    return 1;
+}
+
+TEST(AHeapTest, HandlerMayUseTheHeapAndMakeHeaps) {
+    TFailureScope scope;
+    NH_Heap heap(NH_AHeap::kMultithreaded | NH_AHeap::kNoStandardHandler);
+    handlerHeap = &heap;
+    heap.SetNewHandler(&HandlerThatUsesHeaps);
+    FailNthMemoryOperation(1, 0);  // the first page set of `heap`
+    void* p = heap.AllocMem(10);
+    ASSERT_NE(p, nullptr);
+    ASSERT_NE(allocatedInHandler, nullptr);
+    EXPECT_NE(p, allocatedInHandler);
+    NH_Heap::FreeMem(p);
+    NH_Heap::FreeMem(allocatedInHandler);
+}
+
 TEST(AHeapTest, StandardNewHandlerUnlessTheHeapSaysNo) {
     TFailureScope scope;
     std::set_new_handler(&StandardHandler);

@@ -1,7 +1,10 @@
 // The hooks, the installation, memory queries, and the interposed entry points.
+#include <commonvcqx/geometry/Randomizer.h>
 #include <commonvcqx/memory/AllocatorHooks.h>
 #include <commonvcqx/memory/Heap.h>
+#include <commonvcqx/memory/internal/HeapInternals.h>
 #include <commonvcqx/platform/MessageBoxHandler.h>
+#include <commonvcqx/platform/internal/Threads.h>
 
 #include <gtest/gtest.h>
 
@@ -9,6 +12,7 @@
 #include <malloc.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdlib>
@@ -346,4 +350,64 @@ TEST(AllocatorHooksTest, ThreadsThatExitAndForkingChildren) {
     stop = true;
     for (auto& t : busy) t.join();
     EXPECT_EQ(failures, 0);
+}
+
+// Exit code 0 when the first FindBase2 calls of the process choose every heap, in the
+// order a randomizer seeded with the tick count of the first call dictates.
+int CheckFindBase2Sequence() {
+    NH_Heap* heaps[3] = {&cvq::detail::TestHeap1(), &cvq::detail::TestHeap2(), &NH_Heap::Default()};
+    constexpr int kDraws = 60;
+    int choices[kDraws];
+    int counts[3] = {};
+    uint32_t before = cvq::platform::TickCount();
+    for (int& choice : choices) {
+        NH_Heap* heap = FindBase2();
+        choice = static_cast<int>(std::find(heaps, heaps + 3, heap) - heaps);
+        if (choice == 3) return 2;  // not one of the three
+        ++counts[choice];
+        void* block = heap->AllocMem(24);
+        if (!block || NH_Heap::GetBlockSize(block) != 24) return 3;
+        NH_Heap::FreeMem(block);
+    }
+    uint32_t after = cvq::platform::TickCount();
+    if (counts[0] == 0 || counts[1] == 0 || counts[2] == 0) return 4;
+    // One of the ticks seen around the draws must reproduce every choice.
+    for (uint32_t tick = before; tick - before <= after - before; ++tick) {
+        TRandomizer random(static_cast<int>((tick | 1u) & 0x7FFFFFFFu));
+        bool same = true;
+        for (int choice : choices)
+            if (random.Get(3) != static_cast<uint32_t>(choice)) same = false;
+        if (same) return 0;
+    }
+    return 5;
+}
+
+TEST(AllocatorHooksTest, FindBase2FollowsTheRandomizerSeededAtTheFirstCall) {
+    // The generator is made on the first call: run in a freshly started process.
+    std::string style = GTEST_FLAG_GET(death_test_style);
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(std::_Exit(CheckFindBase2Sequence()), ::testing::ExitedWithCode(0), ".*");
+    GTEST_FLAG_SET(death_test_style, style);
+}
+
+TEST(AllocatorHooksTest, FindBase2IsSafeFromManyThreads) {
+    std::vector<std::thread> threads;
+    std::atomic<int> seen[3] = {};
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([&] {
+            for (int i = 0; i < 2000; ++i) {
+                NH_Heap* heap = FindBase2();
+                int index = heap == &cvq::detail::TestHeap1()   ? 0
+                            : heap == &cvq::detail::TestHeap2() ? 1
+                                                                : 2;
+                seen[index].fetch_add(1, std::memory_order_relaxed);
+                NH_Heap::FreeMem(heap->AllocMem(static_cast<size_t>(i % 300)));
+            }
+        });
+    for (std::thread& thread : threads) thread.join();
+    // Each heap about a third of 8000 draws.
+    for (auto& count : seen) {
+        EXPECT_GT(count.load(), 2000);
+        EXPECT_LT(count.load(), 3400);
+    }
 }

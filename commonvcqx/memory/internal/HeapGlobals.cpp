@@ -15,6 +15,8 @@ union TStaticHeap {
 
 constinit TStaticHeap<NH_Heap> heapForHeaps;
 constinit TStaticHeap<NH_Heap> defaultHeap;
+constinit TStaticHeap<NH_Heap> testHeap1;
+constinit TStaticHeap<NH_Heap> testHeap2;
 
 }  // namespace
 
@@ -27,6 +29,12 @@ NH_Heap& HeapForHeaps() {
 }
 NH_Heap& DefaultHeapObject() {
     return defaultHeap.heap;
+}
+NH_Heap& TestHeap1() {
+    return testHeap1.heap;
+}
+NH_Heap& TestHeap2() {
+    return testHeap2.heap;
 }
 
 bool TRegionMap::Mark(const void* start, size_t size) {

@@ -177,6 +177,9 @@ CVQ_HIDDEN extern constinit TRegionMap g_regions;
 /// The library's static heaps.
 NH_Heap& HeapForHeaps();
 NH_Heap& DefaultHeapObject();
+/// "ah1" and "ah2", the heaps FindBase2 chooses from besides the default heap.
+NH_Heap& TestHeap1();
+NH_Heap& TestHeap2();
 
 /// Reserves a granularity-aligned region and marks it; null on failure.
 char* ReserveMarked(size_t size);

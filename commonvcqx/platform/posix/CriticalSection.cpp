@@ -1,9 +1,13 @@
 // The re-entrant lock: one futex word for the lock itself, the owner's thread id for
-// re-entry. An uncontended enter or leave is one atomic exchange and no system call.
+// re-entry. An uncontended enter or leave is one atomic exchange and no system call;
+// while the process has a single thread (as glibc's own locks do) not even that.
+// Starting a thread is a full barrier, so a lock taken in that state is seen held.
 #include <commonvcqx/platform/CriticalSection.h>
 #include <commonvcqx/platform/internal/Threads.h>
 
 #include "ThreadState.h"
+
+#include <sys/single_threaded.h>
 
 namespace {
 
@@ -38,22 +42,24 @@ void InitializeCriticalSection(CRITICAL_SECTION* section) {
 void DeleteCriticalSection(CRITICAL_SECTION*) {}
 
 void EnterCriticalSection(CRITICAL_SECTION* section) {
-    DWORD self = cvq::platform::CurrentThreadId();
+    DWORD self = cvq::platform::posix::FastThreadId();
     // Only this thread ever stores its own id, so a relaxed read cannot see it falsely.
     if (section->OwningThread.load(std::memory_order_relaxed) == self) {
         ++section->RecursionCount;
         return;
     }
     uint32_t expected = kFree;
-    if (!section->LockCount.compare_exchange_strong(expected, kHeld, std::memory_order_acquire,
-                                                    std::memory_order_relaxed))
+    if (__libc_single_threaded && section->LockCount.load(std::memory_order_relaxed) == kFree)
+        section->LockCount.store(kHeld, std::memory_order_relaxed);
+    else if (!section->LockCount.compare_exchange_strong(
+                 expected, kHeld, std::memory_order_acquire, std::memory_order_relaxed))
         EnterContended(section);
     section->OwningThread.store(self, std::memory_order_relaxed);
     section->RecursionCount = 1;
 }
 
 BOOL TryEnterCriticalSection(CRITICAL_SECTION* section) {
-    DWORD self = cvq::platform::CurrentThreadId();
+    DWORD self = cvq::platform::posix::FastThreadId();
     if (section->OwningThread.load(std::memory_order_relaxed) == self) {
         ++section->RecursionCount;
         return 1;
@@ -68,10 +74,14 @@ BOOL TryEnterCriticalSection(CRITICAL_SECTION* section) {
 }
 
 void LeaveCriticalSection(CRITICAL_SECTION* section) {
-    if (section->OwningThread.load(std::memory_order_relaxed) != cvq::platform::CurrentThreadId())
+    if (section->OwningThread.load(std::memory_order_relaxed) != cvq::platform::posix::FastThreadId())
         return;
     if (--section->RecursionCount > 0) return;
     section->OwningThread.store(0, std::memory_order_relaxed);
+    if (__libc_single_threaded) {
+        section->LockCount.store(kFree, std::memory_order_relaxed);
+        return;
+    }
     if (section->LockCount.exchange(kFree, std::memory_order_release) == kContended)
         cvq::platform::posix::FutexWake(&section->LockCount, 1);
 }

@@ -82,8 +82,33 @@ void Unlink(Waiter& waiter) {
     }
 }
 
+// Words of granted waiters, woken after the lock is released so that a woken thread
+// does not run straight into the held lock.
+class WakeList {
+public:
+    WakeList() = default;
+    WakeList(const WakeList&) = delete;
+    WakeList& operator=(const WakeList&) = delete;
+    ~WakeList() { WakeAll(); }
+    void Add(std::atomic<uint32_t>* word) {
+        if (count_ == kCapacity) FutexWake(word, 1);  // rare: many waiters at once
+        else words_[count_++] = word;
+    }
+    void WakeAll() {
+        // A waiter may already have seen its grant and gone; waking its stale word is
+        // harmless (every futex waiter allows for spurious wake-ups).
+        for (int i = 0; i < count_; ++i) FutexWake(words_[i], 1);
+        count_ = 0;
+    }
+
+private:
+    static constexpr int kCapacity = 16;
+    std::atomic<uint32_t>* words_[kCapacity];
+    int count_ = 0;
+};
+
 // Grants, oldest first, the waits that the object's new state satisfies.
-void GrantWaits(KernelObject* object) {
+void GrantWaits(KernelObject* object, WakeList& wake) {
     WaitLink* link = object->head;
     while (link && IsSignalled(object)) {
         Waiter* waiter = link->waiter;
@@ -98,9 +123,7 @@ void GrantWaits(KernelObject* object) {
         waiter->result = WAIT_OBJECT_0 + static_cast<DWORD>(result);
         if (waiter->owner && waiter->owner->activeWait == waiter) waiter->owner->activeWait = nullptr;
         waiter->state.store(kGranted, std::memory_order_release);
-        // The waiter may already have seen the grant and gone; waking a stale word is
-        // harmless to it, and a sleeping waiter needs the call.
-        FutexWake(&waiter->state, 1);
+        wake.Add(&waiter->state);
         link = object->head;
     }
 }
@@ -122,11 +145,12 @@ void Release(KernelObject* object) {
 
 void SignalThreadEnded(ThreadObject* thread, DWORD exitCode) {
     ControlRegion region;
+    WakeList wake;
     std::lock_guard lock(objectLock);
     if (thread->signalled) return;
     thread->exitCode = exitCode;
     thread->signalled = true;
-    GrantWaits(thread);
+    GrantWaits(thread, wake);
 }
 
 void InterruptObjectWait(ThreadObject* thread) {
@@ -181,9 +205,10 @@ bool SetEventObject(HANDLE handle) {
     KernelObject* event = EventOf(handle);
     if (!event) return false;
     ControlRegion region;
+    WakeList wake;
     std::lock_guard lock(objectLock);
     event->signalled = true;
-    GrantWaits(event);
+    GrantWaits(event, wake);
     return true;
 }
 
@@ -200,9 +225,10 @@ bool PulseEventObject(HANDLE handle) {
     KernelObject* event = EventOf(handle);
     if (!event) return false;
     ControlRegion region;
+    WakeList wake;
     std::lock_guard lock(objectLock);
     event->signalled = true;
-    GrantWaits(event);
+    GrantWaits(event, wake);
     event->signalled = false;
     return true;
 }
@@ -211,11 +237,12 @@ bool ReleaseSemaphoreObject(HANDLE handle, int32_t count, int32_t* previousCount
     KernelObject* semaphore = ObjectOf(handle);
     if (!semaphore || semaphore->kind != Kind::Semaphore || count < 1) return false;
     ControlRegion region;
+    WakeList wake;
     std::lock_guard lock(objectLock);
     if (static_cast<int64_t>(semaphore->count) + count > semaphore->maximum) return false;
     if (previousCount) *previousCount = semaphore->count;
     semaphore->count += count;
-    GrantWaits(semaphore);
+    GrantWaits(semaphore, wake);
     return true;
 }
 

@@ -29,6 +29,8 @@ struct SentMessage {
     std::shared_ptr<MessageQueue> sender;
 };
 
+// Only the owning thread ever waits on a queue's condition variable (for messages, or
+// for the reply to its own send), so one notification is always enough.
 struct MessageQueue {
     explicit MessageQueue(DWORD id) : owner(id) {}
     ~MessageQueue() {
@@ -58,7 +60,7 @@ struct MessageQueue {
             fdReadable = read(fd, &value, sizeof value) != sizeof value;
     }
     void Wake() {
-        if (waiting) changed.notify_all();
+        if (waiting) changed.notify_one();
     }
 };
 
@@ -101,29 +103,48 @@ LRESULT CallWindow(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     return record.procedure(window, message, wParam, lParam);
 }
 
-const std::shared_ptr<MessageQueue>& OwnQueue() {
-    thread_local std::shared_ptr<MessageQueue> own;
-    if (!own) {
-        CurrentThreadObject(true);
-        own = QueueOfThread(cvq::platform::CurrentThreadId());
+// Per-thread caches: raw pointers in initial-exec TLS for the fast path, the owning
+// references in ordinary thread_locals that release them when the thread exits.
+__thread MessageQueue* ownQueue __attribute__((tls_model("initial-exec"))) = nullptr;
+__thread MessageQueue* targetQueue __attribute__((tls_model("initial-exec"))) = nullptr;
+__thread DWORD targetId __attribute__((tls_model("initial-exec"))) = 0;
+
+struct QueueReferences {
+    std::shared_ptr<MessageQueue> own;
+    std::shared_ptr<MessageQueue> target;
+    ~QueueReferences() {
+        ownQueue = targetQueue = nullptr;
+        targetId = 0;
     }
-    return own;
+};
+thread_local QueueReferences queueReferences;
+
+MessageQueue* OwnQueue() {
+    if (MessageQueue* queue = ownQueue) return queue;
+    CurrentThreadObject(true);
+    QueueReferences& references = queueReferences;
+    references.own = QueueOfThread(cvq::platform::CurrentThreadId());
+    return ownQueue = references.own.get();
 }
 
-// The queue of a thread by id, remembered per posting thread for the next post.
-std::shared_ptr<MessageQueue> TargetQueue(DWORD threadId, bool refresh) {
-    thread_local DWORD cachedId = 0;
-    thread_local std::shared_ptr<MessageQueue> cached;
-    if (refresh || cachedId != threadId || !cached) {
-        cached = QueueOfThread(threadId);
-        cachedId = threadId;
-    }
-    return cached;
+std::shared_ptr<MessageQueue> OwnQueueReference() {
+    OwnQueue();
+    return queueReferences.own;
+}
+
+// The queue of a thread by id, remembered per posting thread for the next post (it
+// stays valid while remembered; a closed one is looked up again).
+MessageQueue* TargetQueue(DWORD threadId, bool refresh) {
+    if (!refresh && targetId == threadId && targetQueue) return targetQueue;
+    QueueReferences& references = queueReferences;
+    references.target = QueueOfThread(threadId);
+    targetId = threadId;
+    return targetQueue = references.target.get();
 }
 
 bool Post(DWORD threadId, const MSG& msg) {
     for (int attempt = 0; attempt < 2; ++attempt) {
-        std::shared_ptr<MessageQueue> queue = TargetQueue(threadId, attempt > 0);
+        MessageQueue* queue = TargetQueue(threadId, attempt > 0);
         if (!queue) return false;
         ControlRegion region;
         std::lock_guard lock(queue->lock);
@@ -145,11 +166,11 @@ void Complete(SentMessage& sent, LRESULT result) {
     ControlRegion region;
     std::lock_guard lock(sent.sender->lock);
     sent.state.store(SentMessage::kDone);
-    sent.sender->changed.notify_all();
+    sent.sender->changed.notify_one();
 }
 
 // Runs the messages sent to this thread's windows; true if there were any.
-bool HandleSentMessages(const std::shared_ptr<MessageQueue>& queue) {
+bool HandleSentMessages(MessageQueue* queue) {
     bool handled = false;
     for (;;) {
         std::shared_ptr<SentMessage> sent;
@@ -227,7 +248,7 @@ void CloseQueue(const std::shared_ptr<MessageQueue>& queue) {
             continue;
         ControlRegion region;
         std::lock_guard lock(sent->sender->lock);
-        sent->sender->changed.notify_all();
+        sent->sender->changed.notify_one();
     }
     ControlRegion region;
     std::lock_guard lock(Windows().lock);
@@ -238,7 +259,7 @@ void CloseQueue(const std::shared_ptr<MessageQueue>& queue) {
 void InterruptQueueWait(const std::shared_ptr<MessageQueue>& queue) {
     ControlRegion region;
     std::lock_guard lock(queue->lock);
-    queue->changed.notify_all();
+    queue->changed.notify_one();
 }
 
 }  // namespace cvq::platform::posix
@@ -253,31 +274,40 @@ BOOL PostThreadMessageA(DWORD threadId, UINT message, WPARAM wParam, LPARAM lPar
 
 BOOL GetMessageA(MSG* msg, HWND window, UINT filterMin, UINT filterMax) {
     if (!msg) return -1;
-    const std::shared_ptr<MessageQueue>& queue = OwnQueue();
+    MessageQueue* queue = OwnQueue();
     if (!queue) return -1;
     for (;;) {
+        {
+            ControlRegion region;
+            std::unique_lock lock(queue->lock);
+            while (queue->sent.empty()) {
+                Taken taken = Take(*queue, msg, window, filterMin, filterMax, true);
+                if (taken != Taken::kNothing) return taken == Taken::kMessage ? 1 : 0;
+                if (TerminationRequested() || queue->closed) return -1;
+                ++queue->waiting;
+                queue->changed.wait(lock);
+                --queue->waiting;
+            }
+        }
+        // Window procedures run outside the region: they may take as long as they like.
         HandleSentMessages(queue);
-        ControlRegion region;
-        std::unique_lock lock(queue->lock);
-        if (!queue->sent.empty()) continue;
-        Taken taken = Take(*queue, msg, window, filterMin, filterMax, true);
-        if (taken != Taken::kNothing) return taken == Taken::kMessage ? 1 : 0;
-        if (TerminationRequested() || queue->closed) return -1;
-        ++queue->waiting;
-        queue->changed.wait(lock);
-        --queue->waiting;
     }
 }
 
 BOOL PeekMessageA(MSG* msg, HWND window, UINT filterMin, UINT filterMax, UINT removeMessage) {
     if (!msg) return 0;
-    const std::shared_ptr<MessageQueue>& queue = OwnQueue();
+    MessageQueue* queue = OwnQueue();
     if (!queue) return 0;
-    HandleSentMessages(queue);
-    ControlRegion region;
-    std::lock_guard lock(queue->lock);
-    return Take(*queue, msg, window, filterMin, filterMax, (removeMessage & PM_REMOVE) != 0) !=
-           Taken::kNothing;
+    for (;;) {
+        {
+            ControlRegion region;
+            std::lock_guard lock(queue->lock);
+            if (queue->sent.empty())
+                return Take(*queue, msg, window, filterMin, filterMax,
+                            (removeMessage & PM_REMOVE) != 0) != Taken::kNothing;
+        }
+        HandleSentMessages(queue);
+    }
 }
 
 LRESULT DispatchMessageA(const MSG* msg) {
@@ -287,13 +317,14 @@ LRESULT DispatchMessageA(const MSG* msg) {
 BOOL TranslateMessage(const MSG*) { return 0; }
 
 void PostQuitMessage(int exitCode) {
-    const std::shared_ptr<MessageQueue>& queue = OwnQueue();
+    MessageQueue* queue = OwnQueue();
     if (!queue) return;
     ControlRegion region;
     std::lock_guard lock(queue->lock);
     queue->quit = true;
     queue->quitCode = exitCode;
     queue->UpdateDescriptor();
+    queue->Wake();
 }
 
 BOOL PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -313,7 +344,7 @@ LRESULT SendMessageTimeoutA(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         return 1;
     }
     std::shared_ptr<MessageQueue> target = QueueOfThread(record.owner);
-    const std::shared_ptr<MessageQueue>& own = OwnQueue();
+    std::shared_ptr<MessageQueue> own = OwnQueueReference();
     if (!target || !own) return 0;
     auto sent = std::make_shared<SentMessage>();
     sent->window = window;
@@ -332,7 +363,7 @@ LRESULT SendMessageTimeoutA(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     const bool handleOwn = (flags & SMTO_BLOCK) == 0;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout);
     for (;;) {
-        if (handleOwn) HandleSentMessages(own);
+        if (handleOwn) HandleSentMessages(own.get());
         ControlRegion region;
         std::unique_lock lock(own->lock);
         int state = sent->state.load();
@@ -446,7 +477,7 @@ LONG_PTR GetWindowLongPtrA(HWND window, int index) {
 }
 
 int GetMessageQueueFileDescriptor() {
-    const std::shared_ptr<MessageQueue>& queue = OwnQueue();
+    MessageQueue* queue = OwnQueue();
     if (!queue) return -1;
     ControlRegion region;
     std::lock_guard lock(queue->lock);

@@ -13,22 +13,21 @@ bool TThreadSlot::Allocate(TDestructor destructor) noexcept {
     pthread_key_t key;
     if (pthread_key_create(&key, destructor) != 0) return false;
     m_key = key;
-    m_valid = true;
+    m_valid.store(true, std::memory_order_release);
     return true;
 }
 
 void TThreadSlot::Free() noexcept {
-    if (!m_valid) return;
-    m_valid = false;
+    if (!m_valid.exchange(false, std::memory_order_acq_rel)) return;
     pthread_key_delete(m_key);
 }
 
 void* TThreadSlot::Get() const noexcept {
-    return m_valid ? pthread_getspecific(m_key) : nullptr;
+    return IsValid() ? pthread_getspecific(m_key) : nullptr;
 }
 
 bool TThreadSlot::Set(void* value) noexcept {
-    return m_valid && pthread_setspecific(m_key, value) == 0;
+    return IsValid() && pthread_setspecific(m_key, value) == 0;
 }
 
 }  // namespace cvq::platform

@@ -12,6 +12,14 @@
 
 namespace cvq::platform::posix {
 
+// The calling thread's id, cached in initial-exec TLS (safe in signal handlers).
+extern __thread DWORD tlsThreadId __attribute__((tls_model("initial-exec")));
+DWORD LoadThreadId();
+inline DWORD FastThreadId() {
+    DWORD id = tlsThreadId;
+    return id ? id : LoadThreadId();
+}
+
 void FutexWait(std::atomic<uint32_t>* word, uint32_t expected, const timespec* relative);
 void FutexWake(std::atomic<uint32_t>* word, int count);
 
@@ -56,6 +64,8 @@ struct ThreadObject : KernelObject {
     std::atomic<uint32_t> requests{0};    // control signals sent
     std::atomic<uint32_t> answered{0};    // control signals seen by the thread
     std::atomic<bool> terminating{false};
+    std::atomic<int> regionDepth{0};  // changed by the thread itself only
+    std::atomic<bool> parked{false};  // waiting for a resume
     std::atomic<bool> exiting{false};
     std::atomic<int> priority{THREAD_PRIORITY_NORMAL};
     std::atomic<uint32_t> startPhase{0};  // 1: id known, 2: may run

@@ -18,6 +18,7 @@
 
 #include <cerrno>
 #include <linux/futex.h>
+#include <linux/membarrier.h>
 #include <pthread.h>
 #include <sched.h>
 #include <signal.h>
@@ -27,14 +28,16 @@
 #include <unistd.h>
 
 namespace cvq::platform::posix {
+
+__thread DWORD tlsThreadId __attribute__((tls_model("initial-exec"))) = 0;
+
+DWORD LoadThreadId() { return tlsThreadId = static_cast<DWORD>(gettid()); }
+
 namespace {
 
 #define CVQ_SIGNAL_SAFE_TLS __attribute__((tls_model("initial-exec"))) thread_local
 
-CVQ_SIGNAL_SAFE_TLS DWORD tlsThreadId = 0;
 CVQ_SIGNAL_SAFE_TLS ThreadObject* tlsSelf = nullptr;
-CVQ_SIGNAL_SAFE_TLS volatile int tlsRegionDepth = 0;
-CVQ_SIGNAL_SAFE_TLS volatile int tlsControlPending = 0;
 
 // Real-time signal that asks a thread to look at its suspend count and termination flag.
 int ControlSignal() { return SIGRTMIN + 6; }
@@ -58,7 +61,9 @@ void ApplyControl(ThreadObject* self) {
         uint32_t word = self->resumeWord.load(std::memory_order_acquire);
         Acknowledge(self);
         if (self->suspendCount.load(std::memory_order_acquire) <= 0) return;
+        self->parked.store(true);
         FutexWait(&self->resumeWord, word, nullptr);
+        self->parked.store(false);
     }
 }
 
@@ -66,12 +71,11 @@ void OnControlSignal(int) {
     int savedErrno = errno;
     ThreadObject* self = tlsSelf;
     if (self) {
-        if (tlsRegionDepth > 0) {
-            tlsControlPending = 1;
+        // Inside the library the thread honours the request when it leaves.
+        if (self->regionDepth.load() > 0)
             Acknowledge(self);
-        } else {
+        else
             ApplyControl(self);
-        }
     }
     errno = savedErrno;
 }
@@ -85,6 +89,15 @@ void InstallControlHandler() {
         sigemptyset(&action.sa_mask);
         sigaction(ControlSignal(), &action, nullptr);
     });
+}
+
+// A full memory barrier on every running thread of the process (membarrier), falling
+// back to a plain fence where the kernel lacks it.
+void ProcessWideBarrier() {
+    static const bool registered =
+        syscall(SYS_membarrier, MEMBARRIER_CMD_REGISTER_PRIVATE_EXPEDITED, 0, 0) == 0;
+    if (!registered || syscall(SYS_membarrier, MEMBARRIER_CMD_PRIVATE_EXPEDITED, 0, 0) != 0)
+        std::atomic_thread_fence(std::memory_order_seq_cst);
 }
 
 bool SendControlSignal(ThreadObject* thread) {
@@ -140,7 +153,7 @@ bool ApplyNice(DWORD threadId, int nice) {
 }
 
 void FinishThread(ThreadObject* thread, DWORD exitCode) {
-    tlsRegionDepth = tlsRegionDepth + 1;  // never left: nothing is honoured on the way out
+    EnterControlRegion();  // never left: nothing is honoured on the way out
     thread->exiting.store(true, std::memory_order_release);
     Acknowledge(thread);
     UnregisterThread(thread);
@@ -160,8 +173,7 @@ thread_local ForeignThreadExit foreignThreadExit;
 
 void* ThreadMain(void* parameter) {
     auto* self = static_cast<ThreadObject*>(parameter);
-    tlsSelf = self;
-    tlsRegionDepth = 1;  // no control until the thread may run
+    tlsSelf = self;  // its region depth is 1: no control until the thread may run
     self->threadId = CurrentThreadId();
     self->startPhase.store(1, std::memory_order_release);
     FutexWake(&self->startPhase, 1);
@@ -174,8 +186,7 @@ void* ThreadMain(void* parameter) {
         ApplyControl(self);  // the gate of a thread started suspended
         exitCode = self->entry(self->argument);
     } else {
-        tlsRegionDepth = 0;
-        tlsControlPending = 0;
+        self->regionDepth.store(0, std::memory_order_relaxed);
         exitCode = self->requestedExitCode.load();
         self->exiting.store(true, std::memory_order_release);
         if (self->forcedEnd) self->forcedEnd();
@@ -215,14 +226,27 @@ bool RemainingUntil(uint64_t deadline, timespec& relative) {
     return true;
 }
 
-void EnterControlRegion() { tlsRegionDepth = tlsRegionDepth + 1; }
+// Threads without an object cannot be suspended or terminated: no depth to keep. Only
+// the thread itself writes its depth, so plain stores do; the suspender pays for the
+// ordering with a process-wide barrier (see SuspendThreadObject).
+void EnterControlRegion() {
+    if (ThreadObject* self = tlsSelf) {
+        self->regionDepth.store(self->regionDepth.load(std::memory_order_relaxed) + 1,
+                                std::memory_order_relaxed);
+        std::atomic_signal_fence(std::memory_order_seq_cst);
+    }
+}
 
 void LeaveControlRegion() {
-    tlsRegionDepth = tlsRegionDepth - 1;
-    if (tlsRegionDepth == 0 && tlsControlPending) {
-        tlsControlPending = 0;
-        if (ThreadObject* self = tlsSelf) ApplyControl(self);
-    }
+    ThreadObject* self = tlsSelf;
+    if (!self) return;
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    int depth = self->regionDepth.load(std::memory_order_relaxed) - 1;
+    self->regionDepth.store(depth, std::memory_order_relaxed);
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    if (depth == 0 && (self->suspendCount.load(std::memory_order_relaxed) > 0 ||
+                       self->terminating.load(std::memory_order_relaxed)))
+        ApplyControl(self);
 }
 
 bool TerminationRequested() {
@@ -282,11 +306,7 @@ namespace cvq::platform {
 
 using namespace posix;
 
-DWORD CurrentThreadId() {
-    DWORD id = tlsThreadId;
-    if (id == 0) tlsThreadId = id = static_cast<DWORD>(gettid());
-    return id;
-}
+DWORD CurrentThreadId() { return FastThreadId(); }
 
 bool StartThread(ThreadStart& start) {
     start.handle = nullptr;
@@ -298,6 +318,7 @@ bool StartThread(ThreadStart& start) {
     thread->argument = start.argument;
     thread->forcedEnd = start.forcedEnd;
     thread->references.store(2);  // the caller's handle and the running thread
+    thread->regionDepth.store(1);
     if (start.suspended) thread->suspendCount.store(1);
 
     pthread_attr_t attributes;
@@ -335,12 +356,18 @@ DWORD SuspendThreadObject(HANDLE handle) {
         ApplyControl(thread);
         return 0;
     }
+    // Every thread has passed a full barrier: the count raised above and the depth read
+    // below order against the plain stores of Enter/LeaveControlRegion.
+    ProcessWideBarrier();
+    // A thread inside the library parks when it leaves; otherwise the signal parks it.
+    // Returns once either is sure (or the thread is parked already from an earlier
+    // request), so the thread runs no more code of its own.
+    if (thread->regionDepth.load() > 0) return 0;
     uint32_t request = thread->requests.fetch_add(1) + 1;
     if (!SendControlSignal(thread)) return 0;
-    // Returns once the thread parked or noted the request inside the library.
     while (static_cast<int32_t>(thread->answered.load(std::memory_order_acquire) - request) < 0 &&
-           !thread->exiting.load()) {
-        timespec slice{0, 10000000};
+           !thread->exiting.load() && thread->regionDepth.load() == 0 && !thread->parked.load()) {
+        timespec slice{0, 1000000};
         FutexWait(&thread->answered, thread->answered.load(), &slice);
     }
     return 0;
@@ -432,6 +459,12 @@ void SleepMilliseconds(DWORD milliseconds) {
     }
 }
 
-DWORD TickCount() { return static_cast<DWORD>(MonotonicNanoseconds() / 1000000); }
+DWORD TickCount() {
+    // The coarse clock is as fine as the Windows tick and much cheaper to read.
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC_COARSE, &now);
+    return static_cast<DWORD>(static_cast<uint64_t>(now.tv_sec) * 1000 +
+                              static_cast<uint64_t>(now.tv_nsec) / 1000000);
+}
 
 }  // namespace cvq::platform
