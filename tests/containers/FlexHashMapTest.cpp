@@ -178,6 +178,25 @@ TEST(FlexHashMapTest, TextMapCountsAndHashes) {
     ExpectIndexed(words);
     TStringToLongAutoMap copy(words);
     EXPECT_EQ(copy["k1999"], 1999);
+
+    // Elements added from outside are found by operator[] like its own.
+    TStringToLongAutoMap map;
+    map.Add(new TStringAndLongForAutoMap("\xe9t\xe9", 5));
+    auto* twin = new TStringAndLongForAutoMap("\xe9t\xe9", 6);
+    EXPECT_NE(map.AddUnique(twin), nullptr);  // deleted: the map owns its elements
+    EXPECT_EQ(map["\xe9t\xe9"], 5);
+    EXPECT_EQ(map.GetCount(), 1);
+    // Keys with the same hash ("ab", "H0", "J4") share a bucket run and stay apart.
+    EXPECT_EQ(TStringAndLongForAutoMap("H0", 0).GetHashedValue(), 160u);
+    EXPECT_EQ(TStringAndLongForAutoMap("J4", 0).GetHashedValue(), 160u);
+    map["ab"] = 1;
+    map["H0"] = 2;
+    map["J4"] = 3;
+    EXPECT_EQ(map["ab"], 1);
+    EXPECT_EQ(map["H0"], 2);
+    EXPECT_EQ(map["J4"], 3);
+    EXPECT_EQ(map.GetCount(), 4);
+    ExpectIndexed(map);
 }
 
 TEST(LookupTableTest, PairsBothWays) {
