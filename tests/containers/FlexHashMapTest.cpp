@@ -56,7 +56,7 @@ TEST(FlexHashMapTest, GrowsThroughThePrimeTable) {
         slots.push_back(map.GetNumSlots());
     }
     EXPECT_EQ(slots[2], 3);
-    EXPECT_EQ(slots[3], 7);   // the fourth element remaps
+    EXPECT_EQ(slots[3], 7);  // the fourth element remaps
     EXPECT_EQ(slots[7], 13);
     EXPECT_EQ(slots[13], 31);
     EXPECT_EQ(slots[31], 61);
@@ -108,7 +108,8 @@ TEST(FlexHashMapTest, BucketRunsSurviveDetachingTheHead) {
     map.Delete(c);
     EXPECT_EQ(map.FindEqual(probeC), nullptr);
     int visited = 0;
-    EXPECT_EQ(map.ForEachEqual(probe, [](TObject&, void* n) { ++*static_cast<int*>(n); }, &visited),
+    EXPECT_EQ(map.ForEachEqual(
+                  probe, [](TObject&, void* n) { ++*static_cast<int*>(n); }, &visited),
               2);
     EXPECT_EQ(visited, 2);
     EXPECT_EQ(map.DeleteAllEqual(probe), 2);
@@ -169,7 +170,11 @@ TEST(FlexHashMapTest, TextMapCountsAndHashes) {
     EXPECT_EQ(TStringAndLongForAutoMap("", 0).GetHashedValue(), 0u);
     // Bytes above 127 are sign-extended: 0xFF gives 0xFFFFFFFF.
     EXPECT_EQ(TStringAndLongForAutoMap("\xff", 0).GetHashedValue(), 0xFFFFFFFFu);
-    EXPECT_EQ(TStringAndLongForAutoMap("\xff" "a", 0).GetHashedValue(), 0xFFFFFFFFu ^ 97u);
+    EXPECT_EQ(TStringAndLongForAutoMap("\xff"
+                                       "a",
+                                       0)
+                  .GetHashedValue(),
+              0xFFFFFFFFu ^ 97u);
     EXPECT_LT(TStringAndLongForAutoMap("a", 0).Compare(TStringAndLongForAutoMap("\xe9", 0), 0), 0);
 
     for (int i = 0; i < 2000; ++i) words[TString(("k" + std::to_string(i)).c_str())] = i;
