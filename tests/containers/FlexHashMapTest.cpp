@@ -3,6 +3,7 @@
 #include <commonvcqx/containers/FlexHashMap.h>
 #include <commonvcqx/containers/LookupTable.h>
 #include <commonvcqx/containers/StringToLongAutoMap.h>
+#include <commonvcqx/geometry/Randomizer.h>
 
 #include <gtest/gtest.h>
 
@@ -176,6 +177,15 @@ TEST(FlexHashMapTest, TextMapCountsAndHashes) {
                   .GetHashedValue(),
               0xFFFFFFFFu ^ 97u);
     EXPECT_LT(TStringAndLongForAutoMap("a", 0).Compare(TStringAndLongForAutoMap("\xe9", 0), 0), 0);
+    // Every length and byte value against the hash's plain definition.
+    TRandomizer random(3);
+    for (int length = 0; length < 40; ++length) {
+        std::string key;
+        for (int i = 0; i < length; ++i) key += char(1 + random.Get(255));
+        uint32_t h = 0;
+        for (unsigned char b : key) h = ((h << 1) | (h >> 31)) ^ uint32_t(int32_t(int8_t(b)));
+        EXPECT_EQ(TStringAndLongForAutoMap(key.c_str(), 0).GetHashedValue(), h) << length;
+    }
 
     for (int i = 0; i < 2000; ++i) words[TString(("k" + std::to_string(i)).c_str())] = i;
     EXPECT_EQ(words.GetNumSlots(), 2017);
