@@ -172,6 +172,13 @@ void TFlexHashMapImp::Delete(THashableElement* e) {
     if (e) Detach(e)->Delete();
 }
 
+char TFlexHashMapImp::DeleteEqual(const THashableElement& probe) {
+    THashableElement* e = FindEqual(probe);
+    if (!e) return 0;
+    Delete(e);
+    return 1;
+}
+
 void TFlexHashMapImp::DetachAll() noexcept {
     TDoubleList::DetachAll();
     std::memset(m_buckets, 0, size_t(m_numSlots) * sizeof(THashableElement*));

@@ -126,8 +126,21 @@ TEST(FlexHashMapTest, BucketRunsSurviveDetachingTheHead) {
     EXPECT_EQ(Counts().Alive(), 3);
     map.Pop()->Delete();
     map.Add(new THashedCounted(5, 1));
+    map.Add(new THashedCounted(6, 1));
+    map.Add(new THashedCounted(7, 1));
+    THashedCounted six(6, 1), seven(7, 1);
+    EXPECT_TRUE(map.DeleteEqual(six));  // the run's order: 5, 7, 6
+    EXPECT_FALSE(map.DeleteEqual(six));
+    map.DetachEqual(seven)->Delete();
+    map.DeleteLast();
+    EXPECT_TRUE(map.IsEmpty());
+    map.Add(new THashedCounted(5, 1));
+    map.Add(new THashedCounted(8, 1));
+    map.DeleteFirst();  // the bucket head: the run goes on at 8
+    THashedCounted eight(8, 1);
+    EXPECT_NE(map.FindEqual(eight), nullptr);
     map.Clear();
-    EXPECT_EQ(Counts().Alive(), 2);
+    EXPECT_EQ(Counts().Alive(), 5);  // probe, probeC, six, seven, eight
     THashedCounted five(5, 1);
     EXPECT_EQ(map.FindEqual(five), nullptr);
 }
