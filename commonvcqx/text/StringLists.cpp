@@ -25,11 +25,11 @@ void Explode(const char* text, const char* separators, char trim, char keepEmpty
     }
     const char* p = text;
     for (;;) {
-        if (!keepEmpty)
-            while (*p && std::strchr(separators, *p)) ++p;
+        // strspn/strcspn test each byte against a table built once per call.
+        if (!keepEmpty) p += std::strspn(p, separators);
         if (!*p) return;
         const char* start = p;
-        while (*p && !std::strchr(separators, *p)) ++p;
+        p += std::strcspn(p, separators);
         emit(start, size_t(p - start));
         if (!*p) return;
         ++p;  // the separator
