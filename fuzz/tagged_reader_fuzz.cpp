@@ -39,10 +39,12 @@ public:
                 MoveUp();
             }
         }
-        ForEachGroup([](TTaggedInputStream* in, const char*, int, intptr_t) -> char {
-            in->GetValue(0, "Siz", 0);
-            return 1;
-        }, 0);
+        ForEachGroup(
+            [](TTaggedInputStream* in, const char*, int, intptr_t) -> char {
+                in->GetValue(0, "Siz", 0);
+                return 1;
+            },
+            0);
     }
 
     void ReadValues(const char* name) {
@@ -83,17 +85,27 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             char bytes[64];
             for (int i = 0; i < 4096; ++i) {
                 switch (i % 6) {
-                    case 0: in.GetValue(char(0), "", 0); break;
-                    case 1: in.GetValue(0, "", 0); break;
-                    case 2: in.GetValue(0.0, "", 0); break;
-                    case 3: in.GetValue("", "", 0); break;
+                    case 0:
+                        in.GetValue(char(0), "", 0);
+                        break;
+                    case 1:
+                        in.GetValue(0, "", 0);
+                        break;
+                    case 2:
+                        in.GetValue(0.0, "", 0);
+                        break;
+                    case 3:
+                        in.GetValue("", "", 0);
+                        break;
                     case 4:
                         if (in.GetBinarySize("", 0) <= int32_t(sizeof bytes))
                             in.GetBinary(bytes, nullptr, 0, "", 0);
                         else
                             in.GetValue(short(0), "", 0);
                         break;
-                    case 5: in.GetValue(short(0), "", 0); break;
+                    case 5:
+                        in.GetValue(short(0), "", 0);
+                        break;
                 }
             }
         }

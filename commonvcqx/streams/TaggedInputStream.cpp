@@ -220,9 +220,9 @@ const char* TTaggedInputStream::MoveToDataStart(const char* name, int index, int
     return m_in.GetPosition();
 }
 
-void TTaggedInputStream::ForEachGroup(
-    char (*fn)(TTaggedInputStream*, const char* name, int i, intptr_t userData),
-    intptr_t userData) {
+void TTaggedInputStream::ForEachGroup(char (*fn)(TTaggedInputStream*, const char* name, int i,
+                                                 intptr_t userData),
+                                      intptr_t userData) {
     if (!m_useTags) return;
     const uint32_t group = m_current;
     int ordinal = 0;
@@ -234,10 +234,14 @@ void TTaggedInputStream::ForEachGroup(
         // The name must end inside the block before it is handed out.
         const uint32_t name = GetName(node);
         if (name >= GetLimit() || !std::memchr(Node(name), 0, GetLimit() - name)) Fail();
+        // The group is left again even when the function throws.
+        struct TLeave {
+            uint32_t& current;
+            uint32_t group;
+            ~TLeave() { current = group; }
+        } leave{m_current, group};
         m_current = node;
-        const char more = fn(this, Node(name), ordinal++, userData);
-        m_current = group;
-        if (!more) break;
+        if (!fn(this, Node(name), ordinal++, userData)) break;
     }
 }
 

@@ -90,7 +90,8 @@ uint32_t TTaggedOutputStream::WriteTag(const char* name, int index, int alignmen
     // The data offset is one byte: check before writing anything.
     uint32_t end = headerSize + stored.length + 1;
     if (end < headerSize + 4) end = headerSize + 4;
-    if (alignment > 1) end = (end + uint32_t(alignment) - 1) / uint32_t(alignment) * uint32_t(alignment);
+    if (alignment > 1)
+        end = (end + uint32_t(alignment) - 1) / uint32_t(alignment) * uint32_t(alignment);
     if (end > kLargestDataOffset) ThrowNameTooLong();
     m_out.WriteBytes(0, headerSize);
     m_out.WriteString(stored.text, 1);
@@ -134,8 +135,8 @@ void TTaggedOutputStream::SetBytes(const void* data, uint32_t length, int alignm
     }
     const bool big = bigAlways || length == 0 || length > kLargestSmallValue;
     uint32_t node;
-    const uint32_t start = WriteTag(name, index, big ? 4 : alignment,
-                                    big ? kBigHeader : kSmallHeader, &node);
+    const uint32_t start =
+        WriteTag(name, index, big ? 4 : alignment, big ? kBigHeader : kSmallHeader, &node);
     m_out.WriteData(data, length);
     if (big)
         WriteValueNodeEx(node, start);
@@ -148,8 +149,7 @@ void TTaggedOutputStream::SetNumber(T value, const char* name, int index) {
     // Stored little-endian whatever the machine.
     unsigned char bytes[sizeof(T)];
     std::memcpy(bytes, &value, sizeof(T));
-    if constexpr (std::endian::native == std::endian::big)
-        std::reverse(bytes, bytes + sizeof(T));
+    if constexpr (std::endian::native == std::endian::big) std::reverse(bytes, bytes + sizeof(T));
     SetBytes(bytes, sizeof(T), sizeof(T) < 4 ? int(sizeof(T)) : 4, name, index, false);
 }
 
@@ -209,8 +209,8 @@ void TTaggedOutputStream::SetBinary(const void* data, int length, const char* na
 void TTaggedOutputStream::EndSection(uint32_t start) {
     m_out.Align(4);
     const uint32_t end = m_out.GetCurrentPosition();
-    const uint32_t crc = ComputeCrc32(m_out.GetStart() + start + kHeaderSize,
-                                      end - start - kHeaderSize);
+    const uint32_t crc =
+        ComputeCrc32(m_out.GetStart() + start + kHeaderSize, end - start - kHeaderSize);
     const uint32_t saved = m_out.GetCurrentPosition();
     m_out.SetCurrentPosition(start + kCrcOffset);
     m_out.Write(crc);

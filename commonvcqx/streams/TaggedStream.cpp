@@ -82,7 +82,7 @@ void TTaggedStream::CheckNode(uint32_t offset, uint32_t after) {
     const uint64_t limit = GetLimit();
     // Nodes are aligned, strictly after what leads to them, and their header fits.
     if (offset % 4 != 0 || offset <= after || uint64_t(offset) + kSmallHeader > limit) Fail();
-    const uint32_t header = IsGroup(offset) ? kGroupHeader
+    const uint32_t header = IsGroup(offset)      ? kGroupHeader
                             : IsBigValue(offset) ? kBigHeader
                                                  : kSmallHeader;
     if (uint64_t(offset) + header > limit) Fail();

@@ -72,7 +72,8 @@ void ReadAll(TTaggedInputStream& in) {
     in.GetValue(int32_t(0), "Siz", 0);
     in.GetValue("", "T", 0);
     in.GetBinarySize("B", 0);
-    if (in.GetBinarySize("B", 0) <= int32_t(sizeof buffer)) in.GetBinary(buffer, nullptr, 0, "B", 0);
+    if (in.GetBinarySize("B", 0) <= int32_t(sizeof buffer))
+        in.GetBinary(buffer, nullptr, 0, "B", 0);
     int count = 0;
     in.ForEachGroup(CountGroups, reinterpret_cast<intptr_t>(&count));
     if (in.MoveDown("G/H", 1)) {
@@ -219,11 +220,13 @@ TEST(TaggedInputStreamTest, NavigatesNestedGroupsAndPaths) {
 
 TEST(TaggedInputStreamTest, ReadsTheOtherByteOrder) {
     // The documented example with every number reversed and another marker.
+    // clang-format off
     std::vector<uint8_t> bytes = {
         'B', 'E', 0, 0,  0, 0, 0, 0,  0, 0, 0, 0x3C,  'd', 'o', 'c', 0,
         0, 0, 0, 0,  0, 0, 0x14, 0,  0, 0, 0, 0,  0, 0, 0, 0x2C,  0, 0, 0, 0x2C,
         'R', 'o', 'o', 't', 0, 0, 0, 0,
         0, 0, 0, 0,  4, 0x0C, 8, 0,  'S', 'i', 'z', 0,  0, 0, 0, 3};
+    // clang-format on
     const std::vector<uint8_t> original = bytes;
     Block block(bytes);
     {
@@ -235,8 +238,8 @@ TEST(TaggedInputStreamTest, ReadsTheOtherByteOrder) {
     EXPECT_EQ(std::memcmp(block.data(), original.data(), original.size()), 0);
 
     // The same for the untagged form and a binary length.
-    std::vector<uint8_t> plain = {'X', 'X', 0, 0, 0, 0, 0, 0, 0, 0, 0, 24, 0, 0x12, 0x34,
-                                  0,   0,   0, 2, 'h', 'i', 0, 0, 0};
+    std::vector<uint8_t> plain = {'X', 'X',  0,    0, 0, 0, 0, 0,   0,   0, 0, 24,
+                                  0,   0x12, 0x34, 0, 0, 0, 2, 'h', 'i', 0, 0, 0};
     Block plainBlock(plain);
     TTaggedInputStream in(0, plainBlock.data(), plainBlock.size(), 0);
     EXPECT_EQ(in.GetValue(short(0), "", 0), 0x1234);
@@ -250,17 +253,17 @@ TEST(TaggedInputStreamTest, DamagedBlocksFailAsDamagedStreams) {
     const std::vector<uint8_t> good = Example();
     // Every truncation: too short for the header, or the root cut off.
     for (size_t size = 0; size < 44; ++size)
-        EXPECT_TRUE(FailsAsDamaged(std::vector<uint8_t>(good.begin(), good.begin() + size), 1,
-                                   ReadAll))
+        EXPECT_TRUE(
+            FailsAsDamaged(std::vector<uint8_t>(good.begin(), good.begin() + size), 1, ReadAll))
             << size;
     for (size_t size = 0; size < 13; ++size)
-        EXPECT_TRUE(FailsAsDamaged(std::vector<uint8_t>(good.begin(), good.begin() + size), 0,
-                                   ReadAll))
+        EXPECT_TRUE(
+            FailsAsDamaged(std::vector<uint8_t>(good.begin(), good.begin() + size), 0, ReadAll))
             << size;
     // Cut inside the value: its header or data reach past the block.
     for (size_t size = 48; size < 60; ++size)
-        EXPECT_TRUE(FailsAsDamaged(std::vector<uint8_t>(good.begin(), good.begin() + size), 1,
-                                   ReadAll))
+        EXPECT_TRUE(
+            FailsAsDamaged(std::vector<uint8_t>(good.begin(), good.begin() + size), 1, ReadAll))
             << size;
 
     struct Case {
@@ -273,16 +276,19 @@ TEST(TaggedInputStreamTest, DamagedBlocksFailAsDamagedStreams) {
         {"first child outside", [](auto& b) { PutWord(b, 16 + 12, 0x7FFFFFF0); }},
         {"first child unaligned", [](auto& b) { PutWord(b, 16 + 12, 45); }},
         {"first child before its group", [](auto& b) { PutWord(b, 16 + 12, 12); }},
-        {"chain points to itself", [](auto& b) {
+        {"chain points to itself",
+         [](auto& b) {
              b[52] = 'X';  // so that the lookup walks on
              PutWord(b, 44, 44);
          }},
-        {"chain points backwards", [](auto& b) {
+        {"chain points backwards",
+         [](auto& b) {
              b[52] = 'X';
              PutWord(b, 44, 16);
          }},
         {"data past the block", [](auto& b) { b[44 + 4] = 200; }},
-        {"big length past the block", [](auto& b) {
+        {"big length past the block",
+         [](auto& b) {
              b[44 + 4] = 0;
              b[44 + 5] = 16;
              b[44 + 6] = 12;
@@ -333,9 +339,7 @@ namespace {
 // Reads a block with the length and CRC check that loading from a file uses.
 class TCheckedReader : public TTaggedInputStream {
 public:
-    TCheckedReader(void* data, int32_t size) : TTaggedInputStream(1, data, size, 0) {
-        Init(0, 1);
-    }
+    TCheckedReader(void* data, int32_t size) : TTaggedInputStream(1, data, size, 0) { Init(0, 1); }
 };
 
 }  // namespace

@@ -26,11 +26,13 @@ TEST(TaggedOutputStreamTest, WritesTheDocumentedExampleByteForByte) {
     TTaggedOutputStream out(1, "doc", 1);
     out.SetValue(int32_t(3), "Siz", 0);
     out.CloseWriting();
+    // clang-format off
     std::vector<uint8_t> expected = {
         0x4C, 0x45, 0, 0,  0, 0, 0, 0,  0x3C, 0, 0, 0,  'd', 'o', 'c', 0,
         0, 0, 0, 0,  0, 0, 0x14, 0,  0, 0, 0, 0,  0x2C, 0, 0, 0,  0x2C, 0, 0, 0,
         'R', 'o', 'o', 't', 0, 0, 0, 0,
         0, 0, 0, 0,  4, 0x0C, 8, 0,  'S', 'i', 'z', 0,  3, 0, 0, 0};
+    // clang-format on
     const uint32_t crc = ComputeCrc32(expected.data() + 12, uint32_t(expected.size() - 12));
     for (int i = 0; i < 4; ++i) expected[4 + i] = uint8_t(crc >> (8 * i));
     EXPECT_EQ(Bytes(out), expected);
@@ -49,12 +51,24 @@ TEST(TaggedOutputStreamTest, LaysOutValuesByWidthNameAndSize) {
     const std::string text254(254, 'x'), text255(255, 'y');
     auto write = [&](int which, TTaggedOutputStream& out) {
         switch (which) {
-            case 0: out.SetValue(char('A'), "C", 0); break;
-            case 1: out.SetValue(short(0x1234), "Short", 0); break;
-            case 2: out.SetValue(int64_t(-2), "L", 7); break;
-            case 3: out.SetValue(1.0, "D", -1); break;
-            case 4: out.SetBinary("\x01\x02\x03", 3, "B", 0); break;
-            case 5: out.SetBinary(nullptr, 0, "Z", 0); break;
+            case 0:
+                out.SetValue(char('A'), "C", 0);
+                break;
+            case 1:
+                out.SetValue(short(0x1234), "Short", 0);
+                break;
+            case 2:
+                out.SetValue(int64_t(-2), "L", 7);
+                break;
+            case 3:
+                out.SetValue(1.0, "D", -1);
+                break;
+            case 4:
+                out.SetBinary("\x01\x02\x03", 3, "B", 0);
+                break;
+            case 5:
+                out.SetBinary(nullptr, 0, "Z", 0);
+                break;
         }
     };
     const Case cases[] = {
@@ -63,8 +77,8 @@ TEST(TaggedOutputStreamTest, LaysOutValuesByWidthNameAndSize) {
         // "Short" and NUL take 6 bytes; the short is aligned to 2.
         {"short", {0, 0, 0, 0, 2, 14, 8, 0, 'S', 'h', 'o', 'r', 't', 0, 0x34, 0x12}},
         // The index is part of the stored name; 8-byte values align to 4.
-        {"int64", {0, 0, 0, 0, 8, 12, 8, 0, 'L', '7', 0, 0, 0xFE, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
-                   0xFF, 0xFF}},
+        {"int64",
+         {0, 0, 0, 0, 8, 12, 8, 0, 'L', '7', 0, 0, 0xFE, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}},
         // A negative index keeps its sign.
         {"double", {0, 0, 0, 0, 8, 12, 8, 0, 'D', '-', '1', 0, 0, 0, 0, 0, 0, 0, 0xF0, 0x3F}},
         {"binary", {0, 0, 0, 0, 3, 12, 8, 0, 'B', 0, 0, 0, 1, 2, 3}},
@@ -102,7 +116,7 @@ TEST(TaggedOutputStreamTest, GroupsAreCreatedOnceAndReentered) {
     TTaggedOutputStream out(1, "doc", 1);
     out.MoveDown("a/b", 2);  // a, then b2 inside it
     out.SetValue(char(1), "x", 0);
-    out.MoveDown("/", 0);  // back at the root
+    out.MoveDown("/", 0);    // back at the root
     out.MoveDown(" a ", 0);  // a single name is taken as it is: a new group " a "
     out.MoveUp();
     out.MoveDown("a", 0);  // re-entered, not created again
@@ -113,8 +127,8 @@ TEST(TaggedOutputStreamTest, GroupsAreCreatedOnceAndReentered) {
     const uint32_t a = Word(bytes, 16 + 12);
     EXPECT_EQ(a, 44u);
     EXPECT_EQ(std::vector<uint8_t>(bytes.begin() + a, bytes.begin() + a + 24),
-              (std::vector<uint8_t>{0x6C, 0, 0, 0, 0, 0, 20, 0, 16, 0, 0, 0, 68, 0, 0, 0, 0x84, 0,
-                                    0, 0, 'a', 0, 0, 0}));
+              (std::vector<uint8_t>{0x6C, 0, 0, 0, 0,    0, 20, 0, 16,  0, 0, 0,
+                                    68,   0, 0, 0, 0x84, 0, 0,  0, 'a', 0, 0, 0}));
     const uint32_t b2 = Word(bytes, a + 12);
     EXPECT_EQ(Word(bytes, b2 + 8), a);  // parent
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(&bytes[b2 + 20])), "b2");
@@ -150,9 +164,9 @@ TEST(TaggedOutputStreamTest, AutoTagWrapsRawBytesAndUntaggedWritesPlainData) {
     }
     plain.CloseWriting();
     bytes = Bytes(plain);
-    const std::vector<uint8_t> expected = {'L', 'E', 0, 0, 0, 0, 0, 0, 32, 0, 0, 0, 'd', 0,
-                                           'c', 4, 3, 2, 1, 'h', 'i', 0, 2, 0, 0, 0, 0xAA,
-                                           0xBB, 9, 0, 0, 0};
+    const std::vector<uint8_t> expected = {'L', 'E', 0, 0,   0,    0,    0, 0, 32,  0,   0,
+                                           0,   'd', 0, 'c', 4,    3,    2, 1, 'h', 'i', 0,
+                                           2,   0,   0, 0,   0xAA, 0xBB, 9, 0, 0,   0};
     ASSERT_EQ(bytes.size(), expected.size());
     EXPECT_EQ(std::vector<uint8_t>(bytes.begin() + 12, bytes.end()),
               std::vector<uint8_t>(expected.begin() + 12, expected.end()));
