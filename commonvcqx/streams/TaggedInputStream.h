@@ -13,7 +13,9 @@
 //
 // Lookups resume after the previous hit in the same group, so reading the tags of a
 // group in their writing order costs one step each; other orders wrap round once.
-// A value must be read with the overload of the width it was written with.
+// A value must be read with the overload of the width it was written with; one
+// stored narrower than the overload asks for gives the default. The 4-byte "long"
+// of documents from 32-bit hosts is read with int32_t: long is 8 bytes here.
 //
 // The block may come from anywhere: nothing is read outside it and no chain of
 // nodes can loop. A block that is too short, a node outside the block or out of

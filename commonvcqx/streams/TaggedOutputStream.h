@@ -53,7 +53,7 @@ public:
     void SetValue(unsigned short value, const char* name, int index);
     void SetValue(int value, const char* name, int index);
     void SetValue(unsigned int value, const char* name, int index);
-    /// 8 bytes.
+    /// 8 bytes (long is int64_t here); a 4-byte "long" field is written as int32_t.
     void SetValue(long value, const char* name, int index);
     void SetValue(unsigned long value, const char* name, int index);
     void SetValue(long long value, const char* name, int index);
