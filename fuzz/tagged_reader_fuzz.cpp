@@ -34,7 +34,9 @@ public:
         names.erase(std::unique(names.begin(), names.end()), names.end());
         for (const std::string& name : names) {
             ReadValues(name.c_str());
-            if (depth > 0 && MoveDown(name.c_str(), 0)) {
+            // A name holding "/" would be taken as a path, which may stay in this
+            // group: only plain names are entered.
+            if (depth > 0 && name.find('/') == std::string::npos && MoveDown(name.c_str(), 0)) {
                 ReadGroup(depth - 1);
                 MoveUp();
             }
