@@ -51,6 +51,9 @@
 #include <commonvcqx/streams/OutputMemoryStream.h>
 #include <commonvcqx/streams/OutputStream.h>
 #include <commonvcqx/streams/Stream.h>
+#include <commonvcqx/streams/TaggedInputStream.h>
+#include <commonvcqx/streams/TaggedOutputStream.h>
+#include <commonvcqx/streams/TaggedStream.h>
 
 #include <commonvcqx/text/AsciiEncoding.h>
 #include <commonvcqx/text/AutoString.h>

@@ -46,6 +46,7 @@ constexpr TBuiltInString kBuiltInStrings[] = {
     {18022, "Serious error. It is not possible to increase the database size. You must close the file now!"},
     {18024, "This file is of the wrong type."},
     {18012, "File error"},
+    {18032, "The file is damaged or has an unknown format."},
     {0, nullptr},
 };
 // clang-format on

@@ -2,8 +2,8 @@
 //
 // The static string table: library and host messages named by 32-bit ids. A host
 // registers its own table (one block, entries sorted by id); without one, the
-// library's built-in texts (the file error messages 18000-18026) answer, and an id
-// found nowhere gives "***".
+// library's built-in texts (the file error messages 18000-18026 and the damaged
+// stream message 18032) answer, and an id found nowhere gives "***".
 //
 //   const char* text = GetStaticString(18008);    // "Invalid directory name."
 //   NotifyStringTable(hostTable);                 // the host's texts from now on

@@ -1,0 +1,243 @@
+#include <commonvcqx/streams/TaggedOutputStream.h>
+
+#include <commonvcqx/frame/ExceptionThrower.h>
+#include <commonvcqx/text/Checksums.h>
+
+#include <algorithm>
+#include <bit>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+namespace {
+
+constexpr uint32_t kHeaderSize = 12;
+constexpr uint32_t kCrcOffset = 4;
+constexpr uint32_t kLengthOffset = 8;
+constexpr uint32_t kLargestDataOffset = 255;
+constexpr uint32_t kLargestSmallValue = 255;
+
+const char kRootName[] = "Root";
+
+[[noreturn]] void ThrowNameTooLong() {
+    TExceptionThrower(0).SetAndThrow("The tag name is too long for the tagged stream.");
+    std::abort();  // a thrower made with post = 0 always throws
+}
+
+}  // namespace
+
+TTaggedOutputStream::TTaggedOutputStream(char useTags, const char* name, char autoDelete)
+    : TTaggedStream(useTags, m_out), m_out(kGrowBy, autoDelete, kLittleEndian), m_closed(0) {
+    Init(0, name);
+}
+
+TTaggedOutputStream::~TTaggedOutputStream() = default;
+
+void TTaggedOutputStream::Init(uint32_t start, const char* name) {
+    m_out.SetCurrentPosition(start);
+    static const char kMarker[4] = {'L', 'E', 0, 0};
+    m_out.WriteData(kMarker, 4);
+    m_out.Write(uint32_t(0));
+    m_out.Write(uint32_t(0));
+    m_out.WriteString(name, 1);
+    if (!m_useTags) return;
+    const uint32_t root = m_out.Align(4);
+    m_out.WriteBytes(0, kGroupHeader);
+    m_out.WriteString(kRootName, 1);
+    Node(root)[kNameOffset] = char(kGroupHeader);
+    m_root = m_current = root;
+}
+
+void TTaggedOutputStream::MoveDown(const char* path, int index) {
+    if (!m_useTags) return;
+    if (!path) path = "";
+    if (!std::strchr(path, '/')) {
+        MoveDownOne(path, index);
+        return;
+    }
+    WalkPath(path, index, [this](const char* part, int partIndex) {
+        MoveDownOne(part, partIndex);
+        return true;
+    });
+}
+
+void TTaggedOutputStream::MoveDownOne(const char* name, int index) {
+    TStoredName stored;
+    MakeStoredName(name, index, stored);
+    if (stored.length > kMaxStoredName) ThrowNameTooLong();
+    // Only a group is re-entered: a value of the same name stays a value.
+    const uint32_t existing = FindNode(stored, 0);
+    if (existing && IsGroup(existing)) {
+        m_current = existing;
+        return;
+    }
+    const uint32_t node = m_out.Align(4);
+    m_out.WriteBytes(0, kGroupHeader);
+    m_out.WriteString(stored.text, 1);
+    if (stored.length + 1 < 4) m_out.WriteBytes(0, 4 - (stored.length + 1));
+    Link(node);
+    Node(node)[kNameOffset] = char(kGroupHeader);
+    Put32(node + kParent, m_current);
+    m_current = node;
+}
+
+uint32_t TTaggedOutputStream::WriteTag(const char* name, int index, int alignment,
+                                       uint32_t headerSize, uint32_t* node) {
+    TStoredName stored;
+    MakeStoredName(name, index, stored);
+    if (stored.length > kMaxStoredName) ThrowNameTooLong();
+    const uint32_t start = m_out.Align(4);
+    // The data offset is one byte: check before writing anything.
+    uint32_t end = headerSize + stored.length + 1;
+    if (end < headerSize + 4) end = headerSize + 4;
+    if (alignment > 1)
+        end = (end + uint32_t(alignment) - 1) / uint32_t(alignment) * uint32_t(alignment);
+    if (end > kLargestDataOffset) ThrowNameTooLong();
+    m_out.WriteBytes(0, headerSize);
+    m_out.WriteString(stored.text, 1);
+    if (stored.length + 1 < 4) m_out.WriteBytes(0, 4 - (stored.length + 1));
+    *node = start;
+    return m_out.Align(alignment);
+}
+
+void TTaggedOutputStream::Link(uint32_t node) {
+    const uint32_t last = LastChild(m_current);
+    if (last)
+        Put32(last + kNext, node);
+    else
+        Put32(m_current + kFirstChild, node);
+    Put32(m_current + kLastChild, node);
+}
+
+void TTaggedOutputStream::WriteValueNode(uint32_t node, uint32_t data) {
+    char* header = Node(node);
+    header[kSmallLength] = char(m_out.GetCurrentPosition() - data);
+    header[kDataOffset] = char(data - node);
+    header[kNameOffset] = char(kSmallHeader);
+    Link(node);
+}
+
+void TTaggedOutputStream::WriteValueNodeEx(uint32_t node, uint32_t data) {
+    const uint32_t length = m_out.GetCurrentPosition() - data;
+    char* header = Node(node);
+    header[kSmallLength] = 0;
+    header[kDataOffset] = char(data - node);
+    header[kNameOffset] = char(kBigHeader);
+    Put32(node + kBigLength, length);
+    Link(node);
+}
+
+void TTaggedOutputStream::SetBytes(const void* data, uint32_t length, int alignment,
+                                   const char* name, int index, bool bigAlways) {
+    if (!m_useTags) {
+        m_out.WriteData(data, length);
+        return;
+    }
+    const bool big = bigAlways || length == 0 || length > kLargestSmallValue;
+    uint32_t node;
+    const uint32_t start =
+        WriteTag(name, index, big ? 4 : alignment, big ? kBigHeader : kSmallHeader, &node);
+    m_out.WriteData(data, length);
+    if (big)
+        WriteValueNodeEx(node, start);
+    else
+        WriteValueNode(node, start);
+}
+
+template <class T>
+void TTaggedOutputStream::SetNumber(T value, const char* name, int index) {
+    // Stored little-endian whatever the machine.
+    unsigned char bytes[sizeof(T)];
+    std::memcpy(bytes, &value, sizeof(T));
+    if constexpr (std::endian::native == std::endian::big) std::reverse(bytes, bytes + sizeof(T));
+    SetBytes(bytes, sizeof(T), sizeof(T) < 4 ? int(sizeof(T)) : 4, name, index, false);
+}
+
+void TTaggedOutputStream::SetValue(char value, const char* name, int index) {
+    SetNumber(value, name, index);
+}
+void TTaggedOutputStream::SetValue(signed char value, const char* name, int index) {
+    SetNumber(value, name, index);
+}
+void TTaggedOutputStream::SetValue(unsigned char value, const char* name, int index) {
+    SetNumber(value, name, index);
+}
+void TTaggedOutputStream::SetValue(short value, const char* name, int index) {
+    SetNumber(value, name, index);
+}
+void TTaggedOutputStream::SetValue(unsigned short value, const char* name, int index) {
+    SetNumber(value, name, index);
+}
+void TTaggedOutputStream::SetValue(int value, const char* name, int index) {
+    SetNumber(value, name, index);
+}
+void TTaggedOutputStream::SetValue(unsigned int value, const char* name, int index) {
+    SetNumber(value, name, index);
+}
+void TTaggedOutputStream::SetValue(long value, const char* name, int index) {
+    SetNumber(value, name, index);
+}
+void TTaggedOutputStream::SetValue(unsigned long value, const char* name, int index) {
+    SetNumber(value, name, index);
+}
+void TTaggedOutputStream::SetValue(long long value, const char* name, int index) {
+    SetNumber(value, name, index);
+}
+void TTaggedOutputStream::SetValue(unsigned long long value, const char* name, int index) {
+    SetNumber(value, name, index);
+}
+void TTaggedOutputStream::SetValue(float value, const char* name, int index) {
+    SetNumber(value, name, index);
+}
+void TTaggedOutputStream::SetValue(double value, const char* name, int index) {
+    SetNumber(value, name, index);
+}
+
+void TTaggedOutputStream::SetValue(const char* text, const char* name, int index) {
+    if (!text) text = "";
+    const size_t length = std::strlen(text) + 1;
+    if (length > UINT32_MAX) throw std::bad_alloc();
+    SetBytes(text, uint32_t(length), 4, name, index, false);
+}
+
+void TTaggedOutputStream::SetBinary(const void* data, int length, const char* name, int index) {
+    const uint32_t size = length > 0 ? uint32_t(length) : 0;
+    if (!m_useTags) m_out.Write(size);
+    SetBytes(data, size, 4, name, index, false);
+}
+
+void TTaggedOutputStream::EndSection(uint32_t start) {
+    m_out.Align(4);
+    const uint32_t end = m_out.GetCurrentPosition();
+    const uint32_t crc =
+        ComputeCrc32(m_out.GetStart() + start + kHeaderSize, end - start - kHeaderSize);
+    const uint32_t saved = m_out.GetCurrentPosition();
+    m_out.SetCurrentPosition(start + kCrcOffset);
+    m_out.Write(crc);
+    m_out.SetCurrentPosition(start + kLengthOffset);
+    m_out.Write(end - start);
+    m_out.SetCurrentPosition(saved);
+}
+
+void TTaggedOutputStream::CloseWriting() {
+    if (m_closed) return;
+    EndSection(0);
+    m_closed = 1;
+}
+
+bool TTaggedOutputStream::operator==(TTaggedOutputStream& other) noexcept {
+    const uint32_t size = GetSize();
+    return size == other.GetSize() &&
+           (size == 0 || std::memcmp(GetStart(), other.GetStart(), size) == 0);
+}
+
+TTaggedOutputStream::TAutoTag::TAutoTag(TTaggedOutputStream& stream, const char* name, int index)
+    : m_node(0), m_data(0), m_stream(&stream) {
+    if (!stream.m_useTags) return;
+    m_data = stream.WriteTag(name, index, 4, kBigHeader, &m_node);
+}
+
+TTaggedOutputStream::TAutoTag::~TAutoTag() {
+    if (!m_stream->m_useTags) return;
+    m_stream->WriteValueNodeEx(m_node, m_data);
+}
