@@ -288,7 +288,7 @@ bool TEventPublisher::IsOnlySubscriber(int32_t eventId, TEventSubscriber* exclud
 }
 
 void TEventPublisher::Queue(TPendingRecord* record, char replace) {
-    TNotificationQueue* queue = m_queue ? m_queue : GetThreadNotificationQueue();
+    TNotificationQueue* queue = m_queue ? m_queue : cvq::detail::CurrentNotificationQueue();
     if (!queue) {
         record->Delete();  // a thread without library data has nowhere to queue
         return;

@@ -135,7 +135,14 @@ void FlushThreadPendingEvents() {
     if (data) FlushPendingEvents(&data->queue);
 }
 
-TNotificationQueue* GetThreadNotificationQueue() {
+TNotificationQueue* cvq::detail::CurrentNotificationQueue() noexcept {
     cvq::detail::TThreadData* data = cvq::detail::CurrentThreadData();
     return data ? &data->queue : nullptr;
+}
+
+TNotificationQueue* GetThreadNotificationQueue() {
+    TNotificationQueue* queue = cvq::detail::CurrentNotificationQueue();
+    // Another thread can post to a thread only once it has its message queue.
+    if (queue) GetMessageQueueFileDescriptor();
+    return queue;
 }

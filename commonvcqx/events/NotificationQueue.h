@@ -50,5 +50,6 @@ void ProcessThreadPendingEvents();
 void FlushPendingEvents(TNotificationQueue* queue);
 /// FlushPendingEvents on the calling thread's own queue.
 void FlushThreadPendingEvents();
-/// The calling thread's own queue; null for a thread without library data.
+/// The calling thread's own queue; null for a thread without library data. Also makes
+/// the thread's message queue, so that posts from other threads can wake it from now on.
 TNotificationQueue* GetThreadNotificationQueue();

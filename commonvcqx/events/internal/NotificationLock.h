@@ -8,6 +8,7 @@
 #pragma once
 
 class TEventPublisher;
+class TNotificationQueue;
 
 namespace cvq::detail {
 
@@ -24,6 +25,9 @@ public:
 
 /// Deletes the publisher's records from every live queue; the caller holds the lock.
 void PurgePendingRecords(const TEventPublisher* publisher);
+
+/// The calling thread's own queue (null without library data), nothing else done.
+TNotificationQueue* CurrentNotificationQueue() noexcept;
 
 /// "GlobalFileNotifier": the thread-safe publisher announcing file closes.
 TEventPublisher& GlobalFileNotifier() noexcept;
