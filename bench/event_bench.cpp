@@ -95,3 +95,5 @@ void BM_PostAndProcessAcrossThreads(benchmark::State& state) {
 BENCHMARK(BM_PostAndProcessAcrossThreads)->Arg(10000)->UseRealTime();
 
 }  // namespace
+
+BENCHMARK_MAIN();

@@ -24,6 +24,7 @@ using TEventObjectCallback = void (*)(const TEventObject& event, void* user);
 
 class TEventSubscriber {
 public:
+    virtual ~TEventSubscriber() = default;
     virtual void OnEvent(int32_t eventId, int32_t first, int32_t second,
                          TEventPublisher* publisher, int32_t third) = 0;
     virtual void OnEvent(const TEventObject& event) = 0;
@@ -32,5 +33,4 @@ protected:
     TEventSubscriber() = default;
     TEventSubscriber(const TEventSubscriber&) = default;
     TEventSubscriber& operator=(const TEventSubscriber&) = default;
-    ~TEventSubscriber() = default;
 };
