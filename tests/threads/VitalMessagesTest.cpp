@@ -128,6 +128,7 @@ TEST(VitalMessageTest, WordsStartAtMinusOneAndZeroAndCopyWithoutLinks) {
 
 TEST(VitalMessageTest, AgentHandsOutOldestFirstAndNeverDeletes) {
     const int before = alive.load();
+    TNote* left = nullptr;
     {
         TVitalInterThreadMessageAgent agent;
         EXPECT_EQ(agent.DetachOldestMessage(), nullptr);
@@ -143,8 +144,10 @@ TEST(VitalMessageTest, AgentHandsOutOldestFirstAndNeverDeletes) {
         EXPECT_FALSE(agent.ExistMessages());
         delete a;
         agent.Post(b);  // left queued when the agent goes
+        left = b;
     }
     EXPECT_EQ(alive.load(), before + 1);
+    delete left;
 }
 
 TEST(VitalMessageTest, WaitProdsTheReceiverOncePerSecondUntilSignalled) {
