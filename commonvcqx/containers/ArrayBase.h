@@ -124,8 +124,7 @@ public:
     int GetCompareMode() const noexcept { return m_compareMode; }
 
     /// Writes the count as "Siz" and each element as "E" i inside the group (name, index).
-    void WriteState(TTaggedOutputStream& out, int32_t context, const char* name,
-                    int index) const;
+    void WriteState(TTaggedOutputStream& out, int32_t context, const char* name, int index) const;
     /// Appends the elements stored under (name, index), made by the element factory;
     /// false (array unchanged) when the group is missing.
     char RestoreState(TTaggedInputStream& in, int32_t context, const char* name, int index);

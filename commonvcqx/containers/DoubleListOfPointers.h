@@ -93,9 +93,7 @@ public:
 
     // Whole lists; clones come from the source list's cloner.
     void Assign(const TDoubleListOfPointers& other, void* context);
-    void Add(const TDoubleListOfPointers& other, void* context) {
-        Insert(other, nullptr, context);
-    }
+    void Add(const TDoubleListOfPointers& other, void* context) { Insert(other, nullptr, context); }
     void Insert(const TDoubleListOfPointers& other, const void* pos, void* context);
     void Append(const TDoubleListOfPointers& other, void* context) {
         Insert(other, nullptr, context);

@@ -8,10 +8,10 @@
 namespace {
 
 constexpr int32_t kPrimes[] = {
-    3,        7,        13,        31,        61,        127,       251,      509,
-    1021,     2017,     4093,      5987,      9551,      15683,     19609,    31397,
-    65521,    131071,   262139,    524287,    1048573,   2097143,   4194301,  8388593,
-    16777213, 33554393, 67108859,  134217689, 268435399, 536870909, 1073741789};
+    3,        7,        13,       31,        61,        127,       251,       509,
+    1021,     2017,     4093,     5987,      9551,      15683,     19609,     31397,
+    65521,    131071,   262139,   524287,    1048573,   2097143,   4194301,   8388593,
+    16777213, 33554393, 67108859, 134217689, 268435399, 536870909, 1073741789};
 
 }  // namespace
 
@@ -170,6 +170,13 @@ THashableElement* TFlexHashMapImp::Detach(THashableElement* e) noexcept {
 
 void TFlexHashMapImp::Delete(THashableElement* e) {
     if (e) Detach(e)->Delete();
+}
+
+char TFlexHashMapImp::DeleteEqual(const THashableElement& probe) {
+    THashableElement* e = FindEqual(probe);
+    if (!e) return 0;
+    Delete(e);
+    return 1;
 }
 
 void TFlexHashMapImp::DetachAll() noexcept {

@@ -70,6 +70,14 @@ public:
     THashableElement* DetachLast() noexcept {
         return Detach(static_cast<THashableElement*>(m_last));
     }
+    void DeleteFirst() { Delete(First()); }
+    void DeleteLast() { Delete(static_cast<THashableElement*>(m_last)); }
+    /// The first equal element, taken out of the map; null if none.
+    THashableElement* DetachEqual(const THashableElement& probe) {
+        return Detach(FindEqual(probe));
+    }
+    /// Deletes the first equal element; false if none.
+    char DeleteEqual(const THashableElement& probe);
     void DetachAll() noexcept;
     void DeleteAll();
     /// Owning: DeleteAll; otherwise DetachAll.

@@ -16,16 +16,36 @@ TObject* TStringAndLongForAutoMap::CreateClone(void*) const {
 
 namespace {
 
-// The key's hash, and beside it a second one (Bernstein's, cheap enough to run in the
-// same loop) that tells apart most keys the first one mixes up.
-uint32_t HashText(const char* p, uint32_t& check) noexcept {
+uint32_t Rotl(uint32_t x, int n) noexcept {
+    return n == 0 ? x : (x << n) | (x >> (32 - n));
+}
+
+// A byte as the signed value the key hash folds in.
+uint32_t Signed(unsigned char b) noexcept {
+    return uint32_t(int32_t(static_cast<signed char>(b)));
+}
+
+// The key's hash (rotate left by one, XOR the next byte), four bytes per step: the four
+// terms do not wait for each other. Beside it a second hash of the same bytes, eight at
+// a time, that tells apart most keys the first one mixes up.
+uint32_t HashText(const char* text, uint32_t& check) noexcept {
+    const auto* p = reinterpret_cast<const unsigned char*>(text);
+    const size_t n = std::strlen(text);
     uint32_t h = 0;
-    uint32_t c = 5381;
-    for (; *p; ++p) {
-        h = ((h << 1) | (h >> 31)) ^ uint32_t(int32_t(static_cast<signed char>(*p)));
-        c = (c << 5) + c + uint8_t(*p);
+    size_t i = 0;
+    for (; i + 4 <= n; i += 4)
+        h = Rotl(h, 4) ^ Rotl(Signed(p[i]), 3) ^ Rotl(Signed(p[i + 1]), 2) ^
+            Rotl(Signed(p[i + 2]), 1) ^ Signed(p[i + 3]);
+    for (; i < n; ++i) h = Rotl(h, 1) ^ Signed(p[i]);
+
+    uint64_t c = n * 0x9E3779B97F4A7C15ull;
+    for (size_t j = 0; j < n; j += 8) {
+        uint64_t word = 0;
+        std::memcpy(&word, p + j, n - j < 8 ? n - j : 8);
+        c = (c ^ word) * 0xD6E8FEB86659FD93ull;
+        c ^= c >> 32;
     }
-    check = c;
+    check = uint32_t(c);
     return h;
 }
 

@@ -51,9 +51,8 @@ void ExplodeString(TArray<TString>& items, const char* text, const char* separat
 void ExplodeString(TFlexList<TStringItem<TListElement>>& items, const char* text,
                    const char* separators, char trim, char keepEmpty) {
     items.Clear();
-    Explode(text, separators, trim, keepEmpty, [&](const TString& item) {
-        items.Append(new TStringItem<TListElement>(item));
-    });
+    Explode(text, separators, trim, keepEmpty,
+            [&](const TString& item) { items.Append(new TStringItem<TListElement>(item)); });
 }
 
 void TextToStringArray(const TString& text, TArray<TString>& lines) {

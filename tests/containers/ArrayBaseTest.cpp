@@ -114,7 +114,8 @@ TEST(ArrayBaseTest, SearchTablesWithDuplicates) {
             EXPECT_EQ(found, c.index >= 0 ? a[c.index] : nullptr) << c.name << " " << c.probe;
         }
     };
-    run(&TArrayBase::BinaryFindEqual, {{"BEq", 3, 1}, {"BEq", 1, 0}, {"BEq", 4, -1}, {"BEq", 6, -1}});
+    run(&TArrayBase::BinaryFindEqual,
+        {{"BEq", 3, 1}, {"BEq", 1, 0}, {"BEq", 4, -1}, {"BEq", 6, -1}});
     run(&TArrayBase::BinaryFindEqualOrGreater,
         {{"BEqG", 3, 1}, {"BEqG", 2, 1}, {"BEqG", 4, 3}, {"BEqG", 0, 0}, {"BEqG", 6, -1}});
     run(&TArrayBase::BinaryFindEqualOrSmaller,

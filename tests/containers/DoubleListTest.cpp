@@ -311,7 +311,8 @@ TEST(DoubleListTest, ForEachMayDeleteAndShuffleIsReproducible) {
 TEST(DoubleListTest, StringItems) {
     using TItem = TStringItem<TListElement>;
     TFlexList<TItem> names;
-    for (const char* n : {"Bach", "bach", "Abel", "\xe9t\xe9"}) names.InsertInSortedList(new TItem(n));
+    for (const char* n : {"Bach", "bach", "Abel", "\xe9t\xe9"})
+        names.InsertInSortedList(new TItem(n));
     std::vector<std::string> order;
     for (auto& item : names) order.push_back(item.c_str());
     EXPECT_EQ(order, (std::vector<std::string>{"Abel", "Bach", "bach", "\xe9t\xe9"}));

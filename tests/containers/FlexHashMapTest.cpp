@@ -3,6 +3,7 @@
 #include <commonvcqx/containers/FlexHashMap.h>
 #include <commonvcqx/containers/LookupTable.h>
 #include <commonvcqx/containers/StringToLongAutoMap.h>
+#include <commonvcqx/geometry/Randomizer.h>
 
 #include <gtest/gtest.h>
 
@@ -56,7 +57,7 @@ TEST(FlexHashMapTest, GrowsThroughThePrimeTable) {
         slots.push_back(map.GetNumSlots());
     }
     EXPECT_EQ(slots[2], 3);
-    EXPECT_EQ(slots[3], 7);   // the fourth element remaps
+    EXPECT_EQ(slots[3], 7);  // the fourth element remaps
     EXPECT_EQ(slots[7], 13);
     EXPECT_EQ(slots[13], 31);
     EXPECT_EQ(slots[31], 61);
@@ -108,7 +109,8 @@ TEST(FlexHashMapTest, BucketRunsSurviveDetachingTheHead) {
     map.Delete(c);
     EXPECT_EQ(map.FindEqual(probeC), nullptr);
     int visited = 0;
-    EXPECT_EQ(map.ForEachEqual(probe, [](TObject&, void* n) { ++*static_cast<int*>(n); }, &visited),
+    EXPECT_EQ(map.ForEachEqual(
+                  probe, [](TObject&, void* n) { ++*static_cast<int*>(n); }, &visited),
               2);
     EXPECT_EQ(visited, 2);
     EXPECT_EQ(map.DeleteAllEqual(probe), 2);
@@ -124,8 +126,21 @@ TEST(FlexHashMapTest, BucketRunsSurviveDetachingTheHead) {
     EXPECT_EQ(Counts().Alive(), 3);
     map.Pop()->Delete();
     map.Add(new THashedCounted(5, 1));
+    map.Add(new THashedCounted(6, 1));
+    map.Add(new THashedCounted(7, 1));
+    THashedCounted six(6, 1), seven(7, 1);
+    EXPECT_TRUE(map.DeleteEqual(six));  // the run's order: 5, 7, 6
+    EXPECT_FALSE(map.DeleteEqual(six));
+    map.DetachEqual(seven)->Delete();
+    map.DeleteLast();
+    EXPECT_TRUE(map.IsEmpty());
+    map.Add(new THashedCounted(5, 1));
+    map.Add(new THashedCounted(8, 1));
+    map.DeleteFirst();  // the bucket head: the run goes on at 8
+    THashedCounted eight(8, 1);
+    EXPECT_NE(map.FindEqual(eight), nullptr);
     map.Clear();
-    EXPECT_EQ(Counts().Alive(), 2);
+    EXPECT_EQ(Counts().Alive(), 5);  // probe, probeC, six, seven, eight
     THashedCounted five(5, 1);
     EXPECT_EQ(map.FindEqual(five), nullptr);
 }
@@ -169,8 +184,21 @@ TEST(FlexHashMapTest, TextMapCountsAndHashes) {
     EXPECT_EQ(TStringAndLongForAutoMap("", 0).GetHashedValue(), 0u);
     // Bytes above 127 are sign-extended: 0xFF gives 0xFFFFFFFF.
     EXPECT_EQ(TStringAndLongForAutoMap("\xff", 0).GetHashedValue(), 0xFFFFFFFFu);
-    EXPECT_EQ(TStringAndLongForAutoMap("\xff" "a", 0).GetHashedValue(), 0xFFFFFFFFu ^ 97u);
+    EXPECT_EQ(TStringAndLongForAutoMap("\xff"
+                                       "a",
+                                       0)
+                  .GetHashedValue(),
+              0xFFFFFFFFu ^ 97u);
     EXPECT_LT(TStringAndLongForAutoMap("a", 0).Compare(TStringAndLongForAutoMap("\xe9", 0), 0), 0);
+    // Every length and byte value against the hash's plain definition.
+    TRandomizer random(3);
+    for (int length = 0; length < 40; ++length) {
+        std::string key;
+        for (int i = 0; i < length; ++i) key += char(1 + random.Get(255));
+        uint32_t h = 0;
+        for (unsigned char b : key) h = ((h << 1) | (h >> 31)) ^ uint32_t(int32_t(int8_t(b)));
+        EXPECT_EQ(TStringAndLongForAutoMap(key.c_str(), 0).GetHashedValue(), h) << length;
+    }
 
     for (int i = 0; i < 2000; ++i) words[TString(("k" + std::to_string(i)).c_str())] = i;
     EXPECT_EQ(words.GetNumSlots(), 2017);
@@ -178,6 +206,25 @@ TEST(FlexHashMapTest, TextMapCountsAndHashes) {
     ExpectIndexed(words);
     TStringToLongAutoMap copy(words);
     EXPECT_EQ(copy["k1999"], 1999);
+
+    // Elements added from outside are found by operator[] like its own.
+    TStringToLongAutoMap map;
+    map.Add(new TStringAndLongForAutoMap("\xe9t\xe9", 5));
+    auto* twin = new TStringAndLongForAutoMap("\xe9t\xe9", 6);
+    EXPECT_NE(map.AddUnique(twin), nullptr);  // deleted: the map owns its elements
+    EXPECT_EQ(map["\xe9t\xe9"], 5);
+    EXPECT_EQ(map.GetCount(), 1);
+    // Keys with the same hash ("ab", "H0", "J4") share a bucket run and stay apart.
+    EXPECT_EQ(TStringAndLongForAutoMap("H0", 0).GetHashedValue(), 160u);
+    EXPECT_EQ(TStringAndLongForAutoMap("J4", 0).GetHashedValue(), 160u);
+    map["ab"] = 1;
+    map["H0"] = 2;
+    map["J4"] = 3;
+    EXPECT_EQ(map["ab"], 1);
+    EXPECT_EQ(map["H0"], 2);
+    EXPECT_EQ(map["J4"], 3);
+    EXPECT_EQ(map.GetCount(), 4);
+    ExpectIndexed(map);
 }
 
 TEST(LookupTableTest, PairsBothWays) {

@@ -32,7 +32,8 @@ TEST(SlotSequenceTest, GrowsLinearlyInExpansionSteps) {
     std::vector<int> capacities;
     for (int i = 0; i < 61; ++i) {
         AppendInt(s, i);
-        if (i == 0 || i == 19 || i == 20 || i == 40 || i == 60) capacities.push_back(s.GetNumSlots());
+        if (i == 0 || i == 19 || i == 20 || i == 40 || i == 60)
+            capacities.push_back(s.GetNumSlots());
     }
     EXPECT_EQ(capacities, (std::vector<int>{20, 20, 40, 60, 80}));
     EXPECT_EQ(s.GetNumBusySlots(), 61);

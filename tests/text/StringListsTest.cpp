@@ -47,7 +47,7 @@ TEST(StringListsTest, ExplodeStringEveryFlagInBothForms) {
         {"x", ",", 0, 1, {"x"}},
         {"x,", ",", 0, 1, {"x", ""}},
         {"x,", ",", 0, 0, {"x"}},
-        {" a ; \t ;b", ";", 1, 0, {"a", "b"}},   // trimmed to empty: dropped
+        {" a ; \t ;b", ";", 1, 0, {"a", "b"}},  // trimmed to empty: dropped
         {" a ; \t ;b", ";", 1, 1, {"a", "", "b"}},
         {" a ; \t ;b", ";", 0, 0, {" a ", " \t ", "b"}},
         {"one\r\ntwo\n\nthree", "\r\n", 0, 0, {"one", "two", "three"}},
