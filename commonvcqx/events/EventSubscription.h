@@ -16,6 +16,7 @@
 #include <commonvcqx/containers/FlexHashMap.h>
 #include <commonvcqx/events/EventSubscriber.h>
 
+#include <atomic>
 #include <cstdint>
 
 class TSubscriptionGroup;
@@ -41,8 +42,11 @@ public:
 
     int32_t GetEventId() const noexcept { return m_eventId; }
     int32_t GetKind() const noexcept { return m_kind; }
-    char IsEnabled() const noexcept { return m_enabled; }
-    void Enable(char enabled) noexcept { m_enabled = enabled ? 1 : 0; }
+    char IsEnabled() const noexcept { return m_enabled.load(std::memory_order_relaxed); }
+    /// Safe while another thread notifies (groups set it without the publisher's lock).
+    void Enable(char enabled) noexcept {
+        m_enabled.store(enabled ? 1 : 0, std::memory_order_relaxed);
+    }
     TEventSubscription* GetNextInGroup() const noexcept { return m_nextInGroup; }
     TSubscriptionGroup* GetGroup() const noexcept { return m_group; }
     TEventPublisher* GetPublisher() const noexcept { return m_publisher; }
@@ -51,7 +55,7 @@ protected:
     int32_t m_eventId;
     int32_t m_kind;
     TEventSubscription* m_nextInGroup = nullptr;
-    char m_enabled = 1;
+    std::atomic<char> m_enabled{1};
     void* m_target;
     void* m_user;
 
