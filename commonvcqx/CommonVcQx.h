@@ -20,6 +20,14 @@
 #include <commonvcqx/containers/StringItem.h>
 #include <commonvcqx/containers/StringToLongAutoMap.h>
 
+#include <commonvcqx/events/EventObject.h>
+#include <commonvcqx/events/EventPublisher.h>
+#include <commonvcqx/events/EventSubscriber.h>
+#include <commonvcqx/events/EventSubscription.h>
+#include <commonvcqx/events/NotificationQueue.h>
+#include <commonvcqx/events/PendingNotification.h>
+#include <commonvcqx/events/SubscriptionGroup.h>
+
 #include <commonvcqx/frame/AutoInitProcedure.h>
 #include <commonvcqx/frame/Exception.h>
 #include <commonvcqx/frame/ExceptionThrower.h>
@@ -70,11 +78,14 @@
 #include <commonvcqx/text/StringPattern.h>
 
 #include <commonvcqx/threads/BasicCriticalSection.h>
+#include <commonvcqx/threads/CommandThread.h>
 #include <commonvcqx/threads/CriticalSection.h>
 #include <commonvcqx/threads/MultithreadedObject.h>
 #include <commonvcqx/threads/Semaphore.h>
 #include <commonvcqx/threads/Thread.h>
 #include <commonvcqx/threads/ThreadEvent.h>
+#include <commonvcqx/threads/VitalInterThreadMessage.h>
+#include <commonvcqx/threads/VitalInterThreadMessageAgent.h>
 #include <commonvcqx/threads/WaitFunctions.h>
 
 #include <commonvcqx/geometry/Randomizer.h>

@@ -9,8 +9,13 @@ using namespace cvq::detail;
 namespace {
 
 // The steps that the library builds today, in the order they must run.
-const std::vector<int> kLandedSteps = {kStartHeaps, kStartStringHeap, kStartExceptionHandlers,
-                                       kStartExceptionPrototype, kStartThreadData};
+const std::vector<int> kLandedSteps = {kStartHeaps,
+                                       kStartFileNotifier,
+                                       kStartStringHeap,
+                                       kStartExceptionHandlers,
+                                       kStartExceptionPrototype,
+                                       kStartNotificationLock,
+                                       kStartThreadData};
 
 }  // namespace
 

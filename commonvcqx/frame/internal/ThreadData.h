@@ -7,7 +7,7 @@
 //       ++data->nestingCounter;
 #pragma once
 
-#include <commonvcqx/containers/DoubleList.h>
+#include <commonvcqx/events/NotificationQueue.h>
 
 #include <cstdint>
 
@@ -17,7 +17,7 @@ struct TThreadData {
     /// How deep configuration key comparisons are nested on this thread.
     int32_t nestingCounter = 0;
     /// The thread's own pending notifications; the queue owns them.
-    TDoubleList queue;
+    TNotificationQueue queue;
 };
 
 /// The calling thread's data; null before InitThreadDataOfCommonLibrary.

@@ -140,7 +140,14 @@ void AddReference(KernelObject* object) {
 }
 
 void Release(KernelObject* object) {
-    if (object->references.fetch_sub(1, std::memory_order_acq_rel) == 1) delete object;
+    if (object->references.fetch_sub(1, std::memory_order_acq_rel) != 1) return;
+    // A waiter sees its grant without the lock, so it may close the last handle while
+    // the thread that signalled is still granting waits on the object: let it finish.
+    {
+        ControlRegion region;
+        std::lock_guard lock(objectLock);
+    }
+    delete object;
 }
 
 void SignalThreadEnded(ThreadObject* thread, DWORD exitCode) {
