@@ -74,7 +74,7 @@ public:
                 m_swapped ? "reversed byte order" : "little-endian", length, size, stored);
         if (length >= kHeaderSize && length <= size)
             out += ComputeCrc32(bytes + kHeaderSize, length - kHeaderSize) == stored ? " (ok)\n"
-                                                                                  : " (wrong)\n";
+                                                                                     : " (wrong)\n";
         else
             out += " (not checked)\n";
         out += "Root/\n";

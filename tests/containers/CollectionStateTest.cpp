@@ -24,8 +24,7 @@ constexpr int kRefuses = -2000;
 class TStored : public TCounted {
 public:
     TStored() : TCounted(0) {}
-    void WriteState(TTaggedOutputStream& out, int32_t, const char* name,
-                    int index) const override {
+    void WriteState(TTaggedOutputStream& out, int32_t, const char* name, int index) const override {
         out.SetValue(int32_t(m_key), name, index);
     }
     char RestoreState(TTaggedInputStream& in, int32_t, const char* name, int index) override {
@@ -54,9 +53,15 @@ TObject* MakeStored(int32_t context) {
     g_lastContext = context;
     return new TStored;
 }
-TObject* MakeAlwaysThere(int32_t) { return new TAlwaysThere; }
-TObject* MakeNothing(int32_t) { return nullptr; }
-TObject* MakePlain(int32_t) { return new TPlain; }
+TObject* MakeAlwaysThere(int32_t) {
+    return new TAlwaysThere;
+}
+TObject* MakeNothing(int32_t) {
+    return nullptr;
+}
+TObject* MakePlain(int32_t) {
+    return new TPlain;
+}
 
 std::vector<uint8_t> Bytes(TTaggedOutputStream& out) {
     const uint8_t* start = reinterpret_cast<const uint8_t*>(out.GetStart());
@@ -201,9 +206,8 @@ TEST(CollectionStateTest, MissingOrRefusedElementsEndTheRestoreWithoutLeaks) {
         char result;
         int32_t count;
     } cases[] = {
-        {"Missing", MakeStored, 0, 1},  {"Gap", MakeStored, 1, 2},
-        {"Refused", MakeStored, 1, 2},  {"NoCount", MakeStored, 1, 1},
-        {"Gap", nullptr, 1, 1},         {"Gap", MakeNothing, 1, 1},
+        {"Missing", MakeStored, 0, 1}, {"Gap", MakeStored, 1, 2}, {"Refused", MakeStored, 1, 2},
+        {"NoCount", MakeStored, 1, 1}, {"Gap", nullptr, 1, 1},    {"Gap", MakeNothing, 1, 1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.group);

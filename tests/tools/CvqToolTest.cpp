@@ -61,8 +61,7 @@ TRun RunTool(const std::string& arguments) {
 class TValue : public TObject {
 public:
     explicit TValue(int32_t v) : m_v(v) {}
-    void WriteState(TTaggedOutputStream& out, int32_t, const char* name,
-                    int index) const override {
+    void WriteState(TTaggedOutputStream& out, int32_t, const char* name, int index) const override {
         out.SetValue(m_v, name, index);
     }
 
