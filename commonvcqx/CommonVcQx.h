@@ -59,6 +59,7 @@
 #include <commonvcqx/streams/OutputMemoryStream.h>
 #include <commonvcqx/streams/OutputStream.h>
 #include <commonvcqx/streams/Stream.h>
+#include <commonvcqx/streams/TaggedDump.h>
 #include <commonvcqx/streams/TaggedInputStream.h>
 #include <commonvcqx/streams/TaggedOutputStream.h>
 #include <commonvcqx/streams/TaggedStream.h>

@@ -126,7 +126,9 @@ public:
     /// Writes the count as "Siz" and each element as "E" i inside the group (name, index).
     void WriteState(TTaggedOutputStream& out, int32_t context, const char* name, int index) const;
     /// Appends the elements stored under (name, index), made by the element factory;
-    /// false (array unchanged) when the group is missing.
+    /// false (array unchanged) when the group is missing. Restoring ends at the first
+    /// element that is absent or fails (that element is deleted); with no factory no
+    /// element is made. The stream is left in the group it was in.
     char RestoreState(TTaggedInputStream& in, int32_t context, const char* name, int index);
 
 private:

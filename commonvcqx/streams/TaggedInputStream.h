@@ -94,6 +94,8 @@ public:
 
 protected:
     uint32_t GetLimit() override { return m_in.GetSize(); }
+    uint32_t GetReadPosition() noexcept override { return m_in.GetCurrentPosition(); }
+    void SetReadPosition(uint32_t position) noexcept override { m_in.SetCurrentPosition(position); }
 
     /// Reads the header at `start`; with `checkCrc` the stored length and CRC-32 must
     /// match the block. Throws on a damaged block.

@@ -30,6 +30,21 @@ TTaggedStream::TTaggedStream(char useTags, TMemoryStream& memory) noexcept
       m_useTags(useTags),
       m_swapped(0) {}
 
+TTaggedStream::TAutoPosition::TAutoPosition(TTaggedStream& stream) noexcept
+    : m_stream(stream),
+      m_current(stream.m_current),
+      m_lastFound(stream.m_lastFound),
+      m_lastFoundGroup(stream.m_lastFoundGroup),
+      m_readPosition(stream.GetReadPosition()) {}
+
+void TTaggedStream::TAutoPosition::Restore() noexcept {
+    m_stream.m_current = m_current;
+    m_stream.m_lastFound = m_lastFound;
+    m_stream.m_lastFoundGroup = m_lastFoundGroup;
+    // An untagged stream is read in sequence: going back would read values twice.
+    if (m_stream.m_useTags) m_stream.SetReadPosition(m_readPosition);
+}
+
 void TTaggedStream::Fail() {
     TExceptionThrower(0).SetAndThrow(TResMess(kDamagedStream));
     std::abort();  // a thrower made with post = 0 always throws

@@ -40,6 +40,31 @@ public:
     /// Longest stored name (index digits included) a tag may have.
     static constexpr uint32_t kMaxStoredName = 255;
 
+    /// Remembers where a stream stands (its current group, the reader's search record
+    /// and read position) and puts it back when it goes, so that a container's
+    /// elements each start from the container's group. It only ever reinstates what the
+    /// same stream held, so no offset from outside reaches the stream.
+    ///
+    ///   TTaggedStream::TAutoPosition keep(in);
+    ///   element->RestoreState(in, context, "E", i);   // may move anywhere
+    ///   // back in the container's group when `keep` goes
+    class TAutoPosition {
+    public:
+        explicit TAutoPosition(TTaggedStream& stream) noexcept;
+        ~TAutoPosition() { Restore(); }
+        TAutoPosition(const TAutoPosition&) = delete;
+        TAutoPosition& operator=(const TAutoPosition&) = delete;
+        /// Puts the stream back now; it is put back again when the scope ends.
+        void Restore() noexcept;
+
+    private:
+        TTaggedStream& m_stream;
+        uint32_t m_current;
+        uint32_t m_lastFound;
+        uint32_t m_lastFoundGroup;
+        uint32_t m_readPosition;
+    };
+
 protected:
     // Node header layout.
     static constexpr uint32_t kNext = 0;
@@ -66,6 +91,9 @@ protected:
 
     /// Bytes of the block that nodes may occupy.
     virtual uint32_t GetLimit() = 0;
+    /// The reader's read position, which TAutoPosition keeps; a writer has none to keep.
+    virtual uint32_t GetReadPosition() noexcept { return 0; }
+    virtual void SetReadPosition(uint32_t) noexcept {}
 
     /// The child of the current group stored under `stored`, 0 when none. Mode 0 scans
     /// from the first child; mode 1 resumes after the previous hit in the same group and

@@ -3,7 +3,120 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
+
+namespace {
+
+// A take of a song: a list element stored as a group of two values.
+class TTake : public TListElement {
+public:
+    TTake() = default;
+    TTake(const char* name, int32_t length) : m_name(name), m_length(length) {}
+
+    int Compare(const TObject& other, int) const override {
+        const TTake& o = static_cast<const TTake&>(other);
+        if (int r = std::strcmp(m_name.c_str(), o.m_name.c_str())) return r;
+        return m_length < o.m_length ? -1 : (m_length > o.m_length ? 1 : 0);
+    }
+    void WriteState(TTaggedOutputStream& out, int32_t, const char* name, int index) const override {
+        out.MoveDown(name, index);
+        out.SetValue(m_name.c_str(), "Nm", 0);
+        out.SetValue(m_length, "Len", 0);
+        out.MoveUp();
+    }
+    char RestoreState(TTaggedInputStream& in, int32_t, const char* name, int index) override {
+        if (!in.MoveDown(name, index)) return 0;
+        m_name = in.GetValue("", "Nm", 0);
+        m_length = in.GetValue(int32_t(0), "Len", 0);
+        in.MoveUp();
+        return 1;
+    }
+    static TObject* Make(int32_t) { return new TTake; }
+
+private:
+    TString m_name;
+    int32_t m_length = 0;
+};
+
+// A marker position: an array element stored as one value.
+class TMark : public TObject {
+public:
+    explicit TMark(int32_t at = 0) : m_at(at) {}
+    int Compare(const TObject& other, int) const override {
+        const int32_t o = static_cast<const TMark&>(other).m_at;
+        return m_at < o ? -1 : (m_at > o ? 1 : 0);
+    }
+    void WriteState(TTaggedOutputStream& out, int32_t, const char* name, int index) const override {
+        out.SetValue(m_at, name, index);
+    }
+    char RestoreState(TTaggedInputStream& in, int32_t, const char* name, int index) override {
+        m_at = in.GetValue(int32_t(-1), name, index);
+        return m_at >= 0;
+    }
+    static TObject* Make(int32_t) { return new TMark; }
+
+private:
+    int32_t m_at;
+};
+
+// The document: a title, a list of takes and an array of markers.
+class TSongDocument : public TObject {
+public:
+    TSongDocument() : m_takes(1, TTake::Make), m_marks(20, 20, 1, TMark::Make) {}
+
+    void WriteState(TTaggedOutputStream& out, int32_t context, const char* name,
+                    int index) const override {
+        out.MoveDown(name, index);
+        out.SetValue(m_title.c_str(), "Title", 0);
+        m_takes.WriteState(out, context, "Takes", 0);
+        m_marks.WriteState(out, context, "Marks", 0);
+        out.MoveUp();
+    }
+    char RestoreState(TTaggedInputStream& in, int32_t context, const char* name,
+                      int index) override {
+        if (!in.MoveDown(name, index)) return 0;
+        m_title = in.GetValue("untitled", "Title", 0);
+        m_takes.RestoreState(in, context, "Takes", 0);
+        m_marks.RestoreState(in, context, "Marks", 0);
+        in.MoveUp();
+        return 1;
+    }
+    bool SameAs(const TSongDocument& o) const {
+        return m_title == o.m_title && AreEqual(m_takes, o.m_takes, 0) &&
+               AreEqual(m_marks, o.m_marks, 0);
+    }
+
+    TString m_title;
+    TFlexList<TTake> m_takes;
+    TArrayBase m_marks;
+};
+
+// A document saved into a sealed tagged block, loaded back, compared and shown.
+void SaveAndLoadDocument() {
+    TSongDocument song;
+    song.m_title = "Night drive";
+    song.m_takes.Append(new TTake("intro", 48000));
+    song.m_takes.Append(new TTake("verse", 96000));
+    song.m_marks.Add(new TMark(0));
+    song.m_marks.Add(new TMark(44100));
+
+    TTaggedOutputStream out(1, "song", 1);
+    song.WriteState(out, 0, "Song", 0);
+    out.CloseWriting();  // CRC-32 and length in the header
+
+    std::string reason;
+    const bool intact = VerifyTaggedStream(out.GetStart(), int32_t(out.GetSize()), &reason);
+    TTaggedInputStream in(1, const_cast<char*>(out.GetStart()), int32_t(out.GetSize()), 0);
+    TSongDocument loaded;
+    const bool found = loaded.RestoreState(in, 0, "Song", 0);
+    std::printf("a document saved in %u bytes (%s) and loaded back: %s\n", out.GetSize(),
+                intact ? "intact" : reason.c_str(),
+                found && loaded.SameAs(song) ? "the same" : "different");
+    std::fputs(DumpTaggedStream(out.GetStart(), int32_t(out.GetSize())).c_str(), stdout);
+}
+
+}  // namespace
 
 int main() {
     std::printf("CommonVcQx %s\n\n", GetCommonLibraryVersion());
@@ -39,6 +152,8 @@ int main() {
     std::string native;
     NativePathFromFileName("D:\\takes\\..\\song.wav", native);
     std::printf("D:\\takes\\..\\song.wav is %s here\n", native.c_str());
-    std::printf("/home/ann is %s in the library\n", FileNameFromNativePath("/home/ann").c_str());
+    std::printf("/home/ann is %s in the library\n\n", FileNameFromNativePath("/home/ann").c_str());
+
+    SaveAndLoadDocument();
     return 0;
 }
