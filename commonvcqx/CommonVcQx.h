@@ -8,6 +8,18 @@
 
 #include <commonvcqx/Version.h>
 
+#include <commonvcqx/containers/Array.h>
+#include <commonvcqx/containers/ArrayBase.h>
+#include <commonvcqx/containers/Collection.h>
+#include <commonvcqx/containers/DoubleList.h>
+#include <commonvcqx/containers/DoubleListOfPointers.h>
+#include <commonvcqx/containers/FlexHashMap.h>
+#include <commonvcqx/containers/FlexList.h>
+#include <commonvcqx/containers/LookupTable.h>
+#include <commonvcqx/containers/SlotSequence.h>
+#include <commonvcqx/containers/StringItem.h>
+#include <commonvcqx/containers/StringToLongAutoMap.h>
+
 #include <commonvcqx/frame/AutoInitProcedure.h>
 #include <commonvcqx/frame/Exception.h>
 #include <commonvcqx/frame/ExceptionThrower.h>

@@ -14,6 +14,9 @@
 // need a buffer large enough for the result.
 #pragma once
 
+#include <commonvcqx/containers/Array.h>
+#include <commonvcqx/containers/FlexList.h>
+#include <commonvcqx/containers/StringItem.h>
 #include <commonvcqx/text/String.h>
 
 #include <cstdint>
@@ -111,3 +114,20 @@ const char* FindTrimmedSubString(const char* text, int textLength, int* length, 
 uint32_t GetHashValue(const TString& text);
 /// The ELF symbol hash of `count` bytes, modulo `modulus` (0: the hash unreduced).
 uint32_t GetHashValue(const char* bytes, int32_t count, uint32_t modulus);
+
+// Splitting text into items and joining lines.
+
+/// Clears `items`, then appends the items of `text` split at any character of
+/// `separators`. Without keepEmpty, separators in a row count as one and empty items
+/// are dropped; with it, every separator ends an item, so ",a," gives "", "a", "".
+/// Trimming (spaces and tabs) happens before the emptiness test. With separators ""
+/// the text is a list of NUL-terminated items ended by an empty one.
+void ExplodeString(TArray<TString>& items, const char* text, const char* separators, char trim,
+                   char keepEmpty);
+void ExplodeString(TFlexList<TStringItem<TListElement>>& items, const char* text,
+                   const char* separators, char trim, char keepEmpty);
+
+/// The trimmed, non-empty lines of `text` (split at CR and LF).
+void TextToStringArray(const TString& text, TArray<TString>& lines);
+/// Every line followed by "\r\n", the last one included.
+TString StringArrayToText(const TArray<TString>& lines);

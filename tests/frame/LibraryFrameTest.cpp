@@ -14,7 +14,7 @@ using cvq::detail::TThreadData;
 
 namespace {
 
-struct TCountedNote : TObject {
+struct TCountedNote : TListElement {
     static inline std::atomic<int> alive{0};
     TCountedNote() { ++alive; }
 
@@ -99,23 +99,20 @@ TEST(LibraryFrameTest, ThreadsStartedThroughTThreadCarryTheirData) {
     EXPECT_EQ(TCountedNote::alive, 0);  // released with the thread's data
 }
 
-TEST(LibraryFrameTest, ObjectQueueIsFirstInFirstOutAndOwning) {
+TEST(LibraryFrameTest, NotificationQueueIsFirstInFirstOutAndOwning) {
     TCountedNote::alive = 0;
-    cvq::detail::TObjectQueue queue;
-    EXPECT_EQ(queue.TakeFirst(), nullptr);
-    TObject* a = new TCountedNote;
-    TObject* b = new TCountedNote;
-    queue.Append(a);
-    queue.Append(nullptr);
-    queue.Append(b);
-    EXPECT_EQ(queue.GetCount(), 3);
-    EXPECT_EQ(queue.TakeFirst(), a);
-    a->Delete();
-    queue.Append(new TCountedNote);
-    queue.DeleteAll();  // passes over the null entry
-    EXPECT_TRUE(queue.IsEmpty());
-    EXPECT_EQ(queue.GetCount(), 0);
-    EXPECT_EQ(TCountedNote::alive, 0);
+    {
+        TDoubleList queue;
+        EXPECT_EQ(queue.DetachFirst(), nullptr);
+        TListElement* a = queue.Append(new TCountedNote);
+        queue.Append(new TCountedNote);
+        EXPECT_EQ(queue.GetCount(), 2);
+        EXPECT_EQ(queue.DetachFirst(), a);
+        a->Delete();
+        queue.Append(new TCountedNote);
+        EXPECT_EQ(TCountedNote::alive, 2);
+    }
+    EXPECT_EQ(TCountedNote::alive, 0);  // the queue deleted what it still held
 }
 
 namespace {

@@ -21,7 +21,7 @@ void CleanupModule(void*) {}
 // Registers while the module starts, as a host module would.
 TAutoInitProcedure registration("UnloadModule", &InitModule, &CleanupModule, 1, 41);
 
-struct TNote : TObject {};
+struct TNote : TListElement {};
 
 }  // namespace
 

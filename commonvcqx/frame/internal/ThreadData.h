@@ -7,7 +7,7 @@
 //       ++data->nestingCounter;
 #pragma once
 
-#include <commonvcqx/frame/internal/ObjectQueue.h>
+#include <commonvcqx/containers/DoubleList.h>
 
 #include <cstdint>
 
@@ -16,8 +16,8 @@ namespace cvq::detail {
 struct TThreadData {
     /// How deep configuration key comparisons are nested on this thread.
     int32_t nestingCounter = 0;
-    /// The thread's own pending notifications.
-    TObjectQueue queue;
+    /// The thread's own pending notifications; the queue owns them.
+    TDoubleList queue;
 };
 
 /// The calling thread's data; null before InitThreadDataOfCommonLibrary.

@@ -1,0 +1,107 @@
+// commonvcqx/containers/FlexHashMap.h
+//
+// TFlexHashMapImp: a chained hash map of THashableElements kept in one double list,
+// with a bucket table of prime size. All elements of a bucket stand next to each other
+// in the list and the bucket points at the first of them. Hashing and equality come
+// from the elements' GetHashedValue and Compare (with the list's compare mode).
+//
+//   TFlexHashMapImp map(0, 1);          // 3 buckets, owning
+//   map.Add(new TNamed("a"));           // grows to 7, 13, 31... once full
+//   TNamed probe("a");
+//   THashableElement* hit = map.FindEqual(probe);
+//
+// The map grows on Add once it holds as many elements as it has buckets (load factor
+// 1), to the next prime of its table above the count. Use the map's own insertion and
+// removal operations: the plain list operations that link elements do not maintain
+// the buckets.
+#pragma once
+
+#include <commonvcqx/containers/DoubleList.h>
+
+#include <cstdint>
+
+class TFlexHashMapImp;
+
+class THashableElement : public TListElement {
+public:
+    THashableElement() noexcept : m_bucket(0), m_hash(0) {}
+    THashableElement(const THashableElement& other) noexcept = default;
+    THashableElement& operator=(const THashableElement& other) noexcept = default;
+
+    /// The bucket the element was added to.
+    uint32_t GetBucketIndex() const noexcept { return m_bucket; }
+
+protected:
+    ~THashableElement() override;
+
+private:
+    friend class TFlexHashMapImp;
+    uint32_t m_bucket;
+    uint32_t m_hash;  // the hashed value the bucket came from
+};
+
+class TFlexHashMapImp : public TDoubleList {
+public:
+    /// Bucket count: the smallest prime of the table strictly greater than `size`.
+    explicit TFlexHashMapImp(int32_t size = 0, char ownsElements = 1);
+    /// Clones the elements and indexes them in a bucket array of its own.
+    TFlexHashMapImp(const TFlexHashMapImp& other);
+    TFlexHashMapImp& operator=(const TFlexHashMapImp& other);
+    ~TFlexHashMapImp() override;
+
+    /// Remaps first when the count has reached the bucket count.
+    THashableElement* Add(THashableElement* e);
+    /// Adds without growing.
+    THashableElement* PureAdd(THashableElement* e);
+    /// Returns an equal element already present (deleting `e` when the map owns its
+    /// elements), else adds `e`.
+    THashableElement* AddUnique(THashableElement* e);
+
+    THashableElement* FindEqual(const THashableElement& probe) const;
+    int32_t FindNumEqual(const THashableElement& probe) const;
+    /// Calls fn on every equal element (the next one is fetched first); returns how many.
+    int32_t ForEachEqual(const THashableElement& probe, void (*fn)(TObject&, void*), void* data);
+    int32_t DeleteAllEqual(const THashableElement& probe);
+
+    THashableElement* Detach(THashableElement* e) noexcept;
+    void Delete(THashableElement* e);
+    THashableElement* Pop() noexcept { return DetachFirst(); }
+    THashableElement* DetachFirst() noexcept { return Detach(First()); }
+    THashableElement* DetachLast() noexcept {
+        return Detach(static_cast<THashableElement*>(m_last));
+    }
+    void DetachAll() noexcept;
+    void DeleteAll();
+    /// Owning: DeleteAll; otherwise DetachAll.
+    void Clear();
+
+    /// size < 0 means the count. Rebuilds the buckets for the smallest table prime above
+    /// size, unless that is the current count or (with growOnly) a smaller one.
+    void Remap(int32_t size, char growOnly);
+    int32_t GetNumSlots() const noexcept { return m_numSlots; }
+    void SetAutoSize(char autoSize) noexcept { m_autoSize = autoSize; }
+    char GetAutoSize() const noexcept { return m_autoSize; }
+
+    /// The smallest prime of the bucket table strictly greater than size (the largest
+    /// one for sizes beyond it).
+    static int32_t GetPrimeAbove(int32_t size) noexcept;
+
+protected:
+    /// The first element of the bucket that `hash` falls in; `bucket` receives its index.
+    THashableElement* BucketRun(uint32_t hash, uint32_t& bucket) const noexcept {
+        bucket = hash % uint32_t(m_numSlots);
+        return m_buckets[bucket];
+    }
+    static uint32_t BucketOf(const THashableElement& e) noexcept { return e.m_bucket; }
+    /// The hashed value recorded when the element was added.
+    static uint32_t RecordedHash(const THashableElement& e) noexcept { return e.m_hash; }
+
+private:
+    THashableElement* First() const noexcept { return static_cast<THashableElement*>(m_first); }
+    static THashableElement** NewBuckets(int32_t n);
+    void Reindex() noexcept;
+
+    THashableElement** m_buckets;
+    int32_t m_numSlots;
+    char m_autoSize;
+};
