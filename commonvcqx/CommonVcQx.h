@@ -20,6 +20,9 @@
 #include <commonvcqx/containers/StringItem.h>
 #include <commonvcqx/containers/StringToLongAutoMap.h>
 
+#include <commonvcqx/files/FileName.h>
+#include <commonvcqx/files/FileNameEx.h>
+
 #include <commonvcqx/frame/AutoInitProcedure.h>
 #include <commonvcqx/frame/Exception.h>
 #include <commonvcqx/frame/ExceptionThrower.h>
