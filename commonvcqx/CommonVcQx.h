@@ -28,6 +28,9 @@
 #include <commonvcqx/events/PendingNotification.h>
 #include <commonvcqx/events/SubscriptionGroup.h>
 
+#include <commonvcqx/files/FileName.h>
+#include <commonvcqx/files/FileNameEx.h>
+
 #include <commonvcqx/frame/AutoInitProcedure.h>
 #include <commonvcqx/frame/Exception.h>
 #include <commonvcqx/frame/ExceptionThrower.h>

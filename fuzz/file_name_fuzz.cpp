@@ -1,6 +1,8 @@
 // File-name members of TString on arbitrary text: no crash, and the few results the
 // members promise regardless of input.
 // Input: one byte of summary length, then two names separated by a NUL.
+#include <commonvcqx/files/FileName.h>
+#include <commonvcqx/files/FileNameEx.h>
 #include <commonvcqx/text/String.h>
 
 #include <cstdint>
@@ -43,5 +45,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     c.AppendTitleAndMakeFullFileName(b);
     TString d(b);
     d.EnsureFullFileName();
+
+    // As TFileNames: a consistent order, clones equal to their source.
+    TFileName fa(a), fb(b), joined(a, b);
+    TFileName relativeToApp(TFileName::CreateApplicationRelative(b));
+    const int ab = fa.Compare(fb, 0), ba = fb.Compare(fa, 0);
+    if ((ab < 0) != (ba > 0) || (ab == 0) != (ba == 0)) std::abort();
+    TObject* clone = TFileNameEx(joined, 1, 0).CreateClone(nullptr);
+    if (clone->Compare(joined, 0) != 0 || joined.Compare(*clone, 0) != 0) std::abort();
+    clone->Delete();
     return 0;
 }

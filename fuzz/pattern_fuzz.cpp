@@ -54,6 +54,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     int32_t start = length ? int32_t(flags >> 2) % (length + 1) : 0;
     p.Find(&pos, text.c_str(), start, TStringPattern::kBackward, CheckHit, nullptr);
     p.Find(&pos, text.c_str(), start, TStringPattern::kAll, CheckHit, nullptr);
+    // Every token is a piece of the text, at the place its location names.
+    TArray<TString> tokens;
+    TArray<TMatchLocation> locations;
+    p.Tokenize(TString(text.c_str()), tokens);
+    p.Find(nullptr, text.c_str(), 0, TStringPattern::kAll, CB_OnMatchStoreInMatchLocationArray,
+           &locations);
+    if (tokens.GetCount() != locations.GetCount()) std::abort();
+    for (int32_t i = 0; i < tokens.GetCount(); ++i) {
+        const TMatchLocation& at = locations[i];
+        if (at.first < 0 || at.length <= 0 || at.first + at.length > length ||
+            text.compare(size_t(at.first), size_t(at.length), tokens[i].c_str()) != 0)
+            std::abort();
+    }
     TString replaced(text.c_str());
     int count = p.ReplaceAll(replaced, "<>");
     if (count < 0 || (count == 0 && !(replaced == text.c_str()))) std::abort();

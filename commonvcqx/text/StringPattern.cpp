@@ -578,6 +578,35 @@ int TStringPattern::ReplaceAll(TString& text, const char* replacement) const {
     return count;
 }
 
+int TStringPattern::Tokenize(const TString& text, TArray<TString>& tokens) const {
+    Find(nullptr, text.c_str(), 0, kAll, CB_OnMatchStoreInStringArray, &tokens);
+    return int(tokens.GetCount());
+}
+
+int TokenizePatterns(const TString& text, TArray<TString>& tokens, const char* pattern,
+                     char caseSensitive) {
+    TStringPattern compiled(pattern, caseSensitive);
+    return compiled.Tokenize(text, tokens);
+}
+
+int CB_OnMatchStoreInStringArray(int, int32_t first, int32_t last, const char* text,
+                                 void* context) {
+    if (!context || !text || first < 0 || last < first - 1) return 0;
+    // Matches lie inside the text; strnlen still stops a range at its NUL.
+    const char* begin = text + first;
+    const size_t length = strnlen(begin, size_t(int64_t(last) - first + 1));
+    static_cast<TArray<TString>*>(context)->Add(TString(begin, 0, 0, uint32_t(length)));
+    return 0;
+}
+
+int CB_OnMatchStoreInMatchLocationArray(int group, int32_t first, int32_t last, const char*,
+                                        void* context) {
+    if (context)
+        static_cast<TArray<TMatchLocation>*>(context)->Add(
+            TMatchLocation{group, first, int32_t(int64_t(last) - first + 1)});
+    return 0;
+}
+
 int32_t FindPattern(const char* text, const char* pattern, char caseSensitive,
                     int32_t* matchStart) {
     TStringPattern compiled(pattern, caseSensitive);

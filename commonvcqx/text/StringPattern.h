@@ -9,6 +9,8 @@
 //   FindPattern("xxabbbc", "ab*c", 1, &pos);            // 5, pos 2
 //   TStringPattern words("/w+", 1);
 //   words.Find(&pos, "  one two", 0, TStringPattern::kForward);   // 3, pos 2
+//   TArray<TString> tokens;
+//   TokenizePatterns("one two  three", tokens, "/w+", 1);      // "one" "two" "three"
 //
 // Syntax with the default characters: "|" alternation; "*", "+", "?" after an item;
 // "( )" grouping; "{ }" capture groups (numbered from 0 by their opening brace); "[ ]"
@@ -32,11 +34,11 @@
 // A compiled pattern may be shared by threads that only call Find.
 #pragma once
 
+#include <commonvcqx/containers/Array.h>
 #include <commonvcqx/text/BitSet256.h>
+#include <commonvcqx/text/String.h>
 
 #include <cstdint>
-
-class TString;
 
 namespace cvq::detail {
 struct PatternState;
@@ -49,6 +51,13 @@ struct PatternCompiler;
 /// searched and the caller's context. The result is ignored.
 typedef int (*TPatternMatchCallback)(int group, int32_t first, int32_t last, const char* text,
                                      void* context);
+
+/// One match or capture as CB_OnMatchStoreInMatchLocationArray records it.
+struct TMatchLocation {
+    int32_t group;
+    int32_t first;   ///< index of the first matched character
+    int32_t length;  ///< number of matched characters
+};
 
 class TStringPattern {
 public:
@@ -111,6 +120,10 @@ public:
     int32_t Find(int32_t* matchStart, const char* text, int32_t start, EMatchMode mode,
                  TPatternMatchCallback callback = nullptr, void* context = nullptr) const;
 
+    /// Appends each match (as kAll finds them; with capture groups, each capture) to
+    /// `tokens`; returns the number of elements `tokens` then holds.
+    int Tokenize(const TString& text, TArray<TString>& tokens) const;
+
     /// Replaces every match (as kAll finds them) by `replacement`, taken literally;
     /// returns the number of replacements.
     int ReplaceAll(TString& text, const char* replacement) const;
@@ -159,6 +172,20 @@ int32_t FindPattern(const char* text, const char* pattern, char caseSensitive, i
 /// Finds a DOS wildcard pattern (TStringPattern::SetAsDos) forward from 0.
 int32_t FindWithDosWildcards(const char* text, const char* dosPattern, int32_t* matchStart,
                              char caseSensitive);
+
+/// Compiles `pattern` and tokenizes `text` with it (TStringPattern::Tokenize); a pattern
+/// that does not compile adds nothing.
+int TokenizePatterns(const TString& text, TArray<TString>& tokens, const char* pattern,
+                     char caseSensitive);
+
+/// Match callback appending the matched characters to the TArray<TString> that
+/// `context` points to. Returns 0.
+int CB_OnMatchStoreInStringArray(int group, int32_t first, int32_t last, const char* text,
+                                 void* context);
+/// Match callback appending {group, first, last - first + 1} to the
+/// TArray<TMatchLocation> that `context` points to. Returns 0.
+int CB_OnMatchStoreInMatchLocationArray(int group, int32_t first, int32_t last, const char* text,
+                                        void* context);
 
 /// Compiles `pattern` and replaces every match by `replacement`, taken literally;
 /// returns the number of replacements (0 for a pattern that does not compile).

@@ -291,3 +291,90 @@ TEST(StringPatternTest, UnanchoredSearchAgreesWithPositionByPosition) {
         }
     }
 }
+
+namespace {
+
+std::vector<std::string> Texts(const TArray<TString>& tokens) {
+    std::vector<std::string> texts;
+    for (const TString& t : tokens) texts.emplace_back(t.c_str(), t.GetLength());
+    return texts;
+}
+
+}  // namespace
+
+TEST(StringPatternTest, TokenizeAppendsEachMatchOrCapture) {
+    using Strings = std::vector<std::string>;
+    struct Case {
+        const char* text;
+        const char* pattern;
+        char caseSensitive;
+        Strings tokens;
+    } cases[] = {
+        {"one two  three", "/w+", 1, {"one", "two", "three"}},
+        {"", "/w+", 1, {}},
+        {"   ", "/w+", 1, {}},
+        {"aXbxc", "x", 0, {"X", "x"}},
+        {"a,b,,c", "[^,]*", 1, {"a", "b", "c"}},              // empty matches are no tokens
+        {"k1=v1;k2=", "{/w+}={/w*}", 1, {"k1", "v1", "k2"}},  // captures, empty ones dropped
+        {"ab", "a|ab", 1, {"ab"}},
+        {"x", "a**", 1, {}},  // does not compile: nothing added
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.text) + " / " + c.pattern);
+        TArray<TString> tokens;
+        EXPECT_EQ(TokenizePatterns(c.text, tokens, c.pattern, c.caseSensitive),
+                  int(c.tokens.size()));
+        EXPECT_EQ(Texts(tokens), c.tokens);
+    }
+
+    // Tokens are appended to what the array holds; the count is the array's.
+    TArray<TString> tokens;
+    tokens.Add("kept");
+    TStringPattern digits("/d+", 1);
+    EXPECT_EQ(digits.Tokenize(TString("a1b22c333"), tokens), 4);
+    EXPECT_EQ(digits.Tokenize(TString("none"), tokens), 4);
+    EXPECT_EQ(Texts(tokens), (Strings{"kept", "1", "22", "333"}));
+
+    // A text holding a NUL is tokenized up to it.
+    TString withNul("ab");
+    withNul.Append('\0').Append("cd");
+    TArray<TString> cut;
+    EXPECT_EQ(TokenizePatterns(withNul, cut, "/w+", 1), 1);
+    EXPECT_EQ(Texts(cut), (Strings{"ab"}));
+}
+
+TEST(StringPatternTest, MatchCallbacksStoreTextsAndLocations) {
+    TArray<TMatchLocation> locations;
+    TStringPattern plain("o+", 1);
+    int32_t pos;
+    EXPECT_EQ(plain.Find(&pos, "foo boo o", 0, TStringPattern::kAll,
+                         CB_OnMatchStoreInMatchLocationArray, &locations),
+              2);
+    ASSERT_EQ(locations.GetCount(), 3);
+    const int32_t expected[][3] = {{0, 1, 2}, {0, 5, 2}, {0, 8, 1}};
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(locations[i].group, expected[i][0]);
+        EXPECT_EQ(locations[i].first, expected[i][1]);
+        EXPECT_EQ(locations[i].length, expected[i][2]);
+    }
+
+    locations.Clear();
+    TStringPattern groups("{/w+}={/w+}", 1);
+    groups.Find(&pos, "  key=value", 0, TStringPattern::kForward,
+                CB_OnMatchStoreInMatchLocationArray, &locations);
+    ASSERT_EQ(locations.GetCount(), 2);
+    EXPECT_EQ(locations[1].group, 1);
+    EXPECT_EQ(locations[1].first, 6);
+    EXPECT_EQ(locations[1].length, 5);
+
+    // Called directly with degenerate arguments: nothing is read past the text's NUL,
+    // and a missing array or text is ignored.
+    TArray<TString> texts;
+    EXPECT_EQ(CB_OnMatchStoreInStringArray(0, 1, 100, "abc", &texts), 0);
+    EXPECT_EQ(CB_OnMatchStoreInStringArray(0, 3, 2, "abc", &texts), 0);  // empty range
+    EXPECT_EQ(CB_OnMatchStoreInStringArray(0, -1, 2, "abc", &texts), 0);
+    EXPECT_EQ(CB_OnMatchStoreInStringArray(0, 0, 2, nullptr, &texts), 0);
+    EXPECT_EQ(CB_OnMatchStoreInStringArray(0, 0, 2, "abc", nullptr), 0);
+    EXPECT_EQ(CB_OnMatchStoreInMatchLocationArray(0, 0, 2, "abc", nullptr), 0);
+    EXPECT_EQ(Texts(texts), (std::vector<std::string>{"bc", ""}));
+}

@@ -1,0 +1,17 @@
+// commonvcqx/platform/internal/ExecutableFile.h
+//
+// Where the running program's executable file lies, in library form.
+//
+//   std::string exe = cvq::platform::ExecutableFileName();   // "C:\usr\bin\editor"
+#pragma once
+
+#include <string>
+
+namespace cvq::platform {
+
+/// The full name of the process's executable file as FileNameFromNativePath gives it
+/// (a native path when no drive maps it); "" when the system cannot tell. The name is
+/// never cut, however long.
+std::string ExecutableFileName();
+
+}  // namespace cvq::platform
