@@ -1,0 +1,400 @@
+// TFile: open flags, transfers and the file-system operations on names, over the
+// platform file layer. Every failure becomes a TException with a file error text.
+#include <commonvcqx/files/File.h>
+
+#include <commonvcqx/frame/ExceptionThrower.h>
+#include <commonvcqx/memory/Heap.h>
+#include <commonvcqx/platform/Drives.h>
+#include <commonvcqx/platform/internal/Files.h>
+#include <commonvcqx/text/StaticStrings.h>
+
+#include <string>
+
+namespace pf = cvq::platform;
+
+TFileObject::~TFileObject() = default;
+
+namespace {
+
+constexpr int kQueryOnly = 0x1, kReadAccess = 0x2, kWriteAccess = 0x4;
+constexpr int kCreate = 0x10, kShareRead = 0x20, kShareAll = 0x80;
+constexpr int kSystemDeletes = 0x200, kLibraryDeletes = 0x400, kTempInDirectory = 0x800;
+constexpr int kKeepReadOnly = 0x1000, kOwnLock = 0x2000, kReadCache = 0x8000;
+constexpr int kNoThrow = 0x40000, kKeepWrittenSize = 0x80000;
+
+constexpr uint32_t kHandleDiskFull = 39;
+
+// The text of error `id` with its "%s" replaced by `argument` (the table may have been
+// replaced by the application, so a text without "%s" is used as it is).
+TString FormatFileError(int id, const char* argument) {
+    std::string text = GetStaticString(id);
+    size_t at = text.find("%s");
+    if (at != std::string::npos)
+        text.replace(at, 2, argument);
+    return TString(text.c_str());
+}
+
+[[noreturn]] void ThrowWithName(int id, const char* name, uint32_t code) {
+    TExceptionThrower().SetAndThrow(FormatFileError(id, name), code);
+    throw;  // not reached: a plain thrower always throws
+}
+
+[[noreturn]] void ThrowId(int id, uint32_t code) {
+    TExceptionThrower().SetAndThrow(TResMess(id), code);
+    throw;
+}
+
+// "C:" for the drive a name lies on; native names are looked up in the drive table.
+std::string DriveOf(const char* name) {
+    std::string text = name;
+    if (!text.empty() && text[0] == '/')
+        text = FileNameFromNativePath(text);
+    if (text.size() < 2 || text[1] != ':')
+        text = pf::CurrentDirectoryName();
+    return text.size() >= 2 && text[1] == ':' ? text.substr(0, 2) : std::string();
+}
+
+bool IsDiskFull(uint32_t code) { return code == ERROR_DISK_FULL || code == kHandleDiskFull; }
+
+[[noreturn]] void ThrowDiskFull(const char* name, uint32_t code) {
+    ThrowWithName(18019, DriveOf(name).c_str(), code);
+}
+
+}  // namespace
+
+TFile::TFile(const TString& name, int flags) { Open(name, flags); }
+
+TFile::~TFile() {
+    try {
+        Close();
+    } catch (...) {
+        // A destructor cannot report; callers who care close explicitly.
+    }
+}
+
+char TFile::Open(const TString& name, int flags) {
+    if (flags & kReadCache)
+        flags |= kOwnLock;
+    m_flags = flags;
+    m_position = 0;
+    m_writtenSize = 0;
+    if (flags & kTempInDirectory) {
+        m_flags |= kCreate;
+        m_name = GetTempName(name);
+    } else {
+        m_name = name;
+    }
+    if ((m_flags & kKeepReadOnly) && Exist(m_name, kFile)) {
+        int32_t attributes = GetAttributes(m_name);
+        if (attributes != -1 && (attributes & 0x2))
+            SetAttributes(m_name, attributes & ~0x2, 0);
+    }
+    DWORD error = 0;
+    m_handle = pf::OpenFile(m_name.c_str(), static_cast<uint32_t>(m_flags), error);
+    if (m_handle)
+        return 1;
+    if (m_flags & kNoThrow)
+        return 0;
+    int id = error == ERROR_SHARING_VIOLATION ? 18025 : (m_flags & kCreate) ? 18016 : 18000;
+    ThrowWithName(id, m_name.c_str(), error);
+}
+
+void TFile::CloseHandleOnly(uint32_t& error) {
+    DWORD closeError = 0;
+    if (!pf::CloseFile(m_handle, closeError) && error == 0)
+        error = closeError;
+    m_handle = nullptr;
+}
+
+void TFile::Close() {
+    if (!m_handle)
+        return;
+    uint32_t error = 0;
+    DWORD ignored = 0;
+    if (m_flags & (kSystemDeletes | kLibraryDeletes))
+        pf::TruncateFile(m_handle, 0, ignored);  // nothing to flush for a file going away
+    CloseHandleOnly(error);
+    if (m_flags & kLibraryDeletes)
+        Delete(m_name, 0, 1);
+    if (m_flags & kKeepReadOnly) {
+        int32_t attributes = GetAttributes(m_name);
+        if (attributes != -1)
+            SetAttributes(m_name, attributes | 0x2, 0);
+    }
+    NotifyFileClosed();
+    int32_t written = m_writtenSize;
+    m_writtenSize = 0;
+    if ((m_flags & kKeepWrittenSize) && written > 0) {
+        try {
+            TFile again;
+            if (again.Open(m_name, kWriteAccess | kShareRead | kNoThrow) &&
+                again.GetSize() != written)
+                again.SetSize(written);
+        } catch (...) {
+            // Cutting back is a courtesy; the data written stays either way.
+        }
+    }
+    if (error != 0 && !(m_flags & (kSystemDeletes | kLibraryDeletes)))
+        ThrowWriteError(error);
+}
+
+void TFile::NotifyFileClosed() {
+    // The file-close publisher is wired in here once the event subsystem provides it.
+}
+
+void TFile::ThrowWriteError(uint32_t code) const {
+    if (IsDiskFull(code))
+        ThrowDiskFull(m_name.c_str(), code);
+    ThrowId(18003, code);
+}
+
+int32_t TFile::GetSize() const {
+    if (!m_handle)
+        ThrowId(18000, ERROR_INVALID_HANDLE);
+    DWORD error = 0;
+    int64_t size = pf::GetFileSize(m_handle, error);
+    if (size < 0)
+        ThrowWithName(18002, m_name.c_str(), error);
+    return static_cast<int32_t>(static_cast<uint32_t>(size));
+}
+
+int32_t TFile::Seek(int32_t offset, ESeekOrigin origin, char throwOnError) {
+    DWORD error = ERROR_INVALID_HANDLE;
+    int64_t position = m_handle ? pf::SeekFile(m_handle, offset, origin, error) : -1;
+    if (position < 0 || position > INT32_MAX) {
+        if (position > INT32_MAX)
+            error = ERROR_INVALID_PARAMETER;
+        if (throwOnError)
+            ThrowId(18004, error);
+        return -1;
+    }
+    m_position = static_cast<int32_t>(position);
+    return m_position;
+}
+
+void TFile::SetSize(int32_t size) {
+    DWORD error = ERROR_INVALID_HANDLE;
+    bool ok = m_handle && size >= 0 && pf::TruncateFile(m_handle, size, error);
+    if (m_handle && size < 0)
+        error = ERROR_NEGATIVE_SEEK;
+    if (ok && GetSize() != size) {
+        ok = false;
+        error = ERROR_GEN_FAILURE;
+    }
+    if (!ok) {
+        if (IsDiskFull(error))
+            ThrowDiskFull(m_name.c_str(), error);
+        ThrowId(18005, error);
+    }
+    Seek(size, kFromStart, 1);
+    if (m_flags & kKeepWrittenSize)
+        m_writtenSize = size;
+}
+
+char TFile::ReadData(void* buffer, int32_t count, char throwOnError, int32_t* read) {
+    if (read)
+        *read = count < 0 ? -1 : 0;
+    DWORD error = ERROR_INVALID_HANDLE;
+    size_t done = 0;
+    bool ok = m_handle && count >= 0 &&
+              pf::ReadFile(m_handle, buffer, static_cast<size_t>(count), done, error);
+    if (m_handle && count < 0)
+        error = ERROR_INVALID_PARAMETER;
+    if (!ok) {
+        if (throwOnError)
+            ThrowWithName(18002, m_name.c_str(), error);
+        return 0;
+    }
+    m_position += static_cast<int32_t>(done);
+    if (read)
+        *read = static_cast<int32_t>(done);
+    return 1;
+}
+
+char TFile::ReadSecure(void* buffer, int32_t count, char throwOnError) {
+    int32_t read = 0;
+    if (!ReadData(buffer, count, throwOnError, &read))
+        return 0;
+    if (read == count)
+        return 1;
+    if (throwOnError)
+        ThrowWithName(18002, m_name.c_str(), ERROR_HANDLE_EOF);
+    return 0;
+}
+
+TString TFile::ReadLine() {
+    std::string line;
+    char c = 0;
+    int32_t read = 0;
+    while (ReadData(&c, 1, 1, &read) && read == 1) {
+        if (c == '\0' || c == '\n')
+            break;
+        if (c == '\r') {
+            if (ReadData(&c, 1, 1, &read) && read == 1 && c != '\n')
+                Seek(-1, kFromCurrent, 1);
+            break;
+        }
+        line += c;
+    }
+    return TString(line.c_str());
+}
+
+void TFile::Write(const void* data, uint32_t count, char) {
+    if (count == 0)
+        return;
+    DWORD error = ERROR_INVALID_HANDLE;
+    size_t done = 0;
+    bool ok = m_handle && pf::WriteFile(m_handle, data, count, done, error);
+    if ((m_flags & kKeepWrittenSize) && m_position + static_cast<int64_t>(done) > m_writtenSize)
+        m_writtenSize = static_cast<int32_t>(m_position + static_cast<int64_t>(done));
+    m_position += static_cast<int32_t>(done);
+    if (!ok)
+        ThrowWriteError(error);
+}
+
+void TFile::WriteString(const char* text, char withNul) {
+    size_t length = std::char_traits<char>::length(text);
+    Write(text, static_cast<uint32_t>(length + (withNul ? 1 : 0)), 0);
+}
+
+void TFile::WriteLine(const char* text, char first, char second) {
+    Write(text, static_cast<uint32_t>(std::char_traits<char>::length(text)), 0);
+    Write(first);
+    if (static_cast<unsigned char>(second) != 0xFF)
+        Write(second);
+}
+
+void TFile::FlushBuffers() {
+    DWORD error = ERROR_INVALID_HANDLE;
+    if (!m_handle || !pf::SyncFile(m_handle, error))
+        ThrowWriteError(error);
+}
+
+char TFile::GetDateTime(FILETIME* creation, FILETIME* access, FILETIME* write) const {
+    for (FILETIME* out : {creation, access, write})
+        if (out)
+            *out = FILETIME{0, 0};
+    DWORD error = 0;
+    return m_handle && pf::GetFileTimes(m_handle, creation, access, write, error);
+}
+
+char TFile::SetDateTime(const FILETIME* creation, const FILETIME* access,
+                        const FILETIME* write) {
+    DWORD error = 0;
+    return m_handle && pf::SetFileTimes(m_handle, creation, access, write, error);
+}
+
+char TFile::Exist(const TString& name, EType type) {
+    if (name.GetLength() == 0)
+        return 0;
+    DWORD error = 0;
+    int32_t attributes = pf::GetFileAttributes(name.c_str(), error);
+    if (attributes == -1)
+        return error == ERROR_ACCESS_DENIED;
+    bool directory = attributes & 0x10;
+    return type == kFile ? !directory : type == kDirectory ? directory : 1;
+}
+
+int32_t TFile::GetSize(const TString& name) {
+    DWORD error = 0;
+    pf::FileHandle* file = pf::OpenFile(name.c_str(), kQueryOnly | kShareAll, error);
+    int64_t size = file ? pf::GetFileSize(file, error) : -1;
+    DWORD ignored = 0;
+    pf::CloseFile(file, ignored);
+    if (size < 0)
+        ThrowWithName(18000, name.c_str(), error);
+    return static_cast<int32_t>(static_cast<uint32_t>(size));
+}
+
+char TFile::Delete(const TString& name, char throwOnError, char force) {
+    DWORD error = 0;
+    if (pf::GetFileAttributes(name.c_str(), error) == -1 &&
+        (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND))
+        return 1;
+    if (pf::DeleteFile(name.c_str(), error))
+        return 1;
+    if (force) {
+        DWORD ignored = 0;
+        int32_t attributes = pf::GetFileAttributes(name.c_str(), ignored);
+        if (attributes != -1 && (attributes & 0x2) &&
+            pf::SetFileAttributes(name.c_str(), attributes & ~0x2, ignored) &&
+            pf::DeleteFile(name.c_str(), error))
+            return 1;
+    }
+    if (throwOnError)
+        ThrowId(18001, error);
+    return 0;
+}
+
+void TFile::Rename(const TString& oldName, const TString& newName) {
+    DWORD error = 0;
+    if (!pf::RenameFile(oldName.c_str(), newName.c_str(), false, error))
+        ThrowId(18013, error);
+}
+
+TString TFile::GetTempName(const TString& directory) {
+    std::string folder = directory.c_str();
+    while (!folder.empty() && folder.back() == '\\')
+        folder.pop_back();
+    if (!Exist(TString(folder.c_str()), kDirectory))
+        ThrowId(18008, ERROR_PATH_NOT_FOUND);
+    for (uint32_t n = 0;; ++n) {
+        TString candidate((folder + "\\XX" + std::to_string(n) + ".$$$").c_str());
+        if (!Exist(candidate, kFile))
+            return candidate;
+    }
+}
+
+int32_t TFile::GetAttributes(const TString& name) {
+    DWORD error = 0;
+    return pf::GetFileAttributes(name.c_str(), error);
+}
+
+char TFile::SetAttributes(const TString& name, int32_t attributes, char throwOnError) {
+    DWORD error = 0;
+    if (pf::SetFileAttributes(name.c_str(), attributes, error))
+        return 1;
+    if (throwOnError)
+        ThrowId(18017, error);
+    return 0;
+}
+
+char TFile::IsWriteProtected(const TString& name) {
+    int32_t attributes = GetAttributes(name);
+    return attributes != -1 && (attributes & 0x2);
+}
+
+void* TFile::LoadFile(const TString& name, uint32_t* size, void* buffer) {
+    uint32_t bytes = static_cast<uint32_t>(GetSize(name));
+    TFile file(name, kReadAccess | kShareAll);
+    if (static_cast<int32_t>(bytes) < 0)
+        ThrowWithName(18002, name.c_str(), ERROR_FILE_TOO_LARGE);
+    bool allocated = buffer == nullptr;
+    if (allocated) {
+        buffer = NH_Heap::Default().AllocMem(bytes ? bytes : 1);
+        if (!buffer)
+            ThrowId(18002, ERROR_NOT_ENOUGH_MEMORY);
+    }
+    try {
+        file.ReadSecure(buffer, static_cast<int32_t>(bytes), 1);
+    } catch (...) {
+        if (allocated)
+            NH_Heap::FreeMem(buffer);
+        throw;
+    }
+    if (size)
+        *size = bytes;
+    return buffer;
+}
+
+void TFile::SaveFile(const TString& name, const void* data, uint32_t count) {
+    DWORD error = 0;
+    pf::ReplaceStage stage = pf::ReplaceStage::None;
+    if (pf::ReplaceFileContents(name.c_str(), data, count, error, stage))
+        return;
+    if (stage == pf::ReplaceStage::Open)
+        ThrowWithName(error == ERROR_SHARING_VIOLATION ? 18025 : 18016, name.c_str(), error);
+    if (IsDiskFull(error))
+        ThrowDiskFull(name.c_str(), error);
+    ThrowId(18003, error);
+}
