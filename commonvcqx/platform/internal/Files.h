@@ -8,10 +8,11 @@
 //
 // Sharing is emulated with open-file-description locks over the whole file: two users
 // of this library conflict as on Windows (error 32); other programs are not stopped.
-// An open that only reads and lets others read takes a shared lock; any other sharing
-// mode, except share-all and query-only opens, takes an exclusive one. This is
-// stricter than Windows for a few mixes (a deny-write writer beside a share-all
-// reader), never looser.
+// Query-only opens take no lock; share-all opens and readers that let others read take
+// a shared lock; every other open an exclusive one. So exclusive opens and writers
+// that deny writing conflict with everything, as on Windows; one mix is not caught (a
+// share-all writer beside a reader that denies writing) and one is refused that
+// Windows allows (a deny-write writer beside a share-all reader).
 //
 //   DWORD error = 0;
 //   cvq::platform::FileHandle* file = cvq::platform::OpenFile("C:\\tmp\\a.bin", 0x10, error);

@@ -18,6 +18,7 @@ namespace cvq::platform {
 
 struct FileHandle {
     int fd = -1;
+    int lockFd = -1;  // a second description carrying the sharing lock, when fd cannot
     std::string deleteOnClose;  // native path unlinked at close; empty when none
 };
 
@@ -91,14 +92,43 @@ bool LockForSharing(int fd, short type, DWORD& error) {
         return false;
     }
     // A file system without locks (some network mounts) cannot share-check; open anyway.
-    return errno == EINVAL || errno == ENOLCK || errno == EOPNOTSUPP;
+    if (errno == EINVAL || errno == ENOLCK || errno == EOPNOTSUPP)
+        return true;
+    return Fail(error);
 }
 
-// Lock kind a sharing mode needs: none for query-only and share-all opens, shared for
-// a reader that lets others read, exclusive otherwise.
+// Takes the sharing lock for an open file: a lock needs a description opened for what
+// it guards (writing for an exclusive lock, reading for a shared one), so a second one
+// is opened when `fd` lacks that access. A read-only file that cannot be opened for
+// writing is held with a shared lock instead.
+bool TakeSharingLock(FileHandle& file, const std::string& path, short type, int fdMode,
+                     DWORD& error) {
+    int lockFd = file.fd;
+    if (type == F_WRLCK && fdMode != O_RDWR) {
+        lockFd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+        if (lockFd < 0) {
+            type = F_RDLCK;
+            lockFd = fdMode == O_WRONLY ? -1 : file.fd;
+        }
+    }
+    if (type == F_RDLCK && fdMode == O_WRONLY && lockFd == file.fd)
+        lockFd = -1;
+    if (lockFd < 0)
+        lockFd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (lockFd < 0)
+        return true;  // nothing to lock with: the open goes unguarded, as for other programs
+    if (lockFd != file.fd)
+        file.lockFd = lockFd;
+    return LockForSharing(lockFd, type, error);
+}
+
+// Lock kind a sharing mode needs: none for query-only opens, shared for share-all opens
+// and for a reader that lets others read, exclusive otherwise.
 short SharingLock(uint32_t flags, bool query, bool writes) {
-    if (query || (flags & kShareAll))
+    if (query)
         return F_UNLCK;
+    if (flags & kShareAll)
+        return F_RDLCK;
     if (flags & (kExclusive | kShareWrite))
         return F_WRLCK;
     return writes ? F_WRLCK : F_RDLCK;  // others may read, not write
@@ -140,8 +170,11 @@ FileHandle* OpenFile(std::string_view name, uint32_t flags, DWORD& error) {
         fd = OpenNative(path, oflags, 0666);
     if (fd < 0 && query && errno == EACCES)
         fd = OpenNative(path, O_PATH, 0);
-    if (fd < 0)
-        return Fail(error), nullptr;
+    if (fd < 0) {
+        // Creating fails with ENOENT only when a folder of the path is missing.
+        error = create && errno == ENOENT ? ERROR_PATH_NOT_FOUND : WindowsErrorFromErrno(errno);
+        return nullptr;
+    }
     struct stat info;
     if (::fstat(fd, &info) != 0) {
         Fail(error);
@@ -153,21 +186,26 @@ FileHandle* OpenFile(std::string_view name, uint32_t flags, DWORD& error) {
         error = ERROR_ACCESS_DENIED;
         return nullptr;
     }
-    short lockType = SharingLock(flags, query, writes);
-    if (lockType != F_UNLCK && !LockForSharing(fd, lockType, error)) {
-        ::close(fd);
+    auto* file = new FileHandle;
+    file->fd = fd;
+    auto discard = [file] {
+        ::close(file->fd);
+        if (file->lockFd >= 0)
+            ::close(file->lockFd);
+        delete file;
         return nullptr;
-    }
+    };
+    short lockType = SharingLock(flags, query, writes);
+    if (lockType != F_UNLCK &&
+        !TakeSharingLock(*file, path, lockType, oflags & O_ACCMODE, error))
+        return discard();
     if (create && S_ISREG(info.st_mode) && info.st_size != 0 && ::ftruncate(fd, 0) != 0) {
         Fail(error);
-        ::close(fd);
-        return nullptr;
+        return discard();
     }
     if (flags & (kRandom | kSequential))
         ::posix_fadvise(fd, 0, 0,
                         (flags & kRandom) ? POSIX_FADV_RANDOM : POSIX_FADV_SEQUENTIAL);
-    auto* file = new FileHandle;
-    file->fd = fd;
     if (flags & kDeleteOnClose)
         file->deleteOnClose = path;
     return file;
@@ -182,6 +220,8 @@ bool CloseFile(FileHandle* file, DWORD& error) {
         ok = Fail(error);
     if (!CloseFd(file->fd, error))
         ok = false;
+    if (file->lockFd >= 0)
+        ::close(file->lockFd);
     delete file;
     return ok;
 }
@@ -381,8 +421,8 @@ bool CreateDirectory(std::string_view name, DWORD& error) {
         return false;
     if (::mkdir(path.c_str(), 0777) == 0)
         return true;
-    if (errno == EEXIST) {
-        error = ERROR_ALREADY_EXISTS;
+    if (errno == EEXIST || errno == ENOENT) {  // ENOENT: a folder above is missing
+        error = errno == EEXIST ? ERROR_ALREADY_EXISTS : ERROR_PATH_NOT_FOUND;
         return false;
     }
     return Fail(error);
@@ -433,18 +473,19 @@ bool ReplaceFileContents(std::string_view name, const void* data, size_t count, 
     if (!Native(name, path, error) || !FollowLinks(path, error))
         return false;
 
-    // Hold the old file for the whole replacement, as an open for writing would: a user
-    // of the library who holds it with a conflicting sharing mode stops the save.
-    int old = OpenNative(path, O_RDONLY, 0);
+    // Hold the old file for the whole replacement, as an open for writing would: a file
+    // we may not write (read-only, a directory) is refused, and a user of the library
+    // who holds it with a conflicting sharing mode stops the save.
+    int old = OpenNative(path, O_RDWR, 0);
     struct stat oldInfo;
     bool hadOld = false;
     if (old >= 0) {
-        if (::fstat(old, &oldInfo) == 0 && S_ISDIR(oldInfo.st_mode)) {
+        hadOld = true;
+        if (::fstat(old, &oldInfo) != 0) {
+            Fail(error);
             ::close(old);
-            error = ERROR_ACCESS_DENIED;
             return false;
         }
-        hadOld = true;
         if (!LockForSharing(old, F_WRLCK, error)) {
             ::close(old);
             return false;
@@ -469,11 +510,14 @@ bool ReplaceFileContents(std::string_view name, const void* data, size_t count, 
         temp = folder + "." + base + "." + std::to_string(::getpid()) + "." +
                std::to_string(serial.fetch_add(1)) + ".tmp";
         fd = OpenNative(temp, O_WRONLY | O_CREAT | O_EXCL, 0666);
-        if (fd < 0 && errno != EEXIST)
-            break;
+        if (fd < 0) {
+            error = WindowsErrorFromErrno(errno);  // before the strings go and free
+            if (error != ERROR_FILE_EXISTS)
+                break;
+        }
     }
     if (fd < 0)
-        return finish(Fail(error));
+        return finish(false);
 
     stage = ReplaceStage::Write;
     FileHandle handle;

@@ -1,0 +1,331 @@
+// TFile: open flags and sharing, transfers, sizes, the file-system operations on
+// names, and the failures each reports.
+#include "FileTestSupport.h"
+
+#include <commonvcqx/files/File.h>
+#include <commonvcqx/memory/Heap.h>
+#include <commonvcqx/platform/internal/Files.h>
+
+#include <cerrno>
+#include <csignal>
+#include <sys/resource.h>
+
+namespace {
+
+using cvq::test::Catch;
+using cvq::test::ErrorText;
+namespace fs = std::filesystem;
+
+class FileTest : public cvq::test::ScratchFolder {
+protected:
+    void TearDown() override {
+        for (auto op : {cvq::platform::FileOperation::Open, cvq::platform::FileOperation::Write,
+                        cvq::platform::FileOperation::Sync, cvq::platform::FileOperation::Rename})
+            cvq::platform::FailNthFileOperation(op, 0, 0);
+        ScratchFolder::TearDown();
+    }
+};
+
+TEST_F(FileTest, FlagZeroOpensAnExistingFileForReadingAndWriting) {
+    std::string name = Name("missing.bin");
+    auto missing = Catch([&] { TFile file(name.c_str(), 0); });
+    EXPECT_TRUE(missing.thrown);
+    EXPECT_EQ(missing.text, ErrorText(18000, name));
+    EXPECT_EQ(missing.code, 2u);
+    EXPECT_FALSE(fs::exists(Path("missing.bin")));  // flag 0 never creates
+
+    TFile quiet;
+    EXPECT_FALSE(quiet.Open(name.c_str(), 0x40000));
+    EXPECT_FALSE(quiet.IsOpen());
+
+    auto cannotCreate = Catch([&] { TFile file(Name("no\\such\\dir.bin").c_str(), 0x10); });
+    EXPECT_EQ(cannotCreate.text, ErrorText(18016, Name("no\\such\\dir.bin")));
+    EXPECT_EQ(cannotCreate.code, 3u);
+
+    Put("data.bin", "abcdef");
+    TFile file(Name("data.bin").c_str(), 0);
+    char head[3] = {};
+    file.ReadSecure(head, 3);
+    EXPECT_EQ(std::string(head, 3), "abc");
+    file.Write("XY", 2);
+    EXPECT_EQ(file.GetPosition(), 5);
+    file.Close();
+    EXPECT_EQ(Get("data.bin"), "abcXYf");
+
+    TFile created(Name("data.bin").c_str(), 0x10);  // create replaces the old contents
+    EXPECT_EQ(created.GetSize(), 0);
+}
+
+TEST_F(FileTest, SharingModesConflictAsOnWindows) {
+    Put("shared.bin", "keep");
+    std::string name = Name("shared.bin");
+    struct Case {
+        int first, second;
+        bool conflict;
+    } cases[] = {
+        {0, 0, true},                    // both write, both deny writers
+        {0x2 | 0x20, 0x2 | 0x20, false}, // readers letting readers in
+        {0x2 | 0x80, 0x8 | 0x80, false}, // share-all on both sides
+        {0x2 | 0x100, 0x2 | 0x80, true}, // exclusive
+        {0x2 | 0x80, 0x2 | 0x100, true},
+        {0x1, 0x8 | 0x100, false},       // a query-only open holds nothing
+        {0x2 | 0x20, 0x8 | 0x20, true},  // a writer beside a reader that denies writing
+        {0x2 | 0x20, 0x10, true},        // creating must not cut a file held by others
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.first << " then " << c.second);
+        TFile first(name.c_str(), c.first);
+        TFile second;
+        auto caught = Catch([&] { second.Open(name.c_str(), c.second); });
+        EXPECT_EQ(caught.thrown, c.conflict);
+        if (c.conflict) {
+            EXPECT_EQ(caught.text, ErrorText(18025, name));
+            EXPECT_EQ(caught.code, 32u);
+            EXPECT_FALSE(second.Open(name.c_str(), c.second | 0x40000));
+        }
+        second.Close();
+        first.Close();
+        EXPECT_EQ(Get("shared.bin"), "keep");
+    }
+    TFile again(name.c_str(), 0x100);  // every lock went with its file
+    EXPECT_TRUE(again.IsOpen());
+}
+
+TEST_F(FileTest, TypedItemsLinesAndSeeking) {
+    TFile file(Name("items.bin").c_str(), 0x10);
+    file.Write(int32_t{-5});
+    file.Write(uint16_t{0xBEEF});
+    file.Write(2.5);
+    file.Write('z');
+    file.WriteString("nul", 1);
+    EXPECT_EQ(file.GetSize(), 4 + 2 + 8 + 1 + 4);
+    EXPECT_EQ(file.SeekStart(), 0);
+    int32_t i = 0;
+    uint16_t u = 0;
+    double d = 0;
+    char c = 0;
+    file.ReadItem(&i);
+    file.ReadItem(&u);
+    file.ReadItem(&d);
+    file.ReadItem(&c);
+    EXPECT_EQ(i, -5);
+    EXPECT_EQ(u, 0xBEEF);
+    EXPECT_EQ(d, 2.5);
+    EXPECT_EQ(c, 'z');
+    EXPECT_EQ(std::string(file.ReadLine().c_str()), "nul");  // stops at the NUL
+
+    auto past = Catch([&] { file.ReadItem(&i); });
+    EXPECT_EQ(past.text, ErrorText(18002, Name("items.bin")));
+    EXPECT_EQ(past.code, 38u);
+    int32_t read = 7;
+    EXPECT_FALSE(file.ReadData(&i, -1, 0, &read));
+    EXPECT_EQ(read, -1);
+
+    EXPECT_EQ(file.Seek(-4, TFile::kFromEnd), file.GetSize() - 4);
+    EXPECT_EQ(file.Seek(2, TFile::kFromCurrent), file.GetSize() - 2);
+    EXPECT_EQ(file.Seek(-100, TFile::kFromStart, 0), -1);
+    auto badSeek = Catch([&] { file.Seek(-100, TFile::kFromStart, 1); });
+    EXPECT_EQ(badSeek.text, GetStaticString(18004));
+    EXPECT_EQ(badSeek.code, 131u);
+
+    file.SetSize(0);
+    file.WriteLine("one");
+    file.WriteLine("two", '\r', static_cast<char>(0xFF));
+    file.WriteLine("three", '\n', static_cast<char>(0xFF));
+    file.Write("last", 4);
+    file.SeekStart();
+    const char* expected[] = {"one", "two", "three", "last", ""};
+    for (const char* line : expected)
+        EXPECT_EQ(std::string(file.ReadLine().c_str()), line);
+}
+
+TEST_F(FileTest, SizesAndCloseBehaviours) {
+    TFile file(Name("sized.bin").c_str(), 0x10);
+    file.SetSize(100);
+    EXPECT_EQ(file.GetPosition(), 100);
+    EXPECT_EQ(TFile::GetSize(Name("sized.bin").c_str()), 100);
+    EXPECT_EQ(file.GetFileSize(), 100);
+    auto negative = Catch([&] { file.SetSize(-1); });
+    EXPECT_EQ(negative.text, GetStaticString(18005));
+    file.Close();
+    auto gone = Catch([&] { TFile::GetSize(Name("nothing").c_str()); });
+    EXPECT_EQ(gone.text, ErrorText(18000, Name("nothing")));
+
+    TFile cut(Name("cut.bin").c_str(), 0x10 | 0x80000);
+    cut.Write("0123456789", 10);
+    cut.SeekStart();
+    cut.Write("ab", 2);
+    {
+        cvq::platform::FileHandle* raw = cut.GetHandle();
+        DWORD error = 0;
+        cvq::platform::TruncateFile(raw, 4096, error);  // grown behind the file's back
+    }
+    cut.Close();
+    EXPECT_EQ(Get("cut.bin"), "ab23456789");  // cut back to what was written
+
+    for (int deleteFlag : {0x200, 0x400}) {
+        TFile temporary(Name("temp.bin").c_str(), 0x10 | deleteFlag);
+        EXPECT_TRUE(temporary.ShouldBeDeletedOnClose());
+        temporary.Write("x", 1);
+        temporary.Close();
+        EXPECT_FALSE(fs::exists(Path("temp.bin"))) << deleteFlag;
+    }
+
+    Put("locked.bin", "old");
+    fs::permissions(Path("locked.bin"), fs::perms::owner_write, fs::perm_options::remove);
+    TFile readOnly(Name("locked.bin").c_str(), 0x1000);
+    readOnly.Write("new", 3);
+    EXPECT_FALSE(TFile::IsWriteProtected(Name("locked.bin").c_str()));
+    readOnly.Close();
+    EXPECT_TRUE(TFile::IsWriteProtected(Name("locked.bin").c_str()));
+    EXPECT_EQ(Get("locked.bin"), "new");
+
+    TFile inFolder(library_.c_str(), 0x800);  // a new temporary file in the folder
+    std::string temporaryName = inFolder.GetName().c_str();
+    EXPECT_EQ(temporaryName, library_ + "\\XX0.$$$");
+    EXPECT_EQ(std::string(TFile::GetTempName((library_ + "\\\\").c_str()).c_str()),
+              library_ + "\\XX1.$$$");
+    auto noFolder = Catch([&] { TFile::GetTempName(Name("absent").c_str()); });
+    EXPECT_EQ(noFolder.text, GetStaticString(18008));
+}
+
+TEST_F(FileTest, ExistDeleteAndRename) {
+    Put("file.txt", "x");
+    fs::create_directory(Path("dir"));
+    struct Case {
+        std::string name;
+        TFile::EType type;
+        bool exists;
+    } cases[] = {
+        {"", TFile::kAnything, false},
+        {Name("file.txt"), TFile::kFile, true},
+        {Name("file.txt"), TFile::kDirectory, false},
+        {Name("file.txt"), TFile::kAnything, true},
+        {Name("dir"), TFile::kFile, false},
+        {Name("dir"), TFile::kDirectory, true},
+        {Name("dir"), TFile::kAnything, true},
+        {Name("none"), TFile::kAnything, false},
+        {"Q:\\unmapped.txt", TFile::kAnything, false},
+        {Path("file.txt"), TFile::kFile, true},  // native names pass unchanged
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(bool(TFile::Exist(c.name.c_str(), c.type)), c.exists) << c.name << c.type;
+
+    EXPECT_TRUE(TFile::Delete(Name("none").c_str(), 1, 0));
+    Put("readonly.txt", "x");
+    TFile::SetAttributes(Name("readonly.txt").c_str(), 0x2);
+    EXPECT_TRUE(TFile::Delete(Name("readonly.txt").c_str(), 1, 1));
+    EXPECT_FALSE(fs::exists(Path("readonly.txt")));
+    EXPECT_FALSE(TFile::Delete(Name("dir").c_str(), 0, 1));
+    auto dir = Catch([&] { TFile::Delete(Name("dir").c_str(), 1, 1); });
+    EXPECT_EQ(dir.text, GetStaticString(18001));
+    EXPECT_EQ(dir.code, 5u);
+
+    Put("other.txt", "y");
+    auto taken = Catch([&] { TFile::Rename(Name("file.txt").c_str(), Name("other.txt").c_str()); });
+    EXPECT_EQ(taken.text, GetStaticString(18013));
+    EXPECT_EQ(taken.code, 183u);
+    TFile::Rename(Name("file.txt").c_str(), Name("moved.txt").c_str());
+    EXPECT_EQ(Get("moved.txt"), "x");
+}
+
+TEST_F(FileTest, WritesLoopOverShortWritesAndMapDiskFull) {
+    // A file-size limit makes the system write part of a block, then refuse the rest.
+    struct rlimit old;
+    getrlimit(RLIMIT_FSIZE, &old);
+    auto previous = signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = {4096, old.rlim_max};
+    setrlimit(RLIMIT_FSIZE, &small);
+    std::string block(10000, 'q');
+    TFile file(Name("limited.bin").c_str(), 0x10);
+    file.Write(block.data(), 1000);
+    auto failure = Catch([&] { file.Write(block.data(), 10000); });
+    setrlimit(RLIMIT_FSIZE, &old);
+    signal(SIGXFSZ, previous);
+    EXPECT_EQ(failure.text, GetStaticString(18003));
+    EXPECT_EQ(failure.code, 223u);
+    EXPECT_EQ(file.GetPosition(), 4096);  // the part that reached the file counts
+    EXPECT_EQ(file.GetSize(), 4096);
+
+    for (int errorNumber : {ENOSPC, EDQUOT}) {
+        cvq::platform::FailNthFileOperation(cvq::platform::FileOperation::Write, 1, errorNumber);
+        auto full = Catch([&] { file.Write("abc", 3); });
+        EXPECT_EQ(full.text, ErrorText(18019, "C:"));
+        EXPECT_EQ(full.code, 112u);
+    }
+    cvq::platform::FailNthFileOperation(cvq::platform::FileOperation::Sync, 1, EIO);
+    auto sync = Catch([&] { file.FlushBuffers(); });
+    EXPECT_EQ(sync.text, GetStaticString(18003));
+    EXPECT_EQ(sync.code, 1117u);
+}
+
+TEST_F(FileTest, LoadAndSaveWholeFiles) {
+    std::string name = Name("whole.bin");
+    TFile::SaveFile(name.c_str(), "first", 5);
+    EXPECT_EQ(Get("whole.bin"), "first");
+    fs::permissions(Path("whole.bin"), fs::perms::owner_read | fs::perms::owner_write |
+                                           fs::perms::group_read);
+    TFile::SaveFile(name.c_str(), "second!", 7);
+    EXPECT_EQ(Get("whole.bin"), "second!");
+    EXPECT_EQ(fs::status(Path("whole.bin")).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+
+    uint32_t size = 0;
+    void* loaded = TFile::LoadFile(name.c_str(), &size);
+    EXPECT_EQ(std::string(static_cast<char*>(loaded), size), "second!");
+    NH_Heap::FreeMem(loaded);
+    char mine[16] = {};
+    EXPECT_EQ(TFile::LoadFile(name.c_str(), &size, mine), mine);
+    EXPECT_EQ(std::string(mine, size), "second!");
+    auto missing = Catch([&] { TFile::LoadFile(Name("absent").c_str(), &size); });
+    EXPECT_EQ(missing.text, ErrorText(18000, Name("absent")));
+
+    // A link keeps pointing at the file that now holds the new contents.
+    fs::create_symlink("whole.bin", Path("link.bin"));
+    TFile::SaveFile(Name("link.bin").c_str(), "third", 5);
+    EXPECT_TRUE(fs::is_symlink(Path("link.bin")));
+    EXPECT_EQ(Get("whole.bin"), "third");
+
+    TFile holder(name.c_str(), 0x2 | 0x100);
+    auto held = Catch([&] { TFile::SaveFile(name.c_str(), "x", 1); });
+    EXPECT_EQ(held.text, ErrorText(18025, name));
+    EXPECT_EQ(held.code, 32u);
+    holder.Close();
+    EXPECT_EQ(Get("whole.bin"), "third");
+}
+
+TEST_F(FileTest, FailedSaveLeavesTheOldFileAndNoTemporary) {
+    using Op = cvq::platform::FileOperation;
+    struct Case {
+        Op operation;
+        int nth, errorNumber;
+        std::string text;  // empty: the name-formatted creation error
+        uint32_t code;
+    } cases[] = {
+        {Op::Open, 1, EACCES, "", 5},
+        {Op::Open, 2, EMFILE, "", 4},
+        {Op::Write, 1, ENOSPC, ErrorText(18019, "C:"), 112},
+        {Op::Write, 1, EIO, GetStaticString(18003), 1117},
+        {Op::Sync, 1, ENOSPC, ErrorText(18019, "C:"), 112},
+        {Op::Sync, 1, EIO, GetStaticString(18003), 1117},
+        {Op::Rename, 1, EXDEV, GetStaticString(18003), 17},
+        {Op::Rename, 1, EROFS, GetStaticString(18003), 19},
+    };
+    std::string name = Name("keep.txt");
+    Put("keep.txt", "old contents");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << int(c.operation) << "/" << c.nth << "/" << c.errorNumber);
+        cvq::platform::FailNthFileOperation(c.operation, c.nth, c.errorNumber);
+        auto caught = Catch([&] { TFile::SaveFile(name.c_str(), "new contents!", 13); });
+        EXPECT_TRUE(caught.thrown);
+        EXPECT_EQ(caught.text, c.text.empty() ? ErrorText(18016, name) : c.text);
+        EXPECT_EQ(caught.code, c.code);
+        EXPECT_EQ(Get("keep.txt"), "old contents");
+        EXPECT_EQ(Entries(), 1u);  // no temporary left beside it
+    }
+    TFile::SaveFile(name.c_str(), "new contents!", 13);
+    EXPECT_EQ(Get("keep.txt"), "new contents!");
+    EXPECT_EQ(Entries(), 1u);
+}
+
+}  // namespace
