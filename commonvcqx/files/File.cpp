@@ -29,8 +29,7 @@ constexpr uint32_t kHandleDiskFull = 39;
 TString FormatFileError(int id, const char* argument) {
     std::string text = GetStaticString(id);
     size_t at = text.find("%s");
-    if (at != std::string::npos)
-        text.replace(at, 2, argument);
+    if (at != std::string::npos) text.replace(at, 2, argument);
     return TString(text.c_str());
 }
 
@@ -47,14 +46,14 @@ TString FormatFileError(int id, const char* argument) {
 // "C:" for the drive a name lies on; native names are looked up in the drive table.
 std::string DriveOf(const char* name) {
     std::string text = name;
-    if (!text.empty() && text[0] == '/')
-        text = FileNameFromNativePath(text);
-    if (text.size() < 2 || text[1] != ':')
-        text = pf::CurrentDirectoryName();
+    if (!text.empty() && text[0] == '/') text = FileNameFromNativePath(text);
+    if (text.size() < 2 || text[1] != ':') text = pf::CurrentDirectoryName();
     return text.size() >= 2 && text[1] == ':' ? text.substr(0, 2) : std::string();
 }
 
-bool IsDiskFull(uint32_t code) { return code == ERROR_DISK_FULL || code == kHandleDiskFull; }
+bool IsDiskFull(uint32_t code) {
+    return code == ERROR_DISK_FULL || code == kHandleDiskFull;
+}
 
 [[noreturn]] void ThrowDiskFull(const char* name, uint32_t code) {
     ThrowWithName(18019, DriveOf(name).c_str(), code);
@@ -62,7 +61,9 @@ bool IsDiskFull(uint32_t code) { return code == ERROR_DISK_FULL || code == kHand
 
 }  // namespace
 
-TFile::TFile(const TString& name, int flags) { Open(name, flags); }
+TFile::TFile(const TString& name, int flags) {
+    Open(name, flags);
+}
 
 TFile::~TFile() {
     try {
@@ -73,8 +74,7 @@ TFile::~TFile() {
 }
 
 char TFile::Open(const TString& name, int flags) {
-    if (flags & kReadCache)
-        flags |= kOwnLock;
+    if (flags & kReadCache) flags |= kOwnLock;
     m_flags = flags;
     m_position = 0;
     m_writtenSize = 0;
@@ -86,40 +86,33 @@ char TFile::Open(const TString& name, int flags) {
     }
     if ((m_flags & kKeepReadOnly) && Exist(m_name, kFile)) {
         int32_t attributes = GetAttributes(m_name);
-        if (attributes != -1 && (attributes & 0x2))
-            SetAttributes(m_name, attributes & ~0x2, 0);
+        if (attributes != -1 && (attributes & 0x2)) SetAttributes(m_name, attributes & ~0x2, 0);
     }
     DWORD error = 0;
     m_handle = pf::OpenFile(m_name.c_str(), static_cast<uint32_t>(m_flags), error);
-    if (m_handle)
-        return 1;
-    if (m_flags & kNoThrow)
-        return 0;
+    if (m_handle) return 1;
+    if (m_flags & kNoThrow) return 0;
     int id = error == ERROR_SHARING_VIOLATION ? 18025 : (m_flags & kCreate) ? 18016 : 18000;
     ThrowWithName(id, m_name.c_str(), error);
 }
 
 void TFile::CloseHandleOnly(uint32_t& error) {
     DWORD closeError = 0;
-    if (!pf::CloseFile(m_handle, closeError) && error == 0)
-        error = closeError;
+    if (!pf::CloseFile(m_handle, closeError) && error == 0) error = closeError;
     m_handle = nullptr;
 }
 
 void TFile::Close() {
-    if (!m_handle)
-        return;
+    if (!m_handle) return;
     uint32_t error = 0;
     DWORD ignored = 0;
     if (m_flags & (kSystemDeletes | kLibraryDeletes))
         pf::TruncateFile(m_handle, 0, ignored);  // nothing to flush for a file going away
     CloseHandleOnly(error);
-    if (m_flags & kLibraryDeletes)
-        Delete(m_name, 0, 1);
+    if (m_flags & kLibraryDeletes) Delete(m_name, 0, 1);
     if (m_flags & kKeepReadOnly) {
         int32_t attributes = GetAttributes(m_name);
-        if (attributes != -1)
-            SetAttributes(m_name, attributes | 0x2, 0);
+        if (attributes != -1) SetAttributes(m_name, attributes | 0x2, 0);
     }
     NotifyFileClosed();
     int32_t written = m_writtenSize;
@@ -134,8 +127,7 @@ void TFile::Close() {
             // Cutting back is a courtesy; the data written stays either way.
         }
     }
-    if (error != 0 && !(m_flags & (kSystemDeletes | kLibraryDeletes)))
-        ThrowWriteError(error);
+    if (error != 0 && !(m_flags & (kSystemDeletes | kLibraryDeletes))) ThrowWriteError(error);
 }
 
 void TFile::NotifyFileClosed() {
@@ -143,18 +135,15 @@ void TFile::NotifyFileClosed() {
 }
 
 void TFile::ThrowWriteError(uint32_t code) const {
-    if (IsDiskFull(code))
-        ThrowDiskFull(m_name.c_str(), code);
+    if (IsDiskFull(code)) ThrowDiskFull(m_name.c_str(), code);
     ThrowId(18003, code);
 }
 
 int32_t TFile::GetSize() const {
-    if (!m_handle)
-        ThrowId(18000, ERROR_INVALID_HANDLE);
+    if (!m_handle) ThrowId(18000, ERROR_INVALID_HANDLE);
     DWORD error = 0;
     int64_t size = pf::GetFileSize(m_handle, error);
-    if (size < 0)
-        ThrowWithName(18002, m_name.c_str(), error);
+    if (size < 0) ThrowWithName(18002, m_name.c_str(), error);
     return static_cast<int32_t>(static_cast<uint32_t>(size));
 }
 
@@ -162,10 +151,8 @@ int32_t TFile::Seek(int32_t offset, ESeekOrigin origin, char throwOnError) {
     DWORD error = ERROR_INVALID_HANDLE;
     int64_t position = m_handle ? pf::SeekFile(m_handle, offset, origin, error) : -1;
     if (position < 0 || position > INT32_MAX) {
-        if (position > INT32_MAX)
-            error = ERROR_INVALID_PARAMETER;
-        if (throwOnError)
-            ThrowId(18004, error);
+        if (position > INT32_MAX) error = ERROR_INVALID_PARAMETER;
+        if (throwOnError) ThrowId(18004, error);
         return -1;
     }
     m_position = static_cast<int32_t>(position);
@@ -175,50 +162,40 @@ int32_t TFile::Seek(int32_t offset, ESeekOrigin origin, char throwOnError) {
 void TFile::SetSize(int32_t size) {
     DWORD error = ERROR_INVALID_HANDLE;
     bool ok = m_handle && size >= 0 && pf::TruncateFile(m_handle, size, error);
-    if (m_handle && size < 0)
-        error = ERROR_NEGATIVE_SEEK;
+    if (m_handle && size < 0) error = ERROR_NEGATIVE_SEEK;
     if (ok && GetSize() != size) {
         ok = false;
         error = ERROR_GEN_FAILURE;
     }
     if (!ok) {
-        if (IsDiskFull(error))
-            ThrowDiskFull(m_name.c_str(), error);
+        if (IsDiskFull(error)) ThrowDiskFull(m_name.c_str(), error);
         ThrowId(18005, error);
     }
     Seek(size, kFromStart, 1);
-    if (m_flags & kKeepWrittenSize)
-        m_writtenSize = size;
+    if (m_flags & kKeepWrittenSize) m_writtenSize = size;
 }
 
 char TFile::ReadData(void* buffer, int32_t count, char throwOnError, int32_t* read) {
-    if (read)
-        *read = count < 0 ? -1 : 0;
+    if (read) *read = count < 0 ? -1 : 0;
     DWORD error = ERROR_INVALID_HANDLE;
     size_t done = 0;
     bool ok = m_handle && count >= 0 &&
               pf::ReadFile(m_handle, buffer, static_cast<size_t>(count), done, error);
-    if (m_handle && count < 0)
-        error = ERROR_INVALID_PARAMETER;
+    if (m_handle && count < 0) error = ERROR_INVALID_PARAMETER;
     if (!ok) {
-        if (throwOnError)
-            ThrowWithName(18002, m_name.c_str(), error);
+        if (throwOnError) ThrowWithName(18002, m_name.c_str(), error);
         return 0;
     }
     m_position += static_cast<int32_t>(done);
-    if (read)
-        *read = static_cast<int32_t>(done);
+    if (read) *read = static_cast<int32_t>(done);
     return 1;
 }
 
 char TFile::ReadSecure(void* buffer, int32_t count, char throwOnError) {
     int32_t read = 0;
-    if (!ReadData(buffer, count, throwOnError, &read))
-        return 0;
-    if (read == count)
-        return 1;
-    if (throwOnError)
-        ThrowWithName(18002, m_name.c_str(), ERROR_HANDLE_EOF);
+    if (!ReadData(buffer, count, throwOnError, &read)) return 0;
+    if (read == count) return 1;
+    if (throwOnError) ThrowWithName(18002, m_name.c_str(), ERROR_HANDLE_EOF);
     return 0;
 }
 
@@ -227,11 +204,9 @@ TString TFile::ReadLine() {
     char c = 0;
     int32_t read = 0;
     while (ReadData(&c, 1, 1, &read) && read == 1) {
-        if (c == '\0' || c == '\n')
-            break;
+        if (c == '\0' || c == '\n') break;
         if (c == '\r') {
-            if (ReadData(&c, 1, 1, &read) && read == 1 && c != '\n')
-                Seek(-1, kFromCurrent, 1);
+            if (ReadData(&c, 1, 1, &read) && read == 1 && c != '\n') Seek(-1, kFromCurrent, 1);
             break;
         }
         line += c;
@@ -240,16 +215,14 @@ TString TFile::ReadLine() {
 }
 
 void TFile::Write(const void* data, uint32_t count, char) {
-    if (count == 0)
-        return;
+    if (count == 0) return;
     DWORD error = ERROR_INVALID_HANDLE;
     size_t done = 0;
     bool ok = m_handle && pf::WriteFile(m_handle, data, count, done, error);
     if ((m_flags & kKeepWrittenSize) && m_position + static_cast<int64_t>(done) > m_writtenSize)
         m_writtenSize = static_cast<int32_t>(m_position + static_cast<int64_t>(done));
     m_position += static_cast<int32_t>(done);
-    if (!ok)
-        ThrowWriteError(error);
+    if (!ok) ThrowWriteError(error);
 }
 
 void TFile::WriteString(const char* text, char withNul) {
@@ -260,37 +233,31 @@ void TFile::WriteString(const char* text, char withNul) {
 void TFile::WriteLine(const char* text, char first, char second) {
     Write(text, static_cast<uint32_t>(std::char_traits<char>::length(text)), 0);
     Write(first);
-    if (static_cast<unsigned char>(second) != 0xFF)
-        Write(second);
+    if (static_cast<unsigned char>(second) != 0xFF) Write(second);
 }
 
 void TFile::FlushBuffers() {
     DWORD error = ERROR_INVALID_HANDLE;
-    if (!m_handle || !pf::SyncFile(m_handle, error))
-        ThrowWriteError(error);
+    if (!m_handle || !pf::SyncFile(m_handle, error)) ThrowWriteError(error);
 }
 
 char TFile::GetDateTime(FILETIME* creation, FILETIME* access, FILETIME* write) const {
     for (FILETIME* out : {creation, access, write})
-        if (out)
-            *out = FILETIME{0, 0};
+        if (out) *out = FILETIME{0, 0};
     DWORD error = 0;
     return m_handle && pf::GetFileTimes(m_handle, creation, access, write, error);
 }
 
-char TFile::SetDateTime(const FILETIME* creation, const FILETIME* access,
-                        const FILETIME* write) {
+char TFile::SetDateTime(const FILETIME* creation, const FILETIME* access, const FILETIME* write) {
     DWORD error = 0;
     return m_handle && pf::SetFileTimes(m_handle, creation, access, write, error);
 }
 
 char TFile::Exist(const TString& name, EType type) {
-    if (name.GetLength() == 0)
-        return 0;
+    if (name.GetLength() == 0) return 0;
     DWORD error = 0;
     int32_t attributes = pf::GetFileAttributes(name.c_str(), error);
-    if (attributes == -1)
-        return error == ERROR_ACCESS_DENIED;
+    if (attributes == -1) return error == ERROR_ACCESS_DENIED;
     bool directory = attributes & 0x10;
     return type == kFile ? !directory : type == kDirectory ? directory : 1;
 }
@@ -301,8 +268,7 @@ int32_t TFile::GetSize(const TString& name) {
     int64_t size = file ? pf::GetFileSize(file, error) : -1;
     DWORD ignored = 0;
     pf::CloseFile(file, ignored);
-    if (size < 0)
-        ThrowWithName(18000, name.c_str(), error);
+    if (size < 0) ThrowWithName(18000, name.c_str(), error);
     return static_cast<int32_t>(static_cast<uint32_t>(size));
 }
 
@@ -311,8 +277,7 @@ char TFile::Delete(const TString& name, char throwOnError, char force) {
     if (pf::GetFileAttributes(name.c_str(), error) == -1 &&
         (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND))
         return 1;
-    if (pf::DeleteFile(name.c_str(), error))
-        return 1;
+    if (pf::DeleteFile(name.c_str(), error)) return 1;
     if (force) {
         DWORD ignored = 0;
         int32_t attributes = pf::GetFileAttributes(name.c_str(), ignored);
@@ -321,27 +286,22 @@ char TFile::Delete(const TString& name, char throwOnError, char force) {
             pf::DeleteFile(name.c_str(), error))
             return 1;
     }
-    if (throwOnError)
-        ThrowId(18001, error);
+    if (throwOnError) ThrowId(18001, error);
     return 0;
 }
 
 void TFile::Rename(const TString& oldName, const TString& newName) {
     DWORD error = 0;
-    if (!pf::RenameFile(oldName.c_str(), newName.c_str(), false, error))
-        ThrowId(18013, error);
+    if (!pf::RenameFile(oldName.c_str(), newName.c_str(), false, error)) ThrowId(18013, error);
 }
 
 TString TFile::GetTempName(const TString& directory) {
     std::string folder = directory.c_str();
-    while (!folder.empty() && folder.back() == '\\')
-        folder.pop_back();
-    if (!Exist(TString(folder.c_str()), kDirectory))
-        ThrowId(18008, ERROR_PATH_NOT_FOUND);
+    while (!folder.empty() && folder.back() == '\\') folder.pop_back();
+    if (!Exist(TString(folder.c_str()), kDirectory)) ThrowId(18008, ERROR_PATH_NOT_FOUND);
     for (uint32_t n = 0;; ++n) {
         TString candidate((folder + "\\XX" + std::to_string(n) + ".$$$").c_str());
-        if (!Exist(candidate, kFile))
-            return candidate;
+        if (!Exist(candidate, kFile)) return candidate;
     }
 }
 
@@ -352,10 +312,8 @@ int32_t TFile::GetAttributes(const TString& name) {
 
 char TFile::SetAttributes(const TString& name, int32_t attributes, char throwOnError) {
     DWORD error = 0;
-    if (pf::SetFileAttributes(name.c_str(), attributes, error))
-        return 1;
-    if (throwOnError)
-        ThrowId(18017, error);
+    if (pf::SetFileAttributes(name.c_str(), attributes, error)) return 1;
+    if (throwOnError) ThrowId(18017, error);
     return 0;
 }
 
@@ -367,34 +325,28 @@ char TFile::IsWriteProtected(const TString& name) {
 void* TFile::LoadFile(const TString& name, uint32_t* size, void* buffer) {
     uint32_t bytes = static_cast<uint32_t>(GetSize(name));
     TFile file(name, kReadAccess | kShareAll);
-    if (static_cast<int32_t>(bytes) < 0)
-        ThrowWithName(18002, name.c_str(), ERROR_FILE_TOO_LARGE);
+    if (static_cast<int32_t>(bytes) < 0) ThrowWithName(18002, name.c_str(), ERROR_FILE_TOO_LARGE);
     bool allocated = buffer == nullptr;
     if (allocated) {
         buffer = NH_Heap::Default().AllocMem(bytes ? bytes : 1);
-        if (!buffer)
-            ThrowId(18002, ERROR_NOT_ENOUGH_MEMORY);
+        if (!buffer) ThrowId(18002, ERROR_NOT_ENOUGH_MEMORY);
     }
     try {
         file.ReadSecure(buffer, static_cast<int32_t>(bytes), 1);
     } catch (...) {
-        if (allocated)
-            NH_Heap::FreeMem(buffer);
+        if (allocated) NH_Heap::FreeMem(buffer);
         throw;
     }
-    if (size)
-        *size = bytes;
+    if (size) *size = bytes;
     return buffer;
 }
 
 void TFile::SaveFile(const TString& name, const void* data, uint32_t count) {
     DWORD error = 0;
     pf::ReplaceStage stage = pf::ReplaceStage::None;
-    if (pf::ReplaceFileContents(name.c_str(), data, count, error, stage))
-        return;
+    if (pf::ReplaceFileContents(name.c_str(), data, count, error, stage)) return;
     if (stage == pf::ReplaceStage::Open)
         ThrowWithName(error == ERROR_SHARING_VIOLATION ? 18025 : 18016, name.c_str(), error);
-    if (IsDiskFull(error))
-        ThrowDiskFull(name.c_str(), error);
+    if (IsDiskFull(error)) ThrowDiskFull(name.c_str(), error);
     ThrowId(18003, error);
 }

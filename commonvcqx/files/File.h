@@ -65,10 +65,8 @@ public:
     /// As ReadData, and fewer bytes than asked is a failure too.
     char ReadSecure(void* buffer, int32_t count, char throwOnError = 1);
     template <class T>
-        requires std::is_arithmetic_v<T>
-    void ReadItem(T* item) {
-        ReadSecure(item, static_cast<int32_t>(sizeof(T)), 1);
-    }
+    requires std::is_arithmetic_v<T>
+    void ReadItem(T* item) { ReadSecure(item, static_cast<int32_t>(sizeof(T)), 1); }
     /// Reads to a NUL, a line feed, a carriage return (with a following line feed) or
     /// the end; the terminator is consumed and not kept.
     TString ReadLine();
@@ -76,10 +74,8 @@ public:
     /// Writes all bytes; 18019 with the drive for a full disk, else 18003.
     void Write(const void* data, uint32_t count, char useCache = 0);
     template <class T>
-        requires std::is_arithmetic_v<T>
-    void Write(T item) {
-        Write(&item, static_cast<uint32_t>(sizeof(T)), 0);
-    }
+    requires std::is_arithmetic_v<T>
+    void Write(T item) { Write(&item, static_cast<uint32_t>(sizeof(T)), 0); }
     void WriteString(const char* text, char withNul);
     void WriteString(const TString& text, char withNul) { WriteString(text.c_str(), withNul); }
     /// The text, then `first`, then `second` unless it is the byte 0xFF.

@@ -6,9 +6,9 @@
 #include <commonvcqx/memory/Heap.h>
 #include <commonvcqx/platform/internal/Files.h>
 
+#include <sys/resource.h>
 #include <cerrno>
 #include <csignal>
-#include <sys/resource.h>
 
 namespace {
 
@@ -63,10 +63,10 @@ TEST_F(FileTest, SharingModesConflictAsOnWindows) {
         int first, second;
         bool conflict;
     } cases[] = {
-        {0, 0, true},                    // both write, both deny writers
-        {0x2 | 0x20, 0x2 | 0x20, false}, // readers letting readers in
-        {0x2 | 0x80, 0x8 | 0x80, false}, // share-all on both sides
-        {0x2 | 0x100, 0x2 | 0x80, true}, // exclusive
+        {0, 0, true},                     // both write, both deny writers
+        {0x2 | 0x20, 0x2 | 0x20, false},  // readers letting readers in
+        {0x2 | 0x80, 0x8 | 0x80, false},  // share-all on both sides
+        {0x2 | 0x100, 0x2 | 0x80, true},  // exclusive
         {0x2 | 0x80, 0x2 | 0x100, true},
         {0x1, 0x8 | 0x100, false},       // a query-only open holds nothing
         {0x2 | 0x20, 0x8 | 0x20, true},  // a writer beside a reader that denies writing
@@ -135,8 +135,7 @@ TEST_F(FileTest, TypedItemsLinesAndSeeking) {
     file.Write("last", 4);
     file.SeekStart();
     const char* expected[] = {"one", "two", "three", "last", ""};
-    for (const char* line : expected)
-        EXPECT_EQ(std::string(file.ReadLine().c_str()), line);
+    for (const char* line : expected) EXPECT_EQ(std::string(file.ReadLine().c_str()), line);
 }
 
 TEST_F(FileTest, SizesAndCloseBehaviours) {
@@ -263,8 +262,8 @@ TEST_F(FileTest, LoadAndSaveWholeFiles) {
     std::string name = Name("whole.bin");
     TFile::SaveFile(name.c_str(), "first", 5);
     EXPECT_EQ(Get("whole.bin"), "first");
-    fs::permissions(Path("whole.bin"), fs::perms::owner_read | fs::perms::owner_write |
-                                           fs::perms::group_read);
+    fs::permissions(Path("whole.bin"),
+                    fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
     TFile::SaveFile(name.c_str(), "second!", 7);
     EXPECT_EQ(Get("whole.bin"), "second!");
     EXPECT_EQ(fs::status(Path("whole.bin")).permissions() & fs::perms::all,
@@ -314,7 +313,8 @@ TEST_F(FileTest, FailedSaveLeavesTheOldFileAndNoTemporary) {
     std::string name = Name("keep.txt");
     Put("keep.txt", "old contents");
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << int(c.operation) << "/" << c.nth << "/" << c.errorNumber);
+        SCOPED_TRACE(testing::Message()
+                     << int(c.operation) << "/" << c.nth << "/" << c.errorNumber);
         cvq::platform::FailNthFileOperation(c.operation, c.nth, c.errorNumber);
         auto caught = Catch([&] { TFile::SaveFile(name.c_str(), "new contents!", 13); });
         EXPECT_TRUE(caught.thrown);

@@ -77,8 +77,7 @@ Caught Catch(F&& f) {
 inline std::string ErrorText(int id, const std::string& argument = "") {
     std::string text = GetStaticString(id);
     size_t at = text.find("%s");
-    if (at != std::string::npos)
-        text.replace(at, 2, argument);
+    if (at != std::string::npos) text.replace(at, 2, argument);
     return text;
 }
 

@@ -78,12 +78,16 @@ TEST_F(PlatformFilesTest, NameOperationsReportWindowsCodes) {
         std::function<bool(DWORD&)> call;
         DWORD code;
     } cases[] = {
-        {"open unmapped drive", [](DWORD& e) { return pf::OpenFile("Q:\\x", 0x2, e) != nullptr; }, 15},
-        {"open directory", [&](DWORD& e) { return pf::OpenFile(Name("dir"), 0x2, e) != nullptr; }, 5},
-        {"open missing", [&](DWORD& e) { return pf::OpenFile(Name("none"), 0x2, e) != nullptr; }, 2},
+        {"open unmapped drive", [](DWORD& e) { return pf::OpenFile("Q:\\x", 0x2, e) != nullptr; },
+         15},
+        {"open directory", [&](DWORD& e) { return pf::OpenFile(Name("dir"), 0x2, e) != nullptr; },
+         5},
+        {"open missing", [&](DWORD& e) { return pf::OpenFile(Name("none"), 0x2, e) != nullptr; },
+         2},
         {"delete directory", [&](DWORD& e) { return pf::DeleteFile(Name("dir"), e); }, 5},
         {"delete missing", [&](DWORD& e) { return pf::DeleteFile(Name("none"), e); }, 2},
-        {"rename onto existing", [&](DWORD& e) { return pf::RenameFile(Name("a"), Name("b"), false, e); }, 183},
+        {"rename onto existing",
+         [&](DWORD& e) { return pf::RenameFile(Name("a"), Name("b"), false, e); }, 183},
         {"mkdir existing", [&](DWORD& e) { return pf::CreateDirectory(Name("dir"), e); }, 183},
         {"mkdir below missing", [&](DWORD& e) { return pf::CreateDirectory(Name("x\\y"), e); }, 3},
     };

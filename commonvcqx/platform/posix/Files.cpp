@@ -4,21 +4,21 @@
 #include <commonvcqx/platform/ErrorCodes.h>
 #include <commonvcqx/platform/internal/Files.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
 #include <string>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace cvq::platform {
 
 struct FileHandle {
     int fd = -1;
-    int lockFd = -1;  // a second description carrying the sharing lock, when fd cannot
+    int lockFd = -1;            // a second description carrying the sharing lock, when fd cannot
     std::string deleteOnClose;  // native path unlinked at close; empty when none
 };
 
@@ -62,15 +62,13 @@ bool Fail(DWORD& error) {
 }
 
 bool Native(std::string_view name, std::string& native, DWORD& error) {
-    if (NativePathFromFileName(name, native))
-        return true;
+    if (NativePathFromFileName(name, native)) return true;
     error = name.empty() ? ERROR_PATH_NOT_FOUND : ERROR_INVALID_DRIVE;
     return false;
 }
 
 int OpenNative(const std::string& path, int oflags, mode_t mode) {
-    if (SeamFires(FileOperation::Open))
-        return -1;
+    if (SeamFires(FileOperation::Open)) return -1;
     int fd;
     do {
         fd = ::open(path.c_str(), oflags | O_CLOEXEC, mode);
@@ -85,15 +83,13 @@ bool LockForSharing(int fd, short type, DWORD& error) {
     lock.l_whence = SEEK_SET;
     lock.l_start = 0;
     lock.l_len = 0;
-    if (::fcntl(fd, F_OFD_SETLK, &lock) == 0)
-        return true;
+    if (::fcntl(fd, F_OFD_SETLK, &lock) == 0) return true;
     if (errno == EAGAIN || errno == EACCES) {
         error = ERROR_SHARING_VIOLATION;
         return false;
     }
     // A file system without locks (some network mounts) cannot share-check; open anyway.
-    if (errno == EINVAL || errno == ENOLCK || errno == EOPNOTSUPP)
-        return true;
+    if (errno == EINVAL || errno == ENOLCK || errno == EOPNOTSUPP) return true;
     return Fail(error);
 }
 
@@ -111,33 +107,26 @@ bool TakeSharingLock(FileHandle& file, const std::string& path, short type, int 
             lockFd = fdMode == O_WRONLY ? -1 : file.fd;
         }
     }
-    if (type == F_RDLCK && fdMode == O_WRONLY && lockFd == file.fd)
-        lockFd = -1;
-    if (lockFd < 0)
-        lockFd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (type == F_RDLCK && fdMode == O_WRONLY && lockFd == file.fd) lockFd = -1;
+    if (lockFd < 0) lockFd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (lockFd < 0)
         return true;  // nothing to lock with: the open goes unguarded, as for other programs
-    if (lockFd != file.fd)
-        file.lockFd = lockFd;
+    if (lockFd != file.fd) file.lockFd = lockFd;
     return LockForSharing(lockFd, type, error);
 }
 
 // Lock kind a sharing mode needs: none for query-only opens, shared for share-all opens
 // and for a reader that lets others read, exclusive otherwise.
 short SharingLock(uint32_t flags, bool query, bool writes) {
-    if (query)
-        return F_UNLCK;
-    if (flags & kShareAll)
-        return F_RDLCK;
-    if (flags & (kExclusive | kShareWrite))
-        return F_WRLCK;
+    if (query) return F_UNLCK;
+    if (flags & kShareAll) return F_RDLCK;
+    if (flags & (kExclusive | kShareWrite)) return F_WRLCK;
     return writes ? F_WRLCK : F_RDLCK;  // others may read, not write
 }
 
 bool CloseFd(int fd, DWORD& error) {
     // Linux frees the descriptor even when close reports EINTR: never retry.
-    if (::close(fd) != 0 && errno != EINTR)
-        return Fail(error);
+    if (::close(fd) != 0 && errno != EINTR) return Fail(error);
     return true;
 }
 
@@ -145,31 +134,23 @@ bool CloseFd(int fd, DWORD& error) {
 
 FileHandle* OpenFile(std::string_view name, uint32_t flags, DWORD& error) {
     std::string path;
-    if (!Native(name, path, error))
-        return nullptr;
-    if (!(flags & (kQuery | kRead | kWrite | kReadWrite)))
-        flags |= kReadWrite;
-    if (!(flags & (kShareRead | kShareWrite | kShareAll | kExclusive)))
-        flags |= kShareRead;
+    if (!Native(name, path, error)) return nullptr;
+    if (!(flags & (kQuery | kRead | kWrite | kReadWrite))) flags |= kReadWrite;
+    if (!(flags & (kShareRead | kShareWrite | kShareAll | kExclusive))) flags |= kShareRead;
     bool reads = flags & (kRead | kReadWrite);
     bool writes = flags & (kWrite | kReadWrite);
     bool query = !reads && !writes;
     int oflags = reads && writes ? O_RDWR : writes ? O_WRONLY : O_RDONLY;
     bool create = flags & kCreate;
-    if (create)
-        oflags |= O_CREAT;  // cut to zero only after the sharing check
-    if (flags & kWriteThrough)
-        oflags |= O_DSYNC;
+    if (create) oflags |= O_CREAT;  // cut to zero only after the sharing check
+    if (flags & kWriteThrough) oflags |= O_DSYNC;
     int fd = -1;
     if (flags & kUnbuffered) {
         fd = OpenNative(path, oflags | O_DIRECT, 0666);
-        if (fd < 0 && errno != EINVAL)
-            return Fail(error), nullptr;
+        if (fd < 0 && errno != EINVAL) return Fail(error), nullptr;
     }
-    if (fd < 0)
-        fd = OpenNative(path, oflags, 0666);
-    if (fd < 0 && query && errno == EACCES)
-        fd = OpenNative(path, O_PATH, 0);
+    if (fd < 0) fd = OpenNative(path, oflags, 0666);
+    if (fd < 0 && query && errno == EACCES) fd = OpenNative(path, O_PATH, 0);
     if (fd < 0) {
         // Creating fails with ENOENT only when a folder of the path is missing.
         error = create && errno == ENOENT ? ERROR_PATH_NOT_FOUND : WindowsErrorFromErrno(errno);
@@ -190,38 +171,31 @@ FileHandle* OpenFile(std::string_view name, uint32_t flags, DWORD& error) {
     file->fd = fd;
     auto discard = [file] {
         ::close(file->fd);
-        if (file->lockFd >= 0)
-            ::close(file->lockFd);
+        if (file->lockFd >= 0) ::close(file->lockFd);
         delete file;
         return nullptr;
     };
     short lockType = SharingLock(flags, query, writes);
-    if (lockType != F_UNLCK &&
-        !TakeSharingLock(*file, path, lockType, oflags & O_ACCMODE, error))
+    if (lockType != F_UNLCK && !TakeSharingLock(*file, path, lockType, oflags & O_ACCMODE, error))
         return discard();
     if (create && S_ISREG(info.st_mode) && info.st_size != 0 && ::ftruncate(fd, 0) != 0) {
         Fail(error);
         return discard();
     }
     if (flags & (kRandom | kSequential))
-        ::posix_fadvise(fd, 0, 0,
-                        (flags & kRandom) ? POSIX_FADV_RANDOM : POSIX_FADV_SEQUENTIAL);
-    if (flags & kDeleteOnClose)
-        file->deleteOnClose = path;
+        ::posix_fadvise(fd, 0, 0, (flags & kRandom) ? POSIX_FADV_RANDOM : POSIX_FADV_SEQUENTIAL);
+    if (flags & kDeleteOnClose) file->deleteOnClose = path;
     return file;
 }
 
 bool CloseFile(FileHandle* file, DWORD& error) {
-    if (!file)
-        return true;
+    if (!file) return true;
     bool ok = true;
     if (!file->deleteOnClose.empty() && ::unlink(file->deleteOnClose.c_str()) != 0 &&
         errno != ENOENT)
         ok = Fail(error);
-    if (!CloseFd(file->fd, error))
-        ok = false;
-    if (file->lockFd >= 0)
-        ::close(file->lockFd);
+    if (!CloseFd(file->fd, error)) ok = false;
+    if (file->lockFd >= 0) ::close(file->lockFd);
     delete file;
     return ok;
 }
@@ -232,12 +206,10 @@ bool ReadFile(FileHandle* file, void* buffer, size_t count, size_t& done, DWORD&
     while (done < count) {
         ssize_t n = ::read(file->fd, out + done, count - done);
         if (n < 0) {
-            if (errno == EINTR)
-                continue;
+            if (errno == EINTR) continue;
             return Fail(error);
         }
-        if (n == 0)
-            break;
+        if (n == 0) break;
         done += static_cast<size_t>(n);
     }
     return true;
@@ -247,12 +219,10 @@ bool WriteFile(FileHandle* file, const void* data, size_t count, size_t& done, D
     done = 0;
     const char* in = static_cast<const char*>(data);
     while (done < count) {
-        if (SeamFires(FileOperation::Write))
-            return Fail(error);
+        if (SeamFires(FileOperation::Write)) return Fail(error);
         ssize_t n = ::write(file->fd, in + done, count - done);
         if (n < 0) {
-            if (errno == EINTR)
-                continue;
+            if (errno == EINTR) continue;
             return Fail(error);
         }
         if (n == 0) {  // no progress and no error: the device is full
@@ -276,8 +246,7 @@ int64_t SeekFile(FileHandle* file, int64_t offset, int origin, DWORD& error) {
 
 int64_t GetFileSize(FileHandle* file, DWORD& error) {
     struct stat info;
-    if (::fstat(file->fd, &info) != 0)
-        return Fail(error), -1;
+    if (::fstat(file->fd, &info) != 0) return Fail(error), -1;
     return info.st_size;
 }
 
@@ -294,15 +263,13 @@ bool TruncateFile(FileHandle* file, int64_t size, DWORD& error) {
 }
 
 bool SyncFile(FileHandle* file, DWORD& error) {
-    if (SeamFires(FileOperation::Sync) || ::fsync(file->fd) != 0)
-        return Fail(error);
+    if (SeamFires(FileOperation::Sync) || ::fsync(file->fd) != 0) return Fail(error);
     return true;
 }
 
 FILETIME FileTimeFromUnix(int64_t seconds, int64_t nanoseconds) {
     int64_t ticks = seconds * 10000000LL + nanoseconds / 100 + kUnixEpoch;
-    if (ticks < 0)
-        ticks = 0;
+    if (ticks < 0) ticks = 0;
     return FILETIME{static_cast<DWORD>(static_cast<uint64_t>(ticks)),
                     static_cast<DWORD>(static_cast<uint64_t>(ticks) >> 32)};
 }
@@ -323,23 +290,20 @@ void UnixFromFileTime(const FILETIME& time, int64_t& seconds, int64_t& nanosecon
 bool GetFileTimes(FileHandle* file, FILETIME* creation, FILETIME* access, FILETIME* write,
                   DWORD& error) {
     struct statx info;
-    if (::statx(file->fd, "", AT_EMPTY_PATH, STATX_ATIME | STATX_MTIME | STATX_BTIME, &info) !=
-        0)
+    if (::statx(file->fd, "", AT_EMPTY_PATH, STATX_ATIME | STATX_MTIME | STATX_BTIME, &info) != 0)
         return Fail(error);
     auto convert = [](const struct statx_timestamp& t) {
         return FileTimeFromUnix(t.tv_sec, t.tv_nsec);
     };
     if (creation)
         *creation = convert((info.stx_mask & STATX_BTIME) ? info.stx_btime : info.stx_mtime);
-    if (access)
-        *access = convert(info.stx_atime);
-    if (write)
-        *write = convert(info.stx_mtime);
+    if (access) *access = convert(info.stx_atime);
+    if (write) *write = convert(info.stx_mtime);
     return true;
 }
 
-bool SetFileTimes(FileHandle* file, const FILETIME*, const FILETIME* access,
-                  const FILETIME* write, DWORD& error) {
+bool SetFileTimes(FileHandle* file, const FILETIME*, const FILETIME* access, const FILETIME* write,
+                  DWORD& error) {
     struct timespec times[2];
     const FILETIME* given[2] = {access, write};
     for (int i = 0; i < 2; ++i) {
@@ -358,31 +322,24 @@ bool SetFileTimes(FileHandle* file, const FILETIME*, const FILETIME* access,
 
 int32_t GetFileAttributes(std::string_view name, DWORD& error) {
     std::string path;
-    if (!Native(name, path, error))
-        return -1;
+    if (!Native(name, path, error)) return -1;
     struct stat info;
-    if (::stat(path.c_str(), &info) != 0)
-        return Fail(error), -1;
+    if (::stat(path.c_str(), &info) != 0) return Fail(error), -1;
     int32_t attributes = 0;
-    if (S_ISDIR(info.st_mode))
-        attributes |= 0x10;
+    if (S_ISDIR(info.st_mode)) attributes |= 0x10;
     size_t slash = path.find_last_of('/');
     std::string_view last = slash == std::string::npos ? std::string_view(path)
-                                                        : std::string_view(path).substr(slash + 1);
-    if (!last.empty() && last[0] == '.' && last != "." && last != "..")
-        attributes |= 0x4;
-    if (!(info.st_mode & S_IWUSR))
-        attributes |= 0x2;
+                                                       : std::string_view(path).substr(slash + 1);
+    if (!last.empty() && last[0] == '.' && last != "." && last != "..") attributes |= 0x4;
+    if (!(info.st_mode & S_IWUSR)) attributes |= 0x2;
     return attributes ? attributes : 0x1;
 }
 
 bool SetFileAttributes(std::string_view name, int32_t attributes, DWORD& error) {
     std::string path;
-    if (!Native(name, path, error))
-        return false;
+    if (!Native(name, path, error)) return false;
     struct stat info;
-    if (::stat(path.c_str(), &info) != 0)
-        return Fail(error);
+    if (::stat(path.c_str(), &info) != 0) return Fail(error);
     mode_t mode = info.st_mode & 07777;
     mode = (attributes & 0x2) ? mode & ~mode_t{0222} : mode | S_IWUSR;
     return ::chmod(path.c_str(), mode) == 0 || Fail(error);
@@ -390,24 +347,19 @@ bool SetFileAttributes(std::string_view name, int32_t attributes, DWORD& error) 
 
 bool DeleteFile(std::string_view name, DWORD& error) {
     std::string path;
-    if (!Native(name, path, error))
-        return false;
-    if (::unlink(path.c_str()) == 0)
-        return true;
+    if (!Native(name, path, error)) return false;
+    if (::unlink(path.c_str()) == 0) return true;
     return Fail(error);  // a directory gives EISDIR, i.e. access denied, as on Windows
 }
 
 bool RenameFile(std::string_view from, std::string_view to, bool replace, DWORD& error) {
     std::string source, target;
-    if (!Native(from, source, error) || !Native(to, target, error))
-        return false;
-    if (SeamFires(FileOperation::Rename))
-        return Fail(error);
-    int rc = replace ? ::rename(source.c_str(), target.c_str())
-                     : ::renameat2(AT_FDCWD, source.c_str(), AT_FDCWD, target.c_str(),
-                                   RENAME_NOREPLACE);
-    if (rc == 0)
-        return true;
+    if (!Native(from, source, error) || !Native(to, target, error)) return false;
+    if (SeamFires(FileOperation::Rename)) return Fail(error);
+    int rc =
+        replace ? ::rename(source.c_str(), target.c_str())
+                : ::renameat2(AT_FDCWD, source.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE);
+    if (rc == 0) return true;
     if (errno == EEXIST) {
         error = ERROR_ALREADY_EXISTS;
         return false;
@@ -417,10 +369,8 @@ bool RenameFile(std::string_view from, std::string_view to, bool replace, DWORD&
 
 bool CreateDirectory(std::string_view name, DWORD& error) {
     std::string path;
-    if (!Native(name, path, error))
-        return false;
-    if (::mkdir(path.c_str(), 0777) == 0)
-        return true;
+    if (!Native(name, path, error)) return false;
+    if (::mkdir(path.c_str(), 0777) == 0) return true;
     if (errno == EEXIST || errno == ENOENT) {  // ENOENT: a folder above is missing
         error = errno == EEXIST ? ERROR_ALREADY_EXISTS : ERROR_PATH_NOT_FOUND;
         return false;
@@ -438,8 +388,7 @@ bool FollowLinks(std::string& path, DWORD& error) {
             return true;  // a missing name is simply created
         char target[PATH_MAX];
         ssize_t n = ::readlink(path.c_str(), target, sizeof target - 1);
-        if (n < 0)
-            return Fail(error);
+        if (n < 0) return Fail(error);
         target[n] = '\0';
         if (target[0] == '/') {
             path.assign(target, static_cast<size_t>(n));
@@ -455,8 +404,9 @@ bool FollowLinks(std::string& path, DWORD& error) {
 
 void SyncDirectoryOf(const std::string& path) {
     size_t slash = path.find_last_of('/');
-    std::string folder =
-        slash == std::string::npos ? std::string(".") : slash == 0 ? "/" : path.substr(0, slash);
+    std::string folder = slash == std::string::npos ? std::string(".")
+                         : slash == 0               ? "/"
+                                                    : path.substr(0, slash);
     int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd >= 0) {
         ::fsync(fd);  // the rename is done; a folder that cannot sync keeps it all the same
@@ -470,8 +420,7 @@ bool ReplaceFileContents(std::string_view name, const void* data, size_t count, 
                          ReplaceStage& stage) {
     stage = ReplaceStage::Open;
     std::string path;
-    if (!Native(name, path, error) || !FollowLinks(path, error))
-        return false;
+    if (!Native(name, path, error) || !FollowLinks(path, error)) return false;
 
     // Hold the old file for the whole replacement, as an open for writing would: a file
     // we may not write (read-only, a directory) is refused, and a user of the library
@@ -494,8 +443,7 @@ bool ReplaceFileContents(std::string_view name, const void* data, size_t count, 
         return Fail(error);
     }
     auto finish = [&](bool ok) {
-        if (old >= 0)
-            ::close(old);
+        if (old >= 0) ::close(old);
         return ok;
     };
 
@@ -512,12 +460,10 @@ bool ReplaceFileContents(std::string_view name, const void* data, size_t count, 
         fd = OpenNative(temp, O_WRONLY | O_CREAT | O_EXCL, 0666);
         if (fd < 0) {
             error = WindowsErrorFromErrno(errno);  // before the strings go and free
-            if (error != ERROR_FILE_EXISTS)
-                break;
+            if (error != ERROR_FILE_EXISTS) break;
         }
     }
-    if (fd < 0)
-        return finish(false);
+    if (fd < 0) return finish(false);
 
     stage = ReplaceStage::Write;
     FileHandle handle;
@@ -531,14 +477,10 @@ bool ReplaceFileContents(std::string_view name, const void* data, size_t count, 
         if (::fchown(fd, oldInfo.st_uid, oldInfo.st_gid) != 0) {
         }
     }
-    if (ok)
-        ok = SyncFile(&handle, error);
-    if (!CloseFd(fd, error))
-        ok = false;
-    if (ok && SeamFires(FileOperation::Rename))
-        ok = Fail(error);
-    if (ok && ::rename(temp.c_str(), path.c_str()) != 0)
-        ok = Fail(error);
+    if (ok) ok = SyncFile(&handle, error);
+    if (!CloseFd(fd, error)) ok = false;
+    if (ok && SeamFires(FileOperation::Rename)) ok = Fail(error);
+    if (ok && ::rename(temp.c_str(), path.c_str()) != 0) ok = Fail(error);
     if (!ok) {
         ::unlink(temp.c_str());
         return finish(false);
