@@ -74,6 +74,13 @@ TFile::~TFile() {
 }
 
 char TFile::Open(const TString& name, int flags) {
+    if (m_handle) {
+        // An open file would otherwise keep its handle and sharing lock for good.
+        try {
+            Close();
+        } catch (const TException&) {
+        }
+    }
     if (flags & kReadCache) flags |= kOwnLock;
     m_flags = flags;
     m_position = 0;
@@ -349,4 +356,81 @@ void TFile::SaveFile(const TString& name, const void* data, uint32_t count) {
         ThrowWithName(error == ERROR_SHARING_VIOLATION ? 18025 : 18016, name.c_str(), error);
     if (IsDiskFull(error)) ThrowDiskFull(name.c_str(), error);
     ThrowId(18003, error);
+}
+
+void TFile::Copy(const TString& destination, const TString& source) {
+    DWORD error = 0;
+    if (pf::CopyFile(source.c_str(), destination.c_str(), error)) return;
+    if (IsDiskFull(error)) ThrowDiskFull(destination.c_str(), error);
+    ThrowId(18006, error);
+}
+
+void TFile::CopyEx(const TString& destination, const TString& source) {
+    std::string folder = destination.c_str();
+    size_t slash = folder.find_last_of("\\/");
+    if (slash != std::string::npos && slash > 0)
+        EnsureDirectory(TString(folder.substr(0, slash).c_str()));
+    Copy(destination, source);
+}
+
+void TFile::Move(const TString& destination, const TString& source) {
+    Delete(destination, 0, 1);
+    DWORD error = 0;
+    if (pf::RenameFile(source.c_str(), destination.c_str(), false, error)) return;
+    // Across drives a move is a copy and a removal of the original.
+    if (error == ERROR_NOT_SAME_DEVICE &&
+        pf::CopyFile(source.c_str(), destination.c_str(), error)) {
+        if (pf::DeleteFile(source.c_str(), error)) return;
+    }
+    if (IsDiskFull(error)) ThrowDiskFull(destination.c_str(), error);
+    ThrowId(18007, error);
+}
+
+void TFile::EnsureDirectory(const TString& path) {
+    std::string text = path.c_str();
+    if (!text.empty() && text[0] == '/') text = FileNameFromNativePath(text);
+    while (!text.empty() && (text.back() == '\\' || text.back() == '/')) text.pop_back();
+    if (text.size() < 2 || text[1] != ':' || GetDriveRoot(text[0]).empty())
+        ThrowId(18018, ERROR_INVALID_DRIVE);
+    for (size_t at = 2; at < text.size();) {
+        size_t next = text.find('\\', at + 1);
+        if (next == std::string::npos) next = text.size();
+        if (next > at + 1) {  // skip empty components ("C:\\a\\\\b")
+            std::string prefix = text.substr(0, next);
+            DWORD error = 0;
+            int32_t attributes = pf::GetFileAttributes(prefix, error);
+            if (attributes != -1) {
+                if (!(attributes & 0x10)) ThrowId(18018, ERROR_ALREADY_EXISTS);
+            } else if (!pf::CreateDirectory(prefix, error) && error != ERROR_ALREADY_EXISTS) {
+                ThrowId(18018, error);
+            }
+        }
+        at = next;
+    }
+}
+
+char TFile::IsWritableDirectory(const TString& directory) {
+    if (directory.GetLength() == 0) return 0;
+    try {
+        TFile probe;
+        return probe.Open(directory, kTempInDirectory | kSystemDeletes | kNoThrow);
+    } catch (const TException&) {
+        return 0;  // no such folder
+    }
+}
+
+char TFile::GetDateTime(const TString& name, FILETIME* creation, FILETIME* access,
+                        FILETIME* write) {
+    TFile file;
+    for (FILETIME* out : {creation, access, write})
+        if (out) *out = FILETIME{0, 0};
+    return file.Open(name, kQueryOnly | kShareAll | kNoThrow) &&
+           file.GetDateTime(creation, access, write);
+}
+
+char TFile::SetDateTime(const TString& name, const FILETIME* creation, const FILETIME* access,
+                        const FILETIME* write) {
+    TFile file;
+    return file.Open(name, kWriteAccess | kShareAll | kNoThrow) &&
+           file.SetDateTime(creation, access, write);
 }

@@ -102,6 +102,23 @@ public:
     static int32_t GetSize(const TString& name);
     /// True when the file is gone; `force` clears read-only and tries once more.
     static char Delete(const TString& name, char throwOnError = 1, char force = 0);
+    /// Copies, replacing an existing destination; 18019 (full disk) or 18006.
+    static void Copy(const TString& destination, const TString& source);
+    /// EnsureDirectory of the destination's folder, then Copy.
+    static void CopyEx(const TString& destination, const TString& source);
+    /// Removes an existing destination, then moves; 18019 (full disk) or 18007.
+    static void Move(const TString& destination, const TString& source);
+    /// Creates every missing folder of `path` (all its components are folders); the
+    /// first component must be a mapped drive. 18018 when it cannot.
+    static void EnsureDirectory(const TString& path);
+    /// A temporary file can be created (and is removed at once) in the folder.
+    static char IsWritableDirectory(const TString& directory);
+    /// Times by name; false when the file cannot be opened or the times not be read or
+    /// set. Outputs cleared first.
+    static char GetDateTime(const TString& name, FILETIME* creation, FILETIME* access,
+                            FILETIME* write);
+    static char SetDateTime(const TString& name, const FILETIME* creation, const FILETIME* access,
+                            const FILETIME* write);
     /// Renames (an existing `newName` is not replaced); 18013 on failure.
     static void Rename(const TString& oldName, const TString& newName);
     /// First directory + "\XX<n>.$$$" that does not exist; 18008 for a missing directory.

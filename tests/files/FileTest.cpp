@@ -228,6 +228,54 @@ TEST_F(FileTest, ExistDeleteAndRename) {
     EXPECT_EQ(Get("moved.txt"), "x");
 }
 
+TEST_F(FileTest, CopyMoveFoldersAndTimes) {
+    Put("source.txt", "payload");
+    fs::permissions(Path("source.txt"), fs::perms::owner_read | fs::perms::owner_write);
+    FILETIME old = cvq::platform::FileTimeFromUnix(1100000000, 0);
+    ASSERT_TRUE(TFile::SetDateTime(Name("source.txt").c_str(), nullptr, &old, &old));
+
+    TFile::CopyEx(Name("a\\b\\copy.txt").c_str(), Name("source.txt").c_str());
+    EXPECT_EQ(Get("a/b/copy.txt"), "payload");
+    EXPECT_EQ(fs::status(Path("a/b/copy.txt")).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
+    FILETIME written{1, 1};
+    ASSERT_TRUE(TFile::GetDateTime(Name("a\\b\\copy.txt").c_str(), nullptr, nullptr, &written));
+    EXPECT_EQ(written.dwLowDateTime, old.dwLowDateTime);
+    EXPECT_FALSE(TFile::GetDateTime(Name("absent").c_str(), nullptr, nullptr, &written));
+    EXPECT_EQ(written.dwLowDateTime, 0u);
+
+    auto noSource = Catch([&] { TFile::Copy(Name("x.txt").c_str(), Name("absent").c_str()); });
+    EXPECT_EQ(noSource.text, GetStaticString(18006));
+    EXPECT_EQ(noSource.code, 2u);
+    EXPECT_FALSE(fs::exists(Path("x.txt")));
+
+    Put("target.txt", "old");
+    TFile::Move(Name("target.txt").c_str(), Name("a\\b\\copy.txt").c_str());
+    EXPECT_EQ(Get("target.txt"), "payload");
+    EXPECT_FALSE(fs::exists(Path("a/b/copy.txt")));
+    auto noMove = Catch([&] { TFile::Move(Name("y.txt").c_str(), Name("absent").c_str()); });
+    EXPECT_EQ(noMove.text, GetStaticString(18007));
+
+    TFile::EnsureDirectory(Name("p\\q\\\\r\\").c_str());
+    EXPECT_TRUE(fs::is_directory(Path("p/q/r")));
+    TFile::EnsureDirectory(Name("p\\q").c_str());  // already there
+    for (std::string bad :
+         {Name("target.txt\\sub"), std::string("Q:\\folder"), std::string("relative\\folder")}) {
+        auto caught = Catch([&] { TFile::EnsureDirectory(bad.c_str()); });
+        EXPECT_EQ(caught.text, GetStaticString(18018)) << bad;
+    }
+
+    EXPECT_TRUE(TFile::IsWritableDirectory(library_.c_str()));
+    EXPECT_FALSE(TFile::IsWritableDirectory(Name("absent").c_str()));
+    EXPECT_FALSE(TFile::IsWritableDirectory(""));
+    EXPECT_EQ(Entries(), 4u);  // source, target, a, p: the probe left nothing
+
+    TFile reused(Name("source.txt").c_str(), 0x2 | 0x100);
+    reused.Open(Name("target.txt").c_str(), 0x2 | 0x100);  // the first one is released
+    TFile other(Name("source.txt").c_str(), 0x2 | 0x100);
+    EXPECT_TRUE(other.IsOpen());
+}
+
 TEST_F(FileTest, WritesLoopOverShortWritesAndMapDiskFull) {
     // A file-size limit makes the system write part of a block, then refuse the rest.
     struct rlimit old;

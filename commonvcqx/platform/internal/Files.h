@@ -69,6 +69,9 @@ bool SetFileAttributes(std::string_view name, int32_t attributes, DWORD& error);
 bool DeleteFile(std::string_view name, DWORD& error);
 /// Renames; an existing target is replaced only with `replace` (otherwise error 183).
 bool RenameFile(std::string_view from, std::string_view to, bool replace, DWORD& error);
+/// Copies a file's contents, permissions and last-write time to `to`, replacing it; a
+/// destination left incomplete by a failure is removed.
+bool CopyFile(std::string_view from, std::string_view to, DWORD& error);
 /// Creates one directory.
 bool CreateDirectory(std::string_view name, DWORD& error);
 

@@ -367,6 +367,51 @@ bool RenameFile(std::string_view from, std::string_view to, bool replace, DWORD&
     return Fail(error);
 }
 
+bool CopyFile(std::string_view from, std::string_view to, DWORD& error) {
+    std::string source, target;
+    if (!Native(from, source, error) || !Native(to, target, error)) return false;
+    int in = OpenNative(source, O_RDONLY, 0);
+    if (in < 0) return Fail(error);
+    struct stat info;
+    if (::fstat(in, &info) != 0 || S_ISDIR(info.st_mode)) {
+        error = S_ISDIR(info.st_mode) ? ERROR_ACCESS_DENIED : WindowsErrorFromErrno(errno);
+        ::close(in);
+        return false;
+    }
+    int out = OpenNative(target, O_WRONLY | O_CREAT | O_TRUNC, info.st_mode & 0777);
+    if (out < 0) {
+        Fail(error);
+        ::close(in);
+        return false;
+    }
+    FileHandle reader, writer;
+    reader.fd = in;
+    writer.fd = out;
+    bool ok = true;
+    char buffer[65536];
+    for (;;) {
+        size_t got = 0, put = 0;
+        if (!ReadFile(&reader, buffer, sizeof buffer, got, error)) {
+            ok = false;
+            break;
+        }
+        if (got == 0) break;
+        if (!WriteFile(&writer, buffer, got, put, error)) {
+            ok = false;
+            break;
+        }
+    }
+    if (ok) {
+        ::fchmod(out, info.st_mode & 07777);
+        struct timespec times[2] = {info.st_atim, info.st_mtim};
+        ::futimens(out, times);
+    }
+    ::close(in);
+    if (!CloseFd(out, error)) ok = false;
+    if (!ok) ::unlink(target.c_str());
+    return ok;
+}
+
 bool CreateDirectory(std::string_view name, DWORD& error) {
     std::string path;
     if (!Native(name, path, error)) return false;
