@@ -8,6 +8,9 @@
 #include <commonvcqx/platform/internal/Files.h>
 #include <commonvcqx/text/StaticStrings.h>
 
+#include <algorithm>
+#include <cctype>
+#include <memory>
 #include <string>
 
 namespace pf = cvq::platform;
@@ -57,6 +60,13 @@ bool IsDiskFull(uint32_t code) {
 
 [[noreturn]] void ThrowDiskFull(const char* name, uint32_t code) {
     ThrowWithName(18019, DriveOf(name).c_str(), code);
+}
+
+bool SameIgnoringCase(std::string_view a, std::string_view b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        return std::tolower(static_cast<unsigned char>(x)) ==
+               std::tolower(static_cast<unsigned char>(y));
+    });
 }
 
 }  // namespace
@@ -433,4 +443,78 @@ char TFile::SetDateTime(const TString& name, const FILETIME* creation, const FIL
     TFile file;
     return file.Open(name, kWriteAccess | kShareAll | kNoThrow) &&
            file.SetDateTime(creation, access, write);
+}
+
+char TFile::ExistDrive(const TString& name) {
+    std::string drive = DriveOf(name.c_str());
+    return !drive.empty() && !GetDriveRoot(drive[0]).empty() &&
+           Exist(TString((drive + "\\").c_str()), kDirectory);
+}
+
+double TFile::GetDiskSpace(int drive, double* total) {
+    if (total) *total = 0;
+    if (drive < 0 || drive >= 26) return 0;
+    char root[] = {static_cast<char>('A' + drive), ':', '\\', '\0'};
+    double available = 0, size = 0;
+    DWORD error = 0;
+    if (GetDriveRoot(root[0]).empty() || !pf::GetDiskSpace(root, available, size, error)) return 0;
+    if (total) *total = size;
+    return available;
+}
+
+TString TFile::GetNonExistingName(const TString& directory, const TString& name, char separator) {
+    if (!Exist(directory, kDirectory)) return TString("");
+    std::string title = name.c_str();
+    std::string extension;
+    size_t dot = title.find_last_of('.');
+    size_t slash = title.find_last_of('\\');
+    if (dot != std::string::npos && (slash == std::string::npos || dot > slash)) {
+        extension = title.substr(dot);
+        title.erase(dot);
+    }
+    size_t cut = title.find(separator);
+    if (cut != std::string::npos && cut != 0) title.erase(cut);
+    std::string folder = directory.c_str();
+    if (!folder.empty() && folder.back() != '\\') folder += '\\';
+    for (uint32_t n = 1;; ++n) {
+        TString candidate((folder + title + separator + std::to_string(n) + extension).c_str());
+        if (!Exist(candidate, kAnything)) return candidate;
+    }
+}
+
+char TFile::AreEqual(const TString& first, const TString& second, int* offset) {
+    int where = 0;
+    char equal = 0;
+    try {
+        if (SameIgnoringCase(first.c_str(), second.c_str()) && Exist(first, kFile)) {
+            equal = 1;
+        } else if (GetSize(first) != GetSize(second)) {
+            where = -1;
+        } else {
+            TFile one(first, kReadAccess | kShareAll);
+            TFile two(second, kReadAccess | kShareAll);
+            constexpr int32_t kChunk = 65536;
+            auto a = std::make_unique<char[]>(kChunk);
+            auto b = std::make_unique<char[]>(kChunk);
+            equal = 1;
+            for (int32_t done = 0, size = one.GetSize(); done < size && equal;) {
+                int32_t count = size - done < kChunk ? size - done : kChunk;
+                one.ReadSecure(a.get(), count);
+                two.ReadSecure(b.get(), count);
+                for (int32_t i = 0; i < count; ++i) {
+                    if (a[i] != b[i]) {
+                        equal = 0;
+                        where = done + i;
+                        break;
+                    }
+                }
+                done += count;
+            }
+        }
+    } catch (const TException&) {
+        equal = 0;
+        where = -2;
+    }
+    if (offset) *offset = where;
+    return equal;
 }

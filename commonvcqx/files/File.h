@@ -119,6 +119,19 @@ public:
                             FILETIME* write);
     static char SetDateTime(const TString& name, const FILETIME* creation, const FILETIME* access,
                             const FILETIME* write);
+    /// The name's drive is mapped to an existing folder.
+    static char ExistDrive(const TString& name);
+    /// Free bytes available to the caller on drive `drive` (0 for A); `*total` gets the
+    /// drive's size (0 first). Both 0 for a drive that does not exist.
+    static double GetDiskSpace(int drive, double* total = nullptr);
+    /// directory + "\\" + title + separator + n + extension for the first n = 1, 2, ...
+    /// that does not exist; the title is cut before a `separator` not at its start.
+    /// Empty when the directory does not exist.
+    static TString GetNonExistingName(const TString& directory, const TString& name,
+                                      char separator);
+    /// Same contents; `*offset` gets the first difference, -1 for different sizes, -2
+    /// when a file cannot be read.
+    static char AreEqual(const TString& first, const TString& second, int* offset = nullptr);
     /// Renames (an existing `newName` is not replaced); 18013 on failure.
     static void Rename(const TString& oldName, const TString& newName);
     /// First directory + "\XX<n>.$$$" that does not exist; 18008 for a missing directory.

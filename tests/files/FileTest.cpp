@@ -276,6 +276,51 @@ TEST_F(FileTest, CopyMoveFoldersAndTimes) {
     EXPECT_TRUE(other.IsOpen());
 }
 
+TEST_F(FileTest, DrivesSpaceFreeNamesAndComparison) {
+    EXPECT_TRUE(TFile::ExistDrive("C:\\anything"));
+    EXPECT_FALSE(TFile::ExistDrive("Q:\\anything"));
+    double total = -1;
+    EXPECT_GT(TFile::GetDiskSpace(2, &total), 0.0);
+    EXPECT_GT(total, 0.0);
+    EXPECT_EQ(TFile::GetDiskSpace(16, &total), 0.0);  // Q: is not mapped
+    EXPECT_EQ(total, 0.0);
+
+    Put("take_1.wav", "");
+    struct Case {
+        const char* name;
+        char separator;
+        std::string expected;
+    } cases[] = {
+        {"take.wav", '_', Name("take_2.wav")},    // take_1 exists
+        {"take_7.wav", '_', Name("take_2.wav")},  // cut before the separator
+        {"_take.wav", '_', Name("_take_1.wav")},  // not at the start
+        {"noext", '-', Name("noext-1")},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(
+            std::string(TFile::GetNonExistingName(library_.c_str(), c.name, c.separator).c_str()),
+            c.expected)
+            << c.name;
+    EXPECT_EQ(TFile::GetNonExistingName(Name("absent").c_str(), "a.b", '_').GetLength(), 0u);
+
+    std::string big(200000, 'a');
+    Put("one.bin", big);
+    big[150001] = 'b';
+    Put("two.bin", big);
+    Put("short.bin", "a");
+    int offset = 99;
+    EXPECT_FALSE(TFile::AreEqual(Name("one.bin").c_str(), Name("two.bin").c_str(), &offset));
+    EXPECT_EQ(offset, 150001);
+    EXPECT_FALSE(TFile::AreEqual(Name("one.bin").c_str(), Name("short.bin").c_str(), &offset));
+    EXPECT_EQ(offset, -1);
+    EXPECT_FALSE(TFile::AreEqual(Name("one.bin").c_str(), Name("absent").c_str(), &offset));
+    EXPECT_EQ(offset, -2);
+    EXPECT_TRUE(TFile::AreEqual(Name("one.bin").c_str(), Name("ONE.bin").c_str(), &offset));
+    EXPECT_EQ(offset, 0);
+    Put("copy.bin", std::string(200000, 'a'));
+    EXPECT_TRUE(TFile::AreEqual(Name("one.bin").c_str(), Name("copy.bin").c_str(), nullptr));
+}
+
 TEST_F(FileTest, WritesLoopOverShortWritesAndMapDiskFull) {
     // A file-size limit makes the system write part of a block, then refuse the rest.
     struct rlimit old;

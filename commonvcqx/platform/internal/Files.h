@@ -75,6 +75,10 @@ bool CopyFile(std::string_view from, std::string_view to, DWORD& error);
 /// Creates one directory.
 bool CreateDirectory(std::string_view name, DWORD& error);
 
+/// Free bytes available to the caller and total bytes of the file system holding
+/// `name`.
+bool GetDiskSpace(std::string_view name, double& available, double& total, DWORD& error);
+
 /// Where ReplaceFileContents failed.
 enum class ReplaceStage { None, Open, Write };
 

@@ -6,6 +6,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 #include <atomic>
 #include <cerrno>
@@ -421,6 +422,16 @@ bool CreateDirectory(std::string_view name, DWORD& error) {
         return false;
     }
     return Fail(error);
+}
+
+bool GetDiskSpace(std::string_view name, double& available, double& total, DWORD& error) {
+    std::string path;
+    if (!Native(name, path, error)) return false;
+    struct statvfs info;
+    if (::statvfs(path.c_str(), &info) != 0) return Fail(error);
+    available = static_cast<double>(info.f_bavail) * static_cast<double>(info.f_frsize);
+    total = static_cast<double>(info.f_blocks) * static_cast<double>(info.f_frsize);
+    return true;
 }
 
 namespace {
