@@ -6,10 +6,12 @@
 #include <commonvcqx/memory/Heap.h>
 #include <commonvcqx/platform/Drives.h>
 #include <commonvcqx/platform/internal/Files.h>
+#include <commonvcqx/platform/internal/VirtualMemory.h>
 #include <commonvcqx/text/StaticStrings.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 #include <memory>
 #include <string>
 
@@ -23,7 +25,8 @@ constexpr int kQueryOnly = 0x1, kReadAccess = 0x2, kWriteAccess = 0x4;
 constexpr int kCreate = 0x10, kShareRead = 0x20, kShareAll = 0x80;
 constexpr int kSystemDeletes = 0x200, kLibraryDeletes = 0x400, kTempInDirectory = 0x800;
 constexpr int kKeepReadOnly = 0x1000, kOwnLock = 0x2000, kReadCache = 0x8000;
-constexpr int kNoThrow = 0x40000, kKeepWrittenSize = 0x80000;
+constexpr int kNoThrow = 0x40000, kKeepWrittenSize = 0x80000, kUnbuffered = 0x1000000;
+constexpr int kAccessBits = 0xF;
 
 constexpr uint32_t kHandleDiskFull = 39;
 
@@ -196,8 +199,10 @@ char TFile::ReadData(void* buffer, int32_t count, char throwOnError, int32_t* re
     if (read) *read = count < 0 ? -1 : 0;
     DWORD error = ERROR_INVALID_HANDLE;
     size_t done = 0;
-    bool ok = m_handle && count >= 0 &&
-              pf::ReadFile(m_handle, buffer, static_cast<size_t>(count), done, error);
+    size_t wanted = count < 0 ? 0 : static_cast<size_t>(count);
+    if (m_flags & kUnbuffered)  // whole pages; the caller's buffer holds them
+        wanted = (wanted + pf::PageSize() - 1) / pf::PageSize() * pf::PageSize();
+    bool ok = m_handle && count >= 0 && pf::ReadFile(m_handle, buffer, wanted, done, error);
     if (m_handle && count < 0) error = ERROR_INVALID_PARAMETER;
     if (!ok) {
         if (throwOnError) ThrowWithName(18002, m_name.c_str(), error);
@@ -235,7 +240,14 @@ void TFile::Write(const void* data, uint32_t count, char) {
     if (count == 0) return;
     DWORD error = ERROR_INVALID_HANDLE;
     size_t done = 0;
-    bool ok = m_handle && pf::WriteFile(m_handle, data, count, done, error);
+    size_t total = count;
+    if (m_flags & kUnbuffered) {
+        // Unbuffered transfers are whole pages: the caller's buffer holds the rounded
+        // size, and the bytes past the data are zeroed there.
+        total = (total + pf::PageSize() - 1) / pf::PageSize() * pf::PageSize();
+        std::memset(static_cast<char*>(const_cast<void*>(data)) + count, 0, total - count);
+    }
+    bool ok = m_handle && pf::WriteFile(m_handle, data, total, done, error);
     if ((m_flags & kKeepWrittenSize) && m_position + static_cast<int64_t>(done) > m_writtenSize)
         m_writtenSize = static_cast<int32_t>(m_position + static_cast<int64_t>(done));
     m_position += static_cast<int32_t>(done);
@@ -517,4 +529,36 @@ char TFile::AreEqual(const TString& first, const TString& second, int* offset) {
     }
     if (offset) *offset = where;
     return equal;
+}
+
+void TFile::CloseKeepingFile() {
+    int flags = m_flags;
+    m_flags &= ~kLibraryDeletes;
+    try {
+        Close();
+    } catch (...) {
+        m_flags = flags;
+        throw;
+    }
+    m_flags = flags;
+}
+
+void TFile::AdjustSizeOfFile(int32_t size, int32_t reopenFlags, char reopen) {
+    m_flags &= ~kKeepWrittenSize;
+    m_writtenSize = 0;
+    if (size != GetSize()) {
+        if (m_flags & kUnbuffered) {
+            int buffered =
+                (m_flags & ~(kUnbuffered | kAccessBits | kCreate | kTempInDirectory)) | 0x8;
+            CloseKeepingFile();
+            Open(m_name, buffered);
+            reopen = 1;
+        }
+        SetSize(size);
+    }
+    if (!reopen) return;
+    int earlier = m_flags & ~kKeepWrittenSize;
+    CloseKeepingFile();
+    if (reopenFlags != -1)
+        Open(m_name, (reopenFlags == 0 ? earlier : reopenFlags) & ~(kCreate | kTempInDirectory));
 }

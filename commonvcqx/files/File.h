@@ -59,6 +59,12 @@ public:
     /// Sets the end of the file and moves there; 18005 (or 18019) when it cannot.
     void SetSize(int32_t size);
 
+    /// Gives the file its final size (dropping 0x80000); an unbuffered file is reopened
+    /// buffered for that, which forces `reopen`. Reopening closes (without the library's
+    /// deletion) and, unless `reopenFlags` is -1, opens again with `reopenFlags` (0: the
+    /// flags it had, without 0x80000), never creating.
+    void AdjustSizeOfFile(int32_t size, int32_t reopenFlags, char reopen);
+
     /// Reads up to `count` bytes; `*read` gets the count (-1 for a negative count).
     /// A failure raises 18002 with the name, or returns false without `throwOnError`.
     char ReadData(void* buffer, int32_t count, char throwOnError = 1, int32_t* read = nullptr);
@@ -151,6 +157,7 @@ public:
 private:
     void ThrowWriteError(uint32_t code) const;
     void CloseHandleOnly(uint32_t& error);
+    void CloseKeepingFile();
     // Where the process-wide file-close publisher ("GlobalFileNotifier") is told.
     void NotifyFileClosed();
 

@@ -9,6 +9,8 @@
 #include <sys/resource.h>
 #include <cerrno>
 #include <csignal>
+#include <cstring>
+#include <memory>
 
 namespace {
 
@@ -319,6 +321,38 @@ TEST_F(FileTest, DrivesSpaceFreeNamesAndComparison) {
     EXPECT_EQ(offset, 0);
     Put("copy.bin", std::string(200000, 'a'));
     EXPECT_TRUE(TFile::AreEqual(Name("one.bin").c_str(), Name("copy.bin").c_str(), nullptr));
+}
+
+TEST_F(FileTest, AdjustSizeOfFileReopensAsAsked) {
+    std::string data(100, 'd');
+    TFile file(Name("adjust.bin").c_str(), 0x10 | 0x400 | 0x80000);
+    file.Write(data.data(), 100);
+    file.AdjustSizeOfFile(10, 0, 1);  // reopened with the flags it had, not creating
+    ASSERT_TRUE(file.IsOpen());
+    EXPECT_EQ(file.GetOpenFlags(), 0x400);
+    EXPECT_EQ(file.GetSize(), 10);
+    file.AdjustSizeOfFile(10, -1, 1);  // closed, and still there despite 0x400
+    EXPECT_FALSE(file.IsOpen());
+    EXPECT_EQ(Get("adjust.bin"), std::string(10, 'd'));
+
+    // Unbuffered transfers are whole pages from page-aligned buffers.
+    std::unique_ptr<char, decltype(&std::free)> page(
+        static_cast<char*>(std::aligned_alloc(4096, 8192)), &std::free);
+    std::memset(page.get(), 'u', 8192);
+    TFile unbuffered(Name("direct.bin").c_str(), 0x10 | 0x1000000 | 0x20);
+    unbuffered.Write(page.get(), 100);
+    EXPECT_EQ(unbuffered.GetSize(), 4096);
+    EXPECT_EQ(page.get()[100], 0);  // the rest of the page went out as zeros
+    unbuffered.SeekStart();
+    int32_t read = 0;
+    unbuffered.ReadData(page.get(), 10, 1, &read);
+    EXPECT_EQ(read, 4096);
+    unbuffered.AdjustSizeOfFile(100, 0x2, 0);  // the size change forces the reopening
+    ASSERT_TRUE(unbuffered.IsOpen());
+    EXPECT_EQ(unbuffered.GetOpenFlags(), 0x2);
+    EXPECT_EQ(unbuffered.GetSize(), 100);
+    unbuffered.Close();
+    EXPECT_EQ(Get("direct.bin"), std::string(100, 'u'));
 }
 
 TEST_F(FileTest, WritesLoopOverShortWritesAndMapDiskFull) {
