@@ -562,3 +562,23 @@ void TFile::AdjustSizeOfFile(int32_t size, int32_t reopenFlags, char reopen) {
     if (reopenFlags != -1)
         Open(m_name, (reopenFlags == 0 ? earlier : reopenFlags) & ~(kCreate | kTempInDirectory));
 }
+
+char TFile::GetDateTime(unsigned short* dosDate, unsigned short* dosTime) const {
+    *dosDate = 0;
+    *dosTime = 0;
+    FILETIME write{};
+    uint16_t date = 0, clock = 0;
+    if (!GetDateTime(nullptr, nullptr, &write) || !pf::DosDateTimeFromFileTime(write, date, clock))
+        return 0;
+    *dosDate = date;
+    *dosTime = clock;
+    return 1;
+}
+
+char TFile::GetDateTime(const TString& name, unsigned short* dosDate, unsigned short* dosTime) {
+    *dosDate = 0;
+    *dosTime = 0;
+    TFile file;
+    return file.Open(name, kReadAccess | kShareAll | kNoThrow) &&
+           file.GetDateTime(dosDate, dosTime);
+}

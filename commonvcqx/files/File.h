@@ -96,6 +96,8 @@ public:
     /// Times of the open file; null pointers skipped, outputs cleared first.
     char GetDateTime(FILETIME* creation, FILETIME* access, FILETIME* write) const;
     char SetDateTime(const FILETIME* creation, const FILETIME* access, const FILETIME* write);
+    /// The last-write time as DOS date and time words in local time (both 0 on failure).
+    char GetDateTime(unsigned short* dosDate, unsigned short* dosTime) const;
 
     void SetDeleteOnClose() noexcept { m_flags |= 0x400; }
     void UnsetDeleteOnClose() noexcept { m_flags &= ~0x400; }
@@ -123,6 +125,8 @@ public:
     /// set. Outputs cleared first.
     static char GetDateTime(const TString& name, FILETIME* creation, FILETIME* access,
                             FILETIME* write);
+    /// Opened with read access, sharing for all.
+    static char GetDateTime(const TString& name, unsigned short* dosDate, unsigned short* dosTime);
     static char SetDateTime(const TString& name, const FILETIME* creation, const FILETIME* access,
                             const FILETIME* write);
     /// The name's drive is mapped to an existing folder.

@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <ctime>
 #include <memory>
 
 namespace {
@@ -244,6 +245,18 @@ TEST_F(FileTest, CopyMoveFoldersAndTimes) {
     ASSERT_TRUE(TFile::GetDateTime(Name("a\\b\\copy.txt").c_str(), nullptr, nullptr, &written));
     EXPECT_EQ(written.dwLowDateTime, old.dwLowDateTime);
     EXPECT_FALSE(TFile::GetDateTime(Name("absent").c_str(), nullptr, nullptr, &written));
+    time_t when = 1100000000;  // local time, packed as DOS words
+    struct tm local;
+    localtime_r(&when, &local);
+    unsigned short dosDate = 1, dosTime = 1;
+    ASSERT_TRUE(TFile::GetDateTime(Name("source.txt").c_str(), &dosDate, &dosTime));
+    EXPECT_EQ(dosDate, ((local.tm_year - 80) << 9) | ((local.tm_mon + 1) << 5) | local.tm_mday);
+    EXPECT_EQ(dosTime, (local.tm_hour << 11) | (local.tm_min << 5) | (local.tm_sec / 2));
+    FILETIME early = cvq::platform::FileTimeFromUnix(100000000, 0);  // 1973: no DOS form
+    ASSERT_TRUE(TFile::SetDateTime(Name("source.txt").c_str(), nullptr, nullptr, &early));
+    EXPECT_FALSE(TFile::GetDateTime(Name("source.txt").c_str(), &dosDate, &dosTime));
+    EXPECT_EQ(dosDate + dosTime, 0);
+    ASSERT_TRUE(TFile::SetDateTime(Name("source.txt").c_str(), nullptr, &old, &old));
     EXPECT_EQ(written.dwLowDateTime, 0u);
 
     auto noSource = Catch([&] { TFile::Copy(Name("x.txt").c_str(), Name("absent").c_str()); });

@@ -95,6 +95,10 @@ bool ReplaceFileContents(std::string_view name, const void* data, size_t count, 
 FILETIME FileTimeFromUnix(int64_t seconds, int64_t nanoseconds);
 void UnixFromFileTime(const FILETIME& time, int64_t& seconds, int64_t& nanoseconds);
 
+/// The packed DOS date and time words of a FILETIME in local time; false for times
+/// outside 1980-2107.
+bool DosDateTimeFromFileTime(const FILETIME& time, uint16_t& date, uint16_t& clock);
+
 /// Operations the test seam can fail.
 enum class FileOperation { Open, Write, Sync, Rename };
 

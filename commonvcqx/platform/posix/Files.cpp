@@ -13,6 +13,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <string>
 
 namespace cvq::platform {
@@ -286,6 +287,18 @@ void UnixFromFileTime(const FILETIME& time, int64_t& seconds, int64_t& nanosecon
         --seconds;
     }
     nanoseconds = rest * 100;
+}
+
+bool DosDateTimeFromFileTime(const FILETIME& time, uint16_t& date, uint16_t& clock) {
+    int64_t seconds = 0, nanoseconds = 0;
+    UnixFromFileTime(time, seconds, nanoseconds);
+    time_t when = static_cast<time_t>(seconds);
+    struct tm local;
+    if (!::localtime_r(&when, &local) || local.tm_year < 80 || local.tm_year > 207) return false;
+    date = static_cast<uint16_t>(((local.tm_year - 80) << 9) | ((local.tm_mon + 1) << 5) |
+                                 local.tm_mday);
+    clock = static_cast<uint16_t>((local.tm_hour << 11) | (local.tm_min << 5) | (local.tm_sec / 2));
+    return true;
 }
 
 bool GetFileTimes(FileHandle* file, FILETIME* creation, FILETIME* access, FILETIME* write,
