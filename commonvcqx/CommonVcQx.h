@@ -93,3 +93,6 @@
 #include <commonvcqx/threads/WaitFunctions.h>
 
 #include <commonvcqx/geometry/Randomizer.h>
+
+#include <commonvcqx/files/File.h>
+#include <commonvcqx/files/FileObject.h>

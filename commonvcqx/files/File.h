@@ -1,0 +1,173 @@
+// commonvcqx/files/File.h
+//
+// TFile: an open file with typed reads and writes, seeking and sizing, opened with one
+// flags word (access 0x1-0x8, create 0x10, sharing 0x20-0x100, deletion 0x200/0x400,
+// a temporary name 0x800, kept read-only 0x1000, no exception 0x40000, cut back to the
+// written size 0x80000, unbuffered, write-through and access hints). Its static
+// functions are the file-system operations on names. Failures raise TException with a
+// text of the file error table (18000-18026) and the system's Windows error code.
+//
+//   TFile file("C:\\tmp\\take.raw", 0x10);          // create, read and write
+//   file.Write(int32_t{42});
+//   file.SeekStart();
+//   int32_t value;
+//   file.ReadItem(&value);
+//   TFile::SaveFile("C:\\tmp\\settings.ini", text, length);   // atomic replace
+#pragma once
+
+#include <commonvcqx/files/FileObject.h>
+#include <commonvcqx/platform/WinTypes.h>
+#include <commonvcqx/text/String.h>
+
+#include <cstdint>
+#include <type_traits>
+
+namespace cvq::platform {
+struct FileHandle;
+}
+
+class TFile : public TFileObject {
+public:
+    enum EType : int32_t { kFile = 0, kDirectory = 1, kAnything = 2 };
+    enum ESeekOrigin : int32_t { kFromStart = 0, kFromCurrent = 1, kFromEnd = 2 };
+
+    TFile() noexcept = default;
+    /// Opens at once; failures raise as Open does.
+    TFile(const TString& name, int flags);
+    ~TFile() override;
+
+    /// Opens `name`; true when open. A failure raises 18025 (sharing violation), 18016
+    /// (creating) or 18000 with the name, or returns false with flag 0x40000.
+    char Open(const TString& name, int flags);
+    /// Closes (nothing when closed). Data the system could not store after all (a full
+    /// disk found at close) raises 18019 or 18003 once the file is closed.
+    void Close();
+
+    bool IsOpen() const noexcept { return m_handle != nullptr; }
+    cvq::platform::FileHandle* GetHandle() const noexcept { return m_handle; }
+    int GetOpenFlags() const noexcept { return m_flags; }
+    const TString& GetName() const noexcept { return m_name; }
+    /// Size of the open file (the low 32 bits).
+    int32_t GetSize() const;
+    int32_t GetFileSize() const override { return GetSize(); }
+
+    /// New position, or -1 on failure (18004 when `throwOnError`).
+    int32_t Seek(int32_t offset, ESeekOrigin origin, char throwOnError = 1);
+    int32_t SeekStart(char throwOnError = 1) { return Seek(0, kFromStart, throwOnError); }
+    int32_t SeekEnd(char throwOnError = 1) { return Seek(0, kFromEnd, throwOnError); }
+    int32_t GetPosition() { return Seek(0, kFromCurrent, 1); }
+    /// Sets the end of the file and moves there; 18005 (or 18019) when it cannot.
+    void SetSize(int32_t size);
+
+    /// Gives the file its final size (dropping 0x80000); an unbuffered file is reopened
+    /// buffered for that, which forces `reopen`. Reopening closes (without the library's
+    /// deletion) and, unless `reopenFlags` is -1, opens again with `reopenFlags` (0: the
+    /// flags it had, without 0x80000), never creating.
+    void AdjustSizeOfFile(int32_t size, int32_t reopenFlags, char reopen);
+
+    /// Reads up to `count` bytes; `*read` gets the count (-1 for a negative count).
+    /// A failure raises 18002 with the name, or returns false without `throwOnError`.
+    char ReadData(void* buffer, int32_t count, char throwOnError = 1, int32_t* read = nullptr);
+    /// As ReadData, and fewer bytes than asked is a failure too.
+    char ReadSecure(void* buffer, int32_t count, char throwOnError = 1);
+    template <class T>
+    requires std::is_arithmetic_v<T>
+    void ReadItem(T* item) { ReadSecure(item, static_cast<int32_t>(sizeof(T)), 1); }
+    /// Reads to a NUL, a line feed, a carriage return (with a following line feed) or
+    /// the end; the terminator is consumed and not kept.
+    TString ReadLine();
+
+    /// Writes all bytes; 18019 with the drive for a full disk, else 18003.
+    void Write(const void* data, uint32_t count, char useCache = 0);
+    template <class T>
+    requires std::is_arithmetic_v<T>
+    void Write(T item) { Write(&item, static_cast<uint32_t>(sizeof(T)), 0); }
+    void WriteString(const char* text, char withNul);
+    void WriteString(const TString& text, char withNul) { WriteString(text.c_str(), withNul); }
+    /// The text, then `first`, then `second` unless it is the byte 0xFF.
+    void WriteLine(const char* text, char first = '\r', char second = '\n');
+    void WriteLine(const TString& text, char first = '\r', char second = '\n') {
+        WriteLine(text.c_str(), first, second);
+    }
+    /// Makes written data durable on the device.
+    void FlushBuffers();
+    void Flush() { FlushBuffers(); }
+
+    /// Times of the open file; null pointers skipped, outputs cleared first.
+    char GetDateTime(FILETIME* creation, FILETIME* access, FILETIME* write) const;
+    char SetDateTime(const FILETIME* creation, const FILETIME* access, const FILETIME* write);
+    /// The last-write time as DOS date and time words in local time (both 0 on failure).
+    char GetDateTime(unsigned short* dosDate, unsigned short* dosTime) const;
+
+    void SetDeleteOnClose() noexcept { m_flags |= 0x400; }
+    void UnsetDeleteOnClose() noexcept { m_flags &= ~0x400; }
+    bool ShouldBeDeletedOnClose() const noexcept { return (m_flags & 0x600) != 0; }
+
+    // File-system operations on names.
+    /// Empty names do not exist; an unreadable name exists when access was denied.
+    static char Exist(const TString& name, EType type = kFile);
+    /// Size by name; 18000 with the name when it cannot be read.
+    static int32_t GetSize(const TString& name);
+    /// True when the file is gone; `force` clears read-only and tries once more.
+    static char Delete(const TString& name, char throwOnError = 1, char force = 0);
+    /// Copies, replacing an existing destination; 18019 (full disk) or 18006.
+    static void Copy(const TString& destination, const TString& source);
+    /// EnsureDirectory of the destination's folder, then Copy.
+    static void CopyEx(const TString& destination, const TString& source);
+    /// Removes an existing destination, then moves; 18019 (full disk) or 18007.
+    static void Move(const TString& destination, const TString& source);
+    /// Creates every missing folder of `path` (all its components are folders); the
+    /// first component must be a mapped drive. 18018 when it cannot.
+    static void EnsureDirectory(const TString& path);
+    /// A temporary file can be created (and is removed at once) in the folder.
+    static char IsWritableDirectory(const TString& directory);
+    /// Times by name; false when the file cannot be opened or the times not be read or
+    /// set. Outputs cleared first.
+    static char GetDateTime(const TString& name, FILETIME* creation, FILETIME* access,
+                            FILETIME* write);
+    /// Opened with read access, sharing for all.
+    static char GetDateTime(const TString& name, unsigned short* dosDate, unsigned short* dosTime);
+    static char SetDateTime(const TString& name, const FILETIME* creation, const FILETIME* access,
+                            const FILETIME* write);
+    /// The name's drive is mapped to an existing folder.
+    static char ExistDrive(const TString& name);
+    /// Free bytes available to the caller on drive `drive` (0 for A); `*total` gets the
+    /// drive's size (0 first). Both 0 for a drive that does not exist.
+    static double GetDiskSpace(int drive, double* total = nullptr);
+    /// directory + "\\" + title + separator + n + extension for the first n = 1, 2, ...
+    /// that does not exist; the title is cut before a `separator` not at its start.
+    /// Empty when the directory does not exist.
+    static TString GetNonExistingName(const TString& directory, const TString& name,
+                                      char separator);
+    /// Same contents; `*offset` gets the first difference, -1 for different sizes, -2
+    /// when a file cannot be read.
+    static char AreEqual(const TString& first, const TString& second, int* offset = nullptr);
+    /// Renames (an existing `newName` is not replaced); 18013 on failure.
+    static void Rename(const TString& oldName, const TString& newName);
+    /// First directory + "\XX<n>.$$$" that does not exist; 18008 for a missing directory.
+    static TString GetTempName(const TString& directory);
+    /// Library attribute bits (0x1 normal, 0x2 read-only, 0x4 hidden, 0x10 directory),
+    /// -1 when unreadable.
+    static int32_t GetAttributes(const TString& name);
+    /// 18017 on failure when `throwOnError`.
+    static char SetAttributes(const TString& name, int32_t attributes, char throwOnError = 1);
+    static char IsWriteProtected(const TString& name);
+    /// The whole file; `buffer` null allocates it from the thread's default heap
+    /// (free with NH_Heap::FreeMem).
+    static void* LoadFile(const TString& name, uint32_t* size, void* buffer = nullptr);
+    /// Replaces the file's contents atomically: on failure the old file is untouched.
+    static void SaveFile(const TString& name, const void* data, uint32_t count);
+
+private:
+    void ThrowWriteError(uint32_t code) const;
+    void CloseHandleOnly(uint32_t& error);
+    void CloseKeepingFile();
+    // Where the process-wide file-close publisher ("GlobalFileNotifier") is told.
+    void NotifyFileClosed();
+
+    TString m_name;
+    int m_flags = 0;
+    cvq::platform::FileHandle* m_handle = nullptr;
+    int32_t m_position = 0;
+    int32_t m_writtenSize = 0;
+};

@@ -1,0 +1,109 @@
+// commonvcqx/platform/internal/Files.h
+//
+// Files for TFile: open with the library's open flags (access 0x1-0x8, create 0x10,
+// sharing 0x20-0x100, delete-on-close 0x200, unbuffered 0x1000000, write-through
+// 0x8000000, access hints 0x10000000/0x20000000), transfers, seeking, sizes, times and
+// the file-system operations on names. Names are library file names, translated
+// through the drive table; every failure reports the Windows error code.
+//
+// Sharing is emulated with open-file-description locks over the whole file: two users
+// of this library conflict as on Windows (error 32); other programs are not stopped.
+// Query-only opens take no lock; share-all opens and readers that let others read take
+// a shared lock; every other open an exclusive one. So exclusive opens and writers
+// that deny writing conflict with everything, as on Windows; one mix is not caught (a
+// share-all writer beside a reader that denies writing) and one is refused that
+// Windows allows (a deny-write writer beside a share-all reader).
+//
+//   DWORD error = 0;
+//   cvq::platform::FileHandle* file = cvq::platform::OpenFile("C:\\tmp\\a.bin", 0x10, error);
+//   size_t written = 0;
+//   cvq::platform::WriteFile(file, "abc", 3, written, error);
+//   cvq::platform::CloseFile(file, error);
+#pragma once
+
+#include <commonvcqx/platform/WinTypes.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+namespace cvq::platform {
+
+struct FileHandle;
+
+/// Opens `name` with the library's open flags. Null, with `error` set, on failure.
+FileHandle* OpenFile(std::string_view name, uint32_t flags, DWORD& error);
+
+/// Closes and frees the handle (a delete-on-close file is unlinked). False with
+/// `error` when the system reported a failure (the handle is freed anyway).
+bool CloseFile(FileHandle* file, DWORD& error);
+
+/// Reads up to `count` bytes; fewer only at the end of the file.
+bool ReadFile(FileHandle* file, void* buffer, size_t count, size_t& done, DWORD& error);
+/// Writes all `count` bytes, looping over short writes; `done` counts what reached the
+/// file even when a later part failed.
+bool WriteFile(FileHandle* file, const void* data, size_t count, size_t& done, DWORD& error);
+/// Moves the position (origin 0 start, 1 current, other end); the new position, or -1.
+int64_t SeekFile(FileHandle* file, int64_t offset, int origin, DWORD& error);
+/// Size in bytes, or -1.
+int64_t GetFileSize(FileHandle* file, DWORD& error);
+/// Sets the end of the file; the position is left where it was.
+bool TruncateFile(FileHandle* file, int64_t size, DWORD& error);
+/// Writes the file's data and size to the device.
+bool SyncFile(FileHandle* file, DWORD& error);
+/// Last-write, last-access and creation (birth, else last-write) times; null outputs
+/// are skipped.
+bool GetFileTimes(FileHandle* file, FILETIME* creation, FILETIME* access, FILETIME* write,
+                  DWORD& error);
+/// Sets the access and write times given (the creation time cannot be set and is
+/// ignored).
+bool SetFileTimes(FileHandle* file, const FILETIME* creation, const FILETIME* access,
+                  const FILETIME* write, DWORD& error);
+
+/// The library's attribute bits of a name (0x1 normal, 0x2 read-only, 0x4 hidden,
+/// 0x10 directory), or -1 with `error`.
+int32_t GetFileAttributes(std::string_view name, DWORD& error);
+/// Sets or clears read-only (0x2); other bits have no native form and are ignored.
+bool SetFileAttributes(std::string_view name, int32_t attributes, DWORD& error);
+/// Removes a file (not a directory: error 5).
+bool DeleteFile(std::string_view name, DWORD& error);
+/// Renames; an existing target is replaced only with `replace` (otherwise error 183).
+bool RenameFile(std::string_view from, std::string_view to, bool replace, DWORD& error);
+/// Copies a file's contents, permissions and last-write time to `to`, replacing it; a
+/// destination left incomplete by a failure is removed.
+bool CopyFile(std::string_view from, std::string_view to, DWORD& error);
+/// Creates one directory.
+bool CreateDirectory(std::string_view name, DWORD& error);
+
+/// Free bytes available to the caller and total bytes of the file system holding
+/// `name`.
+bool GetDiskSpace(std::string_view name, double& available, double& total, DWORD& error);
+
+/// Where ReplaceFileContents failed.
+enum class ReplaceStage { None, Open, Write };
+
+/// Replaces the contents of `name` atomically: a new file in the target's folder is
+/// written, synced, given the target's permissions and renamed over the target, then
+/// the folder is synced. A symbolic link is followed and its target replaced. On any
+/// failure the old file is untouched, no new file is left behind, and `stage` tells
+/// whether the file could not be opened or not be written. A target that another user
+/// of the library holds open with a conflicting sharing mode gives error 32.
+bool ReplaceFileContents(std::string_view name, const void* data, size_t count, DWORD& error,
+                         ReplaceStage& stage);
+
+/// FILETIME (100 ns since 1601) from seconds and nanoseconds since 1970, and back.
+FILETIME FileTimeFromUnix(int64_t seconds, int64_t nanoseconds);
+void UnixFromFileTime(const FILETIME& time, int64_t& seconds, int64_t& nanoseconds);
+
+/// The packed DOS date and time words of a FILETIME in local time; false for times
+/// outside 1980-2107.
+bool DosDateTimeFromFileTime(const FILETIME& time, uint16_t& date, uint16_t& clock);
+
+/// Operations the test seam can fail.
+enum class FileOperation { Open, Write, Sync, Rename };
+
+/// Test seam: the `nth` following `operation` (1 = the next; 0 = never) fails with the
+/// system error number `errorNumber` (e.g. 28 for a full disk). Fires once.
+void FailNthFileOperation(FileOperation operation, int nth, int errorNumber);
+
+}  // namespace cvq::platform

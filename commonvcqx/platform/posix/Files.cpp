@@ -1,0 +1,568 @@
+// Files on POSIX: open flags mapped to open(2), sharing emulated with whole-file
+// open-file-description locks, transfers looping over short counts and EINTR.
+#include <commonvcqx/platform/Drives.h>
+#include <commonvcqx/platform/ErrorCodes.h>
+#include <commonvcqx/platform/internal/Files.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <string>
+
+namespace cvq::platform {
+
+struct FileHandle {
+    int fd = -1;
+    int lockFd = -1;            // a second description carrying the sharing lock, when fd cannot
+    std::string deleteOnClose;  // native path unlinked at close; empty when none
+};
+
+namespace {
+
+constexpr uint32_t kQuery = 0x1, kRead = 0x2, kWrite = 0x4, kReadWrite = 0x8;
+constexpr uint32_t kCreate = 0x10;
+constexpr uint32_t kShareRead = 0x20, kShareWrite = 0x40, kShareAll = 0x80, kExclusive = 0x100;
+constexpr uint32_t kDeleteOnClose = 0x200;
+constexpr uint32_t kUnbuffered = 0x1000000, kWriteThrough = 0x8000000;
+constexpr uint32_t kRandom = 0x10000000, kSequential = 0x20000000;
+
+// FILETIME of 1970-01-01 in 100 ns steps since 1601.
+constexpr int64_t kUnixEpoch = 116444736000000000LL;
+
+struct Seam {
+    std::atomic<int> countdown{0};
+    std::atomic<int> errorNumber{0};
+};
+Seam g_seams[4];
+
+// True (with errno set) when the seam makes this operation fail.
+bool SeamFires(FileOperation operation) {
+    Seam& seam = g_seams[static_cast<int>(operation)];
+    int left = seam.countdown.load(std::memory_order_relaxed);
+    while (left > 0) {
+        if (seam.countdown.compare_exchange_weak(left, left - 1)) {
+            if (left == 1) {
+                errno = seam.errorNumber.load(std::memory_order_relaxed);
+                return true;
+            }
+            return false;
+        }
+    }
+    return false;
+}
+
+bool Fail(DWORD& error) {
+    error = WindowsErrorFromErrno(errno);
+    return false;
+}
+
+bool Native(std::string_view name, std::string& native, DWORD& error) {
+    if (NativePathFromFileName(name, native)) return true;
+    error = name.empty() ? ERROR_PATH_NOT_FOUND : ERROR_INVALID_DRIVE;
+    return false;
+}
+
+int OpenNative(const std::string& path, int oflags, mode_t mode) {
+    if (SeamFires(FileOperation::Open)) return -1;
+    int fd;
+    do {
+        fd = ::open(path.c_str(), oflags | O_CLOEXEC, mode);
+    } while (fd < 0 && errno == EINTR);
+    return fd;
+}
+
+// Whole-file lock standing for the sharing mode. False with error 32 on a conflict.
+bool LockForSharing(int fd, short type, DWORD& error) {
+    struct flock lock = {};
+    lock.l_type = type;
+    lock.l_whence = SEEK_SET;
+    lock.l_start = 0;
+    lock.l_len = 0;
+    if (::fcntl(fd, F_OFD_SETLK, &lock) == 0) return true;
+    if (errno == EAGAIN || errno == EACCES) {
+        error = ERROR_SHARING_VIOLATION;
+        return false;
+    }
+    // A file system without locks (some network mounts) cannot share-check; open anyway.
+    if (errno == EINVAL || errno == ENOLCK || errno == EOPNOTSUPP) return true;
+    return Fail(error);
+}
+
+// Takes the sharing lock for an open file: a lock needs a description opened for what
+// it guards (writing for an exclusive lock, reading for a shared one), so a second one
+// is opened when `fd` lacks that access. A read-only file that cannot be opened for
+// writing is held with a shared lock instead.
+bool TakeSharingLock(FileHandle& file, const std::string& path, short type, int fdMode,
+                     DWORD& error) {
+    int lockFd = file.fd;
+    if (type == F_WRLCK && fdMode != O_RDWR) {
+        lockFd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+        if (lockFd < 0) {
+            type = F_RDLCK;
+            lockFd = fdMode == O_WRONLY ? -1 : file.fd;
+        }
+    }
+    if (type == F_RDLCK && fdMode == O_WRONLY && lockFd == file.fd) lockFd = -1;
+    if (lockFd < 0) lockFd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (lockFd < 0)
+        return true;  // nothing to lock with: the open goes unguarded, as for other programs
+    if (lockFd != file.fd) file.lockFd = lockFd;
+    return LockForSharing(lockFd, type, error);
+}
+
+// Lock kind a sharing mode needs: none for query-only opens, shared for share-all opens
+// and for a reader that lets others read, exclusive otherwise.
+short SharingLock(uint32_t flags, bool query, bool writes) {
+    if (query) return F_UNLCK;
+    if (flags & kShareAll) return F_RDLCK;
+    if (flags & (kExclusive | kShareWrite)) return F_WRLCK;
+    return writes ? F_WRLCK : F_RDLCK;  // others may read, not write
+}
+
+bool CloseFd(int fd, DWORD& error) {
+    // Linux frees the descriptor even when close reports EINTR: never retry.
+    if (::close(fd) != 0 && errno != EINTR) return Fail(error);
+    return true;
+}
+
+}  // namespace
+
+FileHandle* OpenFile(std::string_view name, uint32_t flags, DWORD& error) {
+    std::string path;
+    if (!Native(name, path, error)) return nullptr;
+    if (!(flags & (kQuery | kRead | kWrite | kReadWrite))) flags |= kReadWrite;
+    if (!(flags & (kShareRead | kShareWrite | kShareAll | kExclusive))) flags |= kShareRead;
+    bool reads = flags & (kRead | kReadWrite);
+    bool writes = flags & (kWrite | kReadWrite);
+    bool query = !reads && !writes;
+    int oflags = reads && writes ? O_RDWR : writes ? O_WRONLY : O_RDONLY;
+    bool create = flags & kCreate;
+    if (create) oflags |= O_CREAT;  // cut to zero only after the sharing check
+    if (flags & kWriteThrough) oflags |= O_DSYNC;
+    int fd = -1;
+    if (flags & kUnbuffered) {
+        fd = OpenNative(path, oflags | O_DIRECT, 0666);
+        if (fd < 0 && errno != EINVAL) return Fail(error), nullptr;
+    }
+    if (fd < 0) fd = OpenNative(path, oflags, 0666);
+    if (fd < 0 && query && errno == EACCES) fd = OpenNative(path, O_PATH, 0);
+    if (fd < 0) {
+        // Creating fails with ENOENT only when a folder of the path is missing.
+        error = create && errno == ENOENT ? ERROR_PATH_NOT_FOUND : WindowsErrorFromErrno(errno);
+        return nullptr;
+    }
+    struct stat info;
+    if (::fstat(fd, &info) != 0) {
+        Fail(error);
+        ::close(fd);
+        return nullptr;
+    }
+    if (S_ISDIR(info.st_mode) && !query) {  // a directory is no file to transfer
+        ::close(fd);
+        error = ERROR_ACCESS_DENIED;
+        return nullptr;
+    }
+    auto* file = new FileHandle;
+    file->fd = fd;
+    auto discard = [file] {
+        ::close(file->fd);
+        if (file->lockFd >= 0) ::close(file->lockFd);
+        delete file;
+        return nullptr;
+    };
+    short lockType = SharingLock(flags, query, writes);
+    if (lockType != F_UNLCK && !TakeSharingLock(*file, path, lockType, oflags & O_ACCMODE, error))
+        return discard();
+    if (create && S_ISREG(info.st_mode) && info.st_size != 0 && ::ftruncate(fd, 0) != 0) {
+        Fail(error);
+        return discard();
+    }
+    if (flags & (kRandom | kSequential))
+        ::posix_fadvise(fd, 0, 0, (flags & kRandom) ? POSIX_FADV_RANDOM : POSIX_FADV_SEQUENTIAL);
+    if (flags & kDeleteOnClose) file->deleteOnClose = path;
+    return file;
+}
+
+bool CloseFile(FileHandle* file, DWORD& error) {
+    if (!file) return true;
+    bool ok = true;
+    if (!file->deleteOnClose.empty() && ::unlink(file->deleteOnClose.c_str()) != 0 &&
+        errno != ENOENT)
+        ok = Fail(error);
+    if (!CloseFd(file->fd, error)) ok = false;
+    if (file->lockFd >= 0) ::close(file->lockFd);
+    delete file;
+    return ok;
+}
+
+bool ReadFile(FileHandle* file, void* buffer, size_t count, size_t& done, DWORD& error) {
+    done = 0;
+    char* out = static_cast<char*>(buffer);
+    while (done < count) {
+        ssize_t n = ::read(file->fd, out + done, count - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return Fail(error);
+        }
+        if (n == 0) break;
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+bool WriteFile(FileHandle* file, const void* data, size_t count, size_t& done, DWORD& error) {
+    done = 0;
+    const char* in = static_cast<const char*>(data);
+    while (done < count) {
+        if (SeamFires(FileOperation::Write)) return Fail(error);
+        ssize_t n = ::write(file->fd, in + done, count - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return Fail(error);
+        }
+        if (n == 0) {  // no progress and no error: the device is full
+            error = ERROR_DISK_FULL;
+            return false;
+        }
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+int64_t SeekFile(FileHandle* file, int64_t offset, int origin, DWORD& error) {
+    int whence = origin == 0 ? SEEK_SET : origin == 1 ? SEEK_CUR : SEEK_END;
+    off_t position = ::lseek(file->fd, static_cast<off_t>(offset), whence);
+    if (position < 0) {
+        error = errno == EINVAL ? ERROR_NEGATIVE_SEEK : WindowsErrorFromErrno(errno);
+        return -1;
+    }
+    return position;
+}
+
+int64_t GetFileSize(FileHandle* file, DWORD& error) {
+    struct stat info;
+    if (::fstat(file->fd, &info) != 0) return Fail(error), -1;
+    return info.st_size;
+}
+
+bool TruncateFile(FileHandle* file, int64_t size, DWORD& error) {
+    if (size < 0) {
+        error = ERROR_NEGATIVE_SEEK;
+        return false;
+    }
+    int rc;
+    do {
+        rc = ::ftruncate(file->fd, static_cast<off_t>(size));
+    } while (rc != 0 && errno == EINTR);
+    return rc == 0 || Fail(error);
+}
+
+bool SyncFile(FileHandle* file, DWORD& error) {
+    if (SeamFires(FileOperation::Sync) || ::fsync(file->fd) != 0) return Fail(error);
+    return true;
+}
+
+FILETIME FileTimeFromUnix(int64_t seconds, int64_t nanoseconds) {
+    int64_t ticks = seconds * 10000000LL + nanoseconds / 100 + kUnixEpoch;
+    if (ticks < 0) ticks = 0;
+    return FILETIME{static_cast<DWORD>(static_cast<uint64_t>(ticks)),
+                    static_cast<DWORD>(static_cast<uint64_t>(ticks) >> 32)};
+}
+
+void UnixFromFileTime(const FILETIME& time, int64_t& seconds, int64_t& nanoseconds) {
+    int64_t ticks =
+        static_cast<int64_t>((uint64_t{time.dwHighDateTime} << 32) | time.dwLowDateTime) -
+        kUnixEpoch;
+    seconds = ticks / 10000000LL;
+    int64_t rest = ticks % 10000000LL;
+    if (rest < 0) {
+        rest += 10000000LL;
+        --seconds;
+    }
+    nanoseconds = rest * 100;
+}
+
+bool DosDateTimeFromFileTime(const FILETIME& time, uint16_t& date, uint16_t& clock) {
+    int64_t seconds = 0, nanoseconds = 0;
+    UnixFromFileTime(time, seconds, nanoseconds);
+    time_t when = static_cast<time_t>(seconds);
+    struct tm local;
+    if (!::localtime_r(&when, &local) || local.tm_year < 80 || local.tm_year > 207) return false;
+    date = static_cast<uint16_t>(((local.tm_year - 80) << 9) | ((local.tm_mon + 1) << 5) |
+                                 local.tm_mday);
+    clock = static_cast<uint16_t>((local.tm_hour << 11) | (local.tm_min << 5) | (local.tm_sec / 2));
+    return true;
+}
+
+bool GetFileTimes(FileHandle* file, FILETIME* creation, FILETIME* access, FILETIME* write,
+                  DWORD& error) {
+    struct statx info;
+    if (::statx(file->fd, "", AT_EMPTY_PATH, STATX_ATIME | STATX_MTIME | STATX_BTIME, &info) != 0)
+        return Fail(error);
+    auto convert = [](const struct statx_timestamp& t) {
+        return FileTimeFromUnix(t.tv_sec, t.tv_nsec);
+    };
+    if (creation)
+        *creation = convert((info.stx_mask & STATX_BTIME) ? info.stx_btime : info.stx_mtime);
+    if (access) *access = convert(info.stx_atime);
+    if (write) *write = convert(info.stx_mtime);
+    return true;
+}
+
+bool SetFileTimes(FileHandle* file, const FILETIME*, const FILETIME* access, const FILETIME* write,
+                  DWORD& error) {
+    struct timespec times[2];
+    const FILETIME* given[2] = {access, write};
+    for (int i = 0; i < 2; ++i) {
+        if (!given[i]) {
+            times[i].tv_sec = 0;
+            times[i].tv_nsec = UTIME_OMIT;
+            continue;
+        }
+        int64_t seconds, nanoseconds;
+        UnixFromFileTime(*given[i], seconds, nanoseconds);
+        times[i].tv_sec = static_cast<time_t>(seconds);
+        times[i].tv_nsec = static_cast<long>(nanoseconds);
+    }
+    return ::futimens(file->fd, times) == 0 || Fail(error);
+}
+
+int32_t GetFileAttributes(std::string_view name, DWORD& error) {
+    std::string path;
+    if (!Native(name, path, error)) return -1;
+    struct stat info;
+    if (::stat(path.c_str(), &info) != 0) return Fail(error), -1;
+    int32_t attributes = 0;
+    if (S_ISDIR(info.st_mode)) attributes |= 0x10;
+    size_t slash = path.find_last_of('/');
+    std::string_view last = slash == std::string::npos ? std::string_view(path)
+                                                       : std::string_view(path).substr(slash + 1);
+    if (!last.empty() && last[0] == '.' && last != "." && last != "..") attributes |= 0x4;
+    if (!(info.st_mode & S_IWUSR)) attributes |= 0x2;
+    return attributes ? attributes : 0x1;
+}
+
+bool SetFileAttributes(std::string_view name, int32_t attributes, DWORD& error) {
+    std::string path;
+    if (!Native(name, path, error)) return false;
+    struct stat info;
+    if (::stat(path.c_str(), &info) != 0) return Fail(error);
+    mode_t mode = info.st_mode & 07777;
+    mode = (attributes & 0x2) ? mode & ~mode_t{0222} : mode | S_IWUSR;
+    return ::chmod(path.c_str(), mode) == 0 || Fail(error);
+}
+
+bool DeleteFile(std::string_view name, DWORD& error) {
+    std::string path;
+    if (!Native(name, path, error)) return false;
+    if (::unlink(path.c_str()) == 0) return true;
+    return Fail(error);  // a directory gives EISDIR, i.e. access denied, as on Windows
+}
+
+bool RenameFile(std::string_view from, std::string_view to, bool replace, DWORD& error) {
+    std::string source, target;
+    if (!Native(from, source, error) || !Native(to, target, error)) return false;
+    if (SeamFires(FileOperation::Rename)) return Fail(error);
+    int rc =
+        replace ? ::rename(source.c_str(), target.c_str())
+                : ::renameat2(AT_FDCWD, source.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE);
+    if (rc == 0) return true;
+    if (errno == EEXIST) {
+        error = ERROR_ALREADY_EXISTS;
+        return false;
+    }
+    return Fail(error);
+}
+
+bool CopyFile(std::string_view from, std::string_view to, DWORD& error) {
+    std::string source, target;
+    if (!Native(from, source, error) || !Native(to, target, error)) return false;
+    int in = OpenNative(source, O_RDONLY, 0);
+    if (in < 0) return Fail(error);
+    struct stat info;
+    if (::fstat(in, &info) != 0 || S_ISDIR(info.st_mode)) {
+        error = S_ISDIR(info.st_mode) ? ERROR_ACCESS_DENIED : WindowsErrorFromErrno(errno);
+        ::close(in);
+        return false;
+    }
+    int out = OpenNative(target, O_WRONLY | O_CREAT | O_TRUNC, info.st_mode & 0777);
+    if (out < 0) {
+        Fail(error);
+        ::close(in);
+        return false;
+    }
+    FileHandle reader, writer;
+    reader.fd = in;
+    writer.fd = out;
+    bool ok = true;
+    char buffer[65536];
+    for (;;) {
+        size_t got = 0, put = 0;
+        if (!ReadFile(&reader, buffer, sizeof buffer, got, error)) {
+            ok = false;
+            break;
+        }
+        if (got == 0) break;
+        if (!WriteFile(&writer, buffer, got, put, error)) {
+            ok = false;
+            break;
+        }
+    }
+    if (ok) {
+        ::fchmod(out, info.st_mode & 07777);
+        struct timespec times[2] = {info.st_atim, info.st_mtim};
+        ::futimens(out, times);
+    }
+    ::close(in);
+    if (!CloseFd(out, error)) ok = false;
+    if (!ok) ::unlink(target.c_str());
+    return ok;
+}
+
+bool CreateDirectory(std::string_view name, DWORD& error) {
+    std::string path;
+    if (!Native(name, path, error)) return false;
+    if (::mkdir(path.c_str(), 0777) == 0) return true;
+    if (errno == EEXIST || errno == ENOENT) {  // ENOENT: a folder above is missing
+        error = errno == EEXIST ? ERROR_ALREADY_EXISTS : ERROR_PATH_NOT_FOUND;
+        return false;
+    }
+    return Fail(error);
+}
+
+bool GetDiskSpace(std::string_view name, double& available, double& total, DWORD& error) {
+    std::string path;
+    if (!Native(name, path, error)) return false;
+    struct statvfs info;
+    if (::statvfs(path.c_str(), &info) != 0) return Fail(error);
+    available = static_cast<double>(info.f_bavail) * static_cast<double>(info.f_frsize);
+    total = static_cast<double>(info.f_blocks) * static_cast<double>(info.f_frsize);
+    return true;
+}
+
+namespace {
+
+// Path of the file a (possibly dangling) chain of symbolic links ends at.
+bool FollowLinks(std::string& path, DWORD& error) {
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat info;
+        if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode))
+            return true;  // a missing name is simply created
+        char target[PATH_MAX];
+        ssize_t n = ::readlink(path.c_str(), target, sizeof target - 1);
+        if (n < 0) return Fail(error);
+        target[n] = '\0';
+        if (target[0] == '/') {
+            path.assign(target, static_cast<size_t>(n));
+        } else {
+            size_t slash = path.find_last_of('/');
+            path = (slash == std::string::npos ? std::string() : path.substr(0, slash + 1)) +
+                   std::string(target, static_cast<size_t>(n));
+        }
+    }
+    error = ERROR_CANT_RESOLVE_FILENAME;
+    return false;
+}
+
+void SyncDirectoryOf(const std::string& path) {
+    size_t slash = path.find_last_of('/');
+    std::string folder = slash == std::string::npos ? std::string(".")
+                         : slash == 0               ? "/"
+                                                    : path.substr(0, slash);
+    int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);  // the rename is done; a folder that cannot sync keeps it all the same
+        ::close(fd);
+    }
+}
+
+}  // namespace
+
+bool ReplaceFileContents(std::string_view name, const void* data, size_t count, DWORD& error,
+                         ReplaceStage& stage) {
+    stage = ReplaceStage::Open;
+    std::string path;
+    if (!Native(name, path, error) || !FollowLinks(path, error)) return false;
+
+    // Hold the old file for the whole replacement, as an open for writing would: a file
+    // we may not write (read-only, a directory) is refused, and a user of the library
+    // who holds it with a conflicting sharing mode stops the save.
+    int old = OpenNative(path, O_RDWR, 0);
+    struct stat oldInfo;
+    bool hadOld = false;
+    if (old >= 0) {
+        hadOld = true;
+        if (::fstat(old, &oldInfo) != 0) {
+            Fail(error);
+            ::close(old);
+            return false;
+        }
+        if (!LockForSharing(old, F_WRLCK, error)) {
+            ::close(old);
+            return false;
+        }
+    } else if (errno != ENOENT) {
+        return Fail(error);
+    }
+    auto finish = [&](bool ok) {
+        if (old >= 0) ::close(old);
+        return ok;
+    };
+
+    // The new file lies beside the target so the rename stays on one file system.
+    static std::atomic<unsigned> serial{0};
+    std::string temp;
+    int fd = -1;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        size_t slash = path.find_last_of('/');
+        std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+        std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
+        temp = folder + "." + base + "." + std::to_string(::getpid()) + "." +
+               std::to_string(serial.fetch_add(1)) + ".tmp";
+        fd = OpenNative(temp, O_WRONLY | O_CREAT | O_EXCL, 0666);
+        if (fd < 0) {
+            error = WindowsErrorFromErrno(errno);  // before the strings go and free
+            if (error != ERROR_FILE_EXISTS) break;
+        }
+    }
+    if (fd < 0) return finish(false);
+
+    stage = ReplaceStage::Write;
+    FileHandle handle;
+    handle.fd = fd;
+    size_t done = 0;
+    bool ok = WriteFile(&handle, data, count, done, error);
+    if (ok && hadOld) {
+        ::fchmod(fd, oldInfo.st_mode & 07777);
+        // Keeping the owner needs privileges; a file we may replace but not chown simply
+        // becomes ours, as a rewrite by another user would.
+        if (::fchown(fd, oldInfo.st_uid, oldInfo.st_gid) != 0) {
+        }
+    }
+    if (ok) ok = SyncFile(&handle, error);
+    if (!CloseFd(fd, error)) ok = false;
+    if (ok && SeamFires(FileOperation::Rename)) ok = Fail(error);
+    if (ok && ::rename(temp.c_str(), path.c_str()) != 0) ok = Fail(error);
+    if (!ok) {
+        ::unlink(temp.c_str());
+        return finish(false);
+    }
+    SyncDirectoryOf(path);
+    stage = ReplaceStage::None;
+    return finish(true);
+}
+
+void FailNthFileOperation(FileOperation operation, int nth, int errorNumber) {
+    Seam& seam = g_seams[static_cast<int>(operation)];
+    seam.errorNumber.store(errorNumber, std::memory_order_relaxed);
+    seam.countdown.store(nth < 0 ? 0 : nth);
+}
+
+}  // namespace cvq::platform

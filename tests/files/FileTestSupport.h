@@ -1,0 +1,84 @@
+// Shared helpers of the file tests: a scratch folder per test, reading back native
+// files and catching the library's exceptions with their text and code.
+#pragma once
+
+#include <commonvcqx/frame/Exception.h>
+#include <commonvcqx/platform/Drives.h>
+#include <commonvcqx/text/StaticStrings.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace cvq::test {
+
+class ScratchFolder : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "cvq_files_XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        native_ = pattern;
+        library_ = FileNameFromNativePath(native_);
+    }
+    void TearDown() override {
+        std::error_code ignored;
+        std::filesystem::permissions(native_, std::filesystem::perms::owner_all,
+                                     std::filesystem::perm_options::add, ignored);
+        std::filesystem::remove_all(native_, ignored);
+    }
+    /// Library name ("C:\tmp\...\leaf") and native path of an entry of the folder.
+    std::string Name(const std::string& leaf) const { return library_ + "\\" + leaf; }
+    std::string Path(const std::string& leaf) const { return native_ + "/" + leaf; }
+
+    void Put(const std::string& leaf, const std::string& contents) const {
+        std::ofstream(Path(leaf), std::ios::binary) << contents;
+    }
+    std::string Get(const std::string& leaf) const {
+        std::ifstream in(Path(leaf), std::ios::binary);
+        std::stringstream all;
+        all << in.rdbuf();
+        return all.str();
+    }
+    size_t Entries() const {
+        size_t n = 0;
+        for (auto& entry : std::filesystem::directory_iterator(native_)) {
+            (void)entry;
+            ++n;
+        }
+        return n;
+    }
+
+    std::string native_;
+    std::string library_;
+};
+
+struct Caught {
+    bool thrown = false;
+    std::string text;
+    uint32_t code = 0;
+};
+
+template <class F>
+Caught Catch(F&& f) {
+    try {
+        f();
+    } catch (const TException& e) {
+        return {true, e.GetMessage() ? e.GetMessage()->c_str() : "", e.GetCode()};
+    }
+    return {};
+}
+
+/// The built-in text of a file error, its "%s" replaced by `argument`.
+inline std::string ErrorText(int id, const std::string& argument = "") {
+    std::string text = GetStaticString(id);
+    size_t at = text.find("%s");
+    if (at != std::string::npos) text.replace(at, 2, argument);
+    return text;
+}
+
+}  // namespace cvq::test
