@@ -28,8 +28,10 @@
 #include <commonvcqx/events/PendingNotification.h>
 #include <commonvcqx/events/SubscriptionGroup.h>
 
+#include <commonvcqx/files/File.h>
 #include <commonvcqx/files/FileName.h>
 #include <commonvcqx/files/FileNameEx.h>
+#include <commonvcqx/files/FileObject.h>
 
 #include <commonvcqx/frame/AutoInitProcedure.h>
 #include <commonvcqx/frame/Exception.h>
@@ -94,5 +96,3 @@
 
 #include <commonvcqx/geometry/Randomizer.h>
 
-#include <commonvcqx/files/File.h>
-#include <commonvcqx/files/FileObject.h>
