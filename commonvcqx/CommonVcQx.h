@@ -95,4 +95,3 @@
 #include <commonvcqx/threads/WaitFunctions.h>
 
 #include <commonvcqx/geometry/Randomizer.h>
-
