@@ -271,7 +271,9 @@ TObject* TArrayBase::LinearFindEqualOrGreater(const TObject* probe, int32_t* ind
     return Found(best, index);
 }
 
-TObject* TArrayBase::BinaryFindEqual(const TObject* probe, int32_t* index) const {
+// The three binary searches share one probe sequence, so among duplicates they all
+// land on the same element.
+int32_t TArrayBase::BinarySearch(const TObject* probe, int32_t& following) const {
     int32_t lo = 0, hi = m_count - 1;
     while (lo <= hi) {
         const int32_t mid = (lo + hi) / 2;
@@ -281,41 +283,27 @@ TObject* TArrayBase::BinaryFindEqual(const TObject* probe, int32_t* index) const
         else if (r > 0)
             lo = mid + 1;
         else
-            return Found(mid, index);
+            return mid;
     }
-    return Found(-1, index);
+    following = lo;
+    return -1;
+}
+
+TObject* TArrayBase::BinaryFindEqual(const TObject* probe, int32_t* index) const {
+    int32_t following;
+    return Found(BinarySearch(probe, following), index);
 }
 
 TObject* TArrayBase::BinaryFindEqualOrGreater(const TObject* probe, int32_t* index) const {
-    int32_t lo = 0, hi = m_count - 1, candidate = -1;
-    while (lo <= hi) {
-        const int32_t mid = (lo + hi) / 2;
-        const int r = probe->Compare(*Slot(mid), m_compareMode);
-        if (r < 0) {
-            hi = mid - 1;
-            candidate = mid;
-        } else if (r > 0) {
-            lo = mid + 1;
-        } else {
-            return Found(mid, index);
-        }
-    }
-    return Found(candidate, index);
+    int32_t following;
+    const int32_t found = BinarySearch(probe, following);
+    return Found(found >= 0 ? found : following < m_count ? following : -1, index);
 }
 
 TObject* TArrayBase::BinaryFindEqualOrSmaller(const TObject* probe, int32_t* index) const {
-    int32_t lo = 0, hi = m_count - 1;
-    while (lo <= hi) {
-        const int32_t mid = (lo + hi) / 2;
-        const int r = probe->Compare(*Slot(mid), m_compareMode);
-        if (r < 0)
-            hi = mid - 1;
-        else if (r > 0)
-            lo = mid + 1;
-        else
-            return Found(mid, index);
-    }
-    return Found(lo - 1, index);
+    int32_t following;
+    const int32_t found = BinarySearch(probe, following);
+    return Found(found >= 0 ? found : following - 1, index);
 }
 
 TObject* TArrayBase::BinaryFindClosestGreater(const TObject* probe, int32_t* index) const {

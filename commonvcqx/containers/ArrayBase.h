@@ -138,6 +138,8 @@ private:
         if (index) *index = i;
         return i >= 0 ? Slot(i) : nullptr;
     }
+    /// Index of an element equal to probe, or -1 with `following` the first greater one.
+    int32_t BinarySearch(const TObject* probe, int32_t& following) const;
     void QuickSort(int32_t lo, int32_t hi);
 
     int m_compareMode;
