@@ -2,6 +2,7 @@
 // platform file layer. Every failure becomes a TException with a file error text.
 #include <commonvcqx/files/File.h>
 
+#include <commonvcqx/files/internal/DiskErrors.h>
 #include <commonvcqx/frame/ExceptionThrower.h>
 #include <commonvcqx/memory/Heap.h>
 #include <commonvcqx/platform/Drives.h>
@@ -73,6 +74,17 @@ bool SameIgnoringCase(std::string_view a, std::string_view b) {
 }
 
 }  // namespace
+
+int cvq::detail::DriveIndexOf(const char* name) {
+    std::string drive = DriveOf(name ? name : "");
+    if (drive.empty()) return -1;
+    int letter = std::toupper(static_cast<unsigned char>(drive[0]));
+    return letter >= 'A' && letter <= 'Z' ? letter - 'A' : -1;
+}
+
+void cvq::detail::ThrowNotEnoughDiskSpace(const char* name, uint32_t code) {
+    ThrowDiskFull(name ? name : "", code);
+}
 
 TFile::TFile(const TString& name, int flags) {
     Open(name, flags);

@@ -1,5 +1,6 @@
 #include <commonvcqx/streams/TaggedInputStream.h>
 
+#include <commonvcqx/files/File.h>
 #include <commonvcqx/memory/Heap.h>
 #include <commonvcqx/text/Checksums.h>
 
@@ -19,6 +20,21 @@ TTaggedInputStream::TTaggedInputStream(char useTags, void* data, int32_t size, c
       m_autoDelete(autoDelete),
       m_forceRecreate(0) {
     Init(0, 0);
+}
+
+TTaggedInputStream::TTaggedInputStream(char useTags, const TFileName& name, char autoDelete)
+    : TTaggedStream(useTags, m_in), m_in(nullptr, 0), m_autoDelete(autoDelete), m_forceRecreate(0) {
+    uint32_t size = 0;
+    void* data = TFile::LoadFile(name, &size);
+    m_in.SetInputMemory(data, size);
+    try {
+        Init(0, 1);
+    } catch (...) {
+        // The caller never sees the block of a failed parse, whoever was to own it.
+        NH_Heap::FreeMem(data);
+        m_in.SetInputMemory(nullptr, 0);
+        throw;
+    }
 }
 
 TTaggedInputStream::~TTaggedInputStream() {

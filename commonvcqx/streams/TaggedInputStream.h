@@ -24,6 +24,7 @@
 // other than "LE") is read as such without changing it.
 #pragma once
 
+#include <commonvcqx/files/FileName.h>
 #include <commonvcqx/streams/InputMemoryStream.h>
 #include <commonvcqx/streams/TaggedStream.h>
 #include <commonvcqx/text/String.h>
@@ -36,6 +37,11 @@ public:
     /// reader frees the block with NH_Heap::FreeMem when it goes; when parsing throws
     /// the block stays the caller's.
     TTaggedInputStream(char useTags, void* data, int32_t size, char autoDelete);
+    /// Loads the whole file and parses it, checking length and CRC-32 (18032 when they
+    /// do not match). With `autoDelete` 0 the caller takes over the loaded block
+    /// (GetStart) and frees it with NH_Heap::FreeMem; when parsing throws the block is
+    /// freed here, as nobody else could reach it. File errors propagate.
+    TTaggedInputStream(char useTags, const TFileName& name, char autoDelete);
     ~TTaggedInputStream();
 
     /// Makes the group (name, index) of the current group current. A path with "/"

@@ -1,6 +1,9 @@
 #include <commonvcqx/streams/TaggedOutputStream.h>
 
+#include <commonvcqx/files/File.h>
+#include <commonvcqx/files/internal/DiskErrors.h>
 #include <commonvcqx/frame/ExceptionThrower.h>
+#include <commonvcqx/platform/WinTypes.h>
 #include <commonvcqx/text/Checksums.h>
 
 #include <algorithm>
@@ -223,6 +226,18 @@ void TTaggedOutputStream::CloseWriting() {
     if (m_closed) return;
     EndSection(0);
     m_closed = 1;
+}
+
+void TTaggedOutputStream::SaveAs(const TFileName& name, char checkSpace) {
+    CloseWriting();
+    const uint32_t size = GetSize();
+    if (checkSpace) {
+        // A name on no known drive has no free space to ask for; the save reports it.
+        const int drive = cvq::detail::DriveIndexOf(name.c_str());
+        if (drive >= 0 && TFile::GetDiskSpace(drive) < double(size))
+            cvq::detail::ThrowNotEnoughDiskSpace(name.c_str(), ERROR_DISK_FULL);
+    }
+    TFile::SaveFile(name, GetStart(), size);
 }
 
 bool TTaggedOutputStream::operator==(TTaggedOutputStream& other) noexcept {

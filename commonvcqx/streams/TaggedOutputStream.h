@@ -10,7 +10,7 @@
 //   out.SetValue("Piano", "Name", 0);
 //   out.MoveUp();
 //   out.CloseWriting();                    // CRC-32 and length in the header
-//   Keep(out.GetStart(), out.GetSize());
+//   Keep(out.GetStart(), out.GetSize());  // or out.SaveAs("C:\\docs\\a.doc", 1)
 //
 // Raw contents go through an auto tag, which wraps what is written while it lives
 // in one big value:
@@ -25,6 +25,7 @@
 // CloseWriting is a caller error.
 #pragma once
 
+#include <commonvcqx/files/FileName.h>
 #include <commonvcqx/streams/OutputMemoryStream.h>
 #include <commonvcqx/streams/TaggedStream.h>
 
@@ -68,6 +69,11 @@ public:
     /// Pads to a multiple of 4 and writes the CRC-32 and the length into the header.
     /// Only the first call does anything.
     void CloseWriting();
+    /// Closes the stream and replaces the file with the whole block (atomically: an
+    /// existing file stays intact on failure). With `checkSpace` set, a drive with less
+    /// free space than the block throws the disk-space TException (18019, code 112)
+    /// before anything is written. File errors propagate.
+    void SaveAs(const TFileName& name, char checkSpace);
 
     const char* GetStart() const noexcept { return m_out.GetStart(); }
     /// Bytes written so far.

@@ -92,14 +92,18 @@ public:
     TArrayBase m_marks;
 };
 
-// A document saved into a sealed tagged block, loaded back, compared and shown.
-void SaveAndLoadDocument() {
-    TSongDocument song;
+void MakeSong(TSongDocument& song) {
     song.m_title = "Night drive";
     song.m_takes.Append(new TTake("intro", 48000));
     song.m_takes.Append(new TTake("verse", 96000));
     song.m_marks.Add(new TMark(0));
     song.m_marks.Add(new TMark(44100));
+}
+
+// A document saved into a sealed tagged block, loaded back, compared and shown.
+void SaveAndLoadDocument() {
+    TSongDocument song;
+    MakeSong(song);
 
     TTaggedOutputStream out(1, "song", 1);
     song.WriteState(out, 0, "Song", 0);
@@ -114,6 +118,30 @@ void SaveAndLoadDocument() {
                 intact ? "intact" : reason.c_str(),
                 found && loaded.SameAs(song) ? "the same" : "different");
     std::fputs(DumpTaggedStream(out.GetStart(), int32_t(out.GetSize())).c_str(), stdout);
+}
+
+// The same document through a file: an atomic save, a CRC-checked load, a delete.
+void SaveAndLoadDocumentFile() {
+    if (!TFile::Exist("C:\\tmp", TFile::kDirectory)) {
+        std::printf("no C:\\tmp folder: the document is not saved to a file\n");
+        return;
+    }
+    const TString name = TFile::GetNonExistingName("C:\\tmp", "cvq_demo_song.doc", '_');
+    TSongDocument song;
+    MakeSong(song);
+    TTaggedOutputStream out(1, "song", 1);
+    song.WriteState(out, 0, "Song", 0);
+    try {
+        out.SaveAs(name.c_str(), 1);  // checks the free space first
+        TTaggedInputStream in(1, TFileName(name.c_str()), 1);
+        TSongDocument loaded;
+        const bool found = loaded.RestoreState(in, 0, "Song", 0);
+        std::printf("saved to a %d-byte file in C:\\tmp and loaded back: %s\n",
+                    TFile::GetSize(name), found && loaded.SameAs(song) ? "the same" : "different");
+    } catch (const TException& e) {
+        std::printf("saving to a file failed: %s\n", e.GetMessage() ? e.GetMessage()->c_str() : "");
+    }
+    TFile::Delete(name, 0);
 }
 
 }  // namespace
@@ -155,5 +183,6 @@ int main() {
     std::printf("/home/ann is %s in the library\n\n", FileNameFromNativePath("/home/ann").c_str());
 
     SaveAndLoadDocument();
+    SaveAndLoadDocumentFile();
     return 0;
 }
