@@ -86,7 +86,7 @@ void cvq::detail::ThrowNotEnoughDiskSpace(const char* name, uint32_t code) {
     ThrowDiskFull(name ? name : "", code);
 }
 
-TFile::TFile(const TString& name, int flags) {
+TFile::TFile(const TFileName& name, int flags) {
     Open(name, flags);
 }
 
@@ -98,7 +98,7 @@ TFile::~TFile() {
     }
 }
 
-char TFile::Open(const TString& name, int flags) {
+char TFile::Open(const TFileName& name, int flags) {
     if (m_handle) {
         // An open file would otherwise keep its handle and sharing lock for good.
         try {
@@ -294,7 +294,7 @@ char TFile::SetDateTime(const FILETIME* creation, const FILETIME* access, const 
     return m_handle && pf::SetFileTimes(m_handle, creation, access, write, error);
 }
 
-char TFile::Exist(const TString& name, EType type) {
+char TFile::Exist(const TFileName& name, EType type) {
     if (name.GetLength() == 0) return 0;
     DWORD error = 0;
     int32_t attributes = pf::GetFileAttributes(name.c_str(), error);
@@ -303,7 +303,7 @@ char TFile::Exist(const TString& name, EType type) {
     return type == kFile ? !directory : type == kDirectory ? directory : 1;
 }
 
-int32_t TFile::GetSize(const TString& name) {
+int32_t TFile::GetSize(const TFileName& name) {
     DWORD error = 0;
     pf::FileHandle* file = pf::OpenFile(name.c_str(), kQueryOnly | kShareAll, error);
     int64_t size = file ? pf::GetFileSize(file, error) : -1;
@@ -313,7 +313,7 @@ int32_t TFile::GetSize(const TString& name) {
     return static_cast<int32_t>(static_cast<uint32_t>(size));
 }
 
-char TFile::Delete(const TString& name, char throwOnError, char force) {
+char TFile::Delete(const TFileName& name, char throwOnError, char force) {
     DWORD error = 0;
     if (pf::GetFileAttributes(name.c_str(), error) == -1 &&
         (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND))
@@ -331,12 +331,12 @@ char TFile::Delete(const TString& name, char throwOnError, char force) {
     return 0;
 }
 
-void TFile::Rename(const TString& oldName, const TString& newName) {
+void TFile::Rename(const TFileName& oldName, const TFileName& newName) {
     DWORD error = 0;
     if (!pf::RenameFile(oldName.c_str(), newName.c_str(), false, error)) ThrowId(18013, error);
 }
 
-TString TFile::GetTempName(const TString& directory) {
+TFileName TFile::GetTempName(const TFileName& directory) {
     std::string folder = directory.c_str();
     while (!folder.empty() && folder.back() == '\\') folder.pop_back();
     if (!Exist(TString(folder.c_str()), kDirectory)) ThrowId(18008, ERROR_PATH_NOT_FOUND);
@@ -346,24 +346,24 @@ TString TFile::GetTempName(const TString& directory) {
     }
 }
 
-int32_t TFile::GetAttributes(const TString& name) {
+int32_t TFile::GetAttributes(const TFileName& name) {
     DWORD error = 0;
     return pf::GetFileAttributes(name.c_str(), error);
 }
 
-char TFile::SetAttributes(const TString& name, int32_t attributes, char throwOnError) {
+char TFile::SetAttributes(const TFileName& name, int32_t attributes, char throwOnError) {
     DWORD error = 0;
     if (pf::SetFileAttributes(name.c_str(), attributes, error)) return 1;
     if (throwOnError) ThrowId(18017, error);
     return 0;
 }
 
-char TFile::IsWriteProtected(const TString& name) {
+char TFile::IsWriteProtected(const TFileName& name) {
     int32_t attributes = GetAttributes(name);
     return attributes != -1 && (attributes & 0x2);
 }
 
-void* TFile::LoadFile(const TString& name, uint32_t* size, void* buffer) {
+void* TFile::LoadFile(const TFileName& name, uint32_t* size, void* buffer) {
     uint32_t bytes = static_cast<uint32_t>(GetSize(name));
     TFile file(name, kReadAccess | kShareAll);
     if (static_cast<int32_t>(bytes) < 0) ThrowWithName(18002, name.c_str(), ERROR_FILE_TOO_LARGE);
@@ -382,7 +382,7 @@ void* TFile::LoadFile(const TString& name, uint32_t* size, void* buffer) {
     return buffer;
 }
 
-void TFile::SaveFile(const TString& name, const void* data, uint32_t count) {
+void TFile::SaveFile(const TFileName& name, const void* data, uint32_t count) {
     DWORD error = 0;
     pf::ReplaceStage stage = pf::ReplaceStage::None;
     if (pf::ReplaceFileContents(name.c_str(), data, count, error, stage)) return;
@@ -392,14 +392,14 @@ void TFile::SaveFile(const TString& name, const void* data, uint32_t count) {
     ThrowId(18003, error);
 }
 
-void TFile::Copy(const TString& destination, const TString& source) {
+void TFile::Copy(const TFileName& destination, const TFileName& source) {
     DWORD error = 0;
     if (pf::CopyFile(source.c_str(), destination.c_str(), error)) return;
     if (IsDiskFull(error)) ThrowDiskFull(destination.c_str(), error);
     ThrowId(18006, error);
 }
 
-void TFile::CopyEx(const TString& destination, const TString& source) {
+void TFile::CopyEx(const TFileName& destination, const TFileName& source) {
     std::string folder = destination.c_str();
     size_t slash = folder.find_last_of("\\/");
     if (slash != std::string::npos && slash > 0)
@@ -407,7 +407,7 @@ void TFile::CopyEx(const TString& destination, const TString& source) {
     Copy(destination, source);
 }
 
-void TFile::Move(const TString& destination, const TString& source) {
+void TFile::Move(const TFileName& destination, const TFileName& source) {
     Delete(destination, 0, 1);
     DWORD error = 0;
     if (pf::RenameFile(source.c_str(), destination.c_str(), false, error)) return;
@@ -420,7 +420,7 @@ void TFile::Move(const TString& destination, const TString& source) {
     ThrowId(18007, error);
 }
 
-void TFile::EnsureDirectory(const TString& path) {
+void TFile::EnsureDirectory(const TFileName& path) {
     std::string text = path.c_str();
     if (!text.empty() && text[0] == '/') text = FileNameFromNativePath(text);
     while (!text.empty() && (text.back() == '\\' || text.back() == '/')) text.pop_back();
@@ -443,7 +443,7 @@ void TFile::EnsureDirectory(const TString& path) {
     }
 }
 
-char TFile::IsWritableDirectory(const TString& directory) {
+char TFile::IsWritableDirectory(const TFileName& directory) {
     if (directory.GetLength() == 0) return 0;
     try {
         TFile probe;
@@ -453,7 +453,7 @@ char TFile::IsWritableDirectory(const TString& directory) {
     }
 }
 
-char TFile::GetDateTime(const TString& name, FILETIME* creation, FILETIME* access,
+char TFile::GetDateTime(const TFileName& name, FILETIME* creation, FILETIME* access,
                         FILETIME* write) {
     TFile file;
     for (FILETIME* out : {creation, access, write})
@@ -462,14 +462,14 @@ char TFile::GetDateTime(const TString& name, FILETIME* creation, FILETIME* acces
            file.GetDateTime(creation, access, write);
 }
 
-char TFile::SetDateTime(const TString& name, const FILETIME* creation, const FILETIME* access,
+char TFile::SetDateTime(const TFileName& name, const FILETIME* creation, const FILETIME* access,
                         const FILETIME* write) {
     TFile file;
     return file.Open(name, kWriteAccess | kShareAll | kNoThrow) &&
            file.SetDateTime(creation, access, write);
 }
 
-char TFile::ExistDrive(const TString& name) {
+char TFile::ExistDrive(const TFileName& name) {
     std::string drive = DriveOf(name.c_str());
     return !drive.empty() && !GetDriveRoot(drive[0]).empty() &&
            Exist(TString((drive + "\\").c_str()), kDirectory);
@@ -486,7 +486,7 @@ double TFile::GetDiskSpace(int drive, double* total) {
     return available;
 }
 
-TString TFile::GetNonExistingName(const TString& directory, const TString& name, char separator) {
+TFileName TFile::GetNonExistingName(const TFileName& directory, const TFileName& name, char separator) {
     if (!Exist(directory, kDirectory)) return TString("");
     std::string title = name.c_str();
     std::string extension;
@@ -506,7 +506,7 @@ TString TFile::GetNonExistingName(const TString& directory, const TString& name,
     }
 }
 
-char TFile::AreEqual(const TString& first, const TString& second, int* offset) {
+char TFile::AreEqual(const TFileName& first, const TFileName& second, int* offset) {
     int where = 0;
     char equal = 0;
     try {
@@ -587,7 +587,7 @@ char TFile::GetDateTime(unsigned short* dosDate, unsigned short* dosTime) const 
     return 1;
 }
 
-char TFile::GetDateTime(const TString& name, unsigned short* dosDate, unsigned short* dosTime) {
+char TFile::GetDateTime(const TFileName& name, unsigned short* dosDate, unsigned short* dosTime) {
     *dosDate = 0;
     *dosTime = 0;
     TFile file;

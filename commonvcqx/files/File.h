@@ -15,6 +15,7 @@
 //   TFile::SaveFile("C:\\tmp\\settings.ini", text, length);   // atomic replace
 #pragma once
 
+#include <commonvcqx/files/FileName.h>
 #include <commonvcqx/files/FileObject.h>
 #include <commonvcqx/platform/WinTypes.h>
 #include <commonvcqx/text/String.h>
@@ -33,12 +34,12 @@ public:
 
     TFile() noexcept = default;
     /// Opens at once; failures raise as Open does.
-    TFile(const TString& name, int flags);
+    TFile(const TFileName& name, int flags);
     ~TFile() override;
 
     /// Opens `name`; true when open. A failure raises 18025 (sharing violation), 18016
     /// (creating) or 18000 with the name, or returns false with flag 0x40000.
-    char Open(const TString& name, int flags);
+    char Open(const TFileName& name, int flags);
     /// Closes (nothing when closed). Data the system could not store after all (a full
     /// disk found at close) raises 18019 or 18003 once the file is closed.
     void Close();
@@ -46,7 +47,7 @@ public:
     bool IsOpen() const noexcept { return m_handle != nullptr; }
     cvq::platform::FileHandle* GetHandle() const noexcept { return m_handle; }
     int GetOpenFlags() const noexcept { return m_flags; }
-    const TString& GetName() const noexcept { return m_name; }
+    const TFileName& GetName() const noexcept { return m_name; }
     /// Size of the open file (the low 32 bits).
     int32_t GetSize() const;
     int32_t GetFileSize() const override { return GetSize(); }
@@ -105,58 +106,58 @@ public:
 
     // File-system operations on names.
     /// Empty names do not exist; an unreadable name exists when access was denied.
-    static char Exist(const TString& name, EType type = kFile);
+    static char Exist(const TFileName& name, EType type = kFile);
     /// Size by name; 18000 with the name when it cannot be read.
-    static int32_t GetSize(const TString& name);
+    static int32_t GetSize(const TFileName& name);
     /// True when the file is gone; `force` clears read-only and tries once more.
-    static char Delete(const TString& name, char throwOnError = 1, char force = 0);
+    static char Delete(const TFileName& name, char throwOnError = 1, char force = 0);
     /// Copies, replacing an existing destination; 18019 (full disk) or 18006.
-    static void Copy(const TString& destination, const TString& source);
+    static void Copy(const TFileName& destination, const TFileName& source);
     /// EnsureDirectory of the destination's folder, then Copy.
-    static void CopyEx(const TString& destination, const TString& source);
+    static void CopyEx(const TFileName& destination, const TFileName& source);
     /// Removes an existing destination, then moves; 18019 (full disk) or 18007.
-    static void Move(const TString& destination, const TString& source);
+    static void Move(const TFileName& destination, const TFileName& source);
     /// Creates every missing folder of `path` (all its components are folders); the
     /// first component must be a mapped drive. 18018 when it cannot.
-    static void EnsureDirectory(const TString& path);
+    static void EnsureDirectory(const TFileName& path);
     /// A temporary file can be created (and is removed at once) in the folder.
-    static char IsWritableDirectory(const TString& directory);
+    static char IsWritableDirectory(const TFileName& directory);
     /// Times by name; false when the file cannot be opened or the times not be read or
     /// set. Outputs cleared first.
-    static char GetDateTime(const TString& name, FILETIME* creation, FILETIME* access,
+    static char GetDateTime(const TFileName& name, FILETIME* creation, FILETIME* access,
                             FILETIME* write);
     /// Opened with read access, sharing for all.
-    static char GetDateTime(const TString& name, unsigned short* dosDate, unsigned short* dosTime);
-    static char SetDateTime(const TString& name, const FILETIME* creation, const FILETIME* access,
+    static char GetDateTime(const TFileName& name, unsigned short* dosDate, unsigned short* dosTime);
+    static char SetDateTime(const TFileName& name, const FILETIME* creation, const FILETIME* access,
                             const FILETIME* write);
     /// The name's drive is mapped to an existing folder.
-    static char ExistDrive(const TString& name);
+    static char ExistDrive(const TFileName& name);
     /// Free bytes available to the caller on drive `drive` (0 for A); `*total` gets the
     /// drive's size (0 first). Both 0 for a drive that does not exist.
     static double GetDiskSpace(int drive, double* total = nullptr);
     /// directory + "\\" + title + separator + n + extension for the first n = 1, 2, ...
     /// that does not exist; the title is cut before a `separator` not at its start.
     /// Empty when the directory does not exist.
-    static TString GetNonExistingName(const TString& directory, const TString& name,
+    static TFileName GetNonExistingName(const TFileName& directory, const TFileName& name,
                                       char separator);
     /// Same contents; `*offset` gets the first difference, -1 for different sizes, -2
     /// when a file cannot be read.
-    static char AreEqual(const TString& first, const TString& second, int* offset = nullptr);
+    static char AreEqual(const TFileName& first, const TFileName& second, int* offset = nullptr);
     /// Renames (an existing `newName` is not replaced); 18013 on failure.
-    static void Rename(const TString& oldName, const TString& newName);
+    static void Rename(const TFileName& oldName, const TFileName& newName);
     /// First directory + "\XX<n>.$$$" that does not exist; 18008 for a missing directory.
-    static TString GetTempName(const TString& directory);
+    static TFileName GetTempName(const TFileName& directory);
     /// Library attribute bits (0x1 normal, 0x2 read-only, 0x4 hidden, 0x10 directory),
     /// -1 when unreadable.
-    static int32_t GetAttributes(const TString& name);
+    static int32_t GetAttributes(const TFileName& name);
     /// 18017 on failure when `throwOnError`.
-    static char SetAttributes(const TString& name, int32_t attributes, char throwOnError = 1);
-    static char IsWriteProtected(const TString& name);
+    static char SetAttributes(const TFileName& name, int32_t attributes, char throwOnError = 1);
+    static char IsWriteProtected(const TFileName& name);
     /// The whole file; `buffer` null allocates it from the thread's default heap
     /// (free with NH_Heap::FreeMem).
-    static void* LoadFile(const TString& name, uint32_t* size, void* buffer = nullptr);
+    static void* LoadFile(const TFileName& name, uint32_t* size, void* buffer = nullptr);
     /// Replaces the file's contents atomically: on failure the old file is untouched.
-    static void SaveFile(const TString& name, const void* data, uint32_t count);
+    static void SaveFile(const TFileName& name, const void* data, uint32_t count);
 
 private:
     void ThrowWriteError(uint32_t code) const;
@@ -165,7 +166,7 @@ private:
     // Where the process-wide file-close publisher ("GlobalFileNotifier") is told.
     void NotifyFileClosed();
 
-    TString m_name;
+    TFileName m_name;
     int m_flags = 0;
     cvq::platform::FileHandle* m_handle = nullptr;
     int32_t m_position = 0;
