@@ -3,6 +3,7 @@
 #include <commonvcqx/platform/Drives.h>
 #include <commonvcqx/platform/ErrorCodes.h>
 #include <commonvcqx/platform/internal/Files.h>
+#include <commonvcqx/platform/posix/FileState.h>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -17,12 +18,6 @@
 #include <string>
 
 namespace cvq::platform {
-
-struct FileHandle {
-    int fd = -1;
-    int lockFd = -1;            // a second description carrying the sharing lock, when fd cannot
-    std::string deleteOnClose;  // native path unlinked at close; empty when none
-};
 
 namespace {
 
@@ -42,7 +37,10 @@ struct Seam {
 };
 Seam g_seams[4];
 
-// True (with errno set) when the seam makes this operation fail.
+}  // namespace
+
+namespace posix {
+
 bool SeamFires(FileOperation operation) {
     Seam& seam = g_seams[static_cast<int>(operation)];
     int left = seam.countdown.load(std::memory_order_relaxed);
@@ -68,6 +66,14 @@ bool Native(std::string_view name, std::string& native, DWORD& error) {
     error = name.empty() ? ERROR_PATH_NOT_FOUND : ERROR_INVALID_DRIVE;
     return false;
 }
+
+}  // namespace posix
+
+using posix::Fail;
+using posix::Native;
+using posix::SeamFires;
+
+namespace {
 
 int OpenNative(const std::string& path, int oflags, mode_t mode) {
     if (SeamFires(FileOperation::Open)) return -1;
