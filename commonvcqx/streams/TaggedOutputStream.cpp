@@ -1,7 +1,7 @@
 #include <commonvcqx/streams/TaggedOutputStream.h>
 
 #include <commonvcqx/files/File.h>
-#include <commonvcqx/files/internal/DiskErrors.h>
+#include <commonvcqx/files/internal/FileErrors.h>
 #include <commonvcqx/frame/ExceptionThrower.h>
 #include <commonvcqx/platform/WinTypes.h>
 #include <commonvcqx/text/Checksums.h>

@@ -1,0 +1,291 @@
+// TFile's file-system operations on names, over the platform file layer. Failures
+// become TExceptions with a file error text, or results where the caller asked so.
+#include <commonvcqx/files/File.h>
+
+#include <commonvcqx/files/internal/FileErrors.h>
+#include <commonvcqx/files/internal/OpenFlags.h>
+#include <commonvcqx/frame/Exception.h>
+#include <commonvcqx/memory/Heap.h>
+#include <commonvcqx/platform/Drives.h>
+#include <commonvcqx/platform/internal/Files.h>
+
+#include <algorithm>
+#include <cctype>
+#include <memory>
+#include <string>
+
+namespace pf = cvq::platform;
+
+using namespace cvq::detail::open_flags;
+using cvq::detail::DriveOf;
+using cvq::detail::IsDiskFull;
+using cvq::detail::ThrowFileError;
+using cvq::detail::ThrowNotEnoughDiskSpace;
+
+namespace {
+
+bool SameIgnoringCase(std::string_view a, std::string_view b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        return std::tolower(static_cast<unsigned char>(x)) ==
+               std::tolower(static_cast<unsigned char>(y));
+    });
+}
+
+}  // namespace
+
+char TFile::Exist(const TFileName& name, EType type) {
+    if (name.GetLength() == 0) return 0;
+    DWORD error = 0;
+    int32_t attributes = pf::GetFileAttributes(name.c_str(), error);
+    if (attributes == -1) return error == ERROR_ACCESS_DENIED;
+    bool directory = attributes & 0x10;
+    return type == kFile ? !directory : type == kDirectory ? directory : 1;
+}
+
+int32_t TFile::GetSize(const TFileName& name) {
+    DWORD error = 0;
+    pf::FileHandle* file = pf::OpenFile(name.c_str(), kQueryOnly | kShareAll, error);
+    int64_t size = file ? pf::GetFileSize(file, error) : -1;
+    DWORD ignored = 0;
+    pf::CloseFile(file, ignored);
+    if (size < 0) ThrowFileError(18000, name.c_str(), error);
+    return static_cast<int32_t>(static_cast<uint32_t>(size));
+}
+
+char TFile::Delete(const TFileName& name, char throwOnError, char force) {
+    DWORD error = 0;
+    if (pf::GetFileAttributes(name.c_str(), error) == -1 &&
+        (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND))
+        return 1;
+    if (pf::DeleteFile(name.c_str(), error)) return 1;
+    if (force) {
+        DWORD ignored = 0;
+        int32_t attributes = pf::GetFileAttributes(name.c_str(), ignored);
+        if (attributes != -1 && (attributes & 0x2) &&
+            pf::SetFileAttributes(name.c_str(), attributes & ~0x2, ignored) &&
+            pf::DeleteFile(name.c_str(), error))
+            return 1;
+    }
+    if (throwOnError) ThrowFileError(18001, error);
+    return 0;
+}
+
+void TFile::Rename(const TFileName& oldName, const TFileName& newName) {
+    DWORD error = 0;
+    if (!pf::RenameFile(oldName.c_str(), newName.c_str(), false, error)) ThrowFileError(18013, error);
+}
+
+TFileName TFile::GetTempName(const TFileName& directory) {
+    std::string folder = directory.c_str();
+    while (!folder.empty() && folder.back() == '\\') folder.pop_back();
+    if (!Exist(TString(folder.c_str()), kDirectory)) ThrowFileError(18008, ERROR_PATH_NOT_FOUND);
+    for (uint32_t n = 0;; ++n) {
+        TString candidate((folder + "\\XX" + std::to_string(n) + ".$$$").c_str());
+        if (!Exist(candidate, kFile)) return candidate;
+    }
+}
+
+int32_t TFile::GetAttributes(const TFileName& name) {
+    DWORD error = 0;
+    return pf::GetFileAttributes(name.c_str(), error);
+}
+
+char TFile::SetAttributes(const TFileName& name, int32_t attributes, char throwOnError) {
+    DWORD error = 0;
+    if (pf::SetFileAttributes(name.c_str(), attributes, error)) return 1;
+    if (throwOnError) ThrowFileError(18017, error);
+    return 0;
+}
+
+char TFile::IsWriteProtected(const TFileName& name) {
+    int32_t attributes = GetAttributes(name);
+    return attributes != -1 && (attributes & 0x2);
+}
+
+void* TFile::LoadFile(const TFileName& name, uint32_t* size, void* buffer) {
+    uint32_t bytes = static_cast<uint32_t>(GetSize(name));
+    TFile file(name, kReadAccess | kShareAll);
+    if (static_cast<int32_t>(bytes) < 0) ThrowFileError(18002, name.c_str(), ERROR_FILE_TOO_LARGE);
+    bool allocated = buffer == nullptr;
+    if (allocated) {
+        buffer = NH_Heap::Default().AllocMem(bytes ? bytes : 1);
+        if (!buffer) ThrowFileError(18002, ERROR_NOT_ENOUGH_MEMORY);
+    }
+    try {
+        file.ReadSecure(buffer, static_cast<int32_t>(bytes), 1);
+    } catch (...) {
+        if (allocated) NH_Heap::FreeMem(buffer);
+        throw;
+    }
+    if (size) *size = bytes;
+    return buffer;
+}
+
+void TFile::SaveFile(const TFileName& name, const void* data, uint32_t count) {
+    DWORD error = 0;
+    pf::ReplaceStage stage = pf::ReplaceStage::None;
+    if (pf::ReplaceFileContents(name.c_str(), data, count, error, stage)) return;
+    if (stage == pf::ReplaceStage::Open)
+        ThrowFileError(error == ERROR_SHARING_VIOLATION ? 18025 : 18016, name.c_str(), error);
+    if (IsDiskFull(error)) ThrowNotEnoughDiskSpace(name.c_str(), error);
+    ThrowFileError(18003, error);
+}
+
+void TFile::Copy(const TFileName& destination, const TFileName& source) {
+    DWORD error = 0;
+    if (pf::CopyFile(source.c_str(), destination.c_str(), error)) return;
+    if (IsDiskFull(error)) ThrowNotEnoughDiskSpace(destination.c_str(), error);
+    ThrowFileError(18006, error);
+}
+
+void TFile::CopyEx(const TFileName& destination, const TFileName& source) {
+    std::string folder = destination.c_str();
+    size_t slash = folder.find_last_of("\\/");
+    if (slash != std::string::npos && slash > 0)
+        EnsureDirectory(TString(folder.substr(0, slash).c_str()));
+    Copy(destination, source);
+}
+
+void TFile::Move(const TFileName& destination, const TFileName& source) {
+    Delete(destination, 0, 1);
+    DWORD error = 0;
+    if (pf::RenameFile(source.c_str(), destination.c_str(), false, error)) return;
+    // Across drives a move is a copy and a removal of the original.
+    if (error == ERROR_NOT_SAME_DEVICE &&
+        pf::CopyFile(source.c_str(), destination.c_str(), error)) {
+        if (pf::DeleteFile(source.c_str(), error)) return;
+    }
+    if (IsDiskFull(error)) ThrowNotEnoughDiskSpace(destination.c_str(), error);
+    ThrowFileError(18007, error);
+}
+
+void TFile::EnsureDirectory(const TFileName& path) {
+    std::string text = path.c_str();
+    if (!text.empty() && text[0] == '/') text = FileNameFromNativePath(text);
+    while (!text.empty() && (text.back() == '\\' || text.back() == '/')) text.pop_back();
+    if (text.size() < 2 || text[1] != ':' || GetDriveRoot(text[0]).empty())
+        ThrowFileError(18018, ERROR_INVALID_DRIVE);
+    for (size_t at = 2; at < text.size();) {
+        size_t next = text.find('\\', at + 1);
+        if (next == std::string::npos) next = text.size();
+        if (next > at + 1) {  // skip empty components ("C:\\a\\\\b")
+            std::string prefix = text.substr(0, next);
+            DWORD error = 0;
+            int32_t attributes = pf::GetFileAttributes(prefix, error);
+            if (attributes != -1) {
+                if (!(attributes & 0x10)) ThrowFileError(18018, ERROR_ALREADY_EXISTS);
+            } else if (!pf::CreateDirectory(prefix, error) && error != ERROR_ALREADY_EXISTS) {
+                ThrowFileError(18018, error);
+            }
+        }
+        at = next;
+    }
+}
+
+char TFile::IsWritableDirectory(const TFileName& directory) {
+    if (directory.GetLength() == 0) return 0;
+    try {
+        TFile probe;
+        return probe.Open(directory, kTempInDirectory | kSystemDeletes | kNoThrow);
+    } catch (const TException&) {
+        return 0;  // no such folder
+    }
+}
+
+char TFile::GetDateTime(const TFileName& name, FILETIME* creation, FILETIME* access,
+                        FILETIME* write) {
+    TFile file;
+    for (FILETIME* out : {creation, access, write})
+        if (out) *out = FILETIME{0, 0};
+    return file.Open(name, kQueryOnly | kShareAll | kNoThrow) &&
+           file.GetDateTime(creation, access, write);
+}
+
+char TFile::SetDateTime(const TFileName& name, const FILETIME* creation, const FILETIME* access,
+                        const FILETIME* write) {
+    TFile file;
+    return file.Open(name, kWriteAccess | kShareAll | kNoThrow) &&
+           file.SetDateTime(creation, access, write);
+}
+
+char TFile::ExistDrive(const TFileName& name) {
+    std::string drive = DriveOf(name.c_str());
+    return !drive.empty() && !GetDriveRoot(drive[0]).empty() &&
+           Exist(TString((drive + "\\").c_str()), kDirectory);
+}
+
+double TFile::GetDiskSpace(int drive, double* total) {
+    if (total) *total = 0;
+    if (drive < 0 || drive >= 26) return 0;
+    char root[] = {static_cast<char>('A' + drive), ':', '\\', '\0'};
+    double available = 0, size = 0;
+    DWORD error = 0;
+    if (GetDriveRoot(root[0]).empty() || !pf::GetDiskSpace(root, available, size, error)) return 0;
+    if (total) *total = size;
+    return available;
+}
+
+TFileName TFile::GetNonExistingName(const TFileName& directory, const TFileName& name, char separator) {
+    if (!Exist(directory, kDirectory)) return TString("");
+    std::string title = name.c_str();
+    std::string extension;
+    size_t dot = title.find_last_of('.');
+    size_t slash = title.find_last_of('\\');
+    if (dot != std::string::npos && (slash == std::string::npos || dot > slash)) {
+        extension = title.substr(dot);
+        title.erase(dot);
+    }
+    size_t cut = title.find(separator);
+    if (cut != std::string::npos && cut != 0) title.erase(cut);
+    std::string folder = directory.c_str();
+    if (!folder.empty() && folder.back() != '\\') folder += '\\';
+    for (uint32_t n = 1;; ++n) {
+        TString candidate((folder + title + separator + std::to_string(n) + extension).c_str());
+        if (!Exist(candidate, kAnything)) return candidate;
+    }
+}
+
+char TFile::AreEqual(const TFileName& first, const TFileName& second, int* offset) {
+    int where = 0;
+    char equal = 0;
+    try {
+        if (SameIgnoringCase(first.c_str(), second.c_str()) && Exist(first, kFile)) {
+            equal = 1;
+        } else if (GetSize(first) != GetSize(second)) {
+            where = -1;
+        } else {
+            TFile one(first, kReadAccess | kShareAll);
+            TFile two(second, kReadAccess | kShareAll);
+            constexpr int32_t kChunk = 65536;
+            auto a = std::make_unique<char[]>(kChunk);
+            auto b = std::make_unique<char[]>(kChunk);
+            equal = 1;
+            for (int32_t done = 0, size = one.GetSize(); done < size && equal;) {
+                int32_t count = size - done < kChunk ? size - done : kChunk;
+                one.ReadSecure(a.get(), count);
+                two.ReadSecure(b.get(), count);
+                for (int32_t i = 0; i < count; ++i) {
+                    if (a[i] != b[i]) {
+                        equal = 0;
+                        where = done + i;
+                        break;
+                    }
+                }
+                done += count;
+            }
+        }
+    } catch (const TException&) {
+        equal = 0;
+        where = -2;
+    }
+    if (offset) *offset = where;
+    return equal;
+}
+
+char TFile::GetDateTime(const TFileName& name, unsigned short* dosDate, unsigned short* dosTime) {
+    *dosDate = 0;
+    *dosTime = 0;
+    TFile file;
+    return file.Open(name, kReadAccess | kShareAll | kNoThrow) &&
+           file.GetDateTime(dosDate, dosTime);
+}
