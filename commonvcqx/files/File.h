@@ -135,6 +135,44 @@ public:
     /// Free bytes available to the caller on drive `drive` (0 for A); `*total` gets the
     /// drive's size (0 first). Both 0 for a drive that does not exist.
     static double GetDiskSpace(int drive, double* total = nullptr);
+
+    enum EBackupMode : int32_t { kNoBackup = 0, kAskForBackup = 1, kMakeBackup = 2 };
+    enum EDriveType : int32_t {
+        kDriveUnknown = 0,
+        kDriveNoRootDir = -1,
+        kDriveFloppy = 1,
+        kDriveRemovable = 2,
+        kDriveFixed = 3,
+        kDriveRemote = 4,
+        kDriveCdRom = 5,
+        kDriveRamDisk = 6,
+    };
+    /// True when the caller may write `name`: it does not exist, or it could be opened
+    /// exclusively and any backup asked for was made. A file in use shows the 18009 box
+    /// (with `showMessage`) and gives false. With a backup extension ("~": the first
+    /// letter of the file's own extension becomes "~") and mode kAskForBackup the user
+    /// is asked (18010, Yes/No/Cancel, caption from `window`'s title); a backup that
+    /// fails shows the 18011 box and gives false. Boxes go through the message-box handler.
+    static char CanWrite(HWND window, const TFileName& name, char showMessage, EBackupMode mode,
+                         const char* backupExtension);
+    /// Folder of the module's file (null: the executable), "" for an unknown module.
+    static TFileName GetAppPath(HMODULE module);
+    /// The label of the volume holding `name` (at most 99 characters); 18014 when the
+    /// drive cannot be reached.
+    static TString GetVolumeName(const TFileName& name);
+    /// Labels the volume holding `name`; 18015 when it cannot (on Linux this needs
+    /// administrator rights and a file system with labels).
+    static void SetVolumeName(const TFileName& name, const char* label);
+    static char IsCompressedVolume(const TFileName& name);
+    /// The kind of the drive of `name`; kDriveNoRootDir when the drive does not exist.
+    static EDriveType GetDriveTypeA(const TFileName& name);
+    static char IsFloppyDrive(const TFileName& name);
+    /// A removable (not floppy) or fixed drive.
+    static char IsFastPhysicalDrive(const TFileName& name);
+    /// When `second` was written later than `first`, gives all of `second`'s times
+    /// `first`'s last-write time. False when a time cannot be read or set. The last
+    /// argument is not used.
+    static char EnsureDateEqualOrNewer(const TFileName& first, const TFileName& second, int32_t);
     /// directory + "\\" + title + separator + n + extension for the first n = 1, 2, ...
     /// that does not exist; the title is cut before a `separator` not at its start.
     /// Empty when the directory does not exist.

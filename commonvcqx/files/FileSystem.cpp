@@ -7,7 +7,11 @@
 #include <commonvcqx/frame/Exception.h>
 #include <commonvcqx/memory/Heap.h>
 #include <commonvcqx/platform/Drives.h>
+#include <commonvcqx/platform/MessageBoxHandler.h>
+#include <commonvcqx/platform/Messages.h>
 #include <commonvcqx/platform/internal/Files.h>
+#include <commonvcqx/platform/internal/Volumes.h>
+#include <commonvcqx/text/StaticStrings.h>
 
 #include <algorithm>
 #include <cctype>
@@ -29,6 +33,28 @@ bool SameIgnoringCase(std::string_view a, std::string_view b) {
         return std::tolower(static_cast<unsigned char>(x)) ==
                std::tolower(static_cast<unsigned char>(y));
     });
+}
+
+// Boxes of CanWrite stay above everything: the user must answer before saving goes on.
+constexpr UINT kBoxStyle = MB_TOPMOST | MB_SETFOREGROUND | MB_TASKMODAL;
+constexpr int kMaxCaption = 500;
+constexpr size_t kMaxVolumeLabel = 99;
+
+// `name` with its extension replaced: "~" turns the file's own extension "wav" into
+// "~av" ("~" when it has none); any other text is the new extension.
+std::string BackupName(const std::string& name, const char* backupExtension) {
+    size_t separator = name.find_last_of("\\/");
+    size_t dot = name.find_last_of('.');
+    bool hasExtension = dot != std::string::npos && (separator == std::string::npos || dot > separator);
+    std::string extension = backupExtension[0] == '.' ? backupExtension + 1 : backupExtension;
+    if (extension == "~" && hasExtension && dot + 1 < name.size()) extension += name.substr(dot + 2);
+    return (hasExtension ? name.substr(0, dot) : name) + "." + extension;
+}
+
+// The root ("C:\\") of the drive a name lies on; "" when it has none.
+std::string RootOf(const TFileName& name) {
+    std::string drive = DriveOf(name.c_str());
+    return drive.empty() ? drive : drive + "\\";
 }
 
 }  // namespace
@@ -288,4 +314,105 @@ char TFile::GetDateTime(const TFileName& name, unsigned short* dosDate, unsigned
     TFile file;
     return file.Open(name, kReadAccess | kShareAll | kNoThrow) &&
            file.GetDateTime(dosDate, dosTime);
+}
+
+char TFile::CanWrite(HWND window, const TFileName& name, char showMessage, EBackupMode mode,
+                     const char* backupExtension) {
+    if (!Exist(name)) return 1;
+    bool inUse = false;
+    {
+        TFile probe;
+        if (!probe.Open(name, kReadAccess | kExclusive | kNoThrow)) {
+            if (showMessage) {
+                ShowMessageBox(GetStaticString(18009), nullptr, kBoxStyle);
+                return 0;
+            }
+            inUse = true;
+        }
+    }
+    if (!backupExtension || !backupExtension[0] || mode == kNoBackup) return 1;
+    if (mode == kAskForBackup) {
+        char caption[kMaxCaption + 1] = {};
+        GetWindowTextA(window, caption, sizeof caption);
+        int answer = ShowMessageBox(GetStaticString(18010), caption, MB_YESNOCANCEL | kBoxStyle);
+        if (answer == IDNO) return 1;
+        if (answer != IDYES) return 0;  // Cancel, or a box closed without an answer
+    }
+    try {
+        TFileName backup(TString(BackupName(name.c_str(), backupExtension).c_str()));
+        if (inUse) {
+            Copy(backup, name);
+        } else {
+            Delete(backup, 0, 1);
+            Rename(name, backup);
+        }
+    } catch (const TException&) {
+        ShowMessageBox(GetStaticString(18011), nullptr, kBoxStyle);
+        return 0;
+    }
+    return 1;
+}
+
+TFileName TFile::GetAppPath(HMODULE module) {
+    const std::string file = pf::ModuleFileName(module);
+    TFileName name(TSubString::Create(file.data(), uint32_t(file.size())));
+    if (name.ContainsDrive() || name.ContainsPath()) return TFileName(name.GetPath());
+    // A native path: its folder ends at the last slash ("/" itself for the root).
+    const size_t slash = file.rfind('/');
+    if (slash == std::string::npos) return TFileName();
+    return TFileName(TSubString::Create(file.data(), uint32_t(slash == 0 ? 1 : slash)));
+}
+
+TString TFile::GetVolumeName(const TFileName& name) {
+    std::string root = RootOf(name);
+    std::string label;
+    DWORD error = ERROR_INVALID_DRIVE;
+    if (root.empty() || !pf::GetVolumeLabel(root, label, error)) ThrowFileError(18014, error);
+    if (label.size() > kMaxVolumeLabel) label.resize(kMaxVolumeLabel);
+    return TString(label.c_str());
+}
+
+void TFile::SetVolumeName(const TFileName& name, const char* label) {
+    std::string root = RootOf(name);
+    DWORD error = ERROR_INVALID_DRIVE;
+    if (root.empty() || !pf::SetVolumeLabel(root, label ? label : "", error))
+        ThrowFileError(18015, error);
+}
+
+char TFile::IsCompressedVolume(const TFileName& name) {
+    std::string root = RootOf(name);
+    return !root.empty() && pf::IsCompressedVolume(root);
+}
+
+TFile::EDriveType TFile::GetDriveTypeA(const TFileName& name) {
+    std::string root = RootOf(name);
+    if (root.empty()) return kDriveNoRootDir;
+    int32_t kind = pf::GetDriveKind(root);
+    if (kind == pf::kDriveRemovable) {
+        char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(root[0])));
+        if (letter == 'A' || letter == 'B' || IsFloppyDrive(name)) return kDriveFloppy;
+    }
+    return static_cast<EDriveType>(kind);
+}
+
+char TFile::IsFloppyDrive(const TFileName& name) {
+    std::string root = RootOf(name);
+    return !root.empty() && pf::IsFloppyDevice(root);
+}
+
+char TFile::IsFastPhysicalDrive(const TFileName& name) {
+    EDriveType type = GetDriveTypeA(name);
+    return type == kDriveRemovable || type == kDriveFixed;
+}
+
+char TFile::EnsureDateEqualOrNewer(const TFileName& first, const TFileName& second, int32_t) {
+    FILETIME firstWrite{}, secondWrite{};
+    if (!GetDateTime(first, nullptr, nullptr, &firstWrite) ||
+        !GetDateTime(second, nullptr, nullptr, &secondWrite))
+        return 0;
+    auto ticks = [](const FILETIME& time) {
+        return (uint64_t(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+    };
+    if (ticks(secondWrite) <= ticks(firstWrite)) return 1;
+    return SetDateTime(second, &firstWrite, &firstWrite, &firstWrite);
 }

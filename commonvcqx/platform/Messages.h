@@ -63,6 +63,10 @@ LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 /// GWLP_USERDATA only.
 LONG_PTR SetWindowLongPtrA(HWND window, int index, LONG_PTR value);
 LONG_PTR GetWindowLongPtrA(HWND window, int index);
+/// The window's title (its name at creation unless set since): up to `maxCount` - 1
+/// characters and a NUL. The number of characters copied; 0 for an unknown window.
+int GetWindowTextA(HWND window, char* text, int maxCount);
+BOOL SetWindowTextA(HWND window, const char* text);
 
 /// The calling thread's queue descriptor (an eventfd, owned by the library): readable
 /// while messages wait. Read messages with PeekMessageA when it is.

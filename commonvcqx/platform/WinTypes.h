@@ -211,6 +211,9 @@ inline constexpr UINT MB_DEFBUTTON1 = 0x000;
 inline constexpr UINT MB_DEFBUTTON2 = 0x100;
 inline constexpr UINT MB_DEFBUTTON3 = 0x200;
 inline constexpr UINT MB_DEFMASK = 0xF00;
+inline constexpr UINT MB_TASKMODAL = 0x2000;
+inline constexpr UINT MB_SETFOREGROUND = 0x10000;
+inline constexpr UINT MB_TOPMOST = 0x40000;
 
 inline constexpr int IDOK = 1;
 inline constexpr int IDCANCEL = 2;

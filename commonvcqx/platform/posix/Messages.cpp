@@ -94,6 +94,7 @@ struct WindowRecord {
     DWORD owner;
     LONG_PTR userData;
     std::string className;
+    std::string title;
 };
 
 struct WindowTable {
@@ -483,7 +484,8 @@ HWND CreateWindowExA(DWORD exStyle, const char* className, const char* windowNam
         window = reinterpret_cast<HWND>(Windows().nextHandle);
         Windows().nextHandle += 0x10;
         Windows().windows.emplace(Key(window),
-                                  WindowRecord{procedure, GetCurrentThreadId(), 0, className});
+                                  WindowRecord{procedure, GetCurrentThreadId(), 0, className,
+                                               windowName ? windowName : ""});
     }
     CREATESTRUCTA create{parameter, instance, menu, parent, height, width, y, x,
                          static_cast<LONG>(style), windowName, className, exStyle};
@@ -528,6 +530,25 @@ LONG_PTR GetWindowLongPtrA(HWND window, int index) {
     WindowRecord record;
     if (index != GWLP_USERDATA || !FindWindow(window, record)) return 0;
     return record.userData;
+}
+
+int GetWindowTextA(HWND window, char* text, int maxCount) {
+    if (!text || maxCount <= 0) return 0;
+    text[0] = '\0';
+    WindowRecord record;
+    if (!window || !FindWindow(window, record)) return 0;
+    size_t count = record.title.copy(text, static_cast<size_t>(maxCount) - 1);
+    text[count] = '\0';
+    return static_cast<int>(count);
+}
+
+BOOL SetWindowTextA(HWND window, const char* text) {
+    ControlRegion region;
+    std::lock_guard lock(Windows().lock);
+    auto found = Windows().windows.find(Key(window));
+    if (found == Windows().windows.end()) return 0;
+    found->second.title = text ? text : "";
+    return 1;
 }
 
 int GetMessageQueueFileDescriptor() {
