@@ -4,12 +4,19 @@
 #include <commonvcqx/platform/MessageBoxHandler.h>
 #include <commonvcqx/platform/Messages.h>
 #include <commonvcqx/platform/internal/SharedModules.h>
+#include <commonvcqx/platform/internal/Volumes.h>
 
 #include "FileTestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <dlfcn.h>
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 #include <chrono>
 #include <filesystem>
@@ -205,18 +212,19 @@ protected:
     }
 };
 
-std::string RootFileSystemType() {
+// The file system type mounted last at `where`, "" when none.
+std::string MountType(const std::string& where) {
     std::ifstream mounts("/proc/self/mounts");
     std::string source, point, type, rest, found;
     while (mounts >> source >> point >> type && std::getline(mounts, rest))
-        if (point == "/") found = type;
+        if (point == where) found = type;
     return found;
 }
 
 }  // namespace
 
 TEST_F(DrivesTest, DriveTypesFollowTheFileSystemOfTheRoot) {
-    if (!fs::is_directory("/dev/shm")) GTEST_SKIP() << "no /dev/shm";
+    if (MountType("/dev/shm") != "tmpfs") GTEST_SKIP() << "no tmpfs at /dev/shm";
     ASSERT_TRUE(MapDrive('R', "/dev/shm"));
     ASSERT_TRUE(MapDrive('A', "/dev/shm"));  // A and B are floppies only when removable
     ASSERT_TRUE(MapDrive('S', native_ + "/missing"));
@@ -235,7 +243,7 @@ TEST_F(DrivesTest, DriveTypesFollowTheFileSystemOfTheRoot) {
         EXPECT_FALSE(TFile::IsFloppyDrive(TString(c.name)));
         EXPECT_FALSE(TFile::IsCompressedVolume(TString(c.name)));
     }
-    std::string rootType = RootFileSystemType();
+    std::string rootType = MountType("/");
     TFile::EDriveType system = TFile::GetDriveTypeA(TString("C:\\"));
     if (rootType == "ext4" || rootType == "xfs" || rootType == "overlay") {
         EXPECT_EQ(system, TFile::kDriveFixed);
@@ -246,8 +254,59 @@ TEST_F(DrivesTest, DriveTypesFollowTheFileSystemOfTheRoot) {
     EXPECT_EQ(TFile::GetDriveTypeA(TString("/dev/shm")), TFile::kDriveRamDisk);
 }
 
+TEST_F(DrivesTest, MountTableGivesKindsLabelsAndCompression) {
+    struct stat info {};
+    ASSERT_EQ(::stat(native_.c_str(), &info), 0);
+    std::string own = std::to_string(major(info.st_dev)) + ":" + std::to_string(minor(info.st_dev));
+    // A label of the scratch folder's own file system comes before the mount's name.
+    std::string ownLabel;
+    if (int fd = ::open(native_.c_str(), O_RDONLY | O_DIRECTORY); fd >= 0) {
+        char label[FSLABEL_MAX] = {};
+        if (::ioctl(fd, FS_IOC_GETFSLABEL, label) == 0) ownLabel = label;
+        ::close(fd);
+    }
+    for (const char* folder : {"net", "cd rom", "packed", "plain", "stacked"})
+        fs::create_directory(Path(folder));
+    std::ofstream(Path("mountinfo"))
+        << "20 1 254:99 / / rw,relatime shared:1 - ext4 /dev/vda rw\n"
+        << "31 20 0:50 / " << native_ << "/net rw,relatime shared:7 master:2 - nfs4 srv:/x rw\n"
+        << "32 20 11:0 / " << native_ << "/cd\\040rom ro - iso9660 /dev/sr0 ro\n"
+        << "33 20 0:51 / " << native_ << "/packed rw - tmpfs tmpfs rw\n"
+        << "34 20 0:52 / " << native_ << "/packed rw - btrfs /dev/sdz rw,compress=zstd:3\n"
+        << "garbage line\n";
+    cvq::platform::SetMountTableFile(Path("mountinfo").c_str());
+    struct Case {
+        const char* folder;
+        TFile::EDriveType type;
+        const char* label;
+        bool compressed;
+    };
+    for (Case c : {Case{"net", TFile::kDriveRemote, "net", false},
+                   Case{"cd rom", TFile::kDriveCdRom, "cd rom", false},
+                   Case{"packed", TFile::kDriveFixed, "packed", true},  // the later mount
+                   Case{"plain", TFile::kDriveFixed, "", false}}) {
+        SCOPED_TRACE(c.folder);
+        ASSERT_TRUE(MapDrive('Q', Path(c.folder)));
+        TString root("Q:\\");
+        EXPECT_EQ(TFile::GetDriveTypeA(root), c.type);
+        EXPECT_EQ(TFile::IsCompressedVolume(root), c.compressed);
+        EXPECT_EQ(std::string(TFile::GetVolumeName(root).c_str()),
+                  ownLabel.empty() ? c.label : ownLabel);
+    }
+    // A later mount over a shorter path hides the one below it; the folder's own
+    // device tells which is visible.
+    std::ofstream(Path("mountinfo"))
+        << "35 20 0:53 / " << native_ << "/stacked rw - tmpfs tmpfs rw\n"
+        << "36 20 " << own << " / " << native_ << " rw - nfs srv:/y rw\n";
+    ASSERT_TRUE(MapDrive('Q', Path("stacked")));
+    EXPECT_EQ(TFile::GetDriveTypeA(TString("Q:\\")), TFile::kDriveRemote);
+    cvq::platform::SetMountTableFile(Path("missing").c_str());
+    EXPECT_EQ(TFile::GetDriveTypeA(TString("Q:\\")), TFile::kDriveUnknown);
+    cvq::platform::SetMountTableFile(nullptr);
+}
+
 TEST_F(DrivesTest, VolumeNamesAndTheirFailures) {
-    if (!fs::is_directory("/dev/shm")) GTEST_SKIP() << "no /dev/shm";
+    if (MountType("/dev/shm") != "tmpfs") GTEST_SKIP() << "no tmpfs at /dev/shm";
     fs::path below = fs::path("/dev/shm") / fs::path(native_).filename();
     fs::create_directories(below);
     ASSERT_TRUE(MapDrive('R', below.string()));

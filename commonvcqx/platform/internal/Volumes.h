@@ -61,4 +61,8 @@ bool IsFloppyDevice(std::string_view root);
 /// form, as ExecutableFileName gives it; "" for a handle the loader does not know.
 std::string ModuleFileName(void* module);
 
+/// Test seam: read the mount table from `path` (in /proc/self/mountinfo form) from now
+/// on; null returns to the system's.
+void SetMountTableFile(const char* path);
+
 }  // namespace cvq::platform

@@ -21,6 +21,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <initializer_list>
+#include <mutex>
 #include <sstream>
 #include <vector>
 
@@ -30,6 +31,7 @@ namespace {
 constexpr unsigned kFloppyMajor = 2;
 
 struct Mount {
+    std::string device;  // "major:minor"
     std::string point;
     std::string type;
     std::string options;  // per-mount and file-system options, comma-separated
@@ -57,12 +59,27 @@ bool Holds(const std::string& point, const std::string& path) {
            (path.size() == point.size() || path[point.size()] == '/');
 }
 
-// The mount holding the canonical `path`: the longest mount point above it, the
-// latest among equal ones (a later mount hides an earlier one at the same place).
-bool FindMount(const std::string& path, Mount& found) {
-    std::ifstream table("/proc/self/mountinfo");
+std::mutex mountTableLock;
+std::string mountTableFile;  // empty: the system's
+
+std::string MountTableFile() {
+    std::lock_guard lock(mountTableLock);
+    return mountTableFile.empty() ? std::string("/proc/self/mountinfo") : mountTableFile;
+}
+
+std::string DeviceNumbers(dev_t device) {
+    return std::to_string(major(device)) + ":" + std::to_string(minor(device));
+}
+
+// The mount holding the canonical `path` on `device`: the longest mount point above it,
+// the latest among equal ones (a later mount hides an earlier one at the same place).
+// Mounts of the path's own device win over others, which a later mount over a shorter
+// path may have hidden.
+bool FindMount(const std::string& path, dev_t device, Mount& found) {
+    std::ifstream table(MountTableFile());
     if (!table) return false;
-    bool any = false;
+    const std::string numbers = DeviceNumbers(device);
+    bool any = false, onDevice = false;
     std::string line;
     while (std::getline(table, line)) {
         std::istringstream fields(line);
@@ -73,7 +90,12 @@ bool FindMount(const std::string& path, Mount& found) {
         while (dash < field.size() && field[dash] != "-") ++dash;
         if (field.size() < 7 || dash + 1 >= field.size()) continue;
         std::string point = Unescape(field[4]);
-        if (!Holds(point, path) || (any && point.size() < found.point.size())) continue;
+        if (!Holds(point, path)) continue;
+        bool same = field[2] == numbers;
+        if (any && (onDevice && !same)) continue;
+        if (any && onDevice == same && point.size() < found.point.size()) continue;
+        onDevice = same;
+        found.device = field[2];
         found.point = point;
         found.type = field[dash + 1];
         found.options = field[5];
@@ -108,8 +130,7 @@ std::string ReadFirstLine(const std::string& file) {
 
 // The whole disk of a block device in /sys (a partition's parent), or "".
 std::string DiskOfDevice(dev_t device) {
-    std::string link = "/sys/dev/block/" + std::to_string(major(device)) + ":" +
-                       std::to_string(minor(device));
+    std::string link = "/sys/dev/block/" + DeviceNumbers(device);
     char* resolved = ::realpath(link.c_str(), nullptr);
     if (!resolved) return std::string();
     std::string disk = resolved;
@@ -182,7 +203,7 @@ int32_t GetDriveKind(std::string_view root) {
     DWORD error = 0;
     if (!RootDirectory(root, path, info, error)) return kDriveNoRoot;
     Mount mount;
-    if (!FindMount(path, mount)) return kDriveUnknown;
+    if (!FindMount(path, info.st_dev, mount)) return kDriveUnknown;
     if (IsOneOf(mount.type, {"tmpfs", "ramfs"})) return kDriveRamDisk;
     if (IsOneOf(mount.type, {"nfs", "nfs4", "cifs", "smb3", "smbfs", "ncpfs", "afs", "ceph",
                              "9p", "sshfs", "fuse.sshfs", "fuse.rclone", "glusterfs",
@@ -203,7 +224,7 @@ bool GetVolumeLabel(std::string_view root, std::string& label, DWORD& error) {
     if (label.empty()) label = LabelFromLinks(info.st_dev);
     if (label.empty()) {
         Mount mount;
-        std::string point = FindMount(path, mount) ? mount.point : path;
+        std::string point = FindMount(path, info.st_dev, mount) ? mount.point : path;
         label = point.substr(point.rfind('/') + 1);
     }
     return true;
@@ -241,7 +262,8 @@ bool IsCompressedVolume(std::string_view root) {
     struct stat info;
     DWORD error = 0;
     Mount mount;
-    if (!RootDirectory(root, path, info, error) || !FindMount(path, mount)) return false;
+    if (!RootDirectory(root, path, info, error) || !FindMount(path, info.st_dev, mount))
+        return false;
     return mount.type == "squashfs" || HasOption(mount.options, "compress");
 }
 
@@ -273,6 +295,11 @@ std::string ModuleFileName(void* module) {
         return FileNameFromNativePath(file);
     }
     return std::string();
+}
+
+void SetMountTableFile(const char* path) {
+    std::lock_guard lock(mountTableLock);
+    mountTableFile = path ? path : "";
 }
 
 }  // namespace cvq::platform
