@@ -340,6 +340,9 @@ char TFile::CanWrite(HWND window, const TFileName& name, char showMessage, EBack
     }
     try {
         TFileName backup(TString(BackupName(name.c_str(), backupExtension).c_str()));
+        // A file that already bears the backup extension would be deleted as its own
+        // backup: refuse, as for any backup that cannot be made.
+        if (SameIgnoringCase(backup.c_str(), name.c_str())) ThrowFileError(18013, ERROR_ALREADY_EXISTS);
         if (inUse) {
             Copy(backup, name);
         } else {

@@ -164,6 +164,17 @@ TEST_F(CanWriteTest, FailedBackupCancelsTheSave) {
     EXPECT_EQ(boxes[0].caption, "");
     EXPECT_EQ(boxes[0].type, kOnTop);
     EXPECT_EQ(Get("take.wav"), "old");
+
+    // A file that is its own backup is kept, not deleted to make room for itself.
+    for (const char* leaf : {"mix.~ix", "song.WAV"}) {
+        SCOPED_TRACE(leaf);
+        Put(leaf, "only copy");
+        boxes.clear();
+        EXPECT_FALSE(CanWrite(leaf, 1, TFile::kMakeBackup, leaf[0] == 'm' ? "~" : "wav"));
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_EQ(boxes[0].text, ErrorText(18011));
+        EXPECT_EQ(Get(leaf), "only copy");
+    }
 }
 
 TEST_F(CanWriteTest, CaptionIsTheWindowTitleCutTo500Characters) {
