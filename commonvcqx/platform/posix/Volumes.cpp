@@ -31,7 +31,6 @@ namespace {
 constexpr unsigned kFloppyMajor = 2;
 
 struct Mount {
-    std::string device;  // "major:minor"
     std::string point;
     std::string type;
     std::string options;  // per-mount and file-system options, comma-separated
@@ -59,12 +58,19 @@ bool Holds(const std::string& point, const std::string& path) {
            (path.size() == point.size() || path[point.size()] == '/');
 }
 
-std::mutex mountTableLock;
-std::string mountTableFile;  // empty: the system's
+struct MountTableSetting {
+    std::mutex lock;
+    std::string file;  // empty: the system's
+};
+
+MountTableSetting& MountTable() {
+    static MountTableSetting* setting = new MountTableSetting;  // outlives static destructors
+    return *setting;
+}
 
 std::string MountTableFile() {
-    std::lock_guard lock(mountTableLock);
-    return mountTableFile.empty() ? std::string("/proc/self/mountinfo") : mountTableFile;
+    std::lock_guard lock(MountTable().lock);
+    return MountTable().file.empty() ? std::string("/proc/self/mountinfo") : MountTable().file;
 }
 
 std::string DeviceNumbers(dev_t device) {
@@ -95,7 +101,6 @@ bool FindMount(const std::string& path, dev_t device, Mount& found) {
         if (any && (onDevice && !same)) continue;
         if (any && onDevice == same && point.size() < found.point.size()) continue;
         onDevice = same;
-        found.device = field[2];
         found.point = point;
         found.type = field[dash + 1];
         found.options = field[5];
@@ -298,8 +303,8 @@ std::string ModuleFileName(void* module) {
 }
 
 void SetMountTableFile(const char* path) {
-    std::lock_guard lock(mountTableLock);
-    mountTableFile = path ? path : "";
+    std::lock_guard lock(MountTable().lock);
+    MountTable().file = path ? path : "";
 }
 
 }  // namespace cvq::platform
