@@ -34,14 +34,15 @@ void SplitLines(const TFileName& name, char trim, char skipEmpty, Clear&& clear,
         size = map->GetSize();
     }
     clear();
-    uint32_t start = 0;
+    size_t start = 0;  // wider than any size, so stepping past the end cannot wrap
     while (start < size) {
         const void* feed = std::memchr(text + start, '\n', size - start);
-        uint32_t end = feed ? static_cast<uint32_t>(static_cast<const char*>(feed) - text) : size;
-        uint32_t first = start, last = end;
+        size_t end = feed ? static_cast<size_t>(static_cast<const char*>(feed) - text) : size;
+        size_t first = start, last = end;
         while (first < last && Strips(text[first], trim)) ++first;
         while (last > first && Strips(text[last - 1], trim)) --last;
-        if (last > first || !skipEmpty) add(TString(text, 0, first, last - first));
+        auto length = static_cast<uint32_t>(last - first);
+        if (length != 0 || !skipEmpty) add(TString(text, 0, static_cast<uint32_t>(first), length));
         start = end + 1;
     }
 }
