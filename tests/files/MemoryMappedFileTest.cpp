@@ -121,6 +121,21 @@ TEST_F(MemoryMappedFileTest, GrowthZeroFillsAndReachesTheDisk) {
     EXPECT_EQ(fs::file_size(Path("grow.bin")), 5 * kPage);
     EXPECT_EQ(Get("grow.bin").back(), 'e');
 
+    // Zero filling clears from the size last known, also over bytes the file had.
+    std::string name = PutPages("known.bin");
+    {
+        TMemoryMappedFile map(name.c_str(), 0x8 | 0x80, 1, kPage);
+        EXPECT_EQ(map.GetFileSize(), int32_t(kPage));
+        auto* start = static_cast<char*>(map.SetFileSize(2 * kPage, 1, 0));
+        EXPECT_EQ(start[kPage], 'b');
+        TMemoryMappedFile again(name.c_str(), 0x8 | 0x80, 1, kPage);
+        start = static_cast<char*>(again.SetFileSize(2 * kPage, 1, 1));
+        EXPECT_EQ(std::string(start + kPage, kPage), std::string(kPage, '\0'));
+        EXPECT_EQ(start[0], 'a');
+    }
+    EXPECT_EQ(Get("known.bin"), std::string(kPage, 'a') + std::string(kPage, '\0') +
+                                    std::string(kPage, 'c'));
+
     // Write-only files map writable views too.
     {
         TFile file(Name("written.bin").c_str(), 0x4 | 0x10);
