@@ -32,6 +32,7 @@
 #include <commonvcqx/files/FileName.h>
 #include <commonvcqx/files/FileNameEx.h>
 #include <commonvcqx/files/FileObject.h>
+#include <commonvcqx/files/MemoryMappedFile.h>
 
 #include <commonvcqx/frame/AutoInitProcedure.h>
 #include <commonvcqx/frame/Exception.h>

@@ -26,6 +26,13 @@
 namespace cvq::platform {
 struct FileHandle;
 }
+class TListElement;
+template <class T>
+class TFlexList;
+template <class Base>
+class TStringItem;
+template <class T>
+class TArray;
 
 class TFile : public TFileObject {
 public:
@@ -196,6 +203,21 @@ public:
     static void* LoadFile(const TFileName& name, uint32_t* size, void* buffer = nullptr);
     /// Replaces the file's contents atomically: on failure the old file is untouched.
     static void SaveFile(const TFileName& name, const void* data, uint32_t count);
+    /// The lines of a text file, split at line feeds (the last may lack one), each
+    /// stripped at both ends of " \t\n\r" with `trim`, else of "\n\r"; lines empty after
+    /// that are left out with `skipEmpty`. The target is emptied first. An empty file
+    /// has no lines.
+    static void ReadLines(const TFileName& name, TFlexList<TStringItem<TListElement>>& strings,
+                          char trim = 0, char skipEmpty = 0);
+    static void ReadLines(const TFileName& name, TArray<TString>& strings, char trim = 0,
+                          char skipEmpty = 0);
+    /// Every string followed by "\r\n" (an empty collection writes "\r\n" alone). With
+    /// `append` they go after an existing file's contents, otherwise the file is made
+    /// anew. A full disk raises 18019 before anything is written.
+    static void WriteLines(const TFileName& name,
+                           const TFlexList<TStringItem<TListElement>>& strings, char append = 0);
+    static void WriteLines(const TFileName& name, const TArray<TString>& strings,
+                           char append = 0);
 
 private:
     void ThrowWriteError(uint32_t code) const;

@@ -1,6 +1,7 @@
 // TFile's file-system operations on names, over the platform file layer. Failures
 // become TExceptions with a file error text, or results where the caller asked so.
 #include <commonvcqx/files/File.h>
+#include <commonvcqx/files/MemoryMappedFile.h>
 
 #include <commonvcqx/files/internal/FileErrors.h>
 #include <commonvcqx/files/internal/OpenFlags.h>
@@ -282,22 +283,22 @@ char TFile::AreEqual(const TFileName& first, const TFileName& second, int* offse
         } else {
             TFile one(first, kReadAccess | kShareAll);
             TFile two(second, kReadAccess | kShareAll);
-            constexpr int32_t kChunk = 65536;
-            auto a = std::make_unique<char[]>(kChunk);
-            auto b = std::make_unique<char[]>(kChunk);
             equal = 1;
-            for (int32_t done = 0, size = one.GetSize(); done < size && equal;) {
-                int32_t count = size - done < kChunk ? size - done : kChunk;
-                one.ReadSecure(a.get(), count);
-                two.ReadSecure(b.get(), count);
-                for (int32_t i = 0; i < count; ++i) {
-                    if (a[i] != b[i]) {
+            if (one.GetSize() != 0 || two.GetSize() != 0) {  // empty files map nothing
+                TMemoryMappedFile a(one, 1, 0);
+                TMemoryMappedFile b(two, 1, 0);
+                if (a.GetSize() != b.GetSize()) {  // changed since the sizes were read
+                    equal = 0;
+                    where = -1;
+                } else {
+                    const auto* p = static_cast<const unsigned char*>(a.GetStart());
+                    const auto* q = static_cast<const unsigned char*>(b.GetStart());
+                    const unsigned char* at = std::mismatch(p, p + a.GetSize(), q).first;
+                    if (at != p + a.GetSize()) {
                         equal = 0;
-                        where = done + i;
-                        break;
+                        where = static_cast<int>(at - p);
                     }
                 }
-                done += count;
             }
         }
     } catch (const TException&) {
