@@ -212,8 +212,8 @@ public:
     static void ReadLines(const TFileName& name, TArray<TString>& strings, char trim = 0,
                           char skipEmpty = 0);
     /// Every string followed by "\r\n" (an empty collection writes "\r\n" alone). With
-    /// `append` they go after an existing file's contents, otherwise the file is made
-    /// anew. A full disk raises 18019 before anything is written.
+    /// `append` they go after an existing file's contents (a full disk raises 18019 before
+    /// anything is written); otherwise the file is replaced as by SaveFile.
     static void WriteLines(const TFileName& name,
                            const TFlexList<TStringItem<TListElement>>& strings, char append = 0);
     static void WriteLines(const TFileName& name, const TArray<TString>& strings,

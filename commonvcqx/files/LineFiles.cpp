@@ -1,4 +1,5 @@
-// TFile::ReadLines and TFile::WriteLines: text files of lines through a mapped view.
+// TFile::ReadLines and TFile::WriteLines: text files of lines, read through a mapped
+// view.
 #include <commonvcqx/files/File.h>
 
 #include <commonvcqx/containers/Array.h>
@@ -9,6 +10,7 @@
 #include <commonvcqx/files/internal/OpenFlags.h>
 
 #include <cstring>
+#include <memory>
 #include <optional>
 
 using namespace cvq::detail::open_flags;
@@ -47,29 +49,42 @@ void SplitLines(const TFileName& name, char trim, char skipEmpty, Clear&& clear,
     }
 }
 
-// Writes the lines given by each(visit) into a mapping of exactly the final size.
+// Writes the lines given by each(visit) at `out`: every line ends in "\r\n", and no
+// lines at all still make one line end.
+template <class Each>
+void PutLines(char* out, Each&& each) {
+    char* start = out;
+    auto put = [&](const char* data, uint32_t count) {
+        std::memcpy(out, data, count);
+        out += count;
+    };
+    each([&](const TString& line) {
+        put(line.c_str(), line.GetLength());
+        put("\r\n", 2);
+    });
+    if (out == start) put("\r\n", 2);
+}
+
+// A new file is saved whole, so a failure leaves the old one; appending writes the new
+// lines after the old contents through a mapping of exactly the final size.
 template <class Each>
 void JoinLines(const TFileName& name, char append, Each&& each) {
     uint64_t bytes = 0;
     each([&](const TString& line) { bytes += uint64_t{line.GetLength()} + 2; });
-    bool empty = bytes == 0;
-    if (empty) bytes = 2;
-    bool keep = append && TFile::Exist(name, TFile::kFile);
-    TFile file(name, keep ? kReadWrite : kCreate | kReadWrite);
-    uint64_t old = keep ? static_cast<uint32_t>(file.GetSize()) : 0;
+    if (bytes == 0) bytes = 2;
+    if (!(append && TFile::Exist(name, TFile::kFile))) {
+        if (bytes > UINT32_MAX) cvq::detail::ThrowFileError(18003, ERROR_FILE_TOO_LARGE);
+        std::unique_ptr<char[]> text(new char[bytes]);
+        PutLines(text.get(), each);
+        TFile::SaveFile(name, text.get(), static_cast<uint32_t>(bytes));
+        return;
+    }
+    TFile file(name, kReadWrite);
+    uint64_t old = static_cast<uint32_t>(file.GetSize());
     if (old + bytes > UINT32_MAX) cvq::detail::ThrowFileError(18003, ERROR_FILE_TOO_LARGE);
     {
         TMemoryMappedFile map(file, 1, static_cast<uint32_t>(old + bytes));
-        char* out = static_cast<char*>(map.GetStart()) + old;
-        auto put = [&](const char* data, uint32_t count) {
-            std::memcpy(out, data, count);
-            out += count;
-        };
-        if (empty) put("\r\n", 2);
-        each([&](const TString& line) {
-            put(line.c_str(), line.GetLength());
-            put("\r\n", 2);
-        });
+        PutLines(static_cast<char*>(map.GetStart()) + old, each);
     }
     file.Close();
 }

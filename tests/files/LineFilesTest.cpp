@@ -5,6 +5,9 @@
 #include <commonvcqx/containers/FlexList.h>
 #include <commonvcqx/containers/StringItem.h>
 #include <commonvcqx/files/File.h>
+#include <commonvcqx/platform/internal/Files.h>
+
+#include <cerrno>
 
 #include <vector>
 
@@ -102,6 +105,13 @@ TEST_F(LineFilesTest, WriteLinesMakesExactlyTheFinalFile) {
     TArray<TString> none;
     TFile::WriteLines(Name("array.txt").c_str(), none, 0);
     EXPECT_EQ(Get("array.txt"), "\r\n");
+
+    // Replacing saves the whole file: a full disk leaves the old lines.
+    cvq::platform::FailNthFileOperation(cvq::platform::FileOperation::Write, 1, ENOSPC);
+    auto caught = Catch([&] { TFile::WriteLines(Name("list.txt").c_str(), array, 0); });
+    EXPECT_EQ(caught.text, ErrorText(18019, "C:"));
+    EXPECT_EQ(caught.code, 112u);
+    EXPECT_EQ(Get("list.txt"), "one\r\n\r\nthree\r\none\r\n\r\nthree\r\n\r\n");
 }
 
 TEST_F(LineFilesTest, AreEqualReportsTheFirstDifference) {
