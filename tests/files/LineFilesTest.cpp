@@ -8,7 +8,6 @@
 #include <commonvcqx/platform/internal/Files.h>
 
 #include <cerrno>
-
 #include <vector>
 
 namespace {
