@@ -126,6 +126,7 @@ void TFile::Close() {
     if (!m_handle) return;
     uint32_t error = 0;
     DWORD ignored = 0;
+    pf::FinishAsyncReads(m_handle);  // before the file is cut or closed under them
     if ((m_flags & (kSystemDeletes | kLibraryDeletes)) && !(m_flags & kMultimedia))
         pf::TruncateFile(m_handle, 0, ignored);  // nothing to flush for a file going away
     // With 0x8000 the file leaves the parallel reader's cache here, under its lock.

@@ -135,7 +135,8 @@ public:
     /// Needs flag 0x4000. Resets `event` (a kernel event handle, e.g.
     /// TThreadEvent::GetHandle) and reads `count` bytes at `offset` on a worker thread,
     /// leaving the position alone; the event is set when the read ended. The buffer
-    /// must stay valid until then. The result comes from GetAsyncResult. A read that
+    /// must stay valid until then (and, unbuffered, hold whole pages at a page-aligned
+    /// address). The result comes from GetAsyncResult. A read that
     /// cannot start raises 18002 with the name (87 without flag 0x4000).
     void ReadAsync(void* buffer, int32_t count, uint32_t offset, void* event);
     /// The result of the read started with `event`: true with `*read` bytes once it

@@ -124,6 +124,9 @@ bool StartAsyncRead(FileHandle* file, void* buffer, size_t count, uint64_t offse
 /// (only without `wait`), with the read's error when it failed (forgotten too), or
 /// with error 87 when no read was started with that event.
 bool AsyncReadResult(FileHandle* file, HANDLE event, bool wait, size_t& done, DWORD& error);
+/// Waits for every read still running on a worker and forgets all results (CloseFile
+/// does this too).
+void FinishAsyncReads(FileHandle* file);
 
 /// Operations the test seam can fail.
 enum class FileOperation { Open, Write, Sync, Rename };

@@ -122,6 +122,10 @@ bool AsyncReadResult(FileHandle* file, HANDLE event, bool wait, size_t& done, DW
     return true;
 }
 
+void FinishAsyncReads(FileHandle* file) {
+    if (file) posix::FinishAsyncReads(*file);
+}
+
 namespace posix {
 
 void FinishAsyncReads(FileHandle& file) {
