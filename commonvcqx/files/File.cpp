@@ -2,11 +2,16 @@
 // file layer. Every failure becomes a TException with a file error text.
 #include <commonvcqx/files/File.h>
 
+#include <commonvcqx/events/EventPublisher.h>
+#include <commonvcqx/events/internal/NotificationLock.h>
 #include <commonvcqx/files/internal/FileErrors.h>
 #include <commonvcqx/files/internal/OpenFlags.h>
 #include <commonvcqx/frame/Exception.h>
+#include <commonvcqx/frame/internal/StartupOrder.h>
 #include <commonvcqx/platform/internal/Files.h>
+#include <commonvcqx/platform/internal/KernelObjects.h>
 #include <commonvcqx/platform/internal/VirtualMemory.h>
+#include <commonvcqx/threads/CriticalSection.h>
 
 #include <cstring>
 #include <string>
@@ -20,6 +25,19 @@ using cvq::detail::IsDiskFull;
 using cvq::detail::ThrowFileError;
 using cvq::detail::ThrowNotEnoughDiskSpace;
 
+namespace {
+
+// Whether "GlobalFileNotifier" may be used: this object is built right after it and
+// destroyed right before it, so files closed by static objects of earlier steps, or
+// late in an unload, do not reach a publisher that is not there.
+struct TFileNotifierUse {
+    TFileNotifierUse() { usable = true; }
+    ~TFileNotifierUse() { usable = false; }
+    static inline bool usable = false;
+};
+__attribute__((init_priority(cvq::detail::kStartFileNotifier + 1))) TFileNotifierUse notifierUse;
+
+}  // namespace
 
 TFile::TFile(const TFileName& name, int flags) {
     Open(name, flags);
@@ -51,13 +69,23 @@ char TFile::Open(const TFileName& name, int flags) {
     } else {
         m_name = name;
     }
+    // The platform counts as the NT family: overlapped reads (0x4000) stay on.
+    CreateOwnObjects();
     if ((m_flags & kKeepReadOnly) && Exist(m_name, kFile)) {
         int32_t attributes = GetAttributes(m_name);
         if (attributes != -1 && (attributes & 0x2)) SetAttributes(m_name, attributes & ~0x2, 0);
     }
     DWORD error = 0;
     m_handle = pf::OpenFile(m_name.c_str(), static_cast<uint32_t>(m_flags), error);
-    if (m_handle) return 1;
+    if (m_handle) {
+        // A stream cannot be deleted by the system when closed: the library does it.
+        if ((m_flags & kMultimedia) && (m_flags & kSystemDeletes))
+            m_flags = (m_flags & ~kSystemDeletes) | kLibraryDeletes;
+        // With 0x8000 the file registers with the parallel reader here, and with 0x10000
+        // makes sure the parallel writer runs, once the buffered files provide them.
+        return 1;
+    }
+    DeleteOwnObjects();
     if (m_flags & kNoThrow) return 0;
     int id = error == ERROR_SHARING_VIOLATION ? 18025 : (m_flags & kCreate) ? 18016 : 18000;
     ThrowFileError(id, m_name.c_str(), error);
@@ -69,18 +97,53 @@ void TFile::CloseHandleOnly(uint32_t& error) {
     m_handle = nullptr;
 }
 
+void TFile::CreateOwnObjects() {
+    if (m_flags & kOwnLock) m_lock = new TCriticalSection;
+    if (m_flags & kWriteBehind) {
+        m_writeBehindEvent = pf::CreateEventObject(true, true);
+        if (!m_writeBehindEvent) {
+            DeleteOwnObjects();
+            ThrowFileError(18000, m_name.c_str(), ERROR_NOT_ENOUGH_MEMORY);
+        }
+    }
+    // With 0x100000 the buffered files add the file's read-cache record here.
+}
+
+void TFile::DeleteOwnObjects() {
+    delete m_lock;
+    m_lock = nullptr;
+    if (m_writeBehindEvent) pf::CloseObjectHandle(m_writeBehindEvent);
+    m_writeBehindEvent = nullptr;
+}
+
+void TFile::WaitEndOfWriteBehind() {
+    // The event is reset while write-behind blocks of the file are queued; nothing
+    // queues them until the buffered files do, so it is signalled and this returns.
+    if (m_writeBehindEvent) pf::WaitForObject(m_writeBehindEvent, INFINITE);
+}
+
 void TFile::Close() {
     if (!m_handle) return;
     uint32_t error = 0;
     DWORD ignored = 0;
-    if (m_flags & (kSystemDeletes | kLibraryDeletes))
+    pf::FinishAsyncReads(m_handle);  // before the file is cut or closed under them
+    if ((m_flags & (kSystemDeletes | kLibraryDeletes)) && !(m_flags & kMultimedia))
         pf::TruncateFile(m_handle, 0, ignored);  // nothing to flush for a file going away
+    // With 0x8000 the file leaves the parallel reader's cache here, under its lock.
+    if (m_flags & kWriteBehind) {
+        try {
+            WaitEndOfWriteBehind();
+        } catch (...) {
+            // Closing goes on; what write-behind could not store is lost either way.
+        }
+    }
     CloseHandleOnly(error);
     if (m_flags & kLibraryDeletes) Delete(m_name, 0, 1);
     if (m_flags & kKeepReadOnly) {
         int32_t attributes = GetAttributes(m_name);
         if (attributes != -1) SetAttributes(m_name, attributes | 0x2, 0);
     }
+    DeleteOwnObjects();
     NotifyFileClosed();
     int32_t written = m_writtenSize;
     m_writtenSize = 0;
@@ -98,7 +161,54 @@ void TFile::Close() {
 }
 
 void TFile::NotifyFileClosed() {
-    // The file-close publisher is wired in here once the event subsystem provides it.
+    if (!TFileNotifierUse::usable) return;
+    auto self = static_cast<uint64_t>(reinterpret_cast<uintptr_t>(this));
+    cvq::detail::GlobalFileNotifier().SendNotification(
+        kFileClosedEvent, static_cast<int32_t>(static_cast<uint32_t>(self)),
+        static_cast<int32_t>(static_cast<uint32_t>(self >> 32)));
+}
+
+void TFile::SubscribeToFileCloseEvent(TEventCallback callback, void* user) {
+    cvq::detail::GlobalFileNotifier().Subscribe(nullptr, kFileClosedEvent, callback, user);
+}
+
+void TFile::UnsubscribeToFileCloseEvent(TEventCallback callback, void* user) {
+    cvq::detail::GlobalFileNotifier().Unsubscribe(kFileClosedEvent, callback, user);
+}
+
+void TFile::Lock(int32_t offset, uint32_t count) {
+    DWORD error = ERROR_INVALID_HANDLE;
+    if (!m_handle || !pf::LockFileRange(m_handle, static_cast<uint32_t>(offset), count, error))
+        ThrowFileError(18025, m_name.c_str(), error);
+}
+
+void TFile::Unlock(int32_t offset, uint32_t count) {
+    DWORD error = ERROR_INVALID_HANDLE;
+    if (!m_handle || !pf::UnlockFileRange(m_handle, static_cast<uint32_t>(offset), count, error))
+        ThrowFileError(18025, m_name.c_str(), error);
+}
+
+void TFile::ReadAsync(void* buffer, int32_t count, uint32_t offset, void* event) {
+    DWORD error = !m_handle                                     ? ERROR_INVALID_HANDLE
+                  : !(m_flags & kOverlapped) || count < 0 ? ERROR_INVALID_PARAMETER
+                                                          : ERROR_SUCCESS;
+    if (error == ERROR_SUCCESS &&
+        pf::StartAsyncRead(m_handle, buffer, static_cast<size_t>(count), offset, event, error))
+        return;
+    ThrowFileError(18002, m_name.c_str(), error);
+}
+
+char TFile::GetAsyncResult(void* event, int32_t* read, char wait, char throwOnError) {
+    if (read) *read = -1;
+    DWORD error = ERROR_INVALID_HANDLE;
+    size_t done = 0;
+    if (m_handle && pf::AsyncReadResult(m_handle, event, wait != 0, done, error)) {
+        if (read) *read = static_cast<int32_t>(done);
+        return 1;
+    }
+    if (error == ERROR_IO_INCOMPLETE) return 0;
+    if (throwOnError) ThrowFileError(18002, m_name.c_str(), error);
+    return 0;
 }
 
 void TFile::ThrowWriteError(uint32_t code) const {
@@ -147,7 +257,7 @@ char TFile::ReadData(void* buffer, int32_t count, char throwOnError, int32_t* re
     DWORD error = ERROR_INVALID_HANDLE;
     size_t done = 0;
     size_t wanted = count < 0 ? 0 : static_cast<size_t>(count);
-    if (m_flags & kUnbuffered)  // whole pages; the caller's buffer holds them
+    if ((m_flags & (kUnbuffered | kMultimedia)) == kUnbuffered)  // whole pages; the caller's buffer holds them
         wanted = (wanted + pf::PageSize() - 1) / pf::PageSize() * pf::PageSize();
     bool ok = m_handle && count >= 0 && pf::ReadFile(m_handle, buffer, wanted, done, error);
     if (m_handle && count < 0) error = ERROR_INVALID_PARAMETER;
@@ -188,6 +298,18 @@ void TFile::Write(const void* data, uint32_t count, char) {
     DWORD error = ERROR_INVALID_HANDLE;
     size_t done = 0;
     size_t total = count;
+    if (m_flags & kMultimedia) {
+        bool ok = m_handle && pf::WriteFile(m_handle, data, total, done, error);
+        if ((m_flags & kKeepWrittenSize) && m_position + static_cast<int64_t>(done) > m_writtenSize)
+            m_writtenSize = static_cast<int32_t>(m_position + static_cast<int64_t>(done));
+        m_position += static_cast<int32_t>(done);
+        if (ok) return;
+        // A stream stops short only when the device is full, whatever the last error.
+        if (done > 0) ThrowNotEnoughDiskSpace(m_name.c_str(), error);
+        ThrowFileError(18003, error);
+    }
+    // Unbuffered writes with `useCache` go to write-behind once the buffered files
+    // provide it; until then they are written here like the others.
     if (m_flags & kUnbuffered) {
         // Unbuffered transfers are whole pages: the caller's buffer holds the rounded
         // size, and the bytes past the data are zeroed there.
@@ -242,6 +364,7 @@ void TFile::CloseKeepingFile() {
 }
 
 void TFile::AdjustSizeOfFile(int32_t size, int32_t reopenFlags, char reopen) {
+    WaitEndOfWriteBehind();
     m_flags &= ~kKeepWrittenSize;
     m_writtenSize = 0;
     if (size != GetSize()) {

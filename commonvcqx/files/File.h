@@ -2,10 +2,20 @@
 //
 // TFile: an open file with typed reads and writes, seeking and sizing, opened with one
 // flags word (access 0x1-0x8, create 0x10, sharing 0x20-0x100, deletion 0x200/0x400,
-// a temporary name 0x800, kept read-only 0x1000, no exception 0x40000, cut back to the
-// written size 0x80000, unbuffered, write-through and access hints). Its static
-// functions are the file-system operations on names. Failures raise TException with a
-// text of the file error table (18000-18026) and the system's Windows error code.
+// a temporary name 0x800, kept read-only 0x1000, its own lock 0x2000, reads on worker
+// threads 0x4000, the C library's buffered streams 0x20000, no exception 0x40000, cut
+// back to the written size 0x80000, unbuffered, write-through and access hints). Its
+// static functions are the file-system operations on names. Failures raise TException
+// with a text of the file error table (18000-18026) and the system's Windows error code.
+//
+// The read cache (0x8000, 0x100000) and write-behind (0x10000) flags are accepted and
+// give the file its lock and write-behind event; until the buffered files serve them,
+// reads and writes go straight to the file.
+//
+// Every Close notifies the process-wide publisher "GlobalFileNotifier" on the closing
+// thread, event kFileClosedEvent, with the closing TFile split over the first (low
+// half) and second (high half) values; ClosedFile puts it together again. The file is
+// already closed then (IsOpen false), its name and flags still readable.
 //
 //   TFile file("C:\\tmp\\take.raw", 0x10);          // create, read and write
 //   file.Write(int32_t{42});
@@ -15,6 +25,7 @@
 //   TFile::SaveFile("C:\\tmp\\settings.ini", text, length);   // atomic replace
 #pragma once
 
+#include <commonvcqx/events/EventSubscriber.h>
 #include <commonvcqx/files/FileName.h>
 #include <commonvcqx/files/FileObject.h>
 #include <commonvcqx/platform/WinTypes.h>
@@ -26,6 +37,8 @@
 namespace cvq::platform {
 struct FileHandle;
 }
+
+class TCriticalSection;
 class TListElement;
 template <class T>
 class TFlexList;
@@ -38,22 +51,33 @@ class TFile : public TFileObject {
 public:
     enum EType : int32_t { kFile = 0, kDirectory = 1, kAnything = 2 };
     enum ESeekOrigin : int32_t { kFromStart = 0, kFromCurrent = 1, kFromEnd = 2 };
+    /// Event id of the close notification.
+    static constexpr int32_t kFileClosedEvent = 0;
 
     TFile() noexcept = default;
     /// Opens at once; failures raise as Open does.
     TFile(const TFileName& name, int flags);
     ~TFile() override;
+    // One owner per open file: its handle, lock and event are closed once.
+    TFile(const TFile&) = delete;
+    TFile& operator=(const TFile&) = delete;
 
     /// Opens `name`; true when open. A failure raises 18025 (sharing violation), 18016
     /// (creating) or 18000 with the name, or returns false with flag 0x40000.
     char Open(const TFileName& name, int flags);
-    /// Closes (nothing when closed). Data the system could not store after all (a full
-    /// disk found at close) raises 18019 or 18003 once the file is closed.
+    /// Closes (nothing when closed), after the reads still running on workers and the
+    /// write-behind. Data the system could not store after all (a full disk found at
+    /// close) raises 18019 or 18003 once the file is closed.
     void Close();
 
     bool IsOpen() const noexcept { return m_handle != nullptr; }
     cvq::platform::FileHandle* GetHandle() const noexcept { return m_handle; }
+    /// The flags as Open adjusted them (0x8000 adds 0x2000, 0x800 adds 0x10, a stream's
+    /// 0x200 becomes 0x400).
     int GetOpenFlags() const noexcept { return m_flags; }
+    /// The file's own lock (flags 0x2000 or 0x8000), null otherwise; it guards the
+    /// file's cache state against the parallel reader and writer.
+    TCriticalSection* GetLock() const noexcept { return m_lock; }
     const TFileName& GetName() const noexcept { return m_name; }
     /// Size of the open file (the low 32 bits).
     int32_t GetSize() const;
@@ -97,7 +121,7 @@ public:
     void WriteLine(const TString& text, char first = '\r', char second = '\n') {
         WriteLine(text.c_str(), first, second);
     }
-    /// Makes written data durable on the device.
+    /// Makes written data durable on the device (a stream's buffer first).
     void FlushBuffers();
     void Flush() { FlushBuffers(); }
 
@@ -107,9 +131,45 @@ public:
     /// The last-write time as DOS date and time words in local time (both 0 on failure).
     char GetDateTime(unsigned short* dosDate, unsigned short* dosTime) const;
 
+    /// Locks `count` bytes at `offset` (taken as unsigned) against the locks of every
+    /// other open of the file by users of the library, and against overlapping locks
+    /// of this one. Locks stop locks, not transfers. A conflict raises 18025 with the
+    /// name and error 33; other failures raise 18025 with their code. 0 bytes: nothing.
+    void Lock(int32_t offset, uint32_t count);
+    /// Releases a range locked with exactly this offset and count; any other range
+    /// raises 18025 with the name and error 158.
+    void Unlock(int32_t offset, uint32_t count);
+
+    /// Needs flag 0x4000. Resets `event` (a kernel event handle, e.g.
+    /// TThreadEvent::GetHandle) and reads `count` bytes at `offset` on a worker thread,
+    /// leaving the position alone; the event is set when the read ended. The buffer
+    /// must stay valid until then (and, unbuffered, hold whole pages at a page-aligned
+    /// address). The result comes from GetAsyncResult. A read that
+    /// cannot start raises 18002 with the name (87 without flag 0x4000).
+    void ReadAsync(void* buffer, int32_t count, uint32_t offset, void* event);
+    /// The result of the read started with `event`: true with `*read` bytes once it
+    /// ended (`wait` waits for that); false with `*read` -1 while it still runs. A
+    /// failed read (or no read started with that event: code 87) raises 18002 with the
+    /// name, or returns false without `throwOnError`. A result is given once.
+    char GetAsyncResult(void* event, int32_t* read, char wait = 1, char throwOnError = 1);
+
+    /// Library attribute bits of the open file's name, -1 when unreadable.
+    int32_t GetAttributes() const { return GetAttributes(m_name); }
+
     void SetDeleteOnClose() noexcept { m_flags |= 0x400; }
     void UnsetDeleteOnClose() noexcept { m_flags &= ~0x400; }
     bool ShouldBeDeletedOnClose() const noexcept { return (m_flags & 0x600) != 0; }
+
+    /// Subscribes `callback` with `user` to the close notification of every TFile.
+    static void SubscribeToFileCloseEvent(TEventCallback callback, void* user);
+    /// Removes every such subscription of `callback` with `user`.
+    static void UnsubscribeToFileCloseEvent(TEventCallback callback, void* user);
+    /// The closing file of a close notification's first and second values.
+    static TFile* ClosedFile(int32_t first, int32_t second) noexcept {
+        return reinterpret_cast<TFile*>(
+            static_cast<uintptr_t>((uint64_t{static_cast<uint32_t>(second)} << 32) |
+                                   static_cast<uint32_t>(first)));
+    }
 
     // File-system operations on names.
     /// Empty names do not exist; an unreadable name exists when access was denied.
@@ -223,12 +283,16 @@ private:
     void ThrowWriteError(uint32_t code) const;
     void CloseHandleOnly(uint32_t& error);
     void CloseKeepingFile();
-    // Where the process-wide file-close publisher ("GlobalFileNotifier") is told.
     void NotifyFileClosed();
+    void CreateOwnObjects();
+    void DeleteOwnObjects();
+    void WaitEndOfWriteBehind();
 
     TFileName m_name;
+    TCriticalSection* m_lock = nullptr;   // flag 0x2000
     int m_flags = 0;
     cvq::platform::FileHandle* m_handle = nullptr;
+    HANDLE m_writeBehindEvent = nullptr;  // flag 0x10000: signalled while nothing is queued
     int32_t m_position = 0;
     int32_t m_writtenSize = 0;
 };

@@ -6,7 +6,12 @@
 // the file-system operations on names. Names are library file names, translated
 // through the drive table; every failure reports the Windows error code.
 //
-// Sharing is emulated with open-file-description locks over the whole file: two users
+// Flag 0x20000 puts the C library's buffered FILE* stream over the descriptor (its
+// own buffer unless 0x1000000; no default sharing but exclusive; 0x200 is left to the
+// caller). Byte-range locks and reads on worker threads work on every handle.
+//
+// Sharing is emulated with open-file-description locks on one byte far beyond any
+// 32-bit offset (2^62), so byte-range locks below 2^32 never meet it: two users
 // of this library conflict as on Windows (error 32); other programs are not stopped.
 // Query-only opens take no lock; share-all opens and readers that let others read take
 // a shared lock; every other open an exclusive one. So exclusive opens and writers
@@ -98,6 +103,30 @@ void UnixFromFileTime(const FILETIME& time, int64_t& seconds, int64_t& nanosecon
 /// The packed DOS date and time words of a FILETIME in local time; false for times
 /// outside 1980-2107.
 bool DosDateTimeFromFileTime(const FILETIME& time, uint16_t& date, uint16_t& clock);
+
+/// Locks `count` bytes at `offset` for this handle: a range that another handle holds
+/// locked, or that overlaps a range this handle holds, fails with error 33 (as
+/// LockFile). Locks are advisory: they stop other locks, not transfers. A count of 0
+/// locks nothing and succeeds.
+bool LockFileRange(FileHandle* file, uint64_t offset, uint64_t count, DWORD& error);
+/// Releases a range locked with exactly this offset and count; other ranges fail with
+/// error 158. A count of 0 succeeds.
+bool UnlockFileRange(FileHandle* file, uint64_t offset, uint64_t count, DWORD& error);
+
+/// Resets `event` (a kernel event) and reads `count` bytes at `offset` on a worker
+/// thread, without using or moving the position; the event is set when the read
+/// ended. A new read with the event of an earlier one first waits for that one and
+/// forgets its result. CloseFile waits for every read still running.
+bool StartAsyncRead(FileHandle* file, void* buffer, size_t count, uint64_t offset,
+                    HANDLE event, DWORD& error);
+/// The result of the read started with `event`: true with the bytes read once it
+/// ended well (its record is then forgotten); false with error 996 while it runs
+/// (only without `wait`), with the read's error when it failed (forgotten too), or
+/// with error 87 when no read was started with that event.
+bool AsyncReadResult(FileHandle* file, HANDLE event, bool wait, size_t& done, DWORD& error);
+/// Waits for every read still running on a worker and forgets all results (CloseFile
+/// does this too).
+void FinishAsyncReads(FileHandle* file);
 
 /// Operations the test seam can fail.
 enum class FileOperation { Open, Write, Sync, Rename };

@@ -1,5 +1,6 @@
-// Files on POSIX: open flags mapped to open(2), sharing emulated with whole-file
-// open-file-description locks, transfers looping over short counts and EINTR.
+// Files on POSIX: open flags mapped to open(2), sharing emulated with an
+// open-file-description lock far beyond the data, transfers looping over short counts
+// and EINTR (or through a C stream with flag 0x20000).
 #include <commonvcqx/platform/Drives.h>
 #include <commonvcqx/platform/ErrorCodes.h>
 #include <commonvcqx/platform/internal/Files.h>
@@ -25,6 +26,7 @@ constexpr uint32_t kQuery = 0x1, kRead = 0x2, kWrite = 0x4, kReadWrite = 0x8;
 constexpr uint32_t kCreate = 0x10;
 constexpr uint32_t kShareRead = 0x20, kShareWrite = 0x40, kShareAll = 0x80, kExclusive = 0x100;
 constexpr uint32_t kDeleteOnClose = 0x200;
+constexpr uint32_t kStream = 0x20000;
 constexpr uint32_t kUnbuffered = 0x1000000, kWriteThrough = 0x8000000;
 constexpr uint32_t kRandom = 0x10000000, kSequential = 0x20000000;
 
@@ -84,13 +86,14 @@ int OpenNative(const std::string& path, int oflags, mode_t mode) {
     return fd;
 }
 
-// Whole-file lock standing for the sharing mode. False with error 32 on a conflict.
+// The lock standing for the sharing mode, on its one byte past any data offset. False
+// with error 32 on a conflict.
 bool LockForSharing(int fd, short type, DWORD& error) {
     struct flock lock = {};
     lock.l_type = type;
     lock.l_whence = SEEK_SET;
-    lock.l_start = 0;
-    lock.l_len = 0;
+    lock.l_start = static_cast<off_t>(posix::kSharingLockOffset);
+    lock.l_len = 1;
     if (::fcntl(fd, F_OFD_SETLK, &lock) == 0) return true;
     if (errno == EAGAIN || errno == EACCES) {
         error = ERROR_SHARING_VIOLATION;
@@ -141,10 +144,17 @@ bool CloseFd(int fd, DWORD& error) {
 }  // namespace
 
 FileHandle* OpenFile(std::string_view name, uint32_t flags, DWORD& error) {
+    const uint32_t original = flags;
     std::string path;
     if (!Native(name, path, error)) return nullptr;
+    bool stream = flags & kStream;
     if (!(flags & (kQuery | kRead | kWrite | kReadWrite))) flags |= kReadWrite;
-    if (!(flags & (kShareRead | kShareWrite | kShareAll | kExclusive))) flags |= kShareRead;
+    // A stream knows no default sharing but exclusive, and no query-only access; its
+    // deletion at close is left to the caller.
+    if (!(flags & (kShareRead | kShareWrite | kShareAll | kExclusive)))
+        flags |= stream ? kExclusive : kShareRead;
+    if (stream && !(flags & (kRead | kWrite | kReadWrite))) flags |= kRead;
+    if (stream) flags &= ~(kDeleteOnClose | kUnbuffered);
     bool reads = flags & (kRead | kReadWrite);
     bool writes = flags & (kWrite | kReadWrite);
     bool query = !reads && !writes;
@@ -178,7 +188,10 @@ FileHandle* OpenFile(std::string_view name, uint32_t flags, DWORD& error) {
     auto* file = new FileHandle;
     file->fd = fd;
     auto discard = [file] {
-        ::close(file->fd);
+        if (file->stream)
+            ::fclose(file->stream);
+        else
+            ::close(file->fd);
         if (file->lockFd >= 0) ::close(file->lockFd);
         delete file;
         return nullptr;
@@ -193,22 +206,32 @@ FileHandle* OpenFile(std::string_view name, uint32_t flags, DWORD& error) {
     if (flags & (kRandom | kSequential))
         ::posix_fadvise(fd, 0, 0, (flags & kRandom) ? POSIX_FADV_RANDOM : POSIX_FADV_SEQUENTIAL);
     if (flags & kDeleteOnClose) file->deleteOnClose = path;
+    if (stream && !posix::AttachStream(*file, oflags, (original & kUnbuffered) != 0, error))
+        return discard();
     return file;
 }
 
 bool CloseFile(FileHandle* file, DWORD& error) {
     if (!file) return true;
     bool ok = true;
+    posix::FinishAsyncReads(*file);  // workers read through fd until they end
+    posix::ReleaseRangeLocks(*file);
     if (!file->deleteOnClose.empty() && ::unlink(file->deleteOnClose.c_str()) != 0 &&
         errno != ENOENT)
         ok = Fail(error);
-    if (!CloseFd(file->fd, error)) ok = false;
+    if (file->stream) {
+        // fclose hands over the buffered bytes and closes fd, even when it fails.
+        if (::fclose(file->stream) != 0) ok = Fail(error);
+    } else if (!CloseFd(file->fd, error)) {
+        ok = false;
+    }
     if (file->lockFd >= 0) ::close(file->lockFd);
     delete file;
     return ok;
 }
 
 bool ReadFile(FileHandle* file, void* buffer, size_t count, size_t& done, DWORD& error) {
+    if (file->stream) return posix::StreamRead(*file, buffer, count, done, error);
     done = 0;
     char* out = static_cast<char*>(buffer);
     while (done < count) {
@@ -224,6 +247,7 @@ bool ReadFile(FileHandle* file, void* buffer, size_t count, size_t& done, DWORD&
 }
 
 bool WriteFile(FileHandle* file, const void* data, size_t count, size_t& done, DWORD& error) {
+    if (file->stream) return posix::StreamWrite(*file, data, count, done, error);
     done = 0;
     const char* in = static_cast<const char*>(data);
     while (done < count) {
@@ -244,6 +268,7 @@ bool WriteFile(FileHandle* file, const void* data, size_t count, size_t& done, D
 
 int64_t SeekFile(FileHandle* file, int64_t offset, int origin, DWORD& error) {
     int whence = origin == 0 ? SEEK_SET : origin == 1 ? SEEK_CUR : SEEK_END;
+    if (file->stream) return posix::StreamSeek(*file, offset, whence, error);
     off_t position = ::lseek(file->fd, static_cast<off_t>(offset), whence);
     if (position < 0) {
         error = errno == EINVAL ? ERROR_NEGATIVE_SEEK : WindowsErrorFromErrno(errno);
@@ -253,6 +278,7 @@ int64_t SeekFile(FileHandle* file, int64_t offset, int origin, DWORD& error) {
 }
 
 int64_t GetFileSize(FileHandle* file, DWORD& error) {
+    if (file->stream && !posix::StreamFlush(*file, error)) return -1;
     struct stat info;
     if (::fstat(file->fd, &info) != 0) return Fail(error), -1;
     return info.st_size;
@@ -263,6 +289,7 @@ bool TruncateFile(FileHandle* file, int64_t size, DWORD& error) {
         error = ERROR_NEGATIVE_SEEK;
         return false;
     }
+    if (file->stream && !posix::StreamFlush(*file, error)) return false;
     int rc;
     do {
         rc = ::ftruncate(file->fd, static_cast<off_t>(size));
@@ -271,6 +298,7 @@ bool TruncateFile(FileHandle* file, int64_t size, DWORD& error) {
 }
 
 bool SyncFile(FileHandle* file, DWORD& error) {
+    if (file->stream && !posix::StreamFlush(*file, error)) return false;
     if (SeamFires(FileOperation::Sync) || ::fsync(file->fd) != 0) return Fail(error);
     return true;
 }
@@ -324,6 +352,8 @@ bool GetFileTimes(FileHandle* file, FILETIME* creation, FILETIME* access, FILETI
 
 bool SetFileTimes(FileHandle* file, const FILETIME*, const FILETIME* access, const FILETIME* write,
                   DWORD& error) {
+    // Buffered bytes written later would move the last-write time again.
+    if (file->stream && !posix::StreamFlush(*file, error)) return false;
     struct timespec times[2];
     const FILETIME* given[2] = {access, write};
     for (int i = 0; i < 2; ++i) {
