@@ -143,6 +143,13 @@ TEST_F(MemoryMappedFileTest, GrowthZeroFillsAndReachesTheDisk) {
         std::memcpy(map.GetStart(), "wxyz", 4);
     }
     EXPECT_EQ(Get("written.bin"), "wxyz");
+
+    // A file on a C stream still holds written bytes in its buffer: mapping sees them.
+    TFile stream(Name("stream.bin").c_str(), 0x8 | 0x10 | 0x20000);
+    stream.Write("buffered", 8);
+    TMemoryMappedFile map(stream, 1, 0);
+    ASSERT_EQ(map.GetSize(), 8u);
+    EXPECT_EQ(std::memcmp(map.GetStart(), "buffered", 8), 0);
 }
 
 TEST_F(MemoryMappedFileTest, ReadOnlyViewsFaultOnWriting) {

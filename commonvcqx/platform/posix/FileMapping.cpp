@@ -93,6 +93,8 @@ FileMapping* CreateFileMapping(FileHandle* file, uint64_t size, ViewAccess acces
         return nullptr;
     }
     if (MappingSeamFires(MappingOperation::Create)) return posix::Fail(error), nullptr;
+    // A stream's buffered bytes belong in the file before its pages are mapped.
+    if (file->stream && !posix::StreamFlush(*file, error)) return nullptr;
     int fd = OwnDescriptor(file->fd, access);
     if (fd < 0) return posix::Fail(error), nullptr;
     struct stat info;
