@@ -189,7 +189,7 @@ void TFile::Unlock(int32_t offset, uint32_t count) {
 }
 
 void TFile::ReadAsync(void* buffer, int32_t count, uint32_t offset, void* event) {
-    DWORD error = !m_handle                                     ? ERROR_INVALID_HANDLE
+    DWORD error = !m_handle                               ? ERROR_INVALID_HANDLE
                   : !(m_flags & kOverlapped) || count < 0 ? ERROR_INVALID_PARAMETER
                                                           : ERROR_SUCCESS;
     if (error == ERROR_SUCCESS &&
@@ -257,7 +257,8 @@ char TFile::ReadData(void* buffer, int32_t count, char throwOnError, int32_t* re
     DWORD error = ERROR_INVALID_HANDLE;
     size_t done = 0;
     size_t wanted = count < 0 ? 0 : static_cast<size_t>(count);
-    if ((m_flags & (kUnbuffered | kMultimedia)) == kUnbuffered)  // whole pages; the caller's buffer holds them
+    if ((m_flags & (kUnbuffered | kMultimedia)) ==
+        kUnbuffered)  // whole pages; the caller's buffer holds them
         wanted = (wanted + pf::PageSize() - 1) / pf::PageSize() * pf::PageSize();
     bool ok = m_handle && count >= 0 && pf::ReadFile(m_handle, buffer, wanted, done, error);
     if (m_handle && count < 0) error = ERROR_INVALID_PARAMETER;

@@ -166,9 +166,8 @@ public:
     static void UnsubscribeToFileCloseEvent(TEventCallback callback, void* user);
     /// The closing file of a close notification's first and second values.
     static TFile* ClosedFile(int32_t first, int32_t second) noexcept {
-        return reinterpret_cast<TFile*>(
-            static_cast<uintptr_t>((uint64_t{static_cast<uint32_t>(second)} << 32) |
-                                   static_cast<uint32_t>(first)));
+        return reinterpret_cast<TFile*>(static_cast<uintptr_t>(
+            (uint64_t{static_cast<uint32_t>(second)} << 32) | static_cast<uint32_t>(first)));
     }
 
     // File-system operations on names.
@@ -194,7 +193,8 @@ public:
     static char GetDateTime(const TFileName& name, FILETIME* creation, FILETIME* access,
                             FILETIME* write);
     /// Opened with read access, sharing for all.
-    static char GetDateTime(const TFileName& name, unsigned short* dosDate, unsigned short* dosTime);
+    static char GetDateTime(const TFileName& name, unsigned short* dosDate,
+                            unsigned short* dosTime);
     static char SetDateTime(const TFileName& name, const FILETIME* creation, const FILETIME* access,
                             const FILETIME* write);
     /// The name's drive is mapped to an existing folder.
@@ -244,7 +244,7 @@ public:
     /// that does not exist; the title is cut before a `separator` not at its start.
     /// Empty when the directory does not exist.
     static TFileName GetNonExistingName(const TFileName& directory, const TFileName& name,
-                                      char separator);
+                                        char separator);
     /// Same contents; `*offset` gets the first difference, -1 for different sizes, -2
     /// when a file cannot be read.
     static char AreEqual(const TFileName& first, const TFileName& second, int* offset = nullptr);
@@ -276,8 +276,7 @@ public:
     /// anything is written); otherwise the file is replaced as by SaveFile.
     static void WriteLines(const TFileName& name,
                            const TFlexList<TStringItem<TListElement>>& strings, char append = 0);
-    static void WriteLines(const TFileName& name, const TArray<TString>& strings,
-                           char append = 0);
+    static void WriteLines(const TFileName& name, const TArray<TString>& strings, char append = 0);
 
 private:
     void ThrowWriteError(uint32_t code) const;
@@ -289,7 +288,7 @@ private:
     void WaitEndOfWriteBehind();
 
     TFileName m_name;
-    TCriticalSection* m_lock = nullptr;   // flag 0x2000
+    TCriticalSection* m_lock = nullptr;  // flag 0x2000
     int m_flags = 0;
     cvq::platform::FileHandle* m_handle = nullptr;
     HANDLE m_writeBehindEvent = nullptr;  // flag 0x10000: signalled while nothing is queued

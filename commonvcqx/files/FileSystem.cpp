@@ -46,9 +46,11 @@ constexpr size_t kMaxVolumeLabel = 99;
 std::string BackupName(const std::string& name, const char* backupExtension) {
     size_t separator = name.find_last_of("\\/");
     size_t dot = name.find_last_of('.');
-    bool hasExtension = dot != std::string::npos && (separator == std::string::npos || dot > separator);
+    bool hasExtension =
+        dot != std::string::npos && (separator == std::string::npos || dot > separator);
     std::string extension = backupExtension[0] == '.' ? backupExtension + 1 : backupExtension;
-    if (extension == "~" && hasExtension && dot + 1 < name.size()) extension += name.substr(dot + 2);
+    if (extension == "~" && hasExtension && dot + 1 < name.size())
+        extension += name.substr(dot + 2);
     return (hasExtension ? name.substr(0, dot) : name) + "." + extension;
 }
 
@@ -99,7 +101,8 @@ char TFile::Delete(const TFileName& name, char throwOnError, char force) {
 
 void TFile::Rename(const TFileName& oldName, const TFileName& newName) {
     DWORD error = 0;
-    if (!pf::RenameFile(oldName.c_str(), newName.c_str(), false, error)) ThrowFileError(18013, error);
+    if (!pf::RenameFile(oldName.c_str(), newName.c_str(), false, error))
+        ThrowFileError(18013, error);
 }
 
 TFileName TFile::GetTempName(const TFileName& directory) {
@@ -252,7 +255,8 @@ double TFile::GetDiskSpace(int drive, double* total) {
     return available;
 }
 
-TFileName TFile::GetNonExistingName(const TFileName& directory, const TFileName& name, char separator) {
+TFileName TFile::GetNonExistingName(const TFileName& directory, const TFileName& name,
+                                    char separator) {
     if (!Exist(directory, kDirectory)) return TString("");
     std::string title = name.c_str();
     std::string extension;
@@ -343,7 +347,8 @@ char TFile::CanWrite(HWND window, const TFileName& name, char showMessage, EBack
         TFileName backup(TString(BackupName(name.c_str(), backupExtension).c_str()));
         // A file that already bears the backup extension would be deleted as its own
         // backup: refuse, as for any backup that cannot be made.
-        if (SameIgnoringCase(backup.c_str(), name.c_str())) ThrowFileError(18013, ERROR_ALREADY_EXISTS);
+        if (SameIgnoringCase(backup.c_str(), name.c_str()))
+            ThrowFileError(18013, ERROR_ALREADY_EXISTS);
         if (inUse) {
             Copy(backup, name);
         } else {

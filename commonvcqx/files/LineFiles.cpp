@@ -97,8 +97,7 @@ void TFile::ReadLines(const TFileName& name, TStringList& strings, char trim, ch
         [&](const TString& line) { strings.Append(new TStringItem<TListElement>(line)); });
 }
 
-void TFile::ReadLines(const TFileName& name, TArray<TString>& strings, char trim,
-                      char skipEmpty) {
+void TFile::ReadLines(const TFileName& name, TArray<TString>& strings, char trim, char skipEmpty) {
     SplitLines(
         name, trim, skipEmpty, [&] { strings.Clear(); },
         [&](const TString& line) { strings.Add(line); });

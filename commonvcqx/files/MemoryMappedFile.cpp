@@ -263,8 +263,7 @@ void* TMemoryMappedFile::SetFileSize(uint32_t size, char createView, char zeroFi
     if (!createView) return nullptr;
     TView* view = MapNewView(0, 0);
     if (zeroFill && size > oldFileSize && oldFileSize < view->m_size)
-        std::memset(static_cast<char*>(view->m_start) + oldFileSize, 0,
-                    view->m_size - oldFileSize);
+        std::memset(static_cast<char*>(view->m_start) + oldFileSize, 0, view->m_size - oldFileSize);
     return view->m_start;
 }
 

@@ -46,11 +46,10 @@ TEST_F(FileFlagsTest, ByteRangeLocksConflictBetweenOpensAndLeaveSharingAlone) {
         uint32_t count;
         uint32_t code;
     } cases[] = {
-        {&second, 8, 16, 33},  // overlaps the other open's range
-        {&second, 15, 1, 33},
-        {&first, 4, 2, 33},    // overlaps its own range, as Windows refuses
-        {&second, 16, 16, 0},  // right beside it
-        {&first, 0, 0, 0},     // zero bytes lock nothing
+        {&second, 8, 16, 33},                      // overlaps the other open's range
+        {&second, 15, 1, 33}, {&first, 4, 2, 33},  // overlaps its own range, as Windows refuses
+        {&second, 16, 16, 0},                      // right beside it
+        {&first, 0, 0, 0},                         // zero bytes lock nothing
         {&first, -16, 16, 0},  // offsets are unsigned: the last 16 bytes below 4 GB
         {&second, -8, 4, 33},
     };

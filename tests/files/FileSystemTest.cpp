@@ -14,9 +14,9 @@
 #include <fcntl.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
-#include <unistd.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
@@ -46,7 +46,9 @@ int RecordBox(const char* text, const char* caption, UINT type) {
 
 constexpr UINT kOnTop = MB_TOPMOST | MB_SETFOREGROUND | MB_TASKMODAL;
 
-LRESULT QuietWindow(HWND, UINT, WPARAM, LPARAM) { return 0; }
+LRESULT QuietWindow(HWND, UINT, WPARAM, LPARAM) {
+    return 0;
+}
 
 class CanWriteTest : public cvq::test::ScratchFolder {
 protected:
@@ -59,8 +61,8 @@ protected:
         windowClass.lpfnWndProc = &QuietWindow;
         windowClass.lpszClassName = "CanWriteOwner";
         RegisterClassA(&windowClass);
-        window_ = CreateWindowExA(0, "CanWriteOwner", "Mixer", 0, 0, 0, 0, 0, HWND_MESSAGE,
-                                  nullptr, nullptr, nullptr);
+        window_ = CreateWindowExA(0, "CanWriteOwner", "Mixer", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                  nullptr, nullptr);
         ASSERT_NE(window_, nullptr);
     }
     void TearDown() override {
@@ -115,8 +117,8 @@ TEST_F(CanWriteTest, AnswersToTheBackupQuestion) {
         bool result;
         bool backedUp;
     };
-    for (Case c : {Case{IDNO, true, false}, Case{IDCANCEL, false, false},
-                   Case{IDOK, false, false}, Case{IDYES, true, true}}) {
+    for (Case c : {Case{IDNO, true, false}, Case{IDCANCEL, false, false}, Case{IDOK, false, false},
+                   Case{IDYES, true, true}}) {
         SCOPED_TRACE(c.answer);
         boxes.clear();
         fs::remove(Path("take.~av"));
@@ -187,8 +189,8 @@ TEST_F(CanWriteTest, CaptionIsTheWindowTitleCutTo500Characters) {
     nextAnswer = IDNO;
     EXPECT_TRUE(CanWrite("take.wav", 1, TFile::kAskForBackup, "~"));
     // No window, or one that is gone: an empty caption.
-    EXPECT_TRUE(TFile::CanWrite(nullptr, TString(Name("take.wav").c_str()), 1,
-                                TFile::kAskForBackup, "~"));
+    EXPECT_TRUE(
+        TFile::CanWrite(nullptr, TString(Name("take.wav").c_str()), 1, TFile::kAskForBackup, "~"));
     ASSERT_EQ(boxes.size(), 2u);
     EXPECT_EQ(boxes[0].caption, std::string(500, 'T'));
     EXPECT_EQ(boxes[1].caption, "");
@@ -245,9 +247,10 @@ TEST_F(DrivesTest, DriveTypesFollowTheFileSystemOfTheRoot) {
         const char* name;
         TFile::EDriveType type;
     };
-    for (Case c : {Case{"R:\\", TFile::kDriveRamDisk}, Case{"R:\\anything\\below.txt", TFile::kDriveRamDisk},
-                   Case{"A:\\", TFile::kDriveRamDisk}, Case{"S:\\", TFile::kDriveNoRootDir},
-                   Case{"Q:\\", TFile::kDriveNoRootDir}, Case{"P:\\", TFile::kDriveNoRootDir}}) {
+    for (Case c :
+         {Case{"R:\\", TFile::kDriveRamDisk}, Case{"R:\\anything\\below.txt", TFile::kDriveRamDisk},
+          Case{"A:\\", TFile::kDriveRamDisk}, Case{"S:\\", TFile::kDriveNoRootDir},
+          Case{"Q:\\", TFile::kDriveNoRootDir}, Case{"P:\\", TFile::kDriveNoRootDir}}) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(TFile::GetDriveTypeA(TString(c.name)), c.type);
         EXPECT_FALSE(TFile::IsFastPhysicalDrive(TString(c.name)));

@@ -129,12 +129,9 @@ TEST_F(LineFilesTest, AreEqualReportsTheFirstDifference) {
         int offset;
     } cases[] = {
         {"a.bin", "A.BIN", 1, 0},  // the same file by name
-        {"a.bin", "b.bin", 1, 0},
-        {"a.bin", "c.bin", 0, 4097},
-        {"a.bin", "short.bin", 0, -1},
-        {"empty1.bin", "empty2.bin", 1, 0},
-        {"a.bin", "missing.bin", 0, -2},
-        {"missing.bin", "missing.bin", 0, -2},
+        {"a.bin", "b.bin", 1, 0},        {"a.bin", "c.bin", 0, 4097},
+        {"a.bin", "short.bin", 0, -1},   {"empty1.bin", "empty2.bin", 1, 0},
+        {"a.bin", "missing.bin", 0, -2}, {"missing.bin", "missing.bin", 0, -2},
     };
     for (const auto& c : cases) {
         int offset = 99;

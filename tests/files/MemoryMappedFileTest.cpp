@@ -16,10 +16,10 @@
 
 namespace {
 
-using cvq::test::Catch;
-using cvq::test::ErrorText;
 using cvq::platform::FailNthMappingOperation;
 using cvq::platform::MappingOperation;
+using cvq::test::Catch;
+using cvq::test::ErrorText;
 namespace fs = std::filesystem;
 
 const uint32_t kPage = static_cast<uint32_t>(sysconf(_SC_PAGESIZE));
@@ -33,8 +33,8 @@ protected:
     }
     // Three pages, each filled with its own letter.
     std::string PutPages(const std::string& leaf) const {
-        std::string contents = std::string(kPage, 'a') + std::string(kPage, 'b') +
-                               std::string(kPage, 'c');
+        std::string contents =
+            std::string(kPage, 'a') + std::string(kPage, 'b') + std::string(kPage, 'c');
         Put(leaf, contents);
         return Name(leaf);
     }
@@ -133,8 +133,8 @@ TEST_F(MemoryMappedFileTest, GrowthZeroFillsAndReachesTheDisk) {
         EXPECT_EQ(std::string(start + kPage, kPage), std::string(kPage, '\0'));
         EXPECT_EQ(start[0], 'a');
     }
-    EXPECT_EQ(Get("known.bin"), std::string(kPage, 'a') + std::string(kPage, '\0') +
-                                    std::string(kPage, 'c'));
+    EXPECT_EQ(Get("known.bin"),
+              std::string(kPage, 'a') + std::string(kPage, '\0') + std::string(kPage, 'c'));
 
     // Write-only files map writable views too.
     {
@@ -230,7 +230,8 @@ TEST_F(MemoryMappedFileTest, ThreadsShareTheViewList) {
                     ++wrong;
                     continue;
                 }
-                char* at = static_cast<char*>(view->GetStart()) + (page * kPage - view->GetOffset());
+                char* at =
+                    static_cast<char*>(view->GetStart()) + (page * kPage - view->GetOffset());
                 if (*at != char('a' + page)) ++wrong;
                 map.Release(view);
             }

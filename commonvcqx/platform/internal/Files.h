@@ -117,8 +117,8 @@ bool UnlockFileRange(FileHandle* file, uint64_t offset, uint64_t count, DWORD& e
 /// thread, without using or moving the position; the event is set when the read
 /// ended. A new read with the event of an earlier one first waits for that one and
 /// forgets its result. CloseFile waits for every read still running.
-bool StartAsyncRead(FileHandle* file, void* buffer, size_t count, uint64_t offset,
-                    HANDLE event, DWORD& error);
+bool StartAsyncRead(FileHandle* file, void* buffer, size_t count, uint64_t offset, HANDLE event,
+                    DWORD& error);
 /// The result of the read started with `event`: true with the bytes read once it
 /// ended well (its record is then forgotten); false with error 996 while it runs
 /// (only without `wait`), with the read's error when it failed (forgotten too), or

@@ -1,9 +1,9 @@
 // Reads on worker threads for TFile::ReadAsync: each read runs on a thread of its own
 // with pread, so the file's position is never touched, and sets the caller's event
 // when it ended. Results stay with the handle until asked for or the file closes.
+#include <commonvcqx/platform/ErrorCodes.h>
 #include <commonvcqx/platform/internal/Files.h>
 #include <commonvcqx/platform/internal/KernelObjects.h>
-#include <commonvcqx/platform/ErrorCodes.h>
 #include <commonvcqx/platform/posix/FileState.h>
 
 #include <unistd.h>

@@ -6,14 +6,14 @@
 
 #include <commonvcqx/platform/ErrorCodes.h>
 
-#include <atomic>
-#include <cerrno>
-#include <new>
 #include <fcntl.h>
-#include <string>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <atomic>
+#include <cerrno>
+#include <new>
+#include <string>
 
 namespace cvq::platform {
 
@@ -86,8 +86,7 @@ size_t MappingGranularity() {
     return page;
 }
 
-FileMapping* CreateFileMapping(FileHandle* file, uint64_t size, ViewAccess access,
-                               DWORD& error) {
+FileMapping* CreateFileMapping(FileHandle* file, uint64_t size, ViewAccess access, DWORD& error) {
     if (!file || file->fd < 0) {
         error = ERROR_INVALID_HANDLE;
         return nullptr;

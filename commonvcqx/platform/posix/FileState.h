@@ -20,7 +20,7 @@ struct FileHandle {
     std::string deleteOnClose;  // native path unlinked at close; empty when none
     // The C library's buffered stream (flag 0x20000); fd is its descriptor then.
     FILE* stream = nullptr;
-    int streamLast = 0;         // last stream transfer: 0 none, 1 read, 2 write
+    int streamLast = 0;  // last stream transfer: 0 none, 1 read, 2 write
     // Byte-range locks: the description holding them when fd cannot take a write lock,
     // and the ranges (offset, count) locked through this handle.
     int rangeFd = -1;

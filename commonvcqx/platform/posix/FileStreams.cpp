@@ -18,8 +18,7 @@ constexpr int kRead = 1, kWrite = 2;
 
 // C streams need a seek between a write and a following read and the other way round.
 bool Turn(FileHandle& file, int next, DWORD& error) {
-    if (file.streamLast != 0 && file.streamLast != next &&
-        ::fseeko(file.stream, 0, SEEK_CUR) != 0)
+    if (file.streamLast != 0 && file.streamLast != next && ::fseeko(file.stream, 0, SEEK_CUR) != 0)
         return Fail(error);
     file.streamLast = next;
     return true;

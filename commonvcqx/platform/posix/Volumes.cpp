@@ -210,9 +210,9 @@ int32_t GetDriveKind(std::string_view root) {
     Mount mount;
     if (!FindMount(path, info.st_dev, mount)) return kDriveUnknown;
     if (IsOneOf(mount.type, {"tmpfs", "ramfs"})) return kDriveRamDisk;
-    if (IsOneOf(mount.type, {"nfs", "nfs4", "cifs", "smb3", "smbfs", "ncpfs", "afs", "ceph",
-                             "9p", "sshfs", "fuse.sshfs", "fuse.rclone", "glusterfs",
-                             "fuse.glusterfs", "davfs", "fuse.davfs2"}))
+    if (IsOneOf(mount.type, {"nfs", "nfs4", "cifs", "smb3", "smbfs", "ncpfs", "afs", "ceph", "9p",
+                             "sshfs", "fuse.sshfs", "fuse.rclone", "glusterfs", "fuse.glusterfs",
+                             "davfs", "fuse.davfs2"}))
         return kDriveRemote;
     if (IsOneOf(mount.type, {"iso9660", "udf"})) return kDriveCdRom;
     std::string disk = DiskOfDevice(info.st_dev);
