@@ -144,6 +144,30 @@ void SaveAndLoadDocumentFile() {
     TFile::Delete(name, 0);
 }
 
+// A playlist as a text file of lines, read back and seen through a mapping.
+void WriteAndReadLines() {
+    if (!TFile::Exist("C:\\tmp", TFile::kDirectory)) return;
+    const TFileName name = TFile::GetNonExistingName("C:\\tmp", "cvq_demo_playlist.txt", '_');
+    TArray<TString> takes;
+    for (const char* take : {"intro.wav", "  verse.wav", "", "chorus.wav"})
+        takes.Add(TString(take));
+    try {
+        TFile::WriteLines(name, takes, 0);
+        TArray<TString> back;
+        TFile::ReadLines(name, back, 1, 1);  // trimmed, empty lines skipped
+        TMemoryMappedFile map(name, 0x2, 1, 0);
+        std::printf("a playlist of %d lines in %d bytes, mapped: \"%.9s...\"\n", back.GetCount(),
+                    map.GetFileSize(), static_cast<const char*>(map.GetStart()));
+    } catch (const TException& e) {
+        std::printf("the playlist failed: %s\n", e.GetMessage() ? e.GetMessage()->c_str() : "");
+    }
+    TFile::Delete(name, 0);
+    double total = 0;
+    const double free = TFile::GetDiskSpace(2, &total);
+    std::printf("C: is a drive of type %d, %.1f of %.1f GB free\n", TFile::GetDriveTypeA("C:\\"),
+                free / 1e9, total / 1e9);
+}
+
 }  // namespace
 
 int main() {
@@ -184,5 +208,6 @@ int main() {
 
     SaveAndLoadDocument();
     SaveAndLoadDocumentFile();
+    WriteAndReadLines();
     return 0;
 }
