@@ -1,5 +1,6 @@
 // commonvcqx/files/FileName.cpp
 #include <commonvcqx/files/FileName.h>
+#include <commonvcqx/files/internal/FileFolders.h>
 #include <commonvcqx/platform/internal/ExecutableFile.h>
 #include <commonvcqx/text/StringFunctions.h>
 
@@ -96,14 +97,17 @@ TObject* TFileName::CreateClone(void*) const {
     return new TFileName(*this);
 }
 
-TFileName TFileName::GetApplicationPath() {
-    const std::string executable = cvq::platform::ExecutableFileName();
-    TFileName name(TSubString::Create(executable.data(), uint32_t(executable.size())));
+TFileName cvq::detail::FolderOfFile(const std::string& file) {
+    TFileName name(TSubString::Create(file.data(), uint32_t(file.size())));
     if (name.ContainsDrive() || name.ContainsPath()) return TFileName(name.GetPath());
     // A native path: its directory ends at the last slash ("/" itself for the root).
-    const size_t slash = executable.rfind('/');
+    const size_t slash = file.rfind('/');
     if (slash == std::string::npos) return TFileName();
-    return TFileName(TSubString::Create(executable.data(), uint32_t(slash == 0 ? 1 : slash)));
+    return TFileName(TSubString::Create(file.data(), uint32_t(slash == 0 ? 1 : slash)));
+}
+
+TFileName TFileName::GetApplicationPath() {
+    return cvq::detail::FolderOfFile(cvq::platform::ExecutableFileName());
 }
 
 TFileName TFileName::CreateApplicationRelative(const TString& name) {

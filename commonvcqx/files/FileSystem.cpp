@@ -4,12 +4,14 @@
 #include <commonvcqx/files/MemoryMappedFile.h>
 
 #include <commonvcqx/files/internal/FileErrors.h>
+#include <commonvcqx/files/internal/FileFolders.h>
 #include <commonvcqx/files/internal/OpenFlags.h>
 #include <commonvcqx/frame/Exception.h>
 #include <commonvcqx/memory/Heap.h>
 #include <commonvcqx/platform/Drives.h>
 #include <commonvcqx/platform/MessageBoxHandler.h>
 #include <commonvcqx/platform/Messages.h>
+#include <commonvcqx/platform/internal/ExecutableFile.h>
 #include <commonvcqx/platform/internal/Files.h>
 #include <commonvcqx/platform/internal/Volumes.h>
 #include <commonvcqx/text/StaticStrings.h>
@@ -363,13 +365,7 @@ char TFile::CanWrite(HWND window, const TFileName& name, char showMessage, EBack
 }
 
 TFileName TFile::GetAppPath(HMODULE module) {
-    const std::string file = pf::ModuleFileName(module);
-    TFileName name(TSubString::Create(file.data(), uint32_t(file.size())));
-    if (name.ContainsDrive() || name.ContainsPath()) return TFileName(name.GetPath());
-    // A native path: its folder ends at the last slash ("/" itself for the root).
-    const size_t slash = file.rfind('/');
-    if (slash == std::string::npos) return TFileName();
-    return TFileName(TSubString::Create(file.data(), uint32_t(slash == 0 ? 1 : slash)));
+    return cvq::detail::FolderOfFile(pf::ModuleFileName(module));
 }
 
 TString TFile::GetVolumeName(const TFileName& name) {

@@ -57,10 +57,6 @@ bool IsCompressedVolume(std::string_view root);
 /// The volume lies on a floppy disk drive (a block device of the floppy driver).
 bool IsFloppyDevice(std::string_view root);
 
-/// The file of a module loaded with OpenSharedModule (null: the executable) in library
-/// form, as ExecutableFileName gives it; "" for a handle the loader does not know.
-std::string ModuleFileName(void* module);
-
 /// Test seam: read the mount table from `path` (in /proc/self/mountinfo form) from now
 /// on; null returns to the system's.
 void SetMountTableFile(const char* path);

@@ -1,14 +1,11 @@
 // Volumes from the mount table (/proc/self/mountinfo), the block devices in /sys and
 // the file systems' own label calls; module files from the dynamic loader's map.
 #include <commonvcqx/platform/Drives.h>
-#include <commonvcqx/platform/internal/ExecutableFile.h>
 #include <commonvcqx/platform/internal/Volumes.h>
 #include <commonvcqx/platform/posix/FileState.h>
 
 #include <dirent.h>
-#include <dlfcn.h>
 #include <fcntl.h>
-#include <link.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -278,28 +275,6 @@ bool IsFloppyDevice(std::string_view root) {
     DWORD error = 0;
     return RootDirectory(root, path, info, error) && major(info.st_dev) == kFloppyMajor &&
            !DiskOfDevice(info.st_dev).empty();
-}
-
-std::string ModuleFileName(void* module) {
-    if (!module) return ExecutableFileName();
-    // Compared, never dereferenced: a handle the loader does not know is only unequal.
-    void* self = ::dlopen(nullptr, RTLD_LAZY | RTLD_NOLOAD);
-    link_map* map = nullptr;
-    if (!self || ::dlinfo(self, RTLD_DI_LINKMAP, &map) != 0 || !map) {
-        if (self) ::dlclose(self);
-        return std::string();
-    }
-    ::dlclose(self);
-    while (map->l_prev) map = map->l_prev;
-    for (bool first = true; map; map = map->l_next, first = false) {
-        if (static_cast<void*>(map) != module) continue;
-        if (first || !map->l_name || !map->l_name[0]) return ExecutableFileName();
-        char* resolved = ::realpath(map->l_name, nullptr);
-        std::string file = resolved ? resolved : map->l_name;
-        std::free(resolved);
-        return FileNameFromNativePath(file);
-    }
-    return std::string();
 }
 
 void SetMountTableFile(const char* path) {
