@@ -19,13 +19,7 @@ using cvq::test::Catch;
 using cvq::test::ErrorText;
 namespace fs = std::filesystem;
 
-class FileFlagsTest : public cvq::test::ScratchFolder {
-protected:
-    void TearDown() override {
-        cvq::platform::FailNthFileOperation(cvq::platform::FileOperation::Write, 0, 0);
-        ScratchFolder::TearDown();
-    }
-};
+class FileFlagsTest : public cvq::test::ScratchFolder {};
 
 TEST_F(FileFlagsTest, ByteRangeLocksConflictBetweenOpensAndLeaveSharingAlone) {
     Put("ranges.bin", std::string(64, 'r'));

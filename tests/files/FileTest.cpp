@@ -19,15 +19,7 @@ using cvq::test::Catch;
 using cvq::test::ErrorText;
 namespace fs = std::filesystem;
 
-class FileTest : public cvq::test::ScratchFolder {
-protected:
-    void TearDown() override {
-        for (auto op : {cvq::platform::FileOperation::Open, cvq::platform::FileOperation::Write,
-                        cvq::platform::FileOperation::Sync, cvq::platform::FileOperation::Rename})
-            cvq::platform::FailNthFileOperation(op, 0, 0);
-        ScratchFolder::TearDown();
-    }
-};
+class FileTest : public cvq::test::ScratchFolder {};
 
 TEST_F(FileTest, FlagZeroOpensAnExistingFileForReadingAndWriting) {
     std::string name = Name("missing.bin");

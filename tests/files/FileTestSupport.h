@@ -4,6 +4,7 @@
 
 #include <commonvcqx/frame/Exception.h>
 #include <commonvcqx/platform/Drives.h>
+#include <commonvcqx/platform/internal/Files.h>
 #include <commonvcqx/text/StaticStrings.h>
 
 #include <gtest/gtest.h>
@@ -25,7 +26,11 @@ protected:
         native_ = pattern;
         library_ = FileNameFromNativePath(native_);
     }
+    // A seam left armed by a failing test would fail the next test's operation.
     void TearDown() override {
+        for (auto op : {cvq::platform::FileOperation::Open, cvq::platform::FileOperation::Write,
+                        cvq::platform::FileOperation::Sync, cvq::platform::FileOperation::Rename})
+            cvq::platform::FailNthFileOperation(op, 0, 0);
         std::error_code ignored;
         std::filesystem::permissions(native_, std::filesystem::perms::owner_all,
                                      std::filesystem::perm_options::add, ignored);
