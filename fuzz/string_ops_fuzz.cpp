@@ -1,5 +1,6 @@
 // TString changes on shared and unshared strings against std::string as a model:
 // every string must keep exactly the text the model says, whoever shares it.
+#include <commonvcqx/memory/Heap.h>
 #include <commonvcqx/text/String.h>
 
 #include <algorithm>
@@ -33,6 +34,8 @@ constexpr int kSlots = 3;
 void Check(const TString& s, const std::string& model) {
     const TStringRef* rep = s.GetStringRef();
     if (rep->length != model.size() || rep->capacity < rep->length + 1 ||
+        (rep->heap && (rep->room < rep->capacity ||
+                       NH_Heap::GetBlockSize(rep) != sizeof(TStringRef) + rep->room)) ||
         model.compare(0, std::string::npos, s.c_str(), rep->length) != 0 ||
         s.c_str()[rep->length] != '\0')
         std::abort();

@@ -10,6 +10,7 @@
 #include <commonvcqx/text/IntegerText.h>
 #include <commonvcqx/text/StringFunctions.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cctype>
 #include <climits>
@@ -28,7 +29,7 @@ struct TEmptyRepresentation {
 };
 static_assert(offsetof(TEmptyRepresentation, text) == sizeof(TStringRef));
 
-constinit TEmptyRepresentation emptyRepresentation = {{0, 8, 1, nullptr}, {}};
+constinit TEmptyRepresentation emptyRepresentation = {{0, 8, 1, 0, nullptr}, {}};
 
 inline char* EmptyText() noexcept {
     return emptyRepresentation.text;
@@ -71,9 +72,21 @@ TStringRef* AllocateRepresentation(NH_Heap* heap, uint64_t capacity) {
     auto* rep = static_cast<TStringRef*>(heap->Alloc(kHeaderSize + capacity, 0));
     if (!rep) throw std::bad_alloc();
     rep->capacity = uint32_t(capacity);
+    rep->room = uint32_t(capacity);
     rep->refCount = 1;
     rep->heap = heap;
     return rep;
+}
+
+// Moves a private block's room up to at least `need` bytes of text. Growth by half the
+// present room on top makes a text built in small steps cost amortized constant heap
+// work, whatever the heap can absorb in place.
+TStringRef* GrowRoom(TStringRef* rep, uint64_t need) {
+    uint64_t room = std::min(std::max(need, rep->room + uint64_t(rep->room) / 2), kMaxCapacity);
+    auto* moved = static_cast<TStringRef*>(rep->heap->Realloc(rep, kHeaderSize + room, 0));
+    if (!moved) throw std::bad_alloc();
+    moved->room = uint32_t(room);
+    return moved;
 }
 
 // Capacity of a freshly built representation: the length and its NUL, rounded up to 8.
@@ -367,6 +380,7 @@ void TString::ReallocBuffer(uint32_t size) {
     auto* moved = static_cast<TStringRef*>(rep->heap->Realloc(rep, kHeaderSize + capacity, 0));
     if (!moved) throw std::bad_alloc();
     moved->capacity = capacity;
+    moved->room = capacity;
     m_text = moved->Text();
 }
 
@@ -381,9 +395,12 @@ char* TString::Buffer() {
 
 void TString::EnsureBufferSize(uint32_t n) {
     if (uint64_t(n) + 1 > kMaxCapacity) throw std::bad_alloc();
-    bool grow = GetStringRef()->capacity < n + 1;
+    TStringRef* rep = GetStringRef();
+    bool grow = rep->capacity < n + 1;
     if (IsShared())
         CloneTo(grow ? RoundBufferSize(n + 1) : 0);
+    else if (grow && RoundBufferSize(n + 1) <= rep->room)
+        rep->capacity = RoundBufferSize(n + 1);
     else if (grow)
         ReallocBuffer(n + 1);
 }
@@ -397,7 +414,16 @@ void TString::SetEnd(uint32_t pos) {
 
 void TString::FreeExtraBufferSize() {
     TStringRef* rep = GetStringRef();
-    if (RoundBufferSize(rep->length + 1) < rep->capacity) ReallocBuffer(rep->length + 1);
+    if (RoundBufferSize(rep->length + 1) < rep->capacity) {
+        ReallocBuffer(rep->length + 1);
+    } else if (rep->room > rep->capacity && !IsShared()) {
+        // Only the room reserved for growth goes back; the capacity stays as it is.
+        auto* moved =
+            static_cast<TStringRef*>(rep->heap->Realloc(rep, kHeaderSize + rep->capacity, 0));
+        if (!moved) throw std::bad_alloc();
+        moved->room = moved->capacity;
+        m_text = moved->Text();
+    }
 }
 
 // ---- Changes --------------------------------------------------------------------
@@ -408,15 +434,16 @@ char* TString::MakeRoom(uint32_t pos, uint32_t len) {
     if (pos > length) pos = length;
     uint64_t need = uint64_t(length) + len + 1;
     if (need > kMaxCapacity) throw std::bad_alloc();
-    // Growth is exact: the heap's reallocation absorbs repeated small steps.
+    // The capacity grows exactly; the block only when its room is used up.
     bool grow = need > rep->capacity;
     if (IsShared()) {
         CloneTo(grow ? uint32_t(need) : 0);
     } else if (grow) {
-        auto* moved = static_cast<TStringRef*>(rep->heap->Realloc(rep, kHeaderSize + need, 0));
-        if (!moved) throw std::bad_alloc();
-        moved->capacity = uint32_t(need);
-        m_text = moved->Text();
+        if (need > rep->room) {
+            rep = GrowRoom(rep, need);
+            m_text = rep->Text();
+        }
+        rep->capacity = uint32_t(need);
     }
     std::memmove(m_text + pos + len, m_text + pos, length - pos + 1);
     GetStringRef()->length = length + len;
@@ -456,24 +483,6 @@ TString& TString::Insert(uint32_t pos, const TString& s, uint32_t count) {
 TString& TString::Insert(uint32_t pos, char c, uint32_t count) {
     if (count == 0) return *this;
     std::memset(MakeRoom(pos, count), c, count);
-    return *this;
-}
-
-TString& TString::Append(char c, uint32_t count) {
-    TStringRef* rep = GetStringRef();
-    if (count != 1 || !rep->heap || rep->refCount != 1) return Insert(kAll, c, count);
-    // One character onto a private representation: the common loop, kept short.
-    uint32_t length = rep->length;
-    if (length + 2 > rep->capacity) {
-        if (length + 2 > kMaxCapacity) throw std::bad_alloc();
-        rep = static_cast<TStringRef*>(rep->heap->Realloc(rep, kHeaderSize + length + 2, 0));
-        if (!rep) throw std::bad_alloc();
-        rep->capacity = length + 2;
-        m_text = rep->Text();
-    }
-    m_text[length] = c;
-    m_text[length + 1] = '\0';
-    rep->length = length + 1;
     return *this;
 }
 

@@ -33,11 +33,16 @@ struct TStringRef {
     uint32_t length;    ///< characters, not counting the NUL
     uint32_t capacity;  ///< bytes of the text buffer, at least length + 1
     int32_t refCount;   ///< strings sharing this representation
-    NH_Heap* heap;      ///< the block's heap; null: a representation that is never freed
+    /// Bytes of text the block holds, at least `capacity` (0 on the never-freed empty
+    /// text). Repeated growth reserves some, so that most appends raise the capacity
+    /// into it without a heap call. It fills the gap before the pointer.
+    uint32_t room;
+    NH_Heap* heap;  ///< the block's heap; null: a representation that is never freed
 
     char* Text() noexcept { return reinterpret_cast<char*>(this + 1); }
     const char* Text() const noexcept { return reinterpret_cast<const char*>(this + 1); }
 };
+static_assert(sizeof(TStringRef) == 16 + sizeof(NH_Heap*));
 
 /// Carries one reference to a new representation out of a function. A TString built
 /// or assigned from it adopts that reference; a carrier dropped without being adopted
@@ -190,7 +195,19 @@ public:
     TString& Insert(uint32_t pos, char c, uint32_t count = 1);
     TString& Append(const TString& s, uint32_t count = kAll) { return Insert(kAll, s, count); }
     TString& Append(const char* text, uint32_t count = kAll) { return Insert(kAll, text, count); }
-    TString& Append(char c, uint32_t count = 1);
+    TString& Append(char c, uint32_t count = 1) {
+        // One character into a private block with room: the loop that builds a text
+        // calls nothing. The capacity still grows exactly, one byte at a time.
+        TStringRef* rep = GetStringRef();
+        uint32_t length = rep->length;
+        if (count != 1 || length + 2 > rep->room || rep->refCount != 1)
+            return Insert(kAll, c, count);
+        if (length + 2 > rep->capacity) rep->capacity = length + 2;
+        m_text[length] = c;
+        m_text[length + 1] = '\0';
+        rep->length = length + 1;
+        return *this;
+    }
     TString& operator+=(const TString& s) { return Insert(kAll, s); }
     TString& operator+=(const char* text) { return Insert(kAll, text); }
     TString& operator+=(char c) { return Append(c, 1); }

@@ -186,6 +186,62 @@ TEST(StringTest, InsertionGrowsExactlyAndOnlyWhenFull) {
     EXPECT_EQ(expected, grown.c_str());
 }
 
+TEST(StringTest, AppendsGrowIntoRoomTheBlockReserves) {
+    // The capacity grows exactly; the block grows seldom, and the heap always knows
+    // its full size (a move copies all of it).
+    auto roomKept = [](const TString& s) {
+        const TStringRef* rep = s.GetStringRef();
+        return rep->room >= rep->capacity &&
+               NH_Heap::GetBlockSize(rep) == sizeof(TStringRef) + rep->room;
+    };
+    TString a, b;
+    std::string expected;
+    std::vector<TString> between;  // other blocks, so that growth cannot always stay put
+    int blockGrowths = 0;
+    for (int i = 0; i < 100000; ++i) {
+        uint32_t room = a.GetStringRef()->room;
+        a += char('a' + i % 26);
+        b.Append(char('A' + i % 26));
+        expected += char('a' + i % 26);
+        blockGrowths += a.GetStringRef()->room != room;
+        if (i % 997 == 0) between.emplace_back(TString('-', uint32_t(i % 3000)));
+        ASSERT_EQ(Capacity(a), a.GetLength() + (i < 7 ? 8 - a.GetLength() : 1)) << i;
+        ASSERT_TRUE(roomKept(a)) << i;
+    }
+    EXPECT_EQ(expected, a.c_str());
+    EXPECT_EQ(b.GetLength(), 100000u);
+    EXPECT_LT(blockGrowths, 40);
+
+    // A sharer with room left is cloned, not written.
+    TString copy = a;
+    a += '!';
+    EXPECT_EQ(copy.GetLength(), 100000u);
+    EXPECT_EQ(copy.c_str()[100000], '\0');
+    EXPECT_EQ(Count(copy), 1);
+    copy += '?';
+    EXPECT_STREQ(a.c_str() + 99999, "d!");
+    EXPECT_STREQ(copy.c_str() + 99999, "d?");
+
+    // Reserving within the room moves nothing; FreeExtraBufferSize gives the room back
+    // and keeps the capacity, except on a shared block.
+    ASSERT_GT(copy.GetStringRef()->room, 100008u);
+    const TStringRef* before = copy.GetStringRef();
+    copy.EnsureBufferSize(100005);
+    EXPECT_EQ(copy.GetStringRef(), before);
+    EXPECT_EQ(Capacity(copy), 100008u);
+    EXPECT_TRUE(roomKept(copy));
+    TString sharer = copy;
+    copy.FreeExtraBufferSize();
+    EXPECT_EQ(copy.GetStringRef(), before);
+    EXPECT_GT(copy.GetStringRef()->room, Capacity(copy));
+    sharer.Clear();
+    copy.FreeExtraBufferSize();
+    EXPECT_EQ(Capacity(copy), 100008u);
+    EXPECT_EQ(copy.GetStringRef()->room, 100008u);
+    EXPECT_TRUE(roomKept(copy));
+    EXPECT_STREQ(copy.c_str() + 99999, "d?");
+}
+
 TEST(StringTest, OversizedRequestsThrowInsteadOfWrapping) {
     // Sizes whose length + NUL would wrap the 32-bit capacity.
     EXPECT_THROW(TString('x', 0xFFFFFFFFu), std::bad_alloc);
