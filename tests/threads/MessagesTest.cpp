@@ -310,6 +310,51 @@ TEST_F(MessagesTest, QueueDescriptorIsReadableWhileMessagesWait) {
     EXPECT_EQ(WM_POSTED_EXCEPTION, 0x83EBu);
 }
 
+TEST_F(MessagesTest, DescriptorMadeLaterSeesWhetherATakenBatchStillWaits) {
+    auto readable = [](int fd) {
+        pollfd entry{fd, POLLIN, 0};
+        return poll(&entry, 1, 0) == 1;
+    };
+    // A batch taken and read before the descriptor exists, and one still being read.
+    for (int readBefore : {3, 1}) {
+        std::thread worker([&] {
+            DWORD self = GetCurrentThreadId();
+            for (UINT m = 1; m <= 3; ++m) PostThreadMessageA(self, WM_USER + m, 0, 0);
+            MSG msg;
+            for (int i = 0; i < readBefore; ++i) GetMessageA(&msg, nullptr, 0, 0);
+            int fd = GetMessageQueueFileDescriptor();
+            EXPECT_EQ(readable(fd), readBefore < 3) << readBefore;
+            for (int i = readBefore; i < 3; ++i) GetMessageA(&msg, nullptr, 0, 0);
+            EXPECT_EQ(msg.message, WM_USER + 3u);
+            EXPECT_FALSE(readable(fd));
+        });
+        worker.join();
+    }
+}
+
+TEST_F(MessagesTest, OwnerAsleepIsWokenByEveryLaterPost) {
+    std::atomic<DWORD> ownerId{0};
+    std::atomic<int> received{0};
+    std::thread owner([&] {
+        MSG msg;
+        PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE);
+        ownerId = GetCurrentThreadId();
+        while (GetMessageA(&msg, nullptr, 0, 0) > 0) received = static_cast<int>(msg.lParam);
+    });
+    while (!ownerId.load()) std::this_thread::yield();
+    // Each post finds the owner asleep again (past its brief watch for messages).
+    for (int i = 1; i <= 20; ++i) {
+        std::this_thread::sleep_for(2ms);
+        ASSERT_TRUE(PostThreadMessageA(ownerId, WM_USER, 0, i));
+        auto deadline = std::chrono::steady_clock::now() + 5s;
+        while (received.load() != i && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::yield();
+        EXPECT_EQ(received.load(), i);
+    }
+    PostThreadMessageA(ownerId, WM_QUIT, 0, 0);
+    owner.join();
+}
+
 TEST_F(MessagesTest, SendToAThreadThatEndsFailsPromptly) {
     WindowThread target;
     target.Start();
