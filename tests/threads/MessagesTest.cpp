@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <deque>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -330,6 +331,55 @@ TEST_F(MessagesTest, DescriptorMadeLaterSeesWhetherATakenBatchStillWaits) {
         });
         worker.join();
     }
+}
+
+TEST_F(MessagesTest, LongQueuesKeepTheirOrderUnderEveryWayOfReading) {
+    std::thread worker([] {
+        DWORD self = GetCurrentThreadId();
+        std::deque<std::pair<UINT, LPARAM>> expected;
+        LPARAM next = 0;
+        auto post = [&](UINT kind) {
+            ASSERT_TRUE(PostThreadMessageA(self, WM_USER + kind, 0, next));
+            expected.emplace_back(WM_USER + kind, next++);
+        };
+        auto check = [&](const MSG& msg, std::deque<std::pair<UINT, LPARAM>>::iterator at) {
+            ASSERT_NE(at, expected.end());
+            EXPECT_EQ(std::make_pair(msg.message, msg.lParam), *at);
+            expected.erase(at);
+        };
+        MSG msg;
+        for (int i = 0; i < 3000; ++i) post(i % 5 == 0 ? 1 : 0);
+        ASSERT_EQ(GetMessageA(&msg, nullptr, 0, 0), 1);  // takes them all at once
+        check(msg, expected.begin());
+        // Read one by one, some by filter, while more arrive: the queue never drains.
+        for (int step = 0; step < 6000 && !HasFailure(); ++step) {
+            if (step % 3 == 0) post(step % 2);
+            if (step % 7 == 0) {
+                auto first = std::find_if(expected.begin(), expected.end(),
+                                          [](const auto& m) { return m.first == WM_USER + 1; });
+                ASSERT_EQ(PeekMessageA(&msg, nullptr, WM_USER + 1, WM_USER + 1, PM_REMOVE) != 0,
+                          first != expected.end());
+                if (first != expected.end()) check(msg, first);
+            } else if (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+                check(msg, expected.begin());
+            } else {
+                EXPECT_TRUE(expected.empty());
+            }
+        }
+        // A burst, then many small batches after it.
+        for (int i = 0; i < 5000; ++i) post(0);
+        for (int round = 0; round < 40 && !HasFailure(); ++round) {
+            while (!expected.empty()) {
+                ASSERT_EQ(GetMessageA(&msg, nullptr, 0, 0), 1);
+                check(msg, expected.begin());
+            }
+            post(0);
+            post(1);
+        }
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) check(msg, expected.begin());
+        EXPECT_TRUE(expected.empty());
+    });
+    worker.join();
 }
 
 TEST_F(MessagesTest, OwnerAsleepIsWokenByEveryLaterPost) {

@@ -12,6 +12,7 @@
 #include <deque>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 #include <pthread.h>
 #include <sched.h>
@@ -19,6 +20,63 @@
 #include <unistd.h>
 
 namespace cvq::platform::posix {
+
+// Messages in order: a vector read from `head_`. A drained buffer keeps its storage, so
+// the owner taking a batch and handing back the empty one allocates nothing in the
+// steady state, and a poster's time under the queue lock stays short.
+class MessageBuffer {
+public:
+    using Iterator = std::vector<MSG>::iterator;
+    bool empty() const { return head_ == items_.size(); }
+    const MSG& front() const { return items_[head_]; }
+    Iterator begin() { return items_.begin() + static_cast<ptrdiff_t>(head_); }
+    Iterator end() { return items_.end(); }
+    void push_back(const MSG& msg) { items_.push_back(msg); }
+    void pop_front() {
+        if (++head_ == items_.size()) {
+            clear();
+        } else if (head_ >= kCompactAfter && head_ * 2 >= items_.size()) {
+            // Read one by one while others arrive, it never drains: drop the read part.
+            items_.erase(items_.begin(), begin());
+            head_ = 0;
+        }
+    }
+    void erase(Iterator at) {
+        if (at == begin())
+            pop_front();
+        else
+            items_.erase(at);
+    }
+    // Puts the messages of `earlier` in front of these and empties it.
+    void prepend(MessageBuffer& earlier) {
+        items_.insert(begin(), earlier.begin(), earlier.end());
+        earlier.clear();
+    }
+    void clear() {
+        // Batch sizes vary widely, and growing the storage again costs more than the
+        // messages: it goes only once many batches in a row were far smaller (a burst
+        // long past).
+        if (items_.capacity() <= kKeptCapacity || items_.size() >= items_.capacity() / 4)
+            smallBatches_ = 0;
+        else if (++smallBatches_ == kSmallBatchesToShrink)
+            std::vector<MSG>().swap(items_), smallBatches_ = 0;
+        items_.clear();
+        head_ = 0;
+    }
+    void swap(MessageBuffer& other) noexcept {
+        items_.swap(other.items_);
+        std::swap(head_, other.head_);
+        std::swap(smallBatches_, other.smallBatches_);
+    }
+
+private:
+    static constexpr size_t kCompactAfter = 1024;
+    static constexpr size_t kKeptCapacity = 1024;
+    static constexpr int kSmallBatchesToShrink = 16;
+    std::vector<MSG> items_;
+    size_t head_ = 0;
+    int smallBatches_ = 0;
+};
 
 struct SentMessage {
     enum State : int { kPending, kRunning, kDone, kAbandoned, kDropped };
@@ -49,14 +107,8 @@ struct MessageQueue {
     const DWORD owner;
     std::mutex lock;
     std::condition_variable changed;
-    std::deque<MSG> posted;
-    // Posted messages the owner took in one batch; touched by the owner only, without
-    // the lock. `localPending` (under the lock) says whether it holds any; it only
-    // matters to the descriptor, so without one the owner need not lock to clear it.
-    std::deque<MSG> local;
-    bool localPending = false;
-    std::atomic<uint32_t> sentCount{0};  // size of `sent`, for the owner's lock-free check
-    std::atomic<uint32_t> arrivals{0};   // bumped by every arrival, for the owner's spin
+    MessageBuffer posted;
+    std::atomic<uint32_t> arrivals{0};  // bumped by every arrival, for the owner's spin
     std::deque<std::shared_ptr<SentMessage>> sent;
     bool quit = false;
     int quitCode = 0;
@@ -64,6 +116,14 @@ struct MessageQueue {
     bool sleeping = false;  // the owner waits on `changed`; cleared by the first waker
     int fd = -1;
     bool fdReadable = false;
+    // Posted messages the owner took in one batch; touched by the owner only, without
+    // the lock. `localPending` (under the lock) says whether it holds any; it only
+    // matters to the descriptor, so without one the owner need not lock to clear it.
+    // They start a cache line of their own: the owner reads them for every message,
+    // and posters write the lines above for every post.
+    alignas(64) MessageBuffer local;
+    bool localPending = false;
+    std::atomic<uint32_t> sentCount{0};  // size of `sent`, for the owner's lock-free check
 
     // Keeps the descriptor readable exactly while something waits. Under `lock`.
     void UpdateDescriptor() {
@@ -80,8 +140,7 @@ struct MessageQueue {
     // filtered and non-removing reads see every message in order.
     void MergeLocal() {
         if (local.empty()) return;
-        posted.insert(posted.begin(), local.begin(), local.end());
-        local.clear();
+        posted.prepend(local);
         localPending = false;
     }
     // Under `lock`, for each posted or sent message.
@@ -280,10 +339,7 @@ Taken Take(MessageQueue& queue, MSG* msg, HWND window, UINT filterMin, UINT filt
         if (!Matches(*it, window, filterMin, filterMax)) continue;
         *msg = *it;
         if (remove) {
-            if (it == queue.posted.begin())
-                queue.posted.pop_front();
-            else
-                queue.posted.erase(it);
+            queue.posted.erase(it);
             queue.UpdateDescriptor();
         }
         return msg->message == WM_QUIT ? Taken::kQuit : Taken::kMessage;
