@@ -56,10 +56,12 @@ public:
         // Batch sizes vary widely, and growing the storage again costs more than the
         // messages: it goes only once many batches in a row were far smaller (a burst
         // long past).
-        if (items_.capacity() <= kKeptCapacity || items_.size() >= items_.capacity() / 4)
+        if (items_.capacity() <= kKeptCapacity || items_.size() >= items_.capacity() / 4) {
             smallBatches_ = 0;
-        else if (++smallBatches_ == kSmallBatchesToShrink)
-            std::vector<MSG>().swap(items_), smallBatches_ = 0;
+        } else if (++smallBatches_ == kSmallBatchesToShrink) {
+            std::vector<MSG>().swap(items_);
+            smallBatches_ = 0;
+        }
         items_.clear();
         head_ = 0;
     }
