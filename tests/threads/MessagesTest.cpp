@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <deque>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -308,6 +309,100 @@ TEST_F(MessagesTest, QueueDescriptorIsReadableWhileMessagesWait) {
     worker.join();
     EXPECT_EQ(WM_FLEX_MESSAGE, 0x83E8u);
     EXPECT_EQ(WM_POSTED_EXCEPTION, 0x83EBu);
+}
+
+TEST_F(MessagesTest, DescriptorMadeLaterSeesWhetherATakenBatchStillWaits) {
+    auto readable = [](int fd) {
+        pollfd entry{fd, POLLIN, 0};
+        return poll(&entry, 1, 0) == 1;
+    };
+    // A batch taken and read before the descriptor exists, and one still being read.
+    for (int readBefore : {3, 1}) {
+        std::thread worker([&] {
+            DWORD self = GetCurrentThreadId();
+            for (UINT m = 1; m <= 3; ++m) PostThreadMessageA(self, WM_USER + m, 0, 0);
+            MSG msg;
+            for (int i = 0; i < readBefore; ++i) GetMessageA(&msg, nullptr, 0, 0);
+            int fd = GetMessageQueueFileDescriptor();
+            EXPECT_EQ(readable(fd), readBefore < 3) << readBefore;
+            for (int i = readBefore; i < 3; ++i) GetMessageA(&msg, nullptr, 0, 0);
+            EXPECT_EQ(msg.message, WM_USER + 3u);
+            EXPECT_FALSE(readable(fd));
+        });
+        worker.join();
+    }
+}
+
+TEST_F(MessagesTest, LongQueuesKeepTheirOrderUnderEveryWayOfReading) {
+    std::thread worker([] {
+        DWORD self = GetCurrentThreadId();
+        std::deque<std::pair<UINT, LPARAM>> expected;
+        LPARAM next = 0;
+        auto post = [&](UINT kind) {
+            ASSERT_TRUE(PostThreadMessageA(self, WM_USER + kind, 0, next));
+            expected.emplace_back(WM_USER + kind, next++);
+        };
+        auto check = [&](const MSG& msg, std::deque<std::pair<UINT, LPARAM>>::iterator at) {
+            ASSERT_NE(at, expected.end());
+            EXPECT_EQ(std::make_pair(msg.message, msg.lParam), *at);
+            expected.erase(at);
+        };
+        MSG msg;
+        for (int i = 0; i < 3000; ++i) post(i % 5 == 0 ? 1 : 0);
+        ASSERT_EQ(GetMessageA(&msg, nullptr, 0, 0), 1);  // takes them all at once
+        check(msg, expected.begin());
+        // Read one by one, some by filter, while more arrive: the queue never drains.
+        for (int step = 0; step < 6000 && !HasFailure(); ++step) {
+            if (step % 3 == 0) post(step % 2);
+            if (step % 7 == 0) {
+                auto first = std::find_if(expected.begin(), expected.end(),
+                                          [](const auto& m) { return m.first == WM_USER + 1; });
+                ASSERT_EQ(PeekMessageA(&msg, nullptr, WM_USER + 1, WM_USER + 1, PM_REMOVE) != 0,
+                          first != expected.end());
+                if (first != expected.end()) check(msg, first);
+            } else if (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+                check(msg, expected.begin());
+            } else {
+                EXPECT_TRUE(expected.empty());
+            }
+        }
+        // A burst, then many small batches after it.
+        for (int i = 0; i < 5000; ++i) post(0);
+        for (int round = 0; round < 40 && !HasFailure(); ++round) {
+            while (!expected.empty()) {
+                ASSERT_EQ(GetMessageA(&msg, nullptr, 0, 0), 1);
+                check(msg, expected.begin());
+            }
+            post(0);
+            post(1);
+        }
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) check(msg, expected.begin());
+        EXPECT_TRUE(expected.empty());
+    });
+    worker.join();
+}
+
+TEST_F(MessagesTest, OwnerAsleepIsWokenByEveryLaterPost) {
+    std::atomic<DWORD> ownerId{0};
+    std::atomic<int> received{0};
+    std::thread owner([&] {
+        MSG msg;
+        PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE);
+        ownerId = GetCurrentThreadId();
+        while (GetMessageA(&msg, nullptr, 0, 0) > 0) received = static_cast<int>(msg.lParam);
+    });
+    while (!ownerId.load()) std::this_thread::yield();
+    // Each post finds the owner asleep again (past its brief watch for messages).
+    for (int i = 1; i <= 20; ++i) {
+        std::this_thread::sleep_for(2ms);
+        ASSERT_TRUE(PostThreadMessageA(ownerId, WM_USER, 0, i));
+        auto deadline = std::chrono::steady_clock::now() + 5s;
+        while (received.load() != i && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::yield();
+        EXPECT_EQ(received.load(), i);
+    }
+    PostThreadMessageA(ownerId, WM_QUIT, 0, 0);
+    owner.join();
 }
 
 TEST_F(MessagesTest, SendToAThreadThatEndsFailsPromptly) {

@@ -12,11 +12,73 @@
 #include <deque>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
+#include <pthread.h>
+#include <sched.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
 namespace cvq::platform::posix {
+
+// Messages in order: a vector read from `head_`. A drained buffer keeps its storage, so
+// the owner taking a batch and handing back the empty one allocates nothing in the
+// steady state, and a poster's time under the queue lock stays short.
+class MessageBuffer {
+public:
+    using Iterator = std::vector<MSG>::iterator;
+    bool empty() const { return head_ == items_.size(); }
+    const MSG& front() const { return items_[head_]; }
+    Iterator begin() { return items_.begin() + static_cast<ptrdiff_t>(head_); }
+    Iterator end() { return items_.end(); }
+    void push_back(const MSG& msg) { items_.push_back(msg); }
+    void pop_front() {
+        if (++head_ == items_.size()) {
+            clear();
+        } else if (head_ >= kCompactAfter && head_ * 2 >= items_.size()) {
+            // Read one by one while others arrive, it never drains: drop the read part.
+            items_.erase(items_.begin(), begin());
+            head_ = 0;
+        }
+    }
+    void erase(Iterator at) {
+        if (at == begin())
+            pop_front();
+        else
+            items_.erase(at);
+    }
+    // Puts the messages of `earlier` in front of these and empties it.
+    void prepend(MessageBuffer& earlier) {
+        items_.insert(begin(), earlier.begin(), earlier.end());
+        earlier.clear();
+    }
+    void clear() {
+        // Batch sizes vary widely, and growing the storage again costs more than the
+        // messages: it goes only once many batches in a row were far smaller (a burst
+        // long past).
+        if (items_.capacity() <= kKeptCapacity || items_.size() >= items_.capacity() / 4) {
+            smallBatches_ = 0;
+        } else if (++smallBatches_ == kSmallBatchesToShrink) {
+            std::vector<MSG>().swap(items_);
+            smallBatches_ = 0;
+        }
+        items_.clear();
+        head_ = 0;
+    }
+    void swap(MessageBuffer& other) noexcept {
+        items_.swap(other.items_);
+        std::swap(head_, other.head_);
+        std::swap(smallBatches_, other.smallBatches_);
+    }
+
+private:
+    static constexpr size_t kCompactAfter = 1024;
+    static constexpr size_t kKeptCapacity = 1024;
+    static constexpr int kSmallBatchesToShrink = 16;
+    std::vector<MSG> items_;
+    size_t head_ = 0;
+    int smallBatches_ = 0;
+};
 
 struct SentMessage {
     enum State : int { kPending, kRunning, kDone, kAbandoned, kDropped };
@@ -32,26 +94,38 @@ struct SentMessage {
 // Only the owning thread ever waits on a queue's condition variable (for messages, or
 // for the reply to its own send), so one notification is always enough.
 struct MessageQueue {
-    explicit MessageQueue(DWORD id) : owner(id) {}
+    explicit MessageQueue(DWORD id) : owner(id) {
+        // Posters and the owner hold the lock for a few instructions: a contender spins
+        // briefly instead of sleeping in the kernel (which also makes unlocking a call).
+        pthread_mutexattr_t attributes;
+        pthread_mutexattr_init(&attributes);
+        pthread_mutexattr_settype(&attributes, PTHREAD_MUTEX_ADAPTIVE_NP);
+        pthread_mutex_init(lock.native_handle(), &attributes);
+        pthread_mutexattr_destroy(&attributes);
+    }
     ~MessageQueue() {
         if (fd >= 0) close(fd);
     }
     const DWORD owner;
     std::mutex lock;
     std::condition_variable changed;
-    std::deque<MSG> posted;
-    // Posted messages the owner took in one batch; touched by the owner only, without
-    // the lock. `localPending` (under the lock) says whether it holds any.
-    std::deque<MSG> local;
-    bool localPending = false;
-    std::atomic<uint32_t> sentCount{0};  // size of `sent`, for the owner's lock-free check
+    MessageBuffer posted;
+    std::atomic<uint32_t> arrivals{0};  // bumped by every arrival, for the owner's spin
     std::deque<std::shared_ptr<SentMessage>> sent;
     bool quit = false;
     int quitCode = 0;
     bool closed = false;
-    int waiting = 0;
+    bool sleeping = false;  // the owner waits on `changed`; cleared by the first waker
     int fd = -1;
     bool fdReadable = false;
+    // Posted messages the owner took in one batch; touched by the owner only, without
+    // the lock. `localPending` (under the lock) says whether it holds any; it only
+    // matters to the descriptor, so without one the owner need not lock to clear it.
+    // They start a cache line of their own: the owner reads them for every message,
+    // and posters write the lines above for every post.
+    alignas(64) MessageBuffer local;
+    bool localPending = false;
+    std::atomic<uint32_t> sentCount{0};  // size of `sent`, for the owner's lock-free check
 
     // Keeps the descriptor readable exactly while something waits. Under `lock`.
     void UpdateDescriptor() {
@@ -68,13 +142,17 @@ struct MessageQueue {
     // filtered and non-removing reads see every message in order.
     void MergeLocal() {
         if (local.empty()) return;
-        posted.insert(posted.begin(), local.begin(), local.end());
-        local.clear();
+        posted.prepend(local);
         localPending = false;
+    }
+    // Under `lock`, for each posted or sent message.
+    void NoteArrival() {
+        arrivals.store(arrivals.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
     }
     void PushSent(std::shared_ptr<SentMessage> message) {
         sent.push_back(std::move(message));
         sentCount.store(static_cast<uint32_t>(sent.size()), std::memory_order_relaxed);
+        NoteArrival();
     }
     std::shared_ptr<SentMessage> PopSent() {
         std::shared_ptr<SentMessage> message = std::move(sent.front());
@@ -82,12 +160,35 @@ struct MessageQueue {
         sentCount.store(static_cast<uint32_t>(sent.size()), std::memory_order_relaxed);
         return message;
     }
-    void Wake() {
-        if (waiting) changed.notify_one();
+    // Under `lock`: true when the caller should notify `changed`, which it does after
+    // unlocking so that the woken owner does not block on the lock at once. Only the
+    // first of many posts to a sleeping owner pays for a wake-up.
+    bool TakeSleeper() {
+        bool wake = sleeping;
+        sleeping = false;
+        return wake;
+    }
+    // The owner, under `lock`: sleeps until notified (or the deadline passes).
+    void Sleep(std::unique_lock<std::mutex>& held) {
+        sleeping = true;
+        changed.wait(held);
+        sleeping = false;
+    }
+    template <class Deadline>
+    void SleepUntil(std::unique_lock<std::mutex>& held, const Deadline& deadline) {
+        sleeping = true;
+        changed.wait_until(held, deadline);
+        sleeping = false;
     }
 };
 
 namespace {
+
+// How long an owner with an empty queue watches for a message before it sleeps: pauses
+// (a few microseconds) while a poster runs on another core, then yields, which lets a
+// poster sharing its core fill a batch instead of waking it for every message.
+constexpr int kSpins = 100;
+constexpr int kYields = 4;
 
 struct WindowRecord {
     WNDPROC procedure;
@@ -170,16 +271,22 @@ bool Post(DWORD threadId, const MSG& msg) {
     for (int attempt = 0; attempt < 2; ++attempt) {
         // A thread posting to itself gets its queue made; another thread's queue exists
         // once that thread used messages or was started by the library.
-        MessageQueue* queue = threadId == cvq::platform::CurrentThreadId()
+        MessageQueue* queue = threadId == FastThreadId()
                                   ? OwnQueue()
                                   : TargetQueue(threadId, attempt > 0);
         if (!queue) return false;
-        ControlRegion region;
-        std::lock_guard lock(queue->lock);
-        if (queue->closed) continue;  // the thread ended; its id may belong to a new one
-        queue->posted.push_back(msg);
-        queue->UpdateDescriptor();
-        queue->Wake();
+        bool wake;
+        {
+            ControlRegion region;
+            std::lock_guard lock(queue->lock);
+            if (queue->closed) continue;  // the thread ended; its id may belong to a new one
+            queue->posted.push_back(msg);
+            queue->NoteArrival();
+            queue->UpdateDescriptor();
+            wake = queue->TakeSleeper();
+        }
+        // The queue stays alive: this thread's cache holds a reference to it.
+        if (wake) queue->changed.notify_one();
         return true;
     }
     return false;
@@ -234,10 +341,7 @@ Taken Take(MessageQueue& queue, MSG* msg, HWND window, UINT filterMin, UINT filt
         if (!Matches(*it, window, filterMin, filterMax)) continue;
         *msg = *it;
         if (remove) {
-            if (it == queue.posted.begin())
-                queue.posted.pop_front();
-            else
-                queue.posted.erase(it);
+            queue.posted.erase(it);
             queue.UpdateDescriptor();
         }
         return msg->message == WM_QUIT ? Taken::kQuit : Taken::kMessage;
@@ -312,7 +416,7 @@ BOOL GetMessageA(MSG* msg, HWND window, UINT filterMin, UINT filterMax) {
         queue->sentCount.load(std::memory_order_relaxed) == 0) {
         *msg = queue->local.front();
         queue->local.pop_front();
-        if (queue->local.empty()) {
+        if (queue->local.empty() && queue->fd >= 0) {
             ControlRegion region;
             std::lock_guard lock(queue->lock);
             queue->localPending = false;
@@ -325,6 +429,7 @@ BOOL GetMessageA(MSG* msg, HWND window, UINT filterMin, UINT filterMax) {
             ControlRegion region;
             std::unique_lock lock(queue->lock);
             queue->MergeLocal();
+            bool spun = false;
             while (queue->sent.empty()) {
                 if (unfiltered && !queue->posted.empty()) {
                     // Take every waiting message at once; later calls need no lock.
@@ -338,9 +443,23 @@ BOOL GetMessageA(MSG* msg, HWND window, UINT filterMin, UINT filterMax) {
                 Taken taken = Take(*queue, msg, window, filterMin, filterMax, true);
                 if (taken != Taken::kNothing) return taken == Taken::kMessage ? 1 : 0;
                 if (TerminationRequested() || queue->closed) return -1;
-                ++queue->waiting;
-                queue->changed.wait(lock);
-                --queue->waiting;
+                if (!spun) {
+                    // A busy poster usually follows at once: sleeping would cost both
+                    // sides system calls and the owner a wake-up per few messages.
+                    spun = true;
+                    uint32_t seen = queue->arrivals.load(std::memory_order_relaxed);
+                    lock.unlock();
+                    for (int i = 0;
+                         i < kSpins && queue->arrivals.load(std::memory_order_relaxed) == seen; ++i)
+                        __builtin_ia32_pause();
+                    for (int i = 0;
+                         i < kYields && queue->arrivals.load(std::memory_order_relaxed) == seen; ++i)
+                        sched_yield();
+                    lock.lock();
+                    continue;
+                }
+                queue->Sleep(lock);
+                spun = false;
             }
         }
         // Window procedures run outside the region: they may take as long as they like.
@@ -379,7 +498,7 @@ void PostQuitMessage(int exitCode) {
     queue->quit = true;
     queue->quitCode = exitCode;
     queue->UpdateDescriptor();
-    queue->Wake();
+    if (queue->TakeSleeper()) queue->changed.notify_one();
 }
 
 BOOL PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -413,7 +532,7 @@ LRESULT SendMessageTimeoutA(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         if (target->closed) return 0;
         target->PushSent(sent);
         target->UpdateDescriptor();
-        target->Wake();
+        if (target->TakeSleeper()) target->changed.notify_one();
     }
     const bool handleOwn = (flags & SMTO_BLOCK) == 0;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout);
@@ -431,12 +550,10 @@ LRESULT SendMessageTimeoutA(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         if (TerminationRequested() ||
             (timeout != INFINITE && std::chrono::steady_clock::now() >= deadline))
             break;
-        ++own->waiting;
         if (timeout == INFINITE)
-            own->changed.wait(lock);
+            own->Sleep(lock);
         else
-            own->changed.wait_until(lock, deadline);
-        --own->waiting;
+            own->SleepUntil(lock, deadline);
     }
     int expected = SentMessage::kPending;
     if (sent->state.compare_exchange_strong(expected, SentMessage::kAbandoned)) return 0;
@@ -559,6 +676,7 @@ int GetMessageQueueFileDescriptor() {
     if (queue->fd < 0) {
         queue->fd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
         queue->fdReadable = false;
+        queue->localPending = !queue->local.empty();
         queue->UpdateDescriptor();
     }
     return queue->fd;
