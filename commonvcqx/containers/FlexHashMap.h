@@ -122,5 +122,5 @@ private:
     THashableElement** m_buckets;
     int32_t m_numSlots;
     char m_autoSize;
-    uint64_t m_slotReciprocal;  // 2^64 / m_numSlots, rounded up
+    uint64_t m_slotReciprocal = 0;  // 2^64 / m_numSlots, rounded up
 };

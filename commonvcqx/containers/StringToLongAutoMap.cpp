@@ -4,10 +4,6 @@
 #include <bit>
 #include <cstring>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 TStringAndLongForAutoMap::~TStringAndLongForAutoMap() = default;
 
 int TStringAndLongForAutoMap::Compare(const TObject& other, int) const {
@@ -57,30 +53,6 @@ uint32_t Fold8(uint64_t w, int drop) noexcept {
     return __builtin_parityll(high) ? ~folded : folded;
 }
 
-// Sixteen bytes; `zeros` collects whether one of them is a NUL.
-uint32_t Fold16(const char* p, uint64_t& zeros) noexcept {
-#if defined(__SSE2__)
-    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    const __m128i none = _mm_setzero_si128();
-    zeros |= uint64_t(_mm_movemask_epi8(_mm_cmpeq_epi8(v, none)));
-    const __m128i high = _mm_cmpgt_epi8(none, v);
-    v = _mm_xor_si128(v, high);
-    v = _mm_xor_si128(_mm_slli_epi16(_mm_and_si128(v, _mm_set1_epi16(0xFF)), 1),
-                      _mm_srli_epi16(v, 8));
-    v = _mm_xor_si128(_mm_slli_epi32(_mm_and_si128(v, _mm_set1_epi32(0xFFFF)), 2),
-                      _mm_srli_epi32(v, 16));
-    v = _mm_xor_si128(_mm_slli_epi64(_mm_and_si128(v, _mm_set1_epi64x(0xFFFFFFFF)), 4),
-                      _mm_srli_epi64(v, 32));
-    const uint32_t folded = (uint32_t(_mm_cvtsi128_si32(v)) << 8) ^
-                            uint32_t(_mm_cvtsi128_si32(_mm_unpackhi_epi64(v, v)));
-    return __builtin_parity(unsigned(_mm_movemask_epi8(high))) ? ~folded : folded;
-#else
-    const uint64_t first = LoadWord(p), second = LoadWord(p + 8);
-    zeros |= ZeroBytes(first) | ZeroBytes(second);
-    return Rotl(Fold8(first, 0), 8) ^ Fold8(second, 0);
-#endif
-}
-
 // The key hash of n bytes and beside it a second hash of the same bytes that tells
 // apart most keys the first one mixes up. False when one of the bytes is a NUL: the
 // key ends there.
@@ -90,17 +62,11 @@ uint32_t Fold16(const char* p, uint64_t& zeros) noexcept {
     uint64_t c = n * 0x9E3779B97F4A7C15ull;
     uint64_t zeros = 0;
     size_t i = 0;
-    for (; i + 16 <= n; i += 16) {
-        h = Rotl(h, 16) ^ Fold16(p + i, zeros);
-        c = (c ^ LoadWord(p + i)) * kMix;
-        c = (c ^ LoadWord(p + i + 8)) * kMix;
-    }
-    if (i + 8 <= n) {
+    for (; i + 8 <= n; i += 8) {
         const uint64_t w = LoadWord(p + i);
         zeros |= ZeroBytes(w);
         h = Rotl(h, 8) ^ Fold8(w, 0);
         c = (c ^ w) * kMix;
-        i += 8;
     }
     if (const size_t r = n - i) {
         uint64_t w = 0;
