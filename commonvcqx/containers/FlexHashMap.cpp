@@ -32,14 +32,14 @@ THashableElement** TFlexHashMapImp::NewBuckets(int32_t n) {
 TFlexHashMapImp::TFlexHashMapImp(int32_t size, char ownsElements)
     : TDoubleList(ownsElements, nullptr),
       m_buckets(NewBuckets(GetPrimeAbove(size))),
-      m_numSlots(GetPrimeAbove(size)),
-      m_autoSize(1) {}
+      m_numSlots(0),
+      m_autoSize(1) {
+    SetNumSlots(GetPrimeAbove(size));
+}
 
 TFlexHashMapImp::TFlexHashMapImp(const TFlexHashMapImp& other)
-    : TDoubleList(other),
-      m_buckets(nullptr),
-      m_numSlots(other.m_numSlots),
-      m_autoSize(other.m_autoSize) {
+    : TDoubleList(other), m_buckets(nullptr), m_numSlots(0), m_autoSize(other.m_autoSize) {
+    SetNumSlots(other.m_numSlots);
     // The list copy made the clones; they get a bucket array of their own.
     try {
         m_buckets = NewBuckets(m_numSlots);
@@ -57,7 +57,7 @@ TFlexHashMapImp& TFlexHashMapImp::operator=(const TFlexHashMapImp& other) {
         THashableElement** buckets = NewBuckets(other.m_numSlots);
         NH_Heap::FreeMem(m_buckets);
         m_buckets = buckets;
-        m_numSlots = other.m_numSlots;
+        SetNumSlots(other.m_numSlots);
     }
     m_autoSize = other.m_autoSize;
     TDoubleList::operator=(other);
@@ -87,7 +87,7 @@ THashableElement* TFlexHashMapImp::Add(THashableElement* e) {
 
 THashableElement* TFlexHashMapImp::PureAdd(THashableElement* e) {
     const uint32_t hash = e->GetHashedValue();
-    const uint32_t bucket = hash % uint32_t(m_numSlots);
+    const uint32_t bucket = BucketFor(hash);
     e->m_bucket = bucket;
     e->m_hash = hash;
     if (THashableElement* head = m_buckets[bucket]) {
@@ -110,7 +110,7 @@ THashableElement* TFlexHashMapImp::AddUnique(THashableElement* e) {
 // ---- Finding ---------------------------------------------------------------------
 
 THashableElement* TFlexHashMapImp::FindEqual(const THashableElement& probe) const {
-    const uint32_t bucket = probe.GetHashedValue() % uint32_t(m_numSlots);
+    const uint32_t bucket = BucketFor(probe.GetHashedValue());
     for (THashableElement* e = m_buckets[bucket]; e && e->m_bucket == bucket;
          e = static_cast<THashableElement*>(e->GetNext()))
         if (e->Compare(probe, m_compareMode) == 0) return e;
@@ -118,7 +118,7 @@ THashableElement* TFlexHashMapImp::FindEqual(const THashableElement& probe) cons
 }
 
 int32_t TFlexHashMapImp::FindNumEqual(const THashableElement& probe) const {
-    const uint32_t bucket = probe.GetHashedValue() % uint32_t(m_numSlots);
+    const uint32_t bucket = BucketFor(probe.GetHashedValue());
     int32_t n = 0;
     for (THashableElement* e = m_buckets[bucket]; e && e->m_bucket == bucket;
          e = static_cast<THashableElement*>(e->GetNext()))
@@ -128,7 +128,7 @@ int32_t TFlexHashMapImp::FindNumEqual(const THashableElement& probe) const {
 
 int32_t TFlexHashMapImp::ForEachEqual(const THashableElement& probe, void (*fn)(TObject&, void*),
                                       void* data) {
-    const uint32_t bucket = probe.GetHashedValue() % uint32_t(m_numSlots);
+    const uint32_t bucket = BucketFor(probe.GetHashedValue());
     int32_t n = 0;
     for (THashableElement* e = m_buckets[bucket]; e && e->m_bucket == bucket;) {
         auto* next = static_cast<THashableElement*>(e->GetNext());
@@ -142,7 +142,7 @@ int32_t TFlexHashMapImp::ForEachEqual(const THashableElement& probe, void (*fn)(
 }
 
 int32_t TFlexHashMapImp::DeleteAllEqual(const THashableElement& probe) {
-    const uint32_t bucket = probe.GetHashedValue() % uint32_t(m_numSlots);
+    const uint32_t bucket = BucketFor(probe.GetHashedValue());
     int32_t n = 0;
     for (THashableElement* e = m_buckets[bucket]; e && e->m_bucket == bucket;) {
         auto* next = static_cast<THashableElement*>(e->GetNext());
@@ -202,6 +202,6 @@ void TFlexHashMapImp::Remap(int32_t size, char growOnly) {
     THashableElement** buckets = NewBuckets(n);
     NH_Heap::FreeMem(m_buckets);
     m_buckets = buckets;
-    m_numSlots = n;
+    SetNumSlots(n);
     Reindex();
 }

@@ -97,8 +97,14 @@ public:
 protected:
     /// The first element of the bucket that `hash` falls in; `bucket` receives its index.
     THashableElement* BucketRun(uint32_t hash, uint32_t& bucket) const noexcept {
-        bucket = hash % uint32_t(m_numSlots);
+        bucket = BucketFor(hash);
         return m_buckets[bucket];
+    }
+    /// hash modulo the bucket count, by multiplying with its reciprocal: a division
+    /// would stand between every lookup and its first memory access.
+    uint32_t BucketFor(uint32_t hash) const noexcept {
+        return uint32_t(
+            (static_cast<unsigned __int128>(m_slotReciprocal * hash) * uint32_t(m_numSlots)) >> 64);
     }
     static uint32_t BucketOf(const THashableElement& e) noexcept { return e.m_bucket; }
     /// The hashed value recorded when the element was added.
@@ -107,9 +113,14 @@ protected:
 private:
     THashableElement* First() const noexcept { return static_cast<THashableElement*>(m_first); }
     static THashableElement** NewBuckets(int32_t n);
+    void SetNumSlots(int32_t n) noexcept {
+        m_numSlots = n;
+        m_slotReciprocal = UINT64_MAX / uint32_t(n) + 1;
+    }
     void Reindex() noexcept;
 
     THashableElement** m_buckets;
     int32_t m_numSlots;
     char m_autoSize;
+    uint64_t m_slotReciprocal = 0;  // 2^64 / m_numSlots, rounded up
 };

@@ -1,6 +1,7 @@
 // The text-to-value map and its elements.
 #include <commonvcqx/containers/StringToLongAutoMap.h>
 
+#include <bit>
 #include <cstring>
 
 TStringAndLongForAutoMap::~TStringAndLongForAutoMap() = default;
@@ -16,37 +17,96 @@ TObject* TStringAndLongForAutoMap::CreateClone(void*) const {
 
 namespace {
 
+constexpr uint64_t kOnes = 0x0101010101010101ull;
+constexpr uint64_t kMix = 0xD6E8FEB86659FD93ull;
+
 uint32_t Rotl(uint32_t x, int n) noexcept {
     return n == 0 ? x : (x << n) | (x >> (32 - n));
 }
 
-// A byte as the signed value the key hash folds in.
-uint32_t Signed(unsigned char b) noexcept {
-    return uint32_t(int32_t(static_cast<signed char>(b)));
+// Eight bytes as a word whose lowest byte is the first one.
+uint64_t LoadWord(const char* p) noexcept {
+    uint64_t w;
+    std::memcpy(&w, p, 8);
+    if constexpr (std::endian::native == std::endian::big) w = __builtin_bswap64(w);
+    return w;
 }
 
-// The key's hash (rotate left by one, XOR the next byte), four bytes per step: the four
-// terms do not wait for each other. Beside it a second hash of the same bytes, eight at
-// a time, that tells apart most keys the first one mixes up.
-uint32_t HashText(const char* text, uint32_t& check) noexcept {
-    const auto* p = reinterpret_cast<const unsigned char*>(text);
-    const size_t n = std::strlen(text);
-    uint32_t h = 0;
-    size_t i = 0;
-    for (; i + 4 <= n; i += 4)
-        h = Rotl(h, 4) ^ Rotl(Signed(p[i]), 3) ^ Rotl(Signed(p[i + 1]), 2) ^
-            Rotl(Signed(p[i + 2]), 1) ^ Signed(p[i + 3]);
-    for (; i < n; ++i) h = Rotl(h, 1) ^ Signed(p[i]);
+uint64_t ZeroBytes(uint64_t w) noexcept {
+    return (w - kOnes) & ~w & (kOnes << 7);
+}
 
+// The key hash folds byte after byte: rotate left by one, XOR the byte sign-extended.
+// Over a group of bytes that is byte j rotated left by (group size - 1 - j), all
+// XORed. A byte with its top bit set folds in as its 7-bit complement XOR a word of
+// ones, so the groups fold as 7-bit values: neighbours pair up, pairs into quads, and
+// so on, every shift staying below 32 bits.
+
+// Eight bytes, the first one lowest; `drop` takes off the low bits that a word of
+// 8 - drop bytes (zero-padded above) must not have.
+uint32_t Fold8(uint64_t w, int drop) noexcept {
+    const uint64_t high = (w >> 7) & kOnes;
+    w ^= high * 0xFF;
+    uint64_t v = ((w & 0x00FF00FF00FF00FFull) << 1) ^ ((w >> 8) & 0x00FF00FF00FF00FFull);
+    v = ((v & 0x0000FFFF0000FFFFull) << 2) ^ ((v >> 16) & 0x0000FFFF0000FFFFull);
+    const uint32_t folded = uint32_t(((v & 0xFFFFFFFFull) << 4) ^ (v >> 32)) >> drop;
+    return __builtin_parityll(high) ? ~folded : folded;
+}
+
+// The key hash of n bytes and beside it a second hash of the same bytes that tells
+// apart most keys the first one mixes up. False when one of the bytes is a NUL: the
+// key ends there.
+[[gnu::always_inline]] inline bool HashBytes(const char* p, size_t n, uint32_t& hash,
+                                             uint32_t& check) noexcept {
+    uint32_t h = 0;
     uint64_t c = n * 0x9E3779B97F4A7C15ull;
-    for (size_t j = 0; j < n; j += 8) {
-        uint64_t word = 0;
-        std::memcpy(&word, p + j, n - j < 8 ? n - j : 8);
-        c = (c ^ word) * 0xD6E8FEB86659FD93ull;
-        c ^= c >> 32;
+    uint64_t zeros = 0;
+    size_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        const uint64_t w = LoadWord(p + i);
+        zeros |= ZeroBytes(w);
+        h = Rotl(h, 8) ^ Fold8(w, 0);
+        c = (c ^ w) * kMix;
     }
-    check = uint32_t(c);
+    if (const size_t r = n - i) {
+        uint64_t w = 0;
+        if (n >= 8)  // the last eight bytes, shifted down to the r not yet folded
+            w = LoadWord(p + n - 8) >> (8 * (8 - r));
+        else
+            for (size_t j = 0; j < r; ++j)
+                w |= uint64_t(static_cast<unsigned char>(p[j])) << (8 * j);
+        zeros |= ZeroBytes(w | (~0ull << (8 * r)));
+        h = Rotl(h, int(r)) ^ Fold8(w, int(8 - r));
+        c = (c ^ w) * kMix;
+    }
+    if (zeros) return false;
+    hash = h;
+    c ^= c >> 29;
+    c *= kMix;
+    check = uint32_t(c ^ (c >> 32));
+    return true;
+}
+
+// Keys end at their first NUL, as strcmp compares them; the stored length only bounds
+// the common case of a text without one. `length` receives where the key ends.
+uint32_t HashText(const TString& key, uint32_t& check, size_t& length) noexcept {
+    uint32_t h = 0;
+    length = key.GetLength();
+    if (!HashBytes(key.c_str(), length, h, check)) {
+        length = std::strlen(key.c_str());
+        HashBytes(key.c_str(), length, h, check);
+    }
     return h;
+}
+
+// Whether a stored key equals `text`, whose first NUL is at `length`: strcmp's answer,
+// word by word where the stored key has that length too.
+bool SameKey(const TString& stored, const char* text, size_t length) noexcept {
+    const char* s = stored.c_str();
+    if (stored.GetLength() != length || length < 8) return std::strcmp(s, text) == 0;
+    for (size_t i = 0; i + 8 < length; i += 8)
+        if (LoadWord(s + i) != LoadWord(text + i)) return false;
+    return LoadWord(s + length - 8) == LoadWord(text + length - 8);
 }
 
 }  // namespace
@@ -54,21 +114,27 @@ uint32_t HashText(const char* text, uint32_t& check) noexcept {
 unsigned int TStringAndLongForAutoMap::GetHashedValue() const {
     // The map asks for the hash whenever it files the element, so the second hash
     // recorded here always belongs to the key the element is filed under.
-    return HashText(m_key.c_str(), m_check);
+    size_t length;
+    return HashText(m_key, m_check, length);
 }
 
 TStringAndLongForAutoMap* TStringToLongAutoMap::Find(const TString& key) const noexcept {
     // What FindEqual with a probe element finds, without building one: every element
     // is a TStringAndLongForAutoMap, whose equal keys have equal hashes, so an element
-    // filed under other hashes is passed over without reading its key.
+    // filed under another hash is passed over without reading its key (and one filed
+    // under this hash is in this bucket).
     uint32_t check;
-    const uint32_t hash = HashText(key.c_str(), check);
+    size_t length;
+    const uint32_t hash = HashText(key, check, length);
     uint32_t bucket;
-    for (THashableElement* e = BucketRun(hash, bucket); e && BucketOf(*e) == bucket;
+    for (THashableElement* e = BucketRun(hash, bucket); e;
          e = static_cast<THashableElement*>(e->GetNext())) {
-        if (RecordedHash(*e) != hash) continue;
+        if (RecordedHash(*e) != hash) {
+            if (BucketOf(*e) != bucket) break;
+            continue;
+        }
         auto* s = static_cast<TStringAndLongForAutoMap*>(e);
-        if (s->m_check == check && std::strcmp(s->m_key.c_str(), key.c_str()) == 0) return s;
+        if (s->m_check == check && SameKey(s->m_key, key.c_str(), length)) return s;
     }
     return nullptr;
 }

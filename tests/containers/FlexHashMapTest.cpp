@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 
 #include "Counted.h"
@@ -80,6 +81,20 @@ TEST(FlexHashMapTest, GrowsThroughThePrimeTable) {
     for (int i = 0; i < 5; ++i) {
         THashedCounted probe(i, unsigned(i));
         EXPECT_NE(small.FindEqual(probe), nullptr);
+    }
+}
+
+TEST(FlexHashMapTest, BucketIsTheHashModuloTheSlotCount) {
+    TCountScope scope;
+    for (int32_t size : {0, 30, 5986, 1048572}) {
+        TFlexHashMapImp map(size, 1);
+        const uint32_t slots = uint32_t(map.GetNumSlots());
+        for (uint32_t hash : {0u, 1u, slots - 1, slots, slots + 1, 2 * slots, 0x7FFFFFFFu,
+                              0x80000000u, 0xDEADBEEFu, 0xFFFFFFFEu, 0xFFFFFFFFu})
+            map.PureAdd(new THashedCounted(int(hash), hash));
+        ExpectIndexed(map);
+        THashedCounted probe(-1, 0xFFFFFFFFu);
+        EXPECT_NE(map.FindEqual(probe), nullptr) << size;
     }
 }
 
@@ -192,13 +207,38 @@ TEST(FlexHashMapTest, TextMapCountsAndHashes) {
     EXPECT_LT(TStringAndLongForAutoMap("a", 0).Compare(TStringAndLongForAutoMap("\xe9", 0), 0), 0);
     // Every length and byte value against the hash's plain definition.
     TRandomizer random(3);
-    for (int length = 0; length < 40; ++length) {
+    for (int length = 0; length < 72; ++length) {
         std::string key;
         for (int i = 0; i < length; ++i) key += char(1 + random.Get(255));
         uint32_t h = 0;
         for (unsigned char b : key) h = ((h << 1) | (h >> 31)) ^ uint32_t(int32_t(int8_t(b)));
         EXPECT_EQ(TStringAndLongForAutoMap(key.c_str(), 0).GetHashedValue(), h) << length;
     }
+
+    // A key ends at its first NUL, whatever length its text was given.
+    for (const std::string& bytes :
+         {std::string("ab\0cd", 5), std::string("identifier_number_\0_42", 23),
+          std::string("a_key_of_sixteen\0x", 18)}) {
+        const TString cut(bytes.data(), 0, 0, uint32_t(bytes.size()));
+        const char* text = bytes.c_str();
+        EXPECT_EQ(TStringAndLongForAutoMap(cut, 0).GetHashedValue(),
+                  TStringAndLongForAutoMap(text, 0).GetHashedValue());
+        words[text] = 7;
+        EXPECT_EQ(words[cut], 7) << text;
+        words.DeleteAll();
+        words.Add(new TStringAndLongForAutoMap(cut, 8));
+        EXPECT_EQ(words[text], 8) << text;
+        EXPECT_EQ(words.GetCount(), 1);
+        words.DeleteAll();
+    }
+    // Long keys with one hash: told apart by the rest of the key.
+    EXPECT_EQ(TStringAndLongForAutoMap("a long identifier, ab", 0).GetHashedValue(),
+              TStringAndLongForAutoMap("a long identifier, H0", 0).GetHashedValue());
+    words["a long identifier, ab"] = 1;
+    words["a long identifier, H0"] = 2;
+    EXPECT_EQ(words["a long identifier, ab"], 1);
+    EXPECT_EQ(words["a long identifier, H0"], 2);
+    words.DeleteAll();
 
     for (int i = 0; i < 2000; ++i) words[TString(("k" + std::to_string(i)).c_str())] = i;
     EXPECT_EQ(words.GetNumSlots(), 2017);
