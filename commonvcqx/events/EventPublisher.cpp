@@ -65,8 +65,7 @@ TSubscriberSubscription::TSubscriberSubscription(int32_t eventId,
                                                  TEventSubscriber& subscriber) noexcept
     : TEventSubscription(eventId, kSubscriber, &subscriber, nullptr) {}
 
-void TSubscriberSubscription::Deliver(const TEventObject& event,
-                                      const TEventSubscriber* excluded) {
+void TSubscriberSubscription::Deliver(const TEventObject& event, const TEventSubscriber* excluded) {
     auto* subscriber = static_cast<TEventSubscriber*>(m_target);
     if (subscriber != excluded) subscriber->OnEvent(event);
 }
@@ -207,8 +206,7 @@ int32_t TEventPublisher::Unsubscribe(int32_t eventId, TEventCallback callback, v
     return Unsubscribe(TCallbackSubscription(eventId, callback, user));
 }
 
-int32_t TEventPublisher::Unsubscribe(int32_t eventId, TEventObjectCallback callback,
-                                     void* user) {
+int32_t TEventPublisher::Unsubscribe(int32_t eventId, TEventObjectCallback callback, void* user) {
     return Unsubscribe(TCallbackSubscription(eventId, callback, user));
 }
 
@@ -241,8 +239,7 @@ void DeliverValues(TObject& element, void* data) {
     auto& subscription = static_cast<TEventSubscription&>(element);
     if (!subscription.IsEnabled()) return;
     const auto* args = static_cast<const TValueArgs*>(data);
-    subscription.Deliver(args->first, args->second, args->excluded, args->publisher,
-                         args->third);
+    subscription.Deliver(args->first, args->second, args->excluded, args->publisher, args->third);
 }
 
 struct TObjectArgs {
@@ -315,8 +312,7 @@ void TEventPublisher::PostNotification(int32_t eventId, int32_t first, int32_t s
     LockEventNotifier();
     try {
         if (!IsOnlySubscriber(eventId, excluded))
-            Queue(new TPendingNotification(this, excluded, eventId, first, second, third),
-                  replace);
+            Queue(new TPendingNotification(this, excluded, eventId, first, second, third), replace);
     } catch (...) {
         // A post that fails is dropped.
     }
@@ -371,16 +367,22 @@ void TEventPublisher::ResetOriginalFindMode(int32_t mode) {
 namespace {
 
 struct TFileNotifierStart {
-    TFileNotifierStart() { cvq::detail::RecordStartupStep(cvq::detail::kStartFileNotifier, true); }
+    TFileNotifierStart() {
+        cvq::detail::RecordStartupStep(cvq::detail::kStartFileNotifier, true);
+        alive = true;
+    }
     ~TFileNotifierStart() {
+        alive = false;
         cvq::detail::RecordStartupStep(cvq::detail::kStartFileNotifier, false);
     }
     TEventPublisher publisher{"GlobalFileNotifier", 16, 1};
+    // Constant-initialized, so it reads false before the constructor ran.
+    static inline bool alive = false;
 };
 __attribute__((init_priority(cvq::detail::kStartFileNotifier))) TFileNotifierStart fileNotifier;
 
 }  // namespace
 
-TEventPublisher& cvq::detail::GlobalFileNotifier() noexcept {
-    return fileNotifier.publisher;
+TEventPublisher* cvq::detail::GlobalFileNotifier() noexcept {
+    return TFileNotifierStart::alive ? &fileNotifier.publisher : nullptr;
 }

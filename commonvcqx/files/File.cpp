@@ -7,7 +7,6 @@
 #include <commonvcqx/files/internal/FileErrors.h>
 #include <commonvcqx/files/internal/OpenFlags.h>
 #include <commonvcqx/frame/Exception.h>
-#include <commonvcqx/frame/internal/StartupOrder.h>
 #include <commonvcqx/platform/internal/Files.h>
 #include <commonvcqx/platform/internal/KernelObjects.h>
 #include <commonvcqx/platform/internal/VirtualMemory.h>
@@ -24,20 +23,6 @@ using namespace cvq::detail::open_flags;
 using cvq::detail::IsDiskFull;
 using cvq::detail::ThrowFileError;
 using cvq::detail::ThrowNotEnoughDiskSpace;
-
-namespace {
-
-// Whether "GlobalFileNotifier" may be used: this object is built right after it and
-// destroyed right before it, so files closed by static objects of earlier steps, or
-// late in an unload, do not reach a publisher that is not there.
-struct TFileNotifierUse {
-    TFileNotifierUse() { usable = true; }
-    ~TFileNotifierUse() { usable = false; }
-    static inline bool usable = false;
-};
-__attribute__((init_priority(cvq::detail::kStartFileNotifier + 1))) TFileNotifierUse notifierUse;
-
-}  // namespace
 
 TFile::TFile(const TFileName& name, int flags) {
     Open(name, flags);
@@ -161,19 +146,21 @@ void TFile::Close() {
 }
 
 void TFile::NotifyFileClosed() {
-    if (!TFileNotifierUse::usable) return;
+    TEventPublisher* notifier = cvq::detail::GlobalFileNotifier();
+    if (!notifier) return;
     auto self = static_cast<uint64_t>(reinterpret_cast<uintptr_t>(this));
-    cvq::detail::GlobalFileNotifier().SendNotification(
-        kFileClosedEvent, static_cast<int32_t>(static_cast<uint32_t>(self)),
-        static_cast<int32_t>(static_cast<uint32_t>(self >> 32)));
+    notifier->SendNotification(kFileClosedEvent, static_cast<int32_t>(static_cast<uint32_t>(self)),
+                               static_cast<int32_t>(static_cast<uint32_t>(self >> 32)));
 }
 
 void TFile::SubscribeToFileCloseEvent(TEventCallback callback, void* user) {
-    cvq::detail::GlobalFileNotifier().Subscribe(nullptr, kFileClosedEvent, callback, user);
+    if (TEventPublisher* notifier = cvq::detail::GlobalFileNotifier())
+        notifier->Subscribe(nullptr, kFileClosedEvent, callback, user);
 }
 
 void TFile::UnsubscribeToFileCloseEvent(TEventCallback callback, void* user) {
-    cvq::detail::GlobalFileNotifier().Unsubscribe(kFileClosedEvent, callback, user);
+    if (TEventPublisher* notifier = cvq::detail::GlobalFileNotifier())
+        notifier->Unsubscribe(kFileClosedEvent, callback, user);
 }
 
 void TFile::Lock(int32_t offset, uint32_t count) {

@@ -194,7 +194,8 @@ TEST_F(EventPublisherTest, OrderHoldsAfterTheMapGrows) {
 }
 
 TEST_F(EventPublisherTest, GlobalFileNotifierIsThreadSafeAndNamed) {
-    TEventPublisher& notifier = cvq::detail::GlobalFileNotifier();
+    ASSERT_NE(cvq::detail::GlobalFileNotifier(), nullptr);
+    TEventPublisher& notifier = *cvq::detail::GlobalFileNotifier();
     EXPECT_STREQ(notifier.GetName(), "GlobalFileNotifier");
     notifier.Subscribe(nullptr, 1, ValueCallback, kA);
     notifier.SendNotification(1, 9);
