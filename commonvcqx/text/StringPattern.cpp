@@ -83,6 +83,8 @@ TStringPattern::TStringPattern() noexcept
       m_start(-1),
       m_firstSingle(-1),
       m_prefixLength(0),
+      m_suffixLength(0),
+      m_suffixMinRun(0),
       m_caseSensitive(1),
       m_valid(0),
       m_hasGroups(0),
@@ -106,6 +108,7 @@ void TStringPattern::FreeMachine() noexcept {
     m_stateCount = m_stateCapacity = m_setCount = 0;
     m_start = -1;
     m_prefixLength = 0;
+    m_suffixLength = 0;
     m_valid = 0;
     m_hasGroups = 0;
     m_hasAnchors = 0;
@@ -159,6 +162,24 @@ int32_t TStringPattern::NextCandidate(const char* text, int32_t length,
     }
     for (int32_t p = from; p < length; ++p)
         if (m_first.IsSet(static_cast<unsigned char>(text[p]))) return p;
+    return -1;
+}
+
+// For a "C+L" or "C*L" machine: the leftmost position from `from` on where a match
+// starts, or -1 when there is none. A match is a run of C bytes ending in L; the first
+// occurrence of L with a long enough run before it gives the leftmost start, as any
+// earlier start would need an earlier such occurrence. Linear: each occurrence is
+// found once, and the run is read back only for the one that is taken.
+int32_t TStringPattern::SuffixCandidate(const char* text, int32_t length,
+                                        int32_t from) const noexcept {
+    for (int32_t q = from; q < length; ++q) {
+        const void* hit = memmem(text + q, size_t(length - q), m_suffix, size_t(m_suffixLength));
+        if (!hit) return -1;
+        q = int32_t(static_cast<const char*>(hit) - text);
+        int32_t r = q;
+        while (r > from && m_suffixRun.IsSet(static_cast<unsigned char>(text[r - 1]))) --r;
+        if (q - r >= m_suffixMinRun) return r;
+    }
     return -1;
 }
 
@@ -463,6 +484,20 @@ bool TStringPattern::FindNext(const char* text, int32_t length, int32_t from, Pa
                               int32_t& matchPos, int32_t& matchLength,
                               TPatternMatchCallback callback, void* context) const {
     if (!m_hasGroups) {
+        if (m_suffixLength > 0) {
+            int32_t p = SuffixCandidate(text, length, from);
+            if (p < 0) return false;
+            // The longest match from there, as for any other start.
+            int64_t steps = 0;
+            int32_t l = RunCached(text, length, p, sc, steps);
+            if (l > 0) {
+                matchPos = p;
+                matchLength = l;
+                if (callback) callback(0, matchPos, matchPos + matchLength - 1, text, context);
+                return true;
+            }
+            from = p;  // nothing before p matches; leave the rest to the general search
+        }
         if (!m_hasAnchors) {
             // Candidate by candidate through the cached transitions while that stays
             // cheap; a text that makes it re-read too much goes on with the one-pass

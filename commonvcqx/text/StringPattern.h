@@ -145,6 +145,7 @@ private:
                       cvq::detail::PatternScratch& scratch, TPatternMatchCallback callback,
                       void* context) const;
     int32_t NextCandidate(const char* text, int32_t length, int32_t from) const noexcept;
+    int32_t SuffixCandidate(const char* text, int32_t length, int32_t from) const noexcept;
     void FreeMachine() noexcept;
 
     friend struct cvq::detail::PatternCompiler;
@@ -159,6 +160,10 @@ private:
     TBitSet256 m_first;      // bytes a non-empty match can start with
     int32_t m_prefixLength;  // literal text every match starts with (case-sensitive only)
     char m_prefix[16];
+    int32_t m_suffixLength;  // "C+L" / "C*L" shape: literal L every match ends with, or 0
+    int32_t m_suffixMinRun;  // 1 for "+", 0 for "*"
+    char m_suffix[16];
+    TBitSet256 m_suffixRun;  // the bytes C takes
     char m_operators[kSpecialCharCount];
     char m_caseSensitive;
     char m_valid;

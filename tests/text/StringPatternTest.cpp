@@ -292,6 +292,45 @@ TEST(StringPatternTest, UnanchoredSearchAgreesWithPositionByPosition) {
     }
 }
 
+TEST(StringPatternTest, RunEndingInLiteralAgreesWithGeneralSearch) {
+    // "C+L" and "C*L" search for L and extend back over C; "P|P" means the same but takes
+    // the general search.
+    const char* patterns[] = {"/w+ing", "[a-i]*ng", ".+ing", "a+aa", "x*xy", "/d+0",
+                              "[^ ]+ a", "/W*i",   "n+n",   "i*ing"};
+    std::mt19937 rng(5);
+    for (int round = 0; round < 3000; ++round) {
+        const char* pattern = patterns[round % 10];
+        std::string text;
+        int n = int(rng() % 40);
+        for (int i = 0; i < n; ++i) text += "aingxy0 \n_"[rng() % 10];
+        TStringPattern fast(pattern, 1);
+        TStringPattern general((std::string(pattern) + "|" + pattern).c_str(), 1);
+        ASSERT_EQ(fast.IsValid(), 1) << pattern;
+        Hits fastHits, generalHits;
+        int32_t start = int32_t(rng() % (text.size() + 1)), fastPos, generalPos;
+        EXPECT_EQ(fast.Find(&fastPos, text.c_str(), start, TStringPattern::kAll, Collect,
+                            &fastHits),
+                  general.Find(&generalPos, text.c_str(), start, TStringPattern::kAll, Collect,
+                               &generalHits))
+            << pattern << " / " << text;
+        EXPECT_EQ(fastPos, generalPos) << pattern << " / " << text;
+        EXPECT_EQ(fastHits, generalHits) << pattern << " / " << text;
+        EXPECT_EQ(fast.Find(&fastPos, text.c_str(), start, TStringPattern::kForward),
+                  general.Find(&generalPos, text.c_str(), start, TStringPattern::kForward))
+            << pattern << " / " << text;
+        EXPECT_EQ(fastPos, generalPos) << pattern << " / " << text;
+    }
+    // A long run without the literal, and one where the literal repeats inside the run.
+    std::string run(200000, 'a');
+    int32_t pos;
+    EXPECT_EQ(TStringPattern("a*b", 1).Find(&pos, run.c_str(), 0, TStringPattern::kForward), -1);
+    run[150000] = 'b';
+    run[199999] = 'b';
+    EXPECT_EQ(TStringPattern("a+b", 1).Find(&pos, run.c_str(), 10, TStringPattern::kForward),
+              150000 - 10 + 1);
+    EXPECT_EQ(pos, 10);
+}
+
 namespace {
 
 std::vector<std::string> Texts(const TArray<TString>& tokens) {

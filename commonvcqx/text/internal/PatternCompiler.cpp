@@ -297,6 +297,68 @@ struct PatternCompiler {
         return index >= 0 && Single(out, kStateSet, index);
     }
 
+    // Adds the bytes a consuming state takes to `bytes`.
+    void AddTakenBytes(const PatternState& st, TBitSet256& bytes) const {
+        for (unsigned v = 1; v < 256; ++v) {
+            unsigned char c = static_cast<unsigned char>(v);
+            bool takes = false;
+            switch (st.kind) {
+                case kStateLiteral:
+                    takes = Fold(c) == st.value;
+                    break;
+                case kStateAny:
+                    takes = c != '\n';
+                    break;
+                case kStateClass:
+                    takes = ClassContains(st.value, c);
+                    break;
+                case kStateSet:
+                    takes = p.m_sets[st.value].IsSet(Fold(c));
+                    break;
+                default:
+                    break;
+            }
+            if (takes) bytes.Enable(c);
+        }
+    }
+
+    static bool Consumes(const PatternState& st) {
+        return st.kind == kStateLiteral || st.kind == kStateAny || st.kind == kStateSet ||
+               (st.kind == kStateClass && st.value != 'b');
+    }
+
+    // Recognises a machine "C+L" or "C*L": one consuming state C repeated, then a chain
+    // of literal states L straight to the accepting state. Such a match is a run of C
+    // bytes ending in L, so the search can look for L and extend back over C.
+    void ComputeSuffix() {
+        p.m_suffixLength = 0;
+        if (!p.m_caseSensitive || p.m_hasGroups || p.m_hasAnchors) return;
+        const PatternState* st = p.m_states;
+        int32_t run = -1, loop = -1;
+        const PatternState& start = st[p.m_start];
+        if (start.kind == kStateBranch && start.next2 > 0) {  // "C*": branch first
+            run = start.next2;
+            loop = p.m_start;
+            p.m_suffixMinRun = 0;
+        } else if (Consumes(start) && start.next1 > 0) {  // "C+": C first
+            run = p.m_start;
+            loop = start.next1;
+            p.m_suffixMinRun = 1;
+        } else {
+            return;
+        }
+        if (!Consumes(st[run]) || st[run].next1 != loop || st[loop].kind != kStateBranch ||
+            st[loop].next2 != run)
+            return;
+        int32_t length = 0, i = st[loop].next1;
+        for (; i > 0 && length < 16 && st[i].kind == kStateLiteral && st[i].value; i = st[i].next1)
+            p.m_suffix[length++] = char(st[i].value);
+        if (i != 0 || length == 0) return;
+        p.m_suffixRun = TBitSet256();
+        AddTakenBytes(st[run], p.m_suffixRun);
+        p.m_suffixLength = length;
+    }
+
     // Bytes a non-empty match can start with: every consuming state reachable from the
     // start through branches and zero-width states.
     void ComputeFirstBytes() {
@@ -309,27 +371,7 @@ struct PatternCompiler {
             if (i < 0 || seen[size_t(i)]) continue;
             seen[size_t(i)] = 1;
             const PatternState& st = p.m_states[i];
-            for (unsigned v = 1; v < 256; ++v) {
-                unsigned char c = static_cast<unsigned char>(v);
-                bool takes = false;
-                switch (st.kind) {
-                    case kStateLiteral:
-                        takes = Fold(c) == st.value;
-                        break;
-                    case kStateAny:
-                        takes = c != '\n';
-                        break;
-                    case kStateClass:
-                        takes = ClassContains(st.value, c);
-                        break;
-                    case kStateSet:
-                        takes = p.m_sets[st.value].IsSet(Fold(c));
-                        break;
-                    default:
-                        break;
-                }
-                if (takes) first.Enable(c);
-            }
+            AddTakenBytes(st, first);
             switch (st.kind) {
                 case kStateBranch:
                     stack.push_back(st.next1);
@@ -382,6 +424,7 @@ struct PatternCompiler {
                 p.m_hasAnchors = 1;
         }
         ComputeFirstBytes();
+        ComputeSuffix();
         return true;
     }
 };
