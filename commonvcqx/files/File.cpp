@@ -24,6 +24,19 @@ using cvq::detail::IsDiskFull;
 using cvq::detail::ThrowFileError;
 using cvq::detail::ThrowNotEnoughDiskSpace;
 
+namespace {
+
+// Unbuffered plain files move whole pages; on a stream 0x1000000 only drops its buffer.
+bool TransfersWholePages(int flags) {
+    return (flags & (kUnbuffered | kMultimedia)) == kUnbuffered;
+}
+
+size_t WholePages(size_t bytes) {
+    return (bytes + pf::PageSize() - 1) / pf::PageSize() * pf::PageSize();
+}
+
+}  // namespace
+
 TFile::TFile(const TFileName& name, int flags) {
     Open(name, flags);
 }
@@ -115,13 +128,7 @@ void TFile::Close() {
     if ((m_flags & (kSystemDeletes | kLibraryDeletes)) && !(m_flags & kMultimedia))
         pf::TruncateFile(m_handle, 0, ignored);  // nothing to flush for a file going away
     // With 0x8000 the file leaves the parallel reader's cache here, under its lock.
-    if (m_flags & kWriteBehind) {
-        try {
-            WaitEndOfWriteBehind();
-        } catch (...) {
-            // Closing goes on; what write-behind could not store is lost either way.
-        }
-    }
+    WaitEndOfWriteBehind();
     CloseHandleOnly(error);
     if (m_flags & kLibraryDeletes) Delete(m_name, 0, 1);
     if (m_flags & kKeepReadOnly) {
@@ -244,9 +251,8 @@ char TFile::ReadData(void* buffer, int32_t count, char throwOnError, int32_t* re
     DWORD error = ERROR_INVALID_HANDLE;
     size_t done = 0;
     size_t wanted = count < 0 ? 0 : static_cast<size_t>(count);
-    if ((m_flags & (kUnbuffered | kMultimedia)) ==
-        kUnbuffered)  // whole pages; the caller's buffer holds them
-        wanted = (wanted + pf::PageSize() - 1) / pf::PageSize() * pf::PageSize();
+    if (TransfersWholePages(m_flags))
+        wanted = WholePages(wanted);  // the caller's buffer holds them
     bool ok = m_handle && count >= 0 && pf::ReadFile(m_handle, buffer, wanted, done, error);
     if (m_handle && count < 0) error = ERROR_INVALID_PARAMETER;
     if (!ok) {
@@ -283,32 +289,28 @@ TString TFile::ReadLine() {
 
 void TFile::Write(const void* data, uint32_t count, char) {
     if (count == 0) return;
-    DWORD error = ERROR_INVALID_HANDLE;
-    size_t done = 0;
     size_t total = count;
-    if (m_flags & kMultimedia) {
-        bool ok = m_handle && pf::WriteFile(m_handle, data, total, done, error);
-        if ((m_flags & kKeepWrittenSize) && m_position + static_cast<int64_t>(done) > m_writtenSize)
-            m_writtenSize = static_cast<int32_t>(m_position + static_cast<int64_t>(done));
-        m_position += static_cast<int32_t>(done);
-        if (ok) return;
-        // A stream stops short only when the device is full, whatever the last error.
-        if (done > 0) ThrowNotEnoughDiskSpace(m_name.c_str(), error);
-        ThrowFileError(18003, error);
-    }
     // Unbuffered writes with `useCache` go to write-behind once the buffered files
     // provide it; until then they are written here like the others.
-    if (m_flags & kUnbuffered) {
-        // Unbuffered transfers are whole pages: the caller's buffer holds the rounded
-        // size, and the bytes past the data are zeroed there.
-        total = (total + pf::PageSize() - 1) / pf::PageSize() * pf::PageSize();
+    if (TransfersWholePages(m_flags)) {
+        // The caller's buffer holds the rounded size; the bytes past the data are
+        // zeroed there.
+        total = WholePages(total);
         std::memset(static_cast<char*>(const_cast<void*>(data)) + count, 0, total - count);
     }
+    DWORD error = ERROR_INVALID_HANDLE;
+    size_t done = 0;
     bool ok = m_handle && pf::WriteFile(m_handle, data, total, done, error);
     if ((m_flags & kKeepWrittenSize) && m_position + static_cast<int64_t>(done) > m_writtenSize)
         m_writtenSize = static_cast<int32_t>(m_position + static_cast<int64_t>(done));
     m_position += static_cast<int32_t>(done);
-    if (!ok) ThrowWriteError(error);
+    if (ok) return;
+    if (m_flags & kMultimedia) {
+        // A stream stops short only when the device is full, whatever the last error.
+        if (done > 0) ThrowNotEnoughDiskSpace(m_name.c_str(), error);
+        ThrowFileError(18003, error);
+    }
+    ThrowWriteError(error);
 }
 
 void TFile::WriteString(const char* text, char withNul) {
