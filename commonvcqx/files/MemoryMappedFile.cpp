@@ -79,9 +79,7 @@ TMemoryMappedFile::TMemoryMappedFile(const TFileName& name, int flags, char crea
         DeleteAllViews();
         CloseMapping();
         if (!existed && m_file->IsOpen()) m_file->SetDeleteOnClose();
-        m_file->~TFile();  // closes, swallowing what the close reports
-        NH_Heap::FreeMem(block);
-        m_file = nullptr;
+        DestroyOwnedFile();
         throw;
     }
 }
@@ -94,15 +92,13 @@ TMemoryMappedFile::TMemoryMappedFile(TFile& file, char createView, uint32_t maxi
 TMemoryMappedFile::~TMemoryMappedFile() {
     DeleteAllViews();
     CloseMapping();
-    if (m_ownsFile && m_file) {
-        try {
-            m_file->Close();
-        } catch (...) {
-            // A destructor cannot report; callers who care call Close first.
-        }
-        m_file->~TFile();
-        NH_Heap::FreeMem(m_file);
-    }
+    if (m_ownsFile && m_file) DestroyOwnedFile();
+}
+
+void TMemoryMappedFile::DestroyOwnedFile() noexcept {
+    m_file->~TFile();  // closes, swallowing what it reports: callers who care close first
+    NH_Heap::FreeMem(m_file);
+    m_file = nullptr;
 }
 
 void TMemoryMappedFile::Initialize(char createView, uint32_t maximumSize) {
@@ -118,7 +114,7 @@ void TMemoryMappedFile::Initialize(char createView, uint32_t maximumSize) {
     TGlobalGuard guard;
     OpenMapping(maximumSize);
     m_fileSize = m_mappingSize;
-    if (createView) MapNewView(0, 0);
+    if (createView) CreateView(0, 0);
 }
 
 void TMemoryMappedFile::OpenMapping(uint32_t size) {
@@ -151,7 +147,7 @@ uint32_t TMemoryMappedFile::GetSize() const noexcept {
     return first ? first->GetSize() : 0;
 }
 
-TMemoryMappedFile::TView* TMemoryMappedFile::MapNewView(uint32_t offset, uint32_t size) {
+TMemoryMappedFile::TView* TMemoryMappedFile::CreateView(uint32_t offset, uint32_t size) {
     TGlobalGuard guard;
     if (!m_mapping) ThrowFileError(18021, ERROR_INVALID_HANDLE);
     if (size == 0 && offset < m_mappingSize) size = m_mappingSize - offset;
@@ -167,10 +163,6 @@ TMemoryMappedFile::TView* TMemoryMappedFile::MapNewView(uint32_t offset, uint32_
     }
     m_views.Append(view);
     return view;
-}
-
-TMemoryMappedFile::TView* TMemoryMappedFile::CreateView(uint32_t offset, uint32_t size) {
-    return MapNewView(offset, size);
 }
 
 void TMemoryMappedFile::Unmap(TView* view) noexcept {
@@ -201,7 +193,7 @@ TMemoryMappedFile::TView* TMemoryMappedFile::FindElseCreate(uint32_t offset, uin
         }
     }
     try {
-        return MapNewView(offset, size);
+        return CreateView(offset, size);
     } catch (const TException&) {
         return nullptr;
     }
@@ -261,7 +253,7 @@ void* TMemoryMappedFile::SetFileSize(uint32_t size, char createView, char zeroFi
     }
     m_fileSize = static_cast<uint32_t>(m_file->GetSize());
     if (!createView) return nullptr;
-    TView* view = MapNewView(0, 0);
+    TView* view = CreateView(0, 0);
     if (zeroFill && size > oldFileSize && oldFileSize < view->m_size)
         std::memset(static_cast<char*>(view->m_start) + oldFileSize, 0, view->m_size - oldFileSize);
     return view->m_start;

@@ -123,7 +123,8 @@ private:
     void OpenMapping(uint32_t size);
     void CloseMapping() noexcept;
     void Unmap(TView* view) noexcept;
-    TView* MapNewView(uint32_t offset, uint32_t size);
+    // The owned file's object lives in a FindBase2 block, so it is destroyed by hand.
+    void DestroyOwnedFile() noexcept;
 
     cvq::platform::FileMapping* m_mapping = nullptr;
     TFile* m_file = nullptr;
