@@ -10,7 +10,6 @@
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <atomic>
 #include <cerrno>
 #include <new>
 #include <string>
@@ -28,24 +27,7 @@ namespace {
 constexpr DWORD kFileInvalid = 1006;      // an empty file has nothing to map
 constexpr DWORD kMappedAlignment = 1132;  // the offset misses the allocation granularity
 
-struct MappingSeam {
-    std::atomic<int> countdown{0};
-    std::atomic<int> errorNumber{0};
-};
-MappingSeam g_seams[2];
-
-bool MappingSeamFires(MappingOperation operation) {
-    MappingSeam& seam = g_seams[static_cast<int>(operation)];
-    int left = seam.countdown.load(std::memory_order_relaxed);
-    while (left > 0) {
-        if (seam.countdown.compare_exchange_weak(left, left - 1)) {
-            if (left != 1) return false;
-            errno = seam.errorNumber.load(std::memory_order_relaxed);
-            return true;
-        }
-    }
-    return false;
-}
+posix::FailureSeam g_seams[2];
 
 // A descriptor of its own for the mapping: write-only descriptors cannot back a shared
 // writable map, so those are reopened for reading and writing (the file's permissions
@@ -91,7 +73,8 @@ FileMapping* CreateFileMapping(FileHandle* file, uint64_t size, ViewAccess acces
         error = ERROR_INVALID_HANDLE;
         return nullptr;
     }
-    if (MappingSeamFires(MappingOperation::Create)) return posix::Fail(error), nullptr;
+    if (g_seams[static_cast<int>(MappingOperation::Create)].Fires())
+        return posix::Fail(error), nullptr;
     // A stream's buffered bytes belong in the file before its pages are mapped.
     if (file->stream && !posix::StreamFlush(*file, error)) return nullptr;
     int fd = OwnDescriptor(file->fd, access);
@@ -160,7 +143,8 @@ void* MapView(FileMapping* mapping, uint64_t offset, size_t size, DWORD& error) 
         return nullptr;
     }
     if (size == 0) size = static_cast<size_t>(mapping->size - offset);
-    if (MappingSeamFires(MappingOperation::Map)) return posix::Fail(error), nullptr;
+    if (g_seams[static_cast<int>(MappingOperation::Map)].Fires())
+        return posix::Fail(error), nullptr;
     void* address = ::mmap(nullptr, size, mapping->protection, MAP_SHARED, mapping->fd,
                            static_cast<off_t>(offset));
     if (address == MAP_FAILED) return posix::Fail(error), nullptr;
@@ -178,9 +162,7 @@ bool FlushView(void* address, size_t size, DWORD& error) {
 }
 
 void FailNthMappingOperation(MappingOperation operation, int nth, int errorNumber) {
-    MappingSeam& seam = g_seams[static_cast<int>(operation)];
-    seam.errorNumber.store(errorNumber, std::memory_order_relaxed);
-    seam.countdown.store(nth, std::memory_order_relaxed);
+    g_seams[static_cast<int>(operation)].Arm(nth, errorNumber);
 }
 
 }  // namespace cvq::platform

@@ -5,6 +5,8 @@
 #include <commonvcqx/platform/WinTypes.h>
 #include <commonvcqx/platform/internal/Files.h>
 
+#include <atomic>
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -29,6 +31,32 @@ struct FileHandle {
 };
 
 namespace posix {
+
+/// A test seam: armed to make the `nth` following operation (1 = the next; 0 = never)
+/// fail with the system error number `errorNumber`. Fires once.
+class FailureSeam {
+public:
+    void Arm(int nth, int errorNumber) noexcept {
+        errorNumber_.store(errorNumber, std::memory_order_relaxed);
+        countdown_.store(nth < 0 ? 0 : nth);
+    }
+    /// True, with errno set, for the operation the seam was armed for.
+    bool Fires() noexcept {
+        int left = countdown_.load(std::memory_order_relaxed);
+        while (left > 0) {
+            if (countdown_.compare_exchange_weak(left, left - 1)) {
+                if (left != 1) return false;
+                errno = errorNumber_.load(std::memory_order_relaxed);
+                return true;
+            }
+        }
+        return false;
+    }
+
+private:
+    std::atomic<int> countdown_{0};
+    std::atomic<int> errorNumber_{0};
+};
 
 /// Sets `error` to the Windows code of errno; always false, to end a failing call.
 bool Fail(DWORD& error);

@@ -33,29 +33,14 @@ constexpr uint32_t kRandom = 0x10000000, kSequential = 0x20000000;
 // FILETIME of 1970-01-01 in 100 ns steps since 1601.
 constexpr int64_t kUnixEpoch = 116444736000000000LL;
 
-struct Seam {
-    std::atomic<int> countdown{0};
-    std::atomic<int> errorNumber{0};
-};
-Seam g_seams[4];
+posix::FailureSeam g_seams[4];
 
 }  // namespace
 
 namespace posix {
 
 bool SeamFires(FileOperation operation) {
-    Seam& seam = g_seams[static_cast<int>(operation)];
-    int left = seam.countdown.load(std::memory_order_relaxed);
-    while (left > 0) {
-        if (seam.countdown.compare_exchange_weak(left, left - 1)) {
-            if (left == 1) {
-                errno = seam.errorNumber.load(std::memory_order_relaxed);
-                return true;
-            }
-            return false;
-        }
-    }
-    return false;
+    return g_seams[static_cast<int>(operation)].Fires();
 }
 
 bool Fail(DWORD& error) {
@@ -596,9 +581,7 @@ bool ReplaceFileContents(std::string_view name, const void* data, size_t count, 
 }
 
 void FailNthFileOperation(FileOperation operation, int nth, int errorNumber) {
-    Seam& seam = g_seams[static_cast<int>(operation)];
-    seam.errorNumber.store(errorNumber, std::memory_order_relaxed);
-    seam.countdown.store(nth < 0 ? 0 : nth);
+    g_seams[static_cast<int>(operation)].Arm(nth, errorNumber);
 }
 
 }  // namespace cvq::platform
