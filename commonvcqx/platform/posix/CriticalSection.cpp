@@ -5,6 +5,7 @@
 #include <commonvcqx/platform/CriticalSection.h>
 #include <commonvcqx/platform/internal/Threads.h>
 
+#include "SpinPause.h"
 #include "ThreadState.h"
 
 #include <sys/single_threaded.h>
@@ -16,8 +17,6 @@ constexpr uint32_t kHeld = 1;
 constexpr uint32_t kContended = 2;
 constexpr int kSpins = 100;
 
-void Pause() { __builtin_ia32_pause(); }
-
 [[gnu::noinline]] void EnterContended(CRITICAL_SECTION* section) {
     for (int i = 0; i < kSpins; ++i) {
         uint32_t expected = kFree;
@@ -25,7 +24,7 @@ void Pause() { __builtin_ia32_pause(); }
             section->LockCount.compare_exchange_weak(expected, kHeld, std::memory_order_acquire,
                                                      std::memory_order_relaxed))
             return;
-        Pause();
+        cvq::platform::posix::SpinPause();
     }
     while (section->LockCount.exchange(kContended, std::memory_order_acquire) != kFree)
         cvq::platform::posix::FutexWait(&section->LockCount, kContended, nullptr);
@@ -51,8 +50,8 @@ void EnterCriticalSection(CRITICAL_SECTION* section) {
     uint32_t expected = kFree;
     if (__libc_single_threaded && section->LockCount.load(std::memory_order_relaxed) == kFree)
         section->LockCount.store(kHeld, std::memory_order_relaxed);
-    else if (!section->LockCount.compare_exchange_strong(
-                 expected, kHeld, std::memory_order_acquire, std::memory_order_relaxed))
+    else if (!section->LockCount.compare_exchange_strong(expected, kHeld, std::memory_order_acquire,
+                                                         std::memory_order_relaxed))
         EnterContended(section);
     section->OwningThread.store(self, std::memory_order_relaxed);
     section->RecursionCount = 1;
@@ -74,7 +73,8 @@ BOOL TryEnterCriticalSection(CRITICAL_SECTION* section) {
 }
 
 void LeaveCriticalSection(CRITICAL_SECTION* section) {
-    if (section->OwningThread.load(std::memory_order_relaxed) != cvq::platform::posix::FastThreadId())
+    if (section->OwningThread.load(std::memory_order_relaxed) !=
+        cvq::platform::posix::FastThreadId())
         return;
     if (--section->RecursionCount > 0) return;
     section->OwningThread.store(0, std::memory_order_relaxed);

@@ -5,6 +5,7 @@
 #include <commonvcqx/platform/Messages.h>
 #include <commonvcqx/platform/internal/Threads.h>
 
+#include "SpinPause.h"
 #include "ThreadState.h"
 
 #include <chrono>
@@ -451,7 +452,7 @@ BOOL GetMessageA(MSG* msg, HWND window, UINT filterMin, UINT filterMax) {
                     lock.unlock();
                     for (int i = 0;
                          i < kSpins && queue->arrivals.load(std::memory_order_relaxed) == seen; ++i)
-                        __builtin_ia32_pause();
+                        SpinPause();
                     for (int i = 0;
                          i < kYields && queue->arrivals.load(std::memory_order_relaxed) == seen; ++i)
                         sched_yield();

@@ -1,6 +1,8 @@
 // The heaps' lock beyond its fast path: taking a bias, revoking it, contention.
 #include <commonvcqx/platform/internal/SpinLock.h>
 
+#include "SpinPause.h"
+
 #include <linux/membarrier.h>
 #include <sched.h>
 #include <sys/mman.h>
@@ -70,9 +72,7 @@ void TSpinLock::LockSlow(uintptr_t self) {
                                         __ATOMIC_RELAXED))
             break;
         if (attempt < 256) {
-#if defined(__x86_64__)
-            __builtin_ia32_pause();
-#endif
+            posix::SpinPause();
         } else {
             sched_yield();
         }
