@@ -78,15 +78,20 @@ TStringRef* AllocateRepresentation(NH_Heap* heap, uint64_t capacity) {
     return rep;
 }
 
-// Moves a private block's room up to at least `need` bytes of text. Growth by half the
-// present room on top makes a text built in small steps cost amortized constant heap
-// work, whatever the heap can absorb in place.
-TStringRef* GrowRoom(TStringRef* rep, uint64_t need) {
-    uint64_t room = std::min(std::max(need, rep->room + uint64_t(rep->room) / 2), kMaxCapacity);
+// Moves a private block to hold `room` bytes of text; its capacity is the caller's.
+TStringRef* ResizeBlock(TStringRef* rep, uint64_t room) {
     auto* moved = static_cast<TStringRef*>(rep->heap->Realloc(rep, kHeaderSize + room, 0));
     if (!moved) throw std::bad_alloc();
     moved->room = uint32_t(room);
     return moved;
+}
+
+// Moves a private block's room up to at least `need` bytes of text. Growth by half the
+// present room on top makes a text built in small steps cost amortized constant heap
+// work, whatever the heap can absorb in place.
+TStringRef* GrowRoom(TStringRef* rep, uint64_t need) {
+    return ResizeBlock(rep,
+                       std::min(std::max(need, rep->room + uint64_t(rep->room) / 2), kMaxCapacity));
 }
 
 // Capacity of a freshly built representation: the length and its NUL, rounded up to 8.
@@ -376,11 +381,8 @@ void TString::ReallocBuffer(uint32_t size) {
         CloneTo(capacity);
         return;
     }
-    TStringRef* rep = GetStringRef();
-    auto* moved = static_cast<TStringRef*>(rep->heap->Realloc(rep, kHeaderSize + capacity, 0));
-    if (!moved) throw std::bad_alloc();
+    TStringRef* moved = ResizeBlock(GetStringRef(), capacity);
     moved->capacity = capacity;
-    moved->room = capacity;
     m_text = moved->Text();
 }
 
@@ -418,11 +420,7 @@ void TString::FreeExtraBufferSize() {
         ReallocBuffer(rep->length + 1);
     } else if (rep->room > rep->capacity && !IsShared()) {
         // Only the room reserved for growth goes back; the capacity stays as it is.
-        auto* moved =
-            static_cast<TStringRef*>(rep->heap->Realloc(rep, kHeaderSize + rep->capacity, 0));
-        if (!moved) throw std::bad_alloc();
-        moved->room = moved->capacity;
-        m_text = moved->Text();
+        m_text = ResizeBlock(rep, rep->capacity)->Text();
     }
 }
 
