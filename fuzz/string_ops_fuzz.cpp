@@ -13,9 +13,9 @@ namespace {
 
 class TReader {
 public:
-    TReader(const uint8_t* data, size_t size) : data_(data), size_(size) {}
-    bool Empty() const { return pos_ >= size_; }
-    uint8_t Byte() { return pos_ < size_ ? data_[pos_++] : 0; }
+    TReader(const uint8_t* data, size_t size) : m_data(data), m_size(size) {}
+    bool Empty() const { return m_pos >= m_size; }
+    uint8_t Byte() { return m_pos < m_size ? m_data[m_pos++] : 0; }
     // A short text without NULs (they would end the C text early).
     std::string Text() {
         std::string text;
@@ -24,9 +24,9 @@ public:
     }
 
 private:
-    const uint8_t* data_;
-    size_t size_;
-    size_t pos_ = 0;
+    const uint8_t* m_data;
+    size_t m_size;
+    size_t m_pos = 0;
 };
 
 constexpr int kSlots = 3;

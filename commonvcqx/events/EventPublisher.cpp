@@ -120,21 +120,21 @@ void TSubscriptionGroup::Unlink(TEventSubscription* subscription) noexcept {
 // Holds the publisher's lock (if any) and a compare mode for one operation.
 class TEventPublisher::TLockedMode {
 public:
-    TLockedMode(TEventPublisher& publisher, int mode) : publisher_(publisher) {
-        publisher_.LockEventNotifier();
-        previous_ = publisher_.m_map.GetCompareMode();
-        publisher_.m_map.SetCompareMode(mode);
+    TLockedMode(TEventPublisher& publisher, int mode) : m_publisher(publisher) {
+        m_publisher.LockEventNotifier();
+        m_previous = m_publisher.m_map.GetCompareMode();
+        m_publisher.m_map.SetCompareMode(mode);
     }
     ~TLockedMode() {
-        publisher_.m_map.SetCompareMode(previous_);
-        publisher_.UnlockEventNotifier();
+        m_publisher.m_map.SetCompareMode(m_previous);
+        m_publisher.UnlockEventNotifier();
     }
     TLockedMode(const TLockedMode&) = delete;
     TLockedMode& operator=(const TLockedMode&) = delete;
 
 private:
-    TEventPublisher& publisher_;
-    int previous_;
+    TEventPublisher& m_publisher;
+    int m_previous;
 };
 
 TEventPublisher::TEventPublisher(const char* name, int32_t expectedCount, char threadSafe)

@@ -26,20 +26,20 @@ void TRandomizer::SetSeed(int seed) {
         seed = static_cast<int>((cvq::platform::TickCount() | 1u) & 0x7FFFFFFFu);
         if (seed == kModulus) seed = 1;
     }
-    state_ = seed;
-    fraction_ = seed * kE;
+    m_state = seed;
+    m_fraction = seed * kE;
 }
 
 uint32_t TRandomizer::Get(uint32_t n) {
     if (n == 0) return 0;
-    state_ = Compute32bitKey(state_);
-    return static_cast<uint32_t>(state_) % n;
+    m_state = Compute32bitKey(m_state);
+    return static_cast<uint32_t>(m_state) % n;
 }
 
 double TRandomizer::Get() {
     double whole;
-    fraction_ = std::modf(fraction_ * kTenPi + kE, &whole);
-    return fraction_;
+    m_fraction = std::modf(m_fraction * kTenPi + kE, &whole);
+    return m_fraction;
 }
 
 void TRandomizer::FillArrayWithUniqueUnsortedIndexes(int* out, int n) {

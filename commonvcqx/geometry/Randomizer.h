@@ -36,8 +36,8 @@ public:
     void FillArrayWithUniqueUnsortedIndexes(int* out, int n);
 
 private:
-    double fraction_;
-    int32_t state_;
+    double m_fraction;
+    int32_t m_state;
 };
 
 /// One step of TRandomizer's integer generator applied to `value`.

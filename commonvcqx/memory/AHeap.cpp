@@ -16,7 +16,7 @@ int32_t NH_AHeap::s_globalBypassFree = 0;
 NH_AHeap::NH_AHeap(const char*) {}
 
 NH_AHeap::~NH_AHeap() {
-    if (!(flags_ & kStaticHeap)) NH_AHeap::Clear();
+    if (!(m_flags & kStaticHeap)) NH_AHeap::Clear();
     THeapAccess::Unregister(*this);
 }
 
@@ -29,12 +29,12 @@ int NH_AHeap::Init(int32_t flags, int lazy) {
         platform::TSpinLockGuard guard(g_heap.lock);
         bool singleThreaded =
             this == &DefaultHeapObject() && g_heap.threadingDeclared && !g_heap.multithreaded;
-        if (isStatic && __atomic_load_n(&initialized_, __ATOMIC_ACQUIRE)) {
+        if (isStatic && __atomic_load_n(&m_initialized, __ATOMIC_ACQUIRE)) {
             if (!(flags & kMultithreaded) || singleThreaded) THeapAccess::DropLock(*this);
-            if (!(flags & kZeroFill)) flags_ &= ~kZeroFill;
+            if (!(flags & kZeroFill)) m_flags &= ~kZeroFill;
             if (flags & kBypassFree) {
-                flags_ |= kBypassFree;
-                __atomic_store_n(&bypass_, 1, __ATOMIC_RELAXED);
+                m_flags |= kBypassFree;
+                __atomic_store_n(&m_bypass, 1, __ATOMIC_RELAXED);
             }
             result = 0;
         } else {
@@ -42,15 +42,15 @@ int NH_AHeap::Init(int32_t flags, int lazy) {
             if (lazy) effective |= kMultithreaded | kZeroFill;
             if (singleThreaded) effective &= ~kMultithreaded;
             if (isStatic) effective |= kStaticHeap;
-            flags_ = effective;
-            __atomic_store_n(&lockActive_, effective & kMultithreaded, __ATOMIC_RELAXED);
-            lock_.Initialize();
-            newHandler_ = nullptr;
-            pageSets_ = nullptr;
-            registryNext_ = registryPrev_ = nullptr;
-            bypass_ = (effective & kBypassFree) ? 1 : 0;
+            m_flags = effective;
+            __atomic_store_n(&m_lockActive, effective & kMultithreaded, __ATOMIC_RELAXED);
+            m_lock.Initialize();
+            m_newHandler = nullptr;
+            m_pageSets = nullptr;
+            m_registryNext = m_registryPrev = nullptr;
+            m_bypass = (effective & kBypassFree) ? 1 : 0;
             platform::PageSize();
-            __atomic_store_n(&initialized_, 1, __ATOMIC_RELEASE);
+            __atomic_store_n(&m_initialized, 1, __ATOMIC_RELEASE);
         }
     }
     // The caller lists the heap for fork() (THeapAccess::Register) once it holds no lock.
@@ -58,7 +58,7 @@ int NH_AHeap::Init(int32_t flags, int lazy) {
 }
 
 void NH_AHeap::SetNewHandler(int (*handler)()) {
-    newHandler_ = handler;
+    m_newHandler = handler;
 }
 
 namespace {
@@ -106,9 +106,9 @@ TPageSet* NH_AHeap::AllocPageSet(size_t headerSize) {
     set->word7 = 0;
     set->nextFree = set->prevFree = nullptr;
     set->prev = nullptr;
-    set->next = pageSets_;
-    if (pageSets_) pageSets_->prev = set;
-    pageSets_ = set;
+    set->next = m_pageSets;
+    if (m_pageSets) m_pageSets->prev = set;
+    m_pageSets = set;
     return set;
 }
 
@@ -116,7 +116,7 @@ void NH_AHeap::ReleasePageSet(TPageSet* set) {
     if (set->prev)
         set->prev->next = set->next;
     else
-        pageSets_ = set->next;
+        m_pageSets = set->next;
     if (set->next) set->next->prev = set->prev;
     {
         platform::TSpinLockGuard guard(g_heap.lock);
@@ -143,8 +143,8 @@ int NH_AHeap::HandleOutOfMemory() {
         return 1;
     }
     // Handlers run without the global lock: they may take long, allocate, build heaps.
-    if (newHandler_) return newHandler_();
-    if (flags_ & kNoStandardHandler) return 0;
+    if (m_newHandler) return m_newHandler();
+    if (m_flags & kNoStandardHandler) return 0;
     std::new_handler handler = std::get_new_handler();
     if (!handler) return 0;
     handler();
@@ -152,13 +152,13 @@ int NH_AHeap::HandleOutOfMemory() {
 }
 
 int NH_AHeap::HandleOutOfMemoryMT() {
-    if (!LockActive() || !lock_.IsHeldByCaller()) return HandleOutOfMemory();
+    if (!LockActive() || !m_lock.IsHeldByCaller()) return HandleOutOfMemory();
     // Leave the heap's lock so that a handler may use the heap; back in on every exit.
     struct TRelock {
         platform::TSpinLock& lock;
         uint32_t depth;
         ~TRelock() { lock.Relock(depth); }
-    } relock{lock_, lock_.UnlockAll()};
+    } relock{m_lock, m_lock.UnlockAll()};
     return HandleOutOfMemory();
 }
 
@@ -185,10 +185,10 @@ int NH_AHeap::SetEmergencyReserve(size_t size, void (*callback)()) {
 }
 
 void NH_AHeap::Clear() {
-    THeapGuard guard(lock_, LockActive());
-    while (pageSets_) {
-        TPageSet* set = pageSets_;
-        pageSets_ = set->next;
+    THeapGuard guard(m_lock, LockActive());
+    while (m_pageSets) {
+        TPageSet* set = m_pageSets;
+        m_pageSets = set->next;
         ReleaseMarked(set, kGranularity);
     }
 }

@@ -42,8 +42,8 @@ public:
 
     /// The heap's own out-of-memory handler; non-zero result means "retry".
     void SetNewHandler(int (*handler)());
-    int IsMultithreaded() const { return flags_ & kMultithreaded; }
-    int32_t GetFlags() const { return flags_; }
+    int IsMultithreaded() const { return m_flags & kMultithreaded; }
+    int32_t GetFlags() const { return m_flags; }
 
     /// Keeps `size` bytes (at most 64 KB, whole pages) in reserve for the first
     /// out-of-memory condition; `callback` is told when it is used. Non-zero on success.
@@ -65,15 +65,15 @@ protected:
     /// The name is not kept.
     explicit NH_AHeap(const char* name);
     explicit constexpr NH_AHeap(cvq::detail::TStaticHeapTag)
-        : pageSets_(nullptr),
-          bypass_(0),
-          flags_(0),
-          initialized_(0),
-          lockActive_(0),
-          lock_{},
-          newHandler_(nullptr),
-          registryNext_(nullptr),
-          registryPrev_(nullptr) {}
+        : m_pageSets(nullptr),
+          m_bypass(0),
+          m_flags(0),
+          m_initialized(0),
+          m_lockActive(0),
+          m_lock{},
+          m_newHandler(nullptr),
+          m_registryNext(nullptr),
+          m_registryPrev(nullptr) {}
 
     /// 1 when the heap was initialized now, 0 when it had been before (a static heap
     /// used before its constructor ran only has its flags adjusted).
@@ -85,20 +85,20 @@ protected:
     /// HandleOutOfMemory with the heap's lock left meanwhile.
     int HandleOutOfMemoryMT();
 
-    int32_t LockActive() const { return __atomic_load_n(&lockActive_, __ATOMIC_RELAXED); }
+    int32_t LockActive() const { return __atomic_load_n(&m_lockActive, __ATOMIC_RELAXED); }
     void ReleasePageSet(cvq::detail::TPageSet* pageSet);
 
     // No default initializers: a static heap may be in use before its constructor runs,
     // and the constructor must not wipe that state.
-    cvq::detail::TPageSet* pageSets_;
-    int32_t bypass_;
-    int32_t flags_;
-    int32_t initialized_;
-    int32_t lockActive_;
-    cvq::platform::TSpinLock lock_;
-    int (*newHandler_)();
-    NH_AHeap* registryNext_;  // heaps with a lock, taken around fork()
-    NH_AHeap* registryPrev_;
+    cvq::detail::TPageSet* m_pageSets;
+    int32_t m_bypass;
+    int32_t m_flags;
+    int32_t m_initialized;
+    int32_t m_lockActive;
+    cvq::platform::TSpinLock m_lock;
+    int (*m_newHandler)();
+    NH_AHeap* m_registryNext;  // heaps with a lock, taken around fork()
+    NH_AHeap* m_registryPrev;
 
     friend struct cvq::detail::THeapAccess;
 };

@@ -80,22 +80,22 @@ NH_Heap::NH_Heap(int32_t flags, const char* name) : NH_AHeap(name) {
 }
 
 NH_Heap::~NH_Heap() {
-    if (!(flags_ & kStaticHeap)) NH_Heap::Clear();
+    if (!(m_flags & kStaticHeap)) NH_Heap::Clear();
 }
 
 void NH_Heap::ResetLists() {
-    altBlocks_ = nullptr;
-    reservedBlockCount_ = 0;
-    std::fill(std::begin(freeLists_), std::end(freeLists_), nullptr);
-    bigPageSets_ = nullptr;
-    bigFreeChunks_ = nullptr;
+    m_altBlocks = nullptr;
+    m_reservedBlockCount = 0;
+    std::fill(std::begin(m_freeLists), std::end(m_freeLists), nullptr);
+    m_bigPageSets = nullptr;
+    m_bigFreeChunks = nullptr;
 }
 
 void NH_Heap::LazyInit() {
     // First use of a static heap whose constructor has not run yet.
     {
         platform::TSpinLockGuard guard(g_heap.lock);
-        if (__atomic_load_n(&initialized_, __ATOMIC_ACQUIRE)) return;
+        if (__atomic_load_n(&m_initialized, __ATOMIC_ACQUIRE)) return;
         Init(0, 1);
         ResetLists();
     }
@@ -118,7 +118,7 @@ __attribute__((always_inline)) inline bool NH_Heap::ContendedPath() const {
 #if defined(CVQ_TSAN)
     return false;
 #else
-    return __atomic_load_n(&lock_.bias_, __ATOMIC_RELAXED) == platform::TSpinLock::kRevoked;
+    return __atomic_load_n(&m_lock.m_bias, __ATOMIC_RELAXED) == platform::TSpinLock::kRevoked;
 #endif
 }
 
@@ -139,14 +139,14 @@ __attribute__((always_inline)) inline void PrefetchForWrite(size_t* p) {
 __attribute__((always_inline)) inline void* NH_Heap::AllocSmall(size_t size, size_t needed) {
     int cls = kSizeToClass[needed];
     TSmallBlock* block;
-    if (ContendedPath()) PrefetchForWrite(freeLists_[cls]);
+    if (ContendedPath()) PrefetchForWrite(m_freeLists[cls]);
     {
-        THeapGuard guard(lock_, LockActive());
-        block = freeLists_[cls];
+        THeapGuard guard(m_lock, LockActive());
+        block = m_freeLists[cls];
         if (__builtin_expect(block != nullptr, 1)) {
             // The new head's back link is left stale: a head is recognized by the list
             // head itself, which saves touching a second block.
-            freeLists_[cls] = block->next;
+            m_freeLists[cls] = block->next;
             InUse(PageSetOf(block))++;
         } else {
             block = CarveSmall(cls);
@@ -156,7 +156,7 @@ __attribute__((always_inline)) inline void* NH_Heap::AllocSmall(size_t size, siz
         block->size = static_cast<uint16_t>(size);
     }
     void* user = Bytes(block) + kSmallHeader;
-    if (__builtin_expect(flags_ & kZeroFill, 0)) std::memset(user, 0, size);
+    if (__builtin_expect(m_flags & kZeroFill, 0)) std::memset(user, 0, size);
     return user;
 }
 
@@ -165,7 +165,7 @@ __attribute__((noinline)) TSmallBlock* NH_Heap::CarveSmall(int cls) {
     size_t classSize = kClassSizes[cls];
     TPageSet* set;
     for (;;) {
-        set = pageSets_;
+        set = m_pageSets;
         if (!set) {
             set = AllocPageSet(kSmallPageSetHeader);
             if (!set) {
@@ -206,7 +206,7 @@ __attribute__((noinline)) TSmallBlock* NH_Heap::CarveSmall(int cls) {
 }
 
 void* NH_Heap::AllocMem(size_t size) {
-    if (!__atomic_load_n(&initialized_, __ATOMIC_ACQUIRE)) LazyInit();
+    if (!__atomic_load_n(&m_initialized, __ATOMIC_ACQUIRE)) LazyInit();
     if (size <= kLargestSmallBlock) return AllocSmall(size, size + kSmallHeader);
     return AllocBig(size, 16);
 }
@@ -215,14 +215,14 @@ __attribute__((always_inline)) inline void NH_Heap::PushSmall(TSmallBlock* block
     block->flags = kFreeBlockFlag;
     block->sizeClass = static_cast<uint8_t>(cls);
     block->prev = nullptr;
-    block->next = freeLists_[cls];
+    block->next = m_freeLists[cls];
     if (block->next) block->next->prev = block;
-    freeLists_[cls] = block;
+    m_freeLists[cls] = block;
 }
 
 void NH_Heap::UnlinkSmall(TSmallBlock* block) {
-    if (freeLists_[block->sizeClass] == block)
-        freeLists_[block->sizeClass] = block->next;
+    if (m_freeLists[block->sizeClass] == block)
+        m_freeLists[block->sizeClass] = block->next;
     else
         block->prev->next = block->next;
     if (block->next) block->next->prev = block->prev;
@@ -255,7 +255,7 @@ void* NH_Heap::AllocBig(size_t size, size_t alignment) {
     size_t need = RoundUp(size + sizeof(TAltBlock), 16) + (alignment > 16 ? alignment : 0);
     TAltBlock* block;
     {
-        THeapGuard guard(lock_, LockActive());
+        THeapGuard guard(m_lock, LockActive());
         TBigChunk* chunk;
         while (!(chunk = reinterpret_cast<TBigChunk*>(AllocBigBlock(need, alignment)))) {
             if (!HandleOutOfMemoryMT()) return nullptr;
@@ -272,37 +272,37 @@ void* NH_Heap::AllocBig(size_t size, size_t alignment) {
         block->flags = kAltBlockFlag;
         LinkAlt(block);
     }
-    if (flags_ & kZeroFill) std::memset(UserOf(block), 0, size);
+    if (m_flags & kZeroFill) std::memset(UserOf(block), 0, size);
     return UserOf(block);
 }
 
 void NH_Heap::LinkAlt(TAltBlock* block) {
     block->prev = nullptr;
-    block->next = altBlocks_;
-    if (altBlocks_) altBlocks_->prev = block;
-    altBlocks_ = block;
+    block->next = m_altBlocks;
+    if (m_altBlocks) m_altBlocks->prev = block;
+    m_altBlocks = block;
 }
 
 void NH_Heap::UnlinkAlt(TAltBlock* block) {
     if (block->prev)
         block->prev->next = block->next;
     else
-        altBlocks_ = block->next;
+        m_altBlocks = block->next;
     if (block->next) block->next->prev = block->prev;
 }
 
 void NH_Heap::PushFreeChunk(TBigChunk* chunk) {
     chunk->prev = nullptr;
-    chunk->next = bigFreeChunks_;
-    if (bigFreeChunks_) bigFreeChunks_->prev = chunk;
-    bigFreeChunks_ = chunk;
+    chunk->next = m_bigFreeChunks;
+    if (m_bigFreeChunks) m_bigFreeChunks->prev = chunk;
+    m_bigFreeChunks = chunk;
 }
 
 void NH_Heap::UnlinkFreeChunk(TBigChunk* chunk) {
     if (chunk->prev)
         chunk->prev->next = chunk->next;
     else
-        bigFreeChunks_ = chunk->next;
+        m_bigFreeChunks = chunk->next;
     if (chunk->next) chunk->next->prev = chunk->prev;
 }
 
@@ -319,7 +319,7 @@ void* NH_Heap::AllocBigBlock(size_t need, size_t) {
     size_t chunkSize = ChunkSizeFor(need);
     size_t page = platform::PageSize();
     for (;;) {
-        for (TBigChunk* chunk = bigFreeChunks_; chunk; chunk = chunk->next) {
+        for (TBigChunk* chunk = m_bigFreeChunks; chunk; chunk = chunk->next) {
             size_t size = ChunkSize(chunk);
             if (size < chunkSize) continue;
             UnlinkFreeChunk(chunk);
@@ -332,7 +332,7 @@ void* NH_Heap::AllocBigBlock(size_t need, size_t) {
             return chunk;
         }
         bool grown = false;
-        for (TPageSet* set = bigPageSets_; set; set = set->next) {
+        for (TPageSet* set = m_bigPageSets; set; set = set->next) {
             if (size_t(set->reservedEnd - set->committedEnd) < chunkSize) continue;
             size_t grow =
                 std::min(RoundUp(chunkSize, page), size_t(set->reservedEnd - set->committedEnd));
@@ -364,9 +364,9 @@ void* NH_Heap::AllocBigBlock(size_t need, size_t) {
         std::memset(set, 0, kBigPageSetHeader);
         set->committedEnd = base + commit;
         set->reservedEnd = base + reserve;
-        set->next = bigPageSets_;
-        if (bigPageSets_) bigPageSets_->prev = set;
-        bigPageSets_ = set;
+        set->next = m_bigPageSets;
+        if (m_bigPageSets) m_bigPageSets->prev = set;
+        m_bigPageSets = set;
         NewFreeChunk(FirstChunk(set), commit - kBigPageSetHeader, set);
     }
 }
@@ -375,7 +375,7 @@ void NH_Heap::ReleaseBigPageSet(TPageSet* set) {
     if (set->prev)
         set->prev->next = set->next;
     else
-        bigPageSets_ = set->next;
+        m_bigPageSets = set->next;
     if (set->next) set->next->prev = set->prev;
     ReleaseMarked(set, set->reservedEnd - Bytes(set));
 }
@@ -401,7 +401,7 @@ void NH_Heap::ReleaseBigBlock(TBigChunk* chunk) {
     }
     TBigChunk* merged = NewFreeChunk(start, size, set);
     if (--set->inUse == 0 &&
-        !(set == bigPageSets_ && set->committedEnd - Bytes(set) <= ptrdiff_t(kGranularity))) {
+        !(set == m_bigPageSets && set->committedEnd - Bytes(set) <= ptrdiff_t(kGranularity))) {
         UnlinkFreeChunk(merged);
         ReleaseBigPageSet(set);
     }
@@ -501,7 +501,7 @@ void* NH_Heap::MoveBigPageSet(TAltBlock* block, size_t size) {
     if (moved->prev)
         moved->prev->next = moved;
     else
-        bigPageSets_ = moved;
+        m_bigPageSets = moved;
     if (moved->next) moved->next->prev = moved;
     moved->committedEnd = base + committed;
     moved->reservedEnd = base + reserve;
@@ -533,7 +533,7 @@ void* NH_Heap::MoveBigPageSet(TAltBlock* block, size_t size) {
 
 void* NH_Heap::AllocWithReserve(size_t reserve, size_t size, int zero) {
     if (size > kMaxRequest || reserve > kMaxRequest) return nullptr;
-    if (!__atomic_load_n(&initialized_, __ATOMIC_ACQUIRE)) LazyInit();
+    if (!__atomic_load_n(&m_initialized, __ATOMIC_ACQUIRE)) LazyInit();
     reserve = std::max(reserve, size);
     size_t page = platform::PageSize();
     size_t reserved =
@@ -560,9 +560,9 @@ void* NH_Heap::AllocWithReserve(size_t reserve, size_t size, int zero) {
     block->zero[0] = block->zero[1] = block->zero[2] = 0;
     block->flags = kAltBlockFlag;
     {
-        THeapGuard guard(lock_, LockActive());
+        THeapGuard guard(m_lock, LockActive());
         LinkAlt(block);
-        ++reservedBlockCount_;
+        ++m_reservedBlockCount;
     }
     (void)zero;  // fresh pages read as zero
     return UserOf(block);
@@ -590,7 +590,7 @@ bool NH_Heap::ResizeReservedInPlace(TAltBlock* block, size_t size) {
 void* NH_Heap::Realloc(void* p, size_t size, int zero) {
     if (!p) return Alloc(size, zero);
     if (size > kMaxRequest) return nullptr;
-    bool zeroGrowth = zero || (flags_ & kZeroFill);
+    bool zeroGrowth = zero || (m_flags & kZeroFill);
     size_t old;
     if (IsAlt(p)) {
         TAltBlock* block = AltHeader(p);
@@ -610,7 +610,7 @@ void* NH_Heap::Realloc(void* p, size_t size, int zero) {
         }
         bool inPlace;
         {
-            THeapGuard guard(owner->lock_, owner->LockActive());
+            THeapGuard guard(owner->m_lock, owner->LockActive());
             if (block->kind == kReservedBlock) {
                 inPlace = owner->ResizeReservedInPlace(block, size);
                 if (!inPlace) return nullptr;  // a reservation does not move
@@ -653,12 +653,12 @@ void* NH_Heap::Realloc(void* p, size_t size, int zero) {
 }
 
 __attribute__((always_inline)) inline void NH_Heap::FreeSmall(TSmallBlock* block, size_t& inUse) {
-    if (__atomic_load_n(&bypass_, __ATOMIC_RELAXED)) return;
+    if (__atomic_load_n(&m_bypass, __ATOMIC_RELAXED)) return;
     if (ContendedPath()) {
-        PrefetchForWrite(freeLists_[block->sizeClass]);
+        PrefetchForWrite(m_freeLists[block->sizeClass]);
         PrefetchForWrite(&inUse);
     }
-    THeapGuard guard(lock_, LockActive());
+    THeapGuard guard(m_lock, LockActive());
     if (block->flags & kFreeBlockFlag) return;  // freed twice: the lists stay intact
     PushSmall(block, block->sizeClass);
     if (__builtin_expect(--inUse == 0, 0)) ReleaseEmptyPageSet(PageSetOf(block));
@@ -666,14 +666,14 @@ __attribute__((always_inline)) inline void NH_Heap::FreeSmall(TSmallBlock* block
 
 // Called with the lock held, for a page set whose last block was just freed.
 __attribute__((noinline)) void NH_Heap::ReleaseEmptyPageSet(TPageSet* set) {
-    if (set == pageSets_) return;  // the one being carved stays
+    if (set == m_pageSets) return;  // the one being carved stays
     UnlinkCarvedBlocks(set);
     ReleasePageSet(set);
 }
 
 void NH_Heap::FreeAlt(TAltBlock* block) {
-    if (__atomic_load_n(&bypass_, __ATOMIC_RELAXED)) return;
-    THeapGuard guard(lock_, LockActive());
+    if (__atomic_load_n(&m_bypass, __ATOMIC_RELAXED)) return;
+    THeapGuard guard(m_lock, LockActive());
     if (block->kind == kReservedBlock) {
         UnlinkAlt(block);
         ReleaseReserved(block);
@@ -699,7 +699,7 @@ void NH_Heap::FreeMem(void* p) {
 
 void NH_Heap::ReleaseReserved(TAltBlock* block) {
     TReservedRegion* head = reinterpret_cast<TReservedRegion*>(block) - 1;
-    --reservedBlockCount_;
+    --m_reservedBlockCount;
     ReleaseMarked(head, head->reserved);
 }
 
@@ -710,7 +710,7 @@ size_t NH_Heap::GetBlockSize(const void* p) {
 
 void* NH_Heap::Alloc(size_t size, int zero) {
     void* p = AllocMem(size);
-    if (p && zero && !(flags_ & kZeroFill)) std::memset(p, 0, size);
+    if (p && zero && !(m_flags & kZeroFill)) std::memset(p, 0, size);
     return p;
 }
 
@@ -723,9 +723,9 @@ void* NH_Heap::AllocArray(size_t count, size_t size, int zero) {
 void* NH_Heap::AllocAligned(size_t alignment, size_t size, int zero) {
     if (alignment <= 16) return Alloc(size, zero);
     if (alignment & (alignment - 1) || alignment > kGranularity * 16) return nullptr;
-    if (!__atomic_load_n(&initialized_, __ATOMIC_ACQUIRE)) LazyInit();
+    if (!__atomic_load_n(&m_initialized, __ATOMIC_ACQUIRE)) LazyInit();
     void* p = AllocBig(size, alignment);
-    if (p && zero && !(flags_ & kZeroFill)) std::memset(p, 0, size);
+    if (p && zero && !(m_flags & kZeroFill)) std::memset(p, 0, size);
     return p;
 }
 
@@ -794,7 +794,7 @@ void* NH_Heap::Trim(void* p, size_t offset, size_t length) {
 }
 
 void NH_Heap::ForEach(void (*fn)(void* block, void* user), void* user) {
-    for (TPageSet* set = pageSets_; set; set = set->next) {
+    for (TPageSet* set = m_pageSets; set; set = set->next) {
         char* end = set->committedEnd - set->remaining;
         for (char* p = Bytes(set) + kSmallPageSetHeader; p < end;) {
             TSmallBlock* block = reinterpret_cast<TSmallBlock*>(p);
@@ -802,7 +802,7 @@ void NH_Heap::ForEach(void (*fn)(void* block, void* user), void* user) {
             if (!(block->flags & kFreeBlockFlag)) fn(Bytes(block) + kSmallHeader, user);
         }
     }
-    for (TAltBlock* block = altBlocks_; block;) {
+    for (TAltBlock* block = m_altBlocks; block;) {
         TAltBlock* next = block->next;
         fn(UserOf(block), user);
         block = next;
@@ -810,7 +810,7 @@ void NH_Heap::ForEach(void (*fn)(void* block, void* user), void* user) {
 }
 
 void* NH_Heap::FindFirstThat(int (*fn)(void* block, void* user), void* user) {
-    for (TPageSet* set = pageSets_; set; set = set->next) {
+    for (TPageSet* set = m_pageSets; set; set = set->next) {
         char* end = set->committedEnd - set->remaining;
         for (char* p = Bytes(set) + kSmallPageSetHeader; p < end;) {
             TSmallBlock* block = reinterpret_cast<TSmallBlock*>(p);
@@ -819,22 +819,22 @@ void* NH_Heap::FindFirstThat(int (*fn)(void* block, void* user), void* user) {
                 return Bytes(block) + kSmallHeader;
         }
     }
-    for (TAltBlock* block = altBlocks_; block; block = block->next)
+    for (TAltBlock* block = m_altBlocks; block; block = block->next)
         if (fn(UserOf(block), user)) return UserOf(block);
     return nullptr;
 }
 
 void NH_Heap::Clear() {
     {
-        THeapGuard guard(lock_, LockActive());
-        for (TAltBlock* block = altBlocks_; block;) {
+        THeapGuard guard(m_lock, LockActive());
+        for (TAltBlock* block = m_altBlocks; block;) {
             TAltBlock* next = block->next;
             if (block->kind == kReservedBlock) ReleaseReserved(block);
             block = next;
         }
-        while (bigPageSets_) {
-            TPageSet* set = bigPageSets_;
-            bigPageSets_ = set->next;
+        while (m_bigPageSets) {
+            TPageSet* set = m_bigPageSets;
+            m_bigPageSets = set->next;
             ReleaseMarked(set, set->reservedEnd - Bytes(set));
         }
         ResetLists();
@@ -875,7 +875,7 @@ size_t BlockSize(const void* p) {
 void FreeLibraryBlock(void* p) {
     uintptr_t address = reinterpret_cast<uintptr_t>(p);
     if (address >> 48) return;
-    uint64_t* leaf = __atomic_load_n(&TRegionMap::leaves_[address >> 32], __ATOMIC_ACQUIRE);
+    uint64_t* leaf = __atomic_load_n(&TRegionMap::m_leaves[address >> 32], __ATOMIC_ACQUIRE);
     if (!leaf) return;
     uint32_t region = static_cast<uint32_t>(address >> 16) & 0xFFFF;
     if (!((__atomic_load_n(&leaf[region >> 6], __ATOMIC_RELAXED) >> (region & 63)) & 1)) return;

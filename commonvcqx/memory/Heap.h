@@ -32,11 +32,11 @@ public:
     /// The library's own static heaps: constant-initialized, usable before start-up.
     explicit constexpr NH_Heap(cvq::detail::TStaticHeapTag tag)
         : NH_AHeap(tag),
-          altBlocks_(nullptr),
-          reservedBlockCount_(0),
-          freeLists_{},
-          bigPageSets_(nullptr),
-          bigFreeChunks_(nullptr) {}
+          m_altBlocks(nullptr),
+          m_reservedBlockCount(0),
+          m_freeLists{},
+          m_bigPageSets(nullptr),
+          m_bigFreeChunks(nullptr) {}
     ~NH_Heap() override;
 
     /// A block of `size` bytes, or null when the out-of-memory chain gives up.
@@ -115,11 +115,11 @@ private:
     void ReleaseReserved(cvq::detail::TAltBlock* block);
     void ReleaseBigPageSet(cvq::detail::TPageSet* set);
 
-    cvq::detail::TAltBlock* altBlocks_;
-    int32_t reservedBlockCount_;
-    cvq::detail::TSmallBlock* freeLists_[cvq::detail::kSizeClassCount];
-    cvq::detail::TPageSet* bigPageSets_;
-    cvq::detail::TBigChunk* bigFreeChunks_;
+    cvq::detail::TAltBlock* m_altBlocks;
+    int32_t m_reservedBlockCount;
+    cvq::detail::TSmallBlock* m_freeLists[cvq::detail::kSizeClassCount];
+    cvq::detail::TPageSet* m_bigPageSets;
+    cvq::detail::TBigChunk* m_bigFreeChunks;
 
     friend struct cvq::detail::THeapAccess;
     friend void cvq::detail::FreeLibraryBlock(void* p);

@@ -26,39 +26,39 @@ NH_HeapOneSize::NH_HeapOneSize(size_t blockSize, uint32_t flags, const char* nam
 }
 
 NH_HeapOneSize::~NH_HeapOneSize() {
-    if (!(flags_ & kStaticHeap)) NH_HeapOneSize::Clear();
+    if (!(m_flags & kStaticHeap)) NH_HeapOneSize::Clear();
 }
 
 void NH_HeapOneSize::InitHeapOneSize(size_t size) {
-    blockSize_ = OneSizeBlock(size);
-    freeSets_ = nullptr;
+    m_blockSize = OneSizeBlock(size);
+    m_freeSets = nullptr;
 }
 
 void NH_HeapOneSize::UnlinkFree(TPageSet* set) {
     if (set->prevFree)
         set->prevFree->nextFree = set->nextFree;
     else
-        freeSets_ = set->nextFree;
+        m_freeSets = set->nextFree;
     if (set->nextFree) set->nextFree->prevFree = set->prevFree;
     set->nextFree = set->prevFree = nullptr;
 }
 
 void* NH_HeapOneSize::AllocMem(size_t size) {
-    if (!__atomic_load_n(&initialized_, __ATOMIC_ACQUIRE)) {
+    if (!__atomic_load_n(&m_initialized, __ATOMIC_ACQUIRE)) {
         {
             platform::TSpinLockGuard guard(g_heap.lock);
-            if (!__atomic_load_n(&initialized_, __ATOMIC_ACQUIRE)) {
+            if (!__atomic_load_n(&m_initialized, __ATOMIC_ACQUIRE)) {
                 Init(0, 1);
                 InitHeapOneSize(size);
             }
         }
         THeapAccess::Register(*this);
     }
-    size = blockSize_;
+    size = m_blockSize;
     char* block = nullptr;
     {
-        THeapGuard guard(lock_, LockActive());
-        if (TPageSet* withFree = freeSets_) {
+        THeapGuard guard(m_lock, LockActive());
+        if (TPageSet* withFree = m_freeSets) {
             block = reinterpret_cast<char*>(withFree) + withFree->word7;
             withFree->word7 = *reinterpret_cast<uint32_t*>(block);
             withFree->inUse++;
@@ -66,7 +66,7 @@ void* NH_HeapOneSize::AllocMem(size_t size) {
         } else {
             size_t page = platform::PageSize();
             for (;;) {
-                TPageSet* set = pageSets_;
+                TPageSet* set = m_pageSets;
                 if (set && set->remaining >= size) {
                     block = set->committedEnd - set->remaining;
                     set->remaining -= size;
@@ -90,7 +90,7 @@ void* NH_HeapOneSize::AllocMem(size_t size) {
             }
         }
     }
-    if (block && (flags_ & kZeroFill)) std::memset(block, 0, size);
+    if (block && (m_flags & kZeroFill)) std::memset(block, 0, size);
     return block;
 }
 
@@ -101,27 +101,27 @@ void NH_HeapOneSize::FreeMem(void* p) {
 }
 
 void NH_HeapOneSize::FreeBlock(TPageSet* set, void* p) {
-    if (__atomic_load_n(&bypass_, __ATOMIC_RELAXED)) return;
-    THeapGuard guard(lock_, LockActive());
+    if (__atomic_load_n(&m_bypass, __ATOMIC_RELAXED)) return;
+    THeapGuard guard(m_lock, LockActive());
     --set->inUse;
-    bool otherHasFree = freeSets_ && (freeSets_ != set || set->nextFree);
+    bool otherHasFree = m_freeSets && (m_freeSets != set || set->nextFree);
     if (set->inUse == 0 && otherHasFree) {
-        if (set->word7 != 0 || freeSets_ == set) UnlinkFree(set);
+        if (set->word7 != 0 || m_freeSets == set) UnlinkFree(set);
         ReleasePageSet(set);
     } else {
         *static_cast<uint32_t*>(p) = static_cast<uint32_t>(set->word7);
         if (set->word7 == 0) {
             set->prevFree = nullptr;
-            set->nextFree = freeSets_;
-            if (freeSets_) freeSets_->prevFree = set;
-            freeSets_ = set;
+            set->nextFree = m_freeSets;
+            if (m_freeSets) m_freeSets->prevFree = set;
+            m_freeSets = set;
         }
         set->word7 = static_cast<char*>(p) - reinterpret_cast<char*>(set);
     }
 }
 
 void NH_HeapOneSize::Clear() {
-    THeapGuard guard(lock_, LockActive());
-    freeSets_ = nullptr;
+    THeapGuard guard(m_lock, LockActive());
+    m_freeSets = nullptr;
     NH_AHeap::Clear();
 }

@@ -17,14 +17,14 @@ public:
     NH_HeapOneSize(size_t blockSize, uint32_t flags, const char* name = nullptr);
     ~NH_HeapOneSize() override;
 
-    void* Alloc() { return AllocMem(blockSize_); }
+    void* Alloc() { return AllocMem(m_blockSize); }
     /// `size` must be the heap's block size (a heap used before its constructor ran
     /// takes it from here).
     void* AllocMem(size_t size);
     static void Free(void* p) { FreeMem(p); }
     static void FreeMem(void* p);
 
-    size_t GetBlockSize() const { return blockSize_; }
+    size_t GetBlockSize() const { return m_blockSize; }
     void Clear() override;
 
 protected:
@@ -34,6 +34,6 @@ private:
     void FreeBlock(cvq::detail::TPageSet* set, void* p);
     void UnlinkFree(cvq::detail::TPageSet* set);
 
-    size_t blockSize_;
-    cvq::detail::TPageSet* freeSets_;
+    size_t m_blockSize;
+    cvq::detail::TPageSet* m_freeSets;
 };

@@ -14,17 +14,17 @@
 
 class NH_HeapSwitcher {
 public:
-    explicit NH_HeapSwitcher(NH_Heap& heap) : saved_(&NH_Heap::Default()) {
+    explicit NH_HeapSwitcher(NH_Heap& heap) : m_saved(&NH_Heap::Default()) {
         NH_Heap::SetDefault(heap);
     }
-    ~NH_HeapSwitcher() { NH_Heap::SetDefault(*saved_); }
+    ~NH_HeapSwitcher() { NH_Heap::SetDefault(*m_saved); }
     NH_HeapSwitcher(const NH_HeapSwitcher&) = delete;
     /// Copies the saved heap.
     NH_HeapSwitcher& operator=(const NH_HeapSwitcher& other) {
-        saved_ = other.saved_;
+        m_saved = other.m_saved;
         return *this;
     }
 
 private:
-    NH_Heap* saved_;
+    NH_Heap* m_saved;
 };

@@ -13,14 +13,14 @@
 
 class TBasicCriticalSection {
 public:
-    TBasicCriticalSection() { InitializeCriticalSection(&section_); }
-    ~TBasicCriticalSection() { DeleteCriticalSection(&section_); }
+    TBasicCriticalSection() { InitializeCriticalSection(&m_section); }
+    ~TBasicCriticalSection() { DeleteCriticalSection(&m_section); }
     TBasicCriticalSection(const TBasicCriticalSection&) = delete;
     TBasicCriticalSection& operator=(const TBasicCriticalSection&) = delete;
 
-    void EnterCriticalSection() const { ::EnterCriticalSection(&section_); }
-    void LeaveCriticalSection() const { ::LeaveCriticalSection(&section_); }
+    void EnterCriticalSection() const { ::EnterCriticalSection(&m_section); }
+    void LeaveCriticalSection() const { ::LeaveCriticalSection(&m_section); }
 
 private:
-    mutable CRITICAL_SECTION section_;
+    mutable CRITICAL_SECTION m_section;
 };

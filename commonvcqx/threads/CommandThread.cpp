@@ -23,9 +23,9 @@ WPARAM SignExtended(int16_t wParam) {
 
 }  // namespace
 
-TCommandThread::TCommandThread(const char* name) : TThread(name), window_(nullptr) {
+TCommandThread::TCommandThread(const char* name) : TThread(name), m_window(nullptr) {
     SetAutoDeathMode(1);
-    if (SetupAndRun(this, 0, 0, 0)) windowReady_.WaitForIt(INFINITE);
+    if (SetupAndRun(this, 0, 0, 0)) m_windowReady.WaitForIt(INFINITE);
 }
 
 TCommandThread::~TCommandThread() {
@@ -39,23 +39,23 @@ void TCommandThread::EndCommandLoop() {
 }
 
 void TCommandThread::PostFlexMessage(TFlexMessage* message) {
-    ::PostMessageA(window_, WM_FLEX_MESSAGE, 0, reinterpret_cast<LPARAM>(message));
+    ::PostMessageA(m_window, WM_FLEX_MESSAGE, 0, reinterpret_cast<LPARAM>(message));
 }
 
 char TCommandThread::SendFlexMessageTimeOut(TFlexMessage* message, int32_t timeOut) {
     DWORD_PTR result = 0;
-    return ::SendMessageTimeoutA(window_, WM_FLEX_MESSAGE, 0, reinterpret_cast<LPARAM>(message),
+    return ::SendMessageTimeoutA(m_window, WM_FLEX_MESSAGE, 0, reinterpret_cast<LPARAM>(message),
                                  SMTO_NORMAL, static_cast<UINT>(timeOut), &result) != 0;
 }
 
 void TCommandThread::PostMessageA(int32_t message, int16_t wParam, LPARAM lParam) {
-    ::PostMessageA(window_, static_cast<UINT>(message), SignExtended(wParam), lParam);
+    ::PostMessageA(m_window, static_cast<UINT>(message), SignExtended(wParam), lParam);
 }
 
 char TCommandThread::SendMessageTimeOut(int32_t message, int16_t wParam, LPARAM lParam,
                                         int32_t timeOut) {
     DWORD_PTR result = 0;
-    return ::SendMessageTimeoutA(window_, static_cast<UINT>(message), SignExtended(wParam),
+    return ::SendMessageTimeoutA(m_window, static_cast<UINT>(message), SignExtended(wParam),
                                  lParam, SMTO_NORMAL, static_cast<UINT>(timeOut), &result) != 0;
 }
 
@@ -84,17 +84,17 @@ uint32_t TCommandThread::MainLoop() {
         windowClass.lpfnWndProc = &CB_Message;
         windowClass.lpszClassName = kClassName;
         RegisterClassA(&windowClass);  // refused when another command thread registered it
-        window_ = CreateWindowExA(0, kClassName, nullptr, 0, 0, 0, 0, 0, nullptr, nullptr,
+        m_window = CreateWindowExA(0, kClassName, nullptr, 0, 0, 0, 0, 0, nullptr, nullptr,
                                   nullptr, this);
     }
-    windowReady_.SetTrue();
+    m_windowReady.SetTrue();
     MSG msg;
     while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
         TranslateMessage(&msg);
         DispatchMessageA(&msg);
     }
     std::lock_guard guard(ClassLock());
-    if (window_) DestroyWindow(window_);
+    if (m_window) DestroyWindow(m_window);
     UnregisterClassA(kClassName, nullptr);  // refused while other command windows exist
     return 1;
 }

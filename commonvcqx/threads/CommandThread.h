@@ -49,7 +49,7 @@ public:
     char SendMessageTimeOut(int32_t message, int16_t wParam, LPARAM lParam, int32_t timeOut);
 
     /// The command window; null when it could not be created.
-    HWND GetCommandWindow() const { return window_; }
+    HWND GetCommandWindow() const { return m_window; }
 
     /// Called on the command thread for WM_COMMAND and codes 0x8000-0xBFFF; true when
     /// handled (false gives the default window procedure's result). lparam is
@@ -64,6 +64,6 @@ protected:
 private:
     uint32_t MainLoop() override;
 
-    HWND window_;
-    TThreadEvent windowReady_;
+    HWND m_window;
+    TThreadEvent m_windowReady;
 };

@@ -20,34 +20,34 @@ public:
     TCriticalSection(const TCriticalSection&) { Init(); }
     /// Keeps this object's own lock; its state is not touched, so a holder stays safe.
     TCriticalSection& operator=(const TCriticalSection&) { return *this; }
-    ~TCriticalSection() { DeleteCriticalSection(&section_); }
+    ~TCriticalSection() { DeleteCriticalSection(&m_section); }
 
-    void Enter() const { EnterCriticalSection(&section_); }
-    void Leave() const { LeaveCriticalSection(&section_); }
+    void Enter() const { EnterCriticalSection(&m_section); }
+    void Leave() const { LeaveCriticalSection(&m_section); }
 
 private:
-    void Init() { InitializeCriticalSection(&section_); }
+    void Init() { InitializeCriticalSection(&m_section); }
 
-    mutable CRITICAL_SECTION section_;
+    mutable CRITICAL_SECTION m_section;
 };
 
 class TAutoCriticalSection {
 public:
-    explicit TAutoCriticalSection(TCriticalSection& section) : section_(&section) {
-        section_->Enter();
+    explicit TAutoCriticalSection(TCriticalSection& section) : m_section(&section) {
+        m_section->Enter();
     }
     /// A null pointer makes a guard that does nothing.
-    explicit TAutoCriticalSection(TCriticalSection* section) : section_(section) {
-        if (section_) section_->Enter();
+    explicit TAutoCriticalSection(TCriticalSection* section) : m_section(section) {
+        if (m_section) m_section->Enter();
     }
     ~TAutoCriticalSection() {
-        if (section_) section_->Leave();
+        if (m_section) m_section->Leave();
     }
     TAutoCriticalSection(const TAutoCriticalSection&) = delete;
     TAutoCriticalSection& operator=(const TAutoCriticalSection&) = delete;
 
 private:
-    TCriticalSection* section_;
+    TCriticalSection* m_section;
 };
 
 /// The process-wide lock (it guards, among others, memory-mapped views); made on first

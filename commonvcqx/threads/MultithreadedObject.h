@@ -19,29 +19,29 @@ public:
     TMultithreadedObject& operator=(const TMultithreadedObject&) { return *this; }
     ~TMultithreadedObject() = default;
 
-    const TCriticalSection& GetCriticalSection() const { return section_; }
-    void LockAccess() const { section_.Enter(); }
-    void UnlockAccess() const { section_.Leave(); }
+    const TCriticalSection& GetCriticalSection() const { return m_section; }
+    void LockAccess() const { m_section.Enter(); }
+    void UnlockAccess() const { m_section.Leave(); }
 
 private:
-    TCriticalSection section_;
+    TCriticalSection m_section;
 };
 
 class TAutoLock {
 public:
-    explicit TAutoLock(const TMultithreadedObject& object) : object_(&object) {
-        object_->LockAccess();
+    explicit TAutoLock(const TMultithreadedObject& object) : m_object(&object) {
+        m_object->LockAccess();
     }
     /// A null pointer makes a guard that does nothing.
-    explicit TAutoLock(const TMultithreadedObject* object) : object_(object) {
-        if (object_) object_->LockAccess();
+    explicit TAutoLock(const TMultithreadedObject* object) : m_object(object) {
+        if (m_object) m_object->LockAccess();
     }
     ~TAutoLock() {
-        if (object_) object_->UnlockAccess();
+        if (m_object) m_object->UnlockAccess();
     }
     TAutoLock(const TAutoLock&) = delete;
     TAutoLock& operator=(const TAutoLock&) = delete;
 
 private:
-    const TMultithreadedObject* object_;
+    const TMultithreadedObject* m_object;
 };

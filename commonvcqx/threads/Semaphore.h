@@ -26,9 +26,9 @@ public:
     void WaitForExclusiveAccess();
     void ReleaseExclusiveAccess();
 
-    HANDLE GetHandle() const { return handle_; }
+    HANDLE GetHandle() const { return m_handle; }
 
 private:
-    HANDLE handle_;
-    int32_t maximumCount_;
+    HANDLE m_handle;
+    int32_t m_maximumCount;
 };

@@ -8,69 +8,69 @@
 namespace platform = cvq::platform;
 
 TThreadEvent::TThreadEvent(char initiallyTrue, char autoReset)
-    : handle_(platform::CreateEventObject(autoReset == 0, initiallyTrue != 0)) {}
+    : m_handle(platform::CreateEventObject(autoReset == 0, initiallyTrue != 0)) {}
 
 TThreadEvent::TThreadEvent(const TThreadEvent& other)
-    : handle_(platform::DuplicateObjectHandle(other.handle_)) {}
+    : m_handle(platform::DuplicateObjectHandle(other.m_handle)) {}
 
 TThreadEvent& TThreadEvent::operator=(const TThreadEvent& other) {
-    if (handle_ != other.handle_) {
-        HANDLE shared = platform::DuplicateObjectHandle(other.handle_);
-        platform::CloseObjectHandle(handle_);
-        handle_ = shared;
+    if (m_handle != other.m_handle) {
+        HANDLE shared = platform::DuplicateObjectHandle(other.m_handle);
+        platform::CloseObjectHandle(m_handle);
+        m_handle = shared;
     }
     return *this;
 }
 
-TThreadEvent::~TThreadEvent() { platform::CloseObjectHandle(handle_); }
+TThreadEvent::~TThreadEvent() { platform::CloseObjectHandle(m_handle); }
 
-char TThreadEvent::IsTrue() const { return platform::WaitForObject(handle_, 0) == WAIT_OBJECT_0; }
+char TThreadEvent::IsTrue() const { return platform::WaitForObject(m_handle, 0) == WAIT_OBJECT_0; }
 
-char TThreadEvent::IsFalse() const { return platform::WaitForObject(handle_, 0) != WAIT_OBJECT_0; }
+char TThreadEvent::IsFalse() const { return platform::WaitForObject(m_handle, 0) != WAIT_OBJECT_0; }
 
 char TThreadEvent::WaitForIt(uint32_t milliseconds) const {
-    return platform::WaitForObject(handle_, milliseconds) == WAIT_OBJECT_0;
+    return platform::WaitForObject(m_handle, milliseconds) == WAIT_OBJECT_0;
 }
 
-void TThreadEvent::SetTrue() { platform::SetEventObject(handle_); }
-void TThreadEvent::SetFalse() { platform::ResetEventObject(handle_); }
-void TThreadEvent::Pulse() { platform::PulseEventObject(handle_); }
+void TThreadEvent::SetTrue() { platform::SetEventObject(m_handle); }
+void TThreadEvent::SetFalse() { platform::ResetEventObject(m_handle); }
+void TThreadEvent::Pulse() { platform::PulseEventObject(m_handle); }
 
 TSemaphore::TSemaphore(int32_t initialCount, int32_t maximumCount)
-    : handle_(platform::CreateSemaphoreObject(initialCount, maximumCount)),
-      maximumCount_(maximumCount) {}
+    : m_handle(platform::CreateSemaphoreObject(initialCount, maximumCount)),
+      m_maximumCount(maximumCount) {}
 
 TSemaphore::TSemaphore(const TSemaphore& other)
-    : handle_(platform::DuplicateObjectHandle(other.handle_)), maximumCount_(other.maximumCount_) {}
+    : m_handle(platform::DuplicateObjectHandle(other.m_handle)), m_maximumCount(other.m_maximumCount) {}
 
 TSemaphore& TSemaphore::operator=(const TSemaphore& other) {
-    if (handle_ != other.handle_) {
-        HANDLE shared = platform::DuplicateObjectHandle(other.handle_);
-        platform::CloseObjectHandle(handle_);
-        handle_ = shared;
+    if (m_handle != other.m_handle) {
+        HANDLE shared = platform::DuplicateObjectHandle(other.m_handle);
+        platform::CloseObjectHandle(m_handle);
+        m_handle = shared;
     }
-    maximumCount_ = other.maximumCount_;
+    m_maximumCount = other.m_maximumCount;
     return *this;
 }
 
-TSemaphore::~TSemaphore() { platform::CloseObjectHandle(handle_); }
+TSemaphore::~TSemaphore() { platform::CloseObjectHandle(m_handle); }
 
 char TSemaphore::WaitForAccess(uint32_t milliseconds) {
-    return platform::WaitForObject(handle_, milliseconds) == WAIT_OBJECT_0;
+    return platform::WaitForObject(m_handle, milliseconds) == WAIT_OBJECT_0;
 }
 
 void TSemaphore::ReleaseAccess(int32_t count) {
-    platform::ReleaseSemaphoreObject(handle_, count);
+    platform::ReleaseSemaphoreObject(m_handle, count);
 }
 
 void TSemaphore::WaitForExclusiveAccess() {
     // A failed wait (no semaphore) must not spin forever: stop at the first failure.
-    for (int32_t i = 0; i < maximumCount_; ++i)
-        if (platform::WaitForObject(handle_, INFINITE) != WAIT_OBJECT_0) return;
+    for (int32_t i = 0; i < m_maximumCount; ++i)
+        if (platform::WaitForObject(m_handle, INFINITE) != WAIT_OBJECT_0) return;
 }
 
 void TSemaphore::ReleaseExclusiveAccess() {
-    platform::ReleaseSemaphoreObject(handle_, maximumCount_);
+    platform::ReleaseSemaphoreObject(m_handle, m_maximumCount);
 }
 
 TCriticalSection& GetGlobalCriticalSection() {

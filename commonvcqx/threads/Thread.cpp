@@ -51,71 +51,71 @@ void EndCommonThreads() {
 }
 
 TThread::TThread(const char* name)
-    : name_(name),
-      threadId_(0),
-      threadHandle_(nullptr),
-      suspendCount_(0),
-      autoDeath_(1),
-      created_(0),
-      selfDestructible_(0),
-      exitCode_(0) {}
+    : m_name(name),
+      m_threadId(0),
+      m_threadHandle(nullptr),
+      m_suspendCount(0),
+      m_autoDeath(1),
+      m_created(0),
+      m_selfDestructible(0),
+      m_exitCode(0) {}
 
 TThread::TThread(HANDLE handle, uint32_t threadId, const char* name)
-    : name_(name),
-      threadId_(threadId),
-      threadHandle_(platform::DuplicateObjectHandle(handle)),
-      suspendCount_(0),
-      autoDeath_(0),
-      created_(1),
-      selfDestructible_(0),
-      exitCode_(0) {}
+    : m_name(name),
+      m_threadId(threadId),
+      m_threadHandle(platform::DuplicateObjectHandle(handle)),
+      m_suspendCount(0),
+      m_autoDeath(0),
+      m_created(1),
+      m_selfDestructible(0),
+      m_exitCode(0) {}
 
 TThread::TThread(const TThread& other)
-    : name_(other.name_),
-      threadId_(other.threadId_),
-      threadHandle_(platform::DuplicateObjectHandle(other.threadHandle_)),
-      suspendCount_(other.suspendCount_.load()),
-      autoDeath_(other.autoDeath_),
-      created_(other.created_),
-      selfDestructible_(other.selfDestructible_),
-      exitCode_(other.exitCode_) {}
+    : m_name(other.m_name),
+      m_threadId(other.m_threadId),
+      m_threadHandle(platform::DuplicateObjectHandle(other.m_threadHandle)),
+      m_suspendCount(other.m_suspendCount.load()),
+      m_autoDeath(other.m_autoDeath),
+      m_created(other.m_created),
+      m_selfDestructible(other.m_selfDestructible),
+      m_exitCode(other.m_exitCode) {}
 
 TThread& TThread::operator=(const TThread& other) {
     if (this == &other) return *this;
-    HANDLE shared = platform::DuplicateObjectHandle(other.threadHandle_);
+    HANDLE shared = platform::DuplicateObjectHandle(other.m_threadHandle);
     DropHandle();
-    name_ = other.name_;
-    threadId_ = other.threadId_;
-    threadHandle_ = shared;
-    suspendCount_.store(other.suspendCount_.load());
-    autoDeath_ = other.autoDeath_;
-    created_ = other.created_;
-    selfDestructible_ = other.selfDestructible_;
-    exitCode_ = other.exitCode_;
+    m_name = other.m_name;
+    m_threadId = other.m_threadId;
+    m_threadHandle = shared;
+    m_suspendCount.store(other.m_suspendCount.load());
+    m_autoDeath = other.m_autoDeath;
+    m_created = other.m_created;
+    m_selfDestructible = other.m_selfDestructible;
+    m_exitCode = other.m_exitCode;
     return *this;
 }
 
 TThread::~TThread() {
-    if (autoDeath_)
+    if (m_autoDeath)
         WaitForEnd();
     else
         DropHandle();  // the thread runs on; only this object's reference goes
 }
 
 void TThread::DropHandle() {
-    platform::CloseObjectHandle(threadHandle_);
-    threadHandle_ = nullptr;
+    platform::CloseObjectHandle(m_threadHandle);
+    m_threadHandle = nullptr;
 }
 
 char TThread::PostThreadMessageA(uint32_t message, int32_t wParam, int32_t lParam) {
-    return ::PostThreadMessageA(threadId_, message,
+    return ::PostThreadMessageA(m_threadId, message,
                                 static_cast<WPARAM>(static_cast<intptr_t>(wParam)), lParam) != 0;
 }
 
-int32_t TThread::GetPriority() const { return platform::GetThreadPriorityValue(threadHandle_); }
+int32_t TThread::GetPriority() const { return platform::GetThreadPriorityValue(m_threadHandle); }
 
 char TThread::SetPriority(int32_t priority) {
-    return platform::SetThreadPriorityValue(threadHandle_, priority);
+    return platform::SetThreadPriorityValue(m_threadHandle, priority);
 }
 
 uint32_t TThread::GetPriorityClass() const { return platform::GetProcessPriorityClass(); }
@@ -125,24 +125,24 @@ char TThread::SetPriorityClass(uint32_t priorityClass) {
 }
 
 uint32_t TThread::Suspend() {
-    suspendCount_.fetch_add(1);
-    uint32_t previous = platform::SuspendThreadObject(threadHandle_);
-    if (previous == kFailed) suspendCount_.fetch_sub(1);
+    m_suspendCount.fetch_add(1);
+    uint32_t previous = platform::SuspendThreadObject(m_threadHandle);
+    if (previous == kFailed) m_suspendCount.fetch_sub(1);
     return previous;
 }
 
 uint32_t TThread::Resume() {
     // Never below 0: a resume of a running thread must not hide a later suspend.
-    int32_t count = suspendCount_.load();
-    while (count > 0 && !suspendCount_.compare_exchange_weak(count, count - 1)) {
+    int32_t count = m_suspendCount.load();
+    while (count > 0 && !m_suspendCount.compare_exchange_weak(count, count - 1)) {
     }
-    uint32_t previous = platform::ResumeThreadObject(threadHandle_);
-    if (count > 0 && (previous == kFailed || previous == 0)) suspendCount_.fetch_add(1);
+    uint32_t previous = platform::ResumeThreadObject(m_threadHandle);
+    if (count > 0 && (previous == kFailed || previous == 0)) m_suspendCount.fetch_add(1);
     return previous;
 }
 
 char TThread::Terminate(uint32_t exitCode) {
-    bool done = platform::TerminateThreadObject(threadHandle_, exitCode);
+    bool done = platform::TerminateThreadObject(m_threadHandle, exitCode);
     DropHandle();
     return done;
 }
@@ -150,47 +150,47 @@ char TThread::Terminate(uint32_t exitCode) {
 void TThread::GiveUpTimeSlice() { platform::YieldThread(); }
 
 void TThread::WaitForEnd() {
-    if (!threadHandle_) return;
-    if (threadHandle_ != platform::CurrentThreadPseudoHandle() &&
-        threadId_ != platform::CurrentThreadId())
-        platform::WaitForObject(threadHandle_, INFINITE);
+    if (!m_threadHandle) return;
+    if (m_threadHandle != platform::CurrentThreadPseudoHandle() &&
+        m_threadId != platform::CurrentThreadId())
+        platform::WaitForObject(m_threadHandle, INFINITE);
     DropHandle();
 }
 
 char TThread::IsTerminated() const {
-    if (!created_) return 0;
-    return !threadHandle_ || platform::WaitForObject(threadHandle_, 0) == WAIT_OBJECT_0;
+    if (!m_created) return 0;
+    return !m_threadHandle || platform::WaitForObject(m_threadHandle, 0) == WAIT_OBJECT_0;
 }
 
 void TThread::Init(HANDLE handle, uint32_t threadId) {
     HANDLE own = platform::DuplicateObjectHandle(handle);
     DropHandle();
-    threadHandle_ = own;
-    threadId_ = threadId;
-    autoDeath_ = 0;
-    created_ = handle != nullptr;
+    m_threadHandle = own;
+    m_threadId = threadId;
+    m_autoDeath = 0;
+    m_created = handle != nullptr;
 }
 
 void TThread::InitAsCurrentThread(const char* name) {
-    name_ = name;
-    autoDeath_ = 0;
+    m_name = name;
+    m_autoDeath = 0;
     DropHandle();
-    threadId_ = platform::CurrentThreadId();
-    threadHandle_ = platform::CurrentThreadPseudoHandle();
-    created_ = 1;
+    m_threadId = platform::CurrentThreadId();
+    m_threadHandle = platform::CurrentThreadPseudoHandle();
+    m_created = 1;
 }
 
 void TThread::Publish(void* object, HANDLE handle, DWORD threadId) {
     auto* self = static_cast<TThread*>(object);
     self->DropHandle();
-    self->threadId_ = threadId;
-    self->threadHandle_ = handle;
-    self->created_ = 1;
+    self->m_threadId = threadId;
+    self->m_threadHandle = handle;
+    self->m_created = 1;
 }
 
 char TThread::SetupAndRun(TThread* runner, int32_t priority, char suspended, int32_t stackSize) {
     if (!runner) return 0;
-    if (suspended) suspendCount_.store(1);
+    if (suspended) m_suspendCount.store(1);
     platform::ThreadStart start;
     start.entry = &Starter;
     start.argument = runner;
@@ -202,8 +202,8 @@ char TThread::SetupAndRun(TThread* runner, int32_t priority, char suspended, int
     start.forcedEnd = &RunEndHook;
     // From here on `this` may already be deleted by a self-destructing thread.
     if (platform::StartThread(start)) return 1;
-    if (suspended) suspendCount_.store(0);
-    created_ = 0;
+    if (suspended) m_suspendCount.store(0);
+    m_created = 0;
     return 0;
 }
 
@@ -213,8 +213,8 @@ uint32_t TThread::Starter(void* parameter) {
     auto* runner = static_cast<TThread*>(parameter);
     if (cvq::detail::ThreadHook begin = beginHook.load()) begin();
     uint32_t result = runner->MainLoop();
-    if (runner->selfDestructible_) {
-        runner->autoDeath_ = 0;  // its destructor must not wait for this very thread
+    if (runner->m_selfDestructible) {
+        runner->m_autoDeath = 0;  // its destructor must not wait for this very thread
         delete runner;
     }
     RunEndHook();

@@ -43,12 +43,12 @@ public:
     /// Virtual, so that a self-destructing derived object is destroyed whole.
     virtual ~TThread();
 
-    uint32_t GetThreadId() const { return threadId_; }
-    HANDLE GetThreadHandle() const { return threadHandle_; }
-    const char* GetName() const { return name_; }
+    uint32_t GetThreadId() const { return m_threadId; }
+    HANDLE GetThreadHandle() const { return m_threadHandle; }
+    const char* GetName() const { return m_name; }
     /// Stores the pointer; the text must outlive the object.
-    void SetName(const char* name) { name_ = name; }
-    char IsCreated() const { return created_; }
+    void SetName(const char* name) { m_name = name; }
+    char IsCreated() const { return m_created; }
 
     /// Posts to the thread's queue by id; true if it was accepted.
     char PostThreadMessageA(uint32_t message, int32_t wParam, int32_t lParam);
@@ -60,7 +60,7 @@ public:
     uint32_t GetPriorityClass() const;
     char SetPriorityClass(uint32_t priorityClass);
 
-    char IsSuspended() const { return suspendCount_.load() > 0; }
+    char IsSuspended() const { return m_suspendCount.load() > 0; }
     /// The previous platform suspend count, or 0xFFFFFFFF on failure (the count here
     /// then stays as it was). A suspended thread runs no code until resumed.
     uint32_t Suspend();
@@ -69,12 +69,12 @@ public:
     char Terminate(uint32_t exitCode);
     static void GiveUpTimeSlice();
 
-    char IsAutoDeathActive() const { return autoDeath_; }
-    void SetAutoDeathMode(char autoDeath) { autoDeath_ = autoDeath; }
-    char IsSelfDestructible() const { return selfDestructible_; }
-    void SetAsAutoDestructible() { selfDestructible_ = 1; }
-    void SetExitCode(int32_t code) { exitCode_ = code; }
-    int32_t GetExitCode() const { return exitCode_; }
+    char IsAutoDeathActive() const { return m_autoDeath; }
+    void SetAutoDeathMode(char autoDeath) { m_autoDeath = autoDeath; }
+    char IsSelfDestructible() const { return m_selfDestructible; }
+    void SetAsAutoDestructible() { m_selfDestructible = 1; }
+    void SetExitCode(int32_t code) { m_exitCode = code; }
+    int32_t GetExitCode() const { return m_exitCode; }
 
     /// Waits for the thread to end, closes the handle and sets it to null; nothing
     /// without a handle. Called on the thread itself it does not wait (that would never
@@ -98,14 +98,14 @@ private:
     static void Publish(void* object, HANDLE handle, DWORD threadId);
     void DropHandle();
 
-    const char* name_;
-    uint32_t threadId_;
-    HANDLE threadHandle_;
-    std::atomic<int32_t> suspendCount_;
-    char autoDeath_;
-    char created_;
-    char selfDestructible_;
-    int32_t exitCode_;
+    const char* m_name;
+    uint32_t m_threadId;
+    HANDLE m_threadHandle;
+    std::atomic<int32_t> m_suspendCount;
+    char m_autoDeath;
+    char m_created;
+    char m_selfDestructible;
+    int32_t m_exitCode;
 };
 
 /// Stops the library's own long-lived threads (after they finished their queued work).

@@ -20,8 +20,8 @@ public:
     TThreadEvent& operator=(const TThreadEvent& other);
     ~TThreadEvent();
 
-    HANDLE GetHandle() const { return handle_; }
-    operator void*() const { return handle_; }
+    HANDLE GetHandle() const { return m_handle; }
+    operator void*() const { return m_handle; }
 
     /// Zero-time test; on an auto-reset event a true result consumes the signal.
     char IsTrue() const;
@@ -36,5 +36,5 @@ public:
     void Pulse();
 
 private:
-    HANDLE handle_;
+    HANDLE m_handle;
 };

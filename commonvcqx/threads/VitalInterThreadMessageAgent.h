@@ -32,13 +32,13 @@ public:
     /// The oldest message, now the caller's; null when none waits.
     TVitalInterThreadMessage* DetachOldestMessage();
     /// A hint only: read without the lock.
-    char ExistMessages() const { return pending_.load(std::memory_order_relaxed) > 0; }
+    char ExistMessages() const { return m_pending.load(std::memory_order_relaxed) > 0; }
 
     /// Waits until `event` is signalled, posting the wake-up message 0x83ED to
     /// `threadId` after every second it stays unsignalled. Not on the receiving thread.
     void Wait(uint32_t threadId, TThreadEvent& event);
 
 private:
-    TDoubleList list_;
-    std::atomic<int32_t> pending_;
+    TDoubleList m_list;
+    std::atomic<int32_t> m_pending;
 };

@@ -24,14 +24,14 @@ TVitalInterThreadMessage::~TVitalInterThreadMessage() = default;
 
 void TVitalInterThreadMessage::OnReception() {}
 
-TVitalInterThreadMessageAgent::TVitalInterThreadMessageAgent() : list_(0), pending_(0) {}
+TVitalInterThreadMessageAgent::TVitalInterThreadMessageAgent() : m_list(0), m_pending(0) {}
 
 TVitalInterThreadMessageAgent::TVitalInterThreadMessageAgent(
     const TVitalInterThreadMessageAgent& other)
-    : TMultithreadedObject(), list_(0), pending_(0) {
+    : TMultithreadedObject(), m_list(0), m_pending(0) {
     TAutoLock guard(other);
-    list_.Assign(other.list_, nullptr);
-    pending_.store(list_.GetCount());
+    m_list.Assign(other.m_list, nullptr);
+    m_pending.store(m_list.GetCount());
 }
 
 TVitalInterThreadMessageAgent& TVitalInterThreadMessageAgent::operator=(
@@ -39,27 +39,27 @@ TVitalInterThreadMessageAgent& TVitalInterThreadMessageAgent::operator=(
     if (this == &other) return *this;
     TAutoLock mine(*this);
     TAutoLock theirs(other);
-    list_.DetachAll();
-    list_.Assign(other.list_, nullptr);
-    pending_.store(list_.GetCount());
+    m_list.DetachAll();
+    m_list.Assign(other.m_list, nullptr);
+    m_pending.store(m_list.GetCount());
     return *this;
 }
 
 TVitalInterThreadMessageAgent::~TVitalInterThreadMessageAgent() {
-    list_.DetachAll();
+    m_list.DetachAll();
 }
 
 void TVitalInterThreadMessageAgent::Post(TVitalInterThreadMessage* message) {
     if (!message) return;
     TAutoLock guard(*this);
-    list_.Append(message);
-    pending_.fetch_add(1, std::memory_order_relaxed);
+    m_list.Append(message);
+    m_pending.fetch_add(1, std::memory_order_relaxed);
 }
 
 TVitalInterThreadMessage* TVitalInterThreadMessageAgent::DetachOldestMessage() {
     TAutoLock guard(*this);
-    TListElement* first = list_.DetachFirst();
-    if (first) pending_.fetch_sub(1, std::memory_order_relaxed);
+    TListElement* first = m_list.DetachFirst();
+    if (first) m_pending.fetch_sub(1, std::memory_order_relaxed);
     return static_cast<TVitalInterThreadMessage*>(first);
 }
 

@@ -47,18 +47,18 @@ void OnFinished(int32_t, int32_t worker, int32_t, void* user, TEventPublisher*, 
 class TWorker : public TThread {
 public:
     TWorker(TEventPublisher& publisher, int32_t index)
-        : TThread("worker"), publisher_(publisher), index_(index) {}
+        : TThread("worker"), m_publisher(publisher), m_index(index) {}
     ~TWorker() override { WaitForEnd(); }
     uint32_t MainLoop() override {
         for (int32_t step = 0; step < kSteps; ++step)
-            publisher_.PostNotification(kProgress, index_, step);
-        publisher_.PostNotification(kFinished, index_);
+            m_publisher.PostNotification(kProgress, m_index, step);
+        m_publisher.PostNotification(kFinished, m_index);
         return 0;
     }
 
 private:
-    TEventPublisher& publisher_;
-    int32_t index_;
+    TEventPublisher& m_publisher;
+    int32_t m_index;
 };
 
 }  // namespace

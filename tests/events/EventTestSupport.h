@@ -20,18 +20,18 @@ inline void Note(const std::string& who, int32_t id, int32_t first) {
 
 class TNamed : public TEventSubscriber {
 public:
-    explicit TNamed(std::string name) : name_(std::move(name)) {}
+    explicit TNamed(std::string name) : m_name(std::move(name)) {}
     void OnEvent(int32_t id, int32_t first, int32_t, TEventPublisher*, int32_t) override {
-        Note(name_, id, first);
+        Note(m_name, id, first);
         if (onValue) onValue(*this);
     }
-    void OnEvent(const TEventObject& event) override { Note(name_ + "#obj", event.GetEventId(), 0); }
-    const std::string& Name() const { return name_; }
+    void OnEvent(const TEventObject& event) override { Note(m_name + "#obj", event.GetEventId(), 0); }
+    const std::string& Name() const { return m_name; }
     void (*onValue)(TNamed&) = nullptr;
     TEventPublisher* publisher = nullptr;
 
 private:
-    std::string name_;
+    std::string m_name;
 };
 
 inline void ValueCallback(int32_t id, int32_t first, int32_t, void* user, TEventPublisher*, int32_t) {

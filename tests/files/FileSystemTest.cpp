@@ -56,28 +56,28 @@ protected:
         ScratchFolder::SetUp();
         boxes.clear();
         nextAnswer = IDOK;
-        previous_ = SetMessageBoxHandler(&RecordBox);
+        m_previous = SetMessageBoxHandler(&RecordBox);
         WNDCLASSA windowClass{};
         windowClass.lpfnWndProc = &QuietWindow;
         windowClass.lpszClassName = "CanWriteOwner";
         RegisterClassA(&windowClass);
-        window_ = CreateWindowExA(0, "CanWriteOwner", "Mixer", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+        m_window = CreateWindowExA(0, "CanWriteOwner", "Mixer", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
                                   nullptr, nullptr);
-        ASSERT_NE(window_, nullptr);
+        ASSERT_NE(m_window, nullptr);
     }
     void TearDown() override {
-        DestroyWindow(window_);
+        DestroyWindow(m_window);
         UnregisterClassA("CanWriteOwner", nullptr);
-        SetMessageBoxHandler(previous_);
+        SetMessageBoxHandler(m_previous);
         ScratchFolder::TearDown();
     }
     char CanWrite(const std::string& leaf, char show, TFile::EBackupMode mode,
                   const char* extension) {
-        return TFile::CanWrite(window_, TString(Name(leaf).c_str()), show, mode, extension);
+        return TFile::CanWrite(m_window, TString(Name(leaf).c_str()), show, mode, extension);
     }
 
-    TMessageBoxHandler previous_ = nullptr;
-    HWND window_ = nullptr;
+    TMessageBoxHandler m_previous = nullptr;
+    HWND m_window = nullptr;
 };
 
 }  // namespace
@@ -181,9 +181,9 @@ TEST_F(CanWriteTest, FailedBackupCancelsTheSave) {
 
 TEST_F(CanWriteTest, CaptionIsTheWindowTitleCutTo500Characters) {
     std::string title(700, 'T');
-    ASSERT_TRUE(SetWindowTextA(window_, title.c_str()));
+    ASSERT_TRUE(SetWindowTextA(m_window, title.c_str()));
     char small[4];
-    EXPECT_EQ(GetWindowTextA(window_, small, sizeof small), 3);
+    EXPECT_EQ(GetWindowTextA(m_window, small, sizeof small), 3);
     EXPECT_STREQ(small, "TTT");
     Put("take.wav", "old");
     nextAnswer = IDNO;
@@ -240,7 +240,7 @@ TEST_F(DrivesTest, DriveTypesFollowTheFileSystemOfTheRoot) {
     if (MountType("/dev/shm") != "tmpfs") GTEST_SKIP() << "no tmpfs at /dev/shm";
     ASSERT_TRUE(MapDrive('R', "/dev/shm"));
     ASSERT_TRUE(MapDrive('A', "/dev/shm"));  // A and B are floppies only when removable
-    ASSERT_TRUE(MapDrive('S', native_ + "/missing"));
+    ASSERT_TRUE(MapDrive('S', m_native + "/missing"));
     Put("file", "x");
     ASSERT_TRUE(MapDrive('Q', Path("file")));
     struct Case {
@@ -270,11 +270,11 @@ TEST_F(DrivesTest, DriveTypesFollowTheFileSystemOfTheRoot) {
 
 TEST_F(DrivesTest, MountTableGivesKindsLabelsAndCompression) {
     struct stat info {};
-    ASSERT_EQ(::stat(native_.c_str(), &info), 0);
+    ASSERT_EQ(::stat(m_native.c_str(), &info), 0);
     std::string own = std::to_string(major(info.st_dev)) + ":" + std::to_string(minor(info.st_dev));
     // A label of the scratch folder's own file system comes before the mount's name.
     std::string ownLabel;
-    if (int fd = ::open(native_.c_str(), O_RDONLY | O_DIRECTORY); fd >= 0) {
+    if (int fd = ::open(m_native.c_str(), O_RDONLY | O_DIRECTORY); fd >= 0) {
         char label[FSLABEL_MAX] = {};
         if (::ioctl(fd, FS_IOC_GETFSLABEL, label) == 0) ownLabel = label;
         ::close(fd);
@@ -283,10 +283,10 @@ TEST_F(DrivesTest, MountTableGivesKindsLabelsAndCompression) {
         fs::create_directory(Path(folder));
     std::ofstream(Path("mountinfo"))
         << "20 1 254:99 / / rw,relatime shared:1 - ext4 /dev/vda rw\n"
-        << "31 20 0:50 / " << native_ << "/net rw,relatime shared:7 master:2 - nfs4 srv:/x rw\n"
-        << "32 20 11:0 / " << native_ << "/cd\\040rom ro - iso9660 /dev/sr0 ro\n"
-        << "33 20 0:51 / " << native_ << "/packed rw - tmpfs tmpfs rw\n"
-        << "34 20 0:52 / " << native_ << "/packed rw - btrfs /dev/sdz rw,compress=zstd:3\n"
+        << "31 20 0:50 / " << m_native << "/net rw,relatime shared:7 master:2 - nfs4 srv:/x rw\n"
+        << "32 20 11:0 / " << m_native << "/cd\\040rom ro - iso9660 /dev/sr0 ro\n"
+        << "33 20 0:51 / " << m_native << "/packed rw - tmpfs tmpfs rw\n"
+        << "34 20 0:52 / " << m_native << "/packed rw - btrfs /dev/sdz rw,compress=zstd:3\n"
         << "garbage line\n";
     cvq::platform::SetMountTableFile(Path("mountinfo").c_str());
     struct Case {
@@ -310,8 +310,8 @@ TEST_F(DrivesTest, MountTableGivesKindsLabelsAndCompression) {
     // A later mount over a shorter path hides the one below it; the folder's own
     // device tells which is visible.
     std::ofstream(Path("mountinfo"))
-        << "35 20 0:53 / " << native_ << "/stacked rw - tmpfs tmpfs rw\n"
-        << "36 20 " << own << " / " << native_ << " rw - nfs srv:/y rw\n";
+        << "35 20 0:53 / " << m_native << "/stacked rw - tmpfs tmpfs rw\n"
+        << "36 20 " << own << " / " << m_native << " rw - nfs srv:/y rw\n";
     ASSERT_TRUE(MapDrive('Q', Path("stacked")));
     EXPECT_EQ(TFile::GetDriveTypeA(TString("Q:\\")), TFile::kDriveRemote);
     cvq::platform::SetMountTableFile(Path("missing").c_str());
@@ -321,7 +321,7 @@ TEST_F(DrivesTest, MountTableGivesKindsLabelsAndCompression) {
 
 TEST_F(DrivesTest, VolumeNamesAndTheirFailures) {
     if (MountType("/dev/shm") != "tmpfs") GTEST_SKIP() << "no tmpfs at /dev/shm";
-    fs::path below = fs::path("/dev/shm") / fs::path(native_).filename();
+    fs::path below = fs::path("/dev/shm") / fs::path(m_native).filename();
     fs::create_directories(below);
     ASSERT_TRUE(MapDrive('R', below.string()));
     // tmpfs has no label of its own: the mount point names it.
@@ -332,7 +332,7 @@ TEST_F(DrivesTest, VolumeNamesAndTheirFailures) {
     EXPECT_TRUE(unmapped.thrown);
     EXPECT_EQ(unmapped.text, ErrorText(18014));
     EXPECT_EQ(unmapped.code, ERROR_INVALID_DRIVE);
-    ASSERT_TRUE(MapDrive('S', native_ + "/missing"));
+    ASSERT_TRUE(MapDrive('S', m_native + "/missing"));
     auto missing = Catch([] { TFile::GetVolumeName(TString("S:\\")); });
     EXPECT_TRUE(missing.thrown);
     EXPECT_EQ(missing.code, ERROR_FILE_NOT_FOUND);

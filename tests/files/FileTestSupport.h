@@ -23,8 +23,8 @@ protected:
         std::string pattern =
             (std::filesystem::temp_directory_path() / "cvq_files_XXXXXX").string();
         ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        native_ = pattern;
-        library_ = FileNameFromNativePath(native_);
+        m_native = pattern;
+        m_library = FileNameFromNativePath(m_native);
     }
     // A seam left armed by a failing test would fail the next test's operation.
     void TearDown() override {
@@ -32,13 +32,13 @@ protected:
                         cvq::platform::FileOperation::Sync, cvq::platform::FileOperation::Rename})
             cvq::platform::FailNthFileOperation(op, 0, 0);
         std::error_code ignored;
-        std::filesystem::permissions(native_, std::filesystem::perms::owner_all,
+        std::filesystem::permissions(m_native, std::filesystem::perms::owner_all,
                                      std::filesystem::perm_options::add, ignored);
-        std::filesystem::remove_all(native_, ignored);
+        std::filesystem::remove_all(m_native, ignored);
     }
     /// Library name ("C:\tmp\...\leaf") and native path of an entry of the folder.
-    std::string Name(const std::string& leaf) const { return library_ + "\\" + leaf; }
-    std::string Path(const std::string& leaf) const { return native_ + "/" + leaf; }
+    std::string Name(const std::string& leaf) const { return m_library + "\\" + leaf; }
+    std::string Path(const std::string& leaf) const { return m_native + "/" + leaf; }
 
     void Put(const std::string& leaf, const std::string& contents) const {
         std::ofstream(Path(leaf), std::ios::binary) << contents;
@@ -51,15 +51,15 @@ protected:
     }
     size_t Entries() const {
         size_t n = 0;
-        for (auto& entry : std::filesystem::directory_iterator(native_)) {
+        for (auto& entry : std::filesystem::directory_iterator(m_native)) {
             (void)entry;
             ++n;
         }
         return n;
     }
 
-    std::string native_;
-    std::string library_;
+    std::string m_native;
+    std::string m_library;
 };
 
 struct Caught {

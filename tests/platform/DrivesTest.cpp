@@ -8,11 +8,11 @@ namespace {
 // Keeps each test's drive mappings and working directory to itself.
 class DrivesTest : public testing::Test {
 protected:
-    void SetUp() override { saved_ = std::filesystem::current_path(); }
+    void SetUp() override { m_saved = std::filesystem::current_path(); }
     void TearDown() override {
         for (char letter = 'A'; letter <= 'Z'; ++letter) UnmapDrive(letter);
         MapDrive('C', "/");
-        std::filesystem::current_path(saved_);
+        std::filesystem::current_path(m_saved);
     }
 
     static std::string Native(std::string_view name) {
@@ -22,7 +22,7 @@ protected:
     }
 
 private:
-    std::filesystem::path saved_;
+    std::filesystem::path m_saved;
 };
 
 }  // namespace

@@ -15,7 +15,7 @@ TEST(SpinLockTest, FirstThreadEntersBiasedOthersRevokeAndExcludeEachOther) {
     lock.Lock();
     lock.Lock();  // nested
     EXPECT_TRUE(lock.IsHeldByCaller());
-    EXPECT_EQ(lock.bias_, cvq::platform::CurrentThreadToken());
+    EXPECT_EQ(lock.m_bias, cvq::platform::CurrentThreadToken());
     lock.Unlock();
     EXPECT_TRUE(lock.IsHeldByCaller());
     lock.Unlock();
@@ -38,7 +38,7 @@ TEST(SpinLockTest, FirstThreadEntersBiasedOthersRevokeAndExcludeEachOther) {
     work();  // the bias owner keeps going while the others revoke the bias
     for (auto& t : threads) t.join();
     EXPECT_EQ(counter, 4L * kRounds);
-    EXPECT_EQ(lock.bias_, TSpinLock::kRevoked);
+    EXPECT_EQ(lock.m_bias, TSpinLock::kRevoked);
 }
 
 TEST(SpinLockTest, UnlockAllLetsAnotherThreadInAndRelockRestoresTheNesting) {

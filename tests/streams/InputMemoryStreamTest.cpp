@@ -13,17 +13,17 @@ namespace {
 // read past it.
 class Block {
 public:
-    explicit Block(const std::string& bytes) : data_(new char[bytes.size() ? bytes.size() : 1]) {
-        std::memcpy(data_, bytes.data(), bytes.size());
-        size_ = uint32_t(bytes.size());
+    explicit Block(const std::string& bytes) : m_data(new char[bytes.size() ? bytes.size() : 1]) {
+        std::memcpy(m_data, bytes.data(), bytes.size());
+        m_size = uint32_t(bytes.size());
     }
-    ~Block() { delete[] data_; }
-    char* data() const { return data_; }
-    uint32_t size() const { return size_; }
+    ~Block() { delete[] m_data; }
+    char* data() const { return m_data; }
+    uint32_t size() const { return m_size; }
 
 private:
-    char* data_;
-    uint32_t size_;
+    char* m_data;
+    uint32_t m_size;
 };
 
 }  // namespace

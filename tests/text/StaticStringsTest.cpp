@@ -19,8 +19,8 @@ public:
         size_t entryBytes = (strings.size() + 1) * sizeof(TStringEntry);
         size_t textBytes = 0;
         for (const auto& s : strings) textBytes += std::strlen(s.second) + 1;
-        block_.resize((entryBytes + textBytes) / sizeof(TStringEntry) + 1);
-        auto* entries = block_.data();
+        m_block.resize((entryBytes + textBytes) / sizeof(TStringEntry) + 1);
+        auto* entries = m_block.data();
         entries[0] = {0, int32_t(strings.size())};
         char* base = reinterpret_cast<char*>(entries);
         size_t offset = entryBytes;
@@ -31,10 +31,10 @@ public:
             offset += std::strlen(s.second) + 1;
         }
     }
-    const TStringEntry* Table() const { return block_.data(); }
+    const TStringEntry* Table() const { return m_block.data(); }
 
 private:
-    std::vector<TStringEntry> block_;
+    std::vector<TStringEntry> m_block;
 };
 
 // Leaves no table registered for the next test.

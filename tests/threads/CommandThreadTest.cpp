@@ -31,29 +31,29 @@ constexpr uint32_t kCounted = 0x8200;
 class TRecorder : public TCommandThread {
 public:
     explicit TRecorder(int expectedCounted = 0)
-        : TCommandThread("recorder"), expectedCounted_(expectedCounted) {}
+        : TCommandThread("recorder"), m_expectedCounted(expectedCounted) {}
     ~TRecorder() override { EndCommandLoop(); }
 
     char OnMessage(uint32_t message, uint32_t wParam, LPARAM lParam) override {
         if (message == kSlow) std::this_thread::sleep_for(300ms);
-        std::lock_guard lock(lock_);
-        seen_.push_back({message, wParam, lParam});
-        if (message == kCounted && ++counted_ == expectedCounted_) allCounted.SetTrue();
+        std::lock_guard lock(m_lock);
+        m_seen.push_back({message, wParam, lParam});
+        if (message == kCounted && ++m_counted == m_expectedCounted) allCounted.SetTrue();
         return message != kDeclined;
     }
 
     std::vector<TSeen> Seen() {
-        std::lock_guard lock(lock_);
-        return seen_;
+        std::lock_guard lock(m_lock);
+        return m_seen;
     }
 
     TThreadEvent allCounted;
 
 private:
-    std::mutex lock_;
-    std::vector<TSeen> seen_;
-    int counted_ = 0;
-    int expectedCounted_;
+    std::mutex m_lock;
+    std::vector<TSeen> m_seen;
+    int m_counted = 0;
+    int m_expectedCounted;
 };
 
 }  // namespace

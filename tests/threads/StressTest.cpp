@@ -18,14 +18,14 @@ namespace {
 
 class TFunctionThread : public TThread {
 public:
-    explicit TFunctionThread(std::function<uint32_t()> body) : body_(std::move(body)) {}
+    explicit TFunctionThread(std::function<uint32_t()> body) : m_body(std::move(body)) {}
     ~TFunctionThread() override {
         if (IsAutoDeathActive()) WaitForEnd();
     }
-    uint32_t MainLoop() override { return body_(); }
+    uint32_t MainLoop() override { return m_body(); }
 
 private:
-    std::function<uint32_t()> body_;
+    std::function<uint32_t()> m_body;
 };
 
 }  // namespace

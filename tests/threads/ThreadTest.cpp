@@ -20,14 +20,14 @@ namespace {
 template <typename Body>
 class TLambdaThread : public TThread {
 public:
-    explicit TLambdaThread(Body body) : TThread("lambda"), body_(std::move(body)) {}
+    explicit TLambdaThread(Body body) : TThread("lambda"), m_body(std::move(body)) {}
     ~TLambdaThread() override {
         if (IsAutoDeathActive()) WaitForEnd();
     }
-    uint32_t MainLoop() override { return body_(); }
+    uint32_t MainLoop() override { return m_body(); }
 
 private:
-    Body body_;
+    Body m_body;
 };
 
 template <typename Body>
@@ -257,16 +257,16 @@ namespace {
 class TSelfDeleting : public TThread {
 public:
     TSelfDeleting(TThreadEvent& done, std::atomic<int>& destroyed)
-        : done_(done), destroyed_(destroyed) {}
+        : m_done(done), m_destroyed(destroyed) {}
     ~TSelfDeleting() override {
-        ++destroyed_;
-        done_.SetTrue();
+        ++m_destroyed;
+        m_done.SetTrue();
     }
     uint32_t MainLoop() override { return 0; }
 
 private:
-    TThreadEvent done_;
-    std::atomic<int>& destroyed_;
+    TThreadEvent m_done;
+    std::atomic<int>& m_destroyed;
 };
 }  // namespace
 

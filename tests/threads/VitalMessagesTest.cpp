@@ -23,7 +23,7 @@ std::atomic<int> alive{0};
 // Counts itself, records its reception and signals whoever waits for it.
 class TNote : public TVitalInterThreadMessage {
 public:
-    TNote(int sender = 0, int sequence = 0) : sender_(sender), sequence_(sequence) { ++alive; }
+    TNote(int sender = 0, int sequence = 0) : m_sender(sender), m_sequence(sequence) { ++alive; }
     TNote(const TNote& other) : TVitalInterThreadMessage(other) { ++alive; }
     TNote& operator=(const TNote&) = default;
     ~TNote() override { --alive; }
@@ -36,7 +36,7 @@ public:
     void OnReception() override {
         {
             std::lock_guard lock(receivedLock);
-            received.push_back({sender_, sequence_});
+            received.push_back({m_sender, m_sequence});
         }
         if (done) done->SetTrue();
     }
@@ -46,29 +46,29 @@ public:
     TThreadEvent* done = nullptr;
 
 private:
-    int sender_ = 0;
-    int sequence_ = 0;
+    int m_sender = 0;
+    int m_sequence = 0;
 };
 
 // Drains the agent on every wake-up, and, when `eager`, every millisecond too.
 class TReceiver : public TThread {
 public:
-    TReceiver(TVitalInterThreadMessageAgent& agent, bool eager) : agent_(agent), eager_(eager) {
+    TReceiver(TVitalInterThreadMessageAgent& agent, bool eager) : m_agent(agent), m_eager(eager) {
         SetupAndRun(this, 0, 0, 0);
-        while (!queueReady_.load()) std::this_thread::sleep_for(1ms);
+        while (!m_queueReady.load()) std::this_thread::sleep_for(1ms);
     }
     ~TReceiver() override {
-        stop_.store(true);
+        m_stop.store(true);
         PostThreadMessageA(WM_APP, 0, 0);
         WaitForEnd();
     }
     uint32_t MainLoop() override {
         MSG msg;
         PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE);  // makes the queue
-        queueReady_.store(true);
-        while (!stop_.load()) {
-            bool drain = eager_;
-            if (eager_) {
+        m_queueReady.store(true);
+        while (!m_stop.load()) {
+            bool drain = m_eager;
+            if (m_eager) {
                 while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
                     if (msg.message == WM_PENDING_EVENTS) ++wakeUps;
                 std::this_thread::sleep_for(1ms);
@@ -77,7 +77,7 @@ public:
                 drain = true;
             }
             if (drain)
-                while (TVitalInterThreadMessage* m = agent_.DetachOldestMessage()) {
+                while (TVitalInterThreadMessage* m = m_agent.DetachOldestMessage()) {
                     m->OnReception();
                     delete m;
                 }
@@ -87,10 +87,10 @@ public:
     std::atomic<int> wakeUps{0};
 
 private:
-    TVitalInterThreadMessageAgent& agent_;
-    bool eager_;
-    std::atomic<bool> stop_{false};
-    std::atomic<bool> queueReady_{false};
+    TVitalInterThreadMessageAgent& m_agent;
+    bool m_eager;
+    std::atomic<bool> m_stop{false};
+    std::atomic<bool> m_queueReady{false};
 };
 
 int CountWakeUps() {

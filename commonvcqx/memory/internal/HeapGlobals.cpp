@@ -22,7 +22,7 @@ constinit TStaticHeap<NH_Heap> testHeap2;
 
 constinit THeapGlobals g_heap{{}, {}, nullptr, nullptr, 0, 0, 0, 0, 1, 0, {}};
 constinit TRegionMap g_regions{};
-constinit uint64_t* TRegionMap::leaves_[1 << 16] = {};
+constinit uint64_t* TRegionMap::m_leaves[1 << 16] = {};
 
 NH_Heap& HeapForHeaps() {
     return heapForHeaps.heap;
@@ -40,7 +40,7 @@ NH_Heap& TestHeap2() {
 bool TRegionMap::Mark(const void* start, size_t size) {
     uintptr_t first = reinterpret_cast<uintptr_t>(start);
     for (uintptr_t address = first; address < first + size; address += kGranularity) {
-        uint64_t*& slot = leaves_[address >> 32];
+        uint64_t*& slot = m_leaves[address >> 32];
         uint64_t* leaf = __atomic_load_n(&slot, __ATOMIC_ACQUIRE);
         if (!leaf) {
             // 65536 bits and records per 4 GB of address space; pages are materialized
@@ -63,7 +63,7 @@ bool TRegionMap::Mark(const void* start, size_t size) {
 void TRegionMap::Unmark(const void* start, size_t size) {
     uintptr_t first = reinterpret_cast<uintptr_t>(start);
     for (uintptr_t address = first; address < first + size; address += kGranularity) {
-        uint64_t* leaf = __atomic_load_n(&leaves_[address >> 32], __ATOMIC_ACQUIRE);
+        uint64_t* leaf = __atomic_load_n(&m_leaves[address >> 32], __ATOMIC_ACQUIRE);
         if (!leaf) continue;
         uint32_t region = static_cast<uint32_t>(address >> 16) & 0xFFFF;
         __atomic_fetch_and(&leaf[region >> 6], ~(uint64_t(1) << (region & 63)), __ATOMIC_RELAXED);
@@ -101,41 +101,41 @@ int THeapAccess::Construct(NH_Heap& heap, int32_t flags) {
 }
 
 void THeapAccess::DropLock(NH_AHeap& heap) {
-    heap.flags_ &= ~NH_AHeap::kMultithreaded;
-    __atomic_store_n(&heap.lockActive_, 0, __ATOMIC_RELAXED);
+    heap.m_flags &= ~NH_AHeap::kMultithreaded;
+    __atomic_store_n(&heap.m_lockActive, 0, __ATOMIC_RELAXED);
 }
 
 void THeapAccess::Register(NH_AHeap& heap) {
     platform::TSpinLockGuard guard(g_heap.registryLock);
-    if (heap.registryNext_ || heap.registryPrev_ || g_heap.registry == &heap) return;
-    heap.registryPrev_ = nullptr;
-    heap.registryNext_ = g_heap.registry;
-    if (g_heap.registry) g_heap.registry->registryPrev_ = &heap;
+    if (heap.m_registryNext || heap.m_registryPrev || g_heap.registry == &heap) return;
+    heap.m_registryPrev = nullptr;
+    heap.m_registryNext = g_heap.registry;
+    if (g_heap.registry) g_heap.registry->m_registryPrev = &heap;
     g_heap.registry = &heap;
 }
 
 void THeapAccess::Unregister(NH_AHeap& heap) {
     platform::TSpinLockGuard guard(g_heap.registryLock);
-    if (!heap.registryNext_ && !heap.registryPrev_ && g_heap.registry != &heap) return;
-    if (heap.registryPrev_)
-        heap.registryPrev_->registryNext_ = heap.registryNext_;
+    if (!heap.m_registryNext && !heap.m_registryPrev && g_heap.registry != &heap) return;
+    if (heap.m_registryPrev)
+        heap.m_registryPrev->m_registryNext = heap.m_registryNext;
     else
-        g_heap.registry = heap.registryNext_;
-    if (heap.registryNext_) heap.registryNext_->registryPrev_ = heap.registryPrev_;
-    heap.registryNext_ = heap.registryPrev_ = nullptr;
+        g_heap.registry = heap.m_registryNext;
+    if (heap.m_registryNext) heap.m_registryNext->m_registryPrev = heap.m_registryPrev;
+    heap.m_registryNext = heap.m_registryPrev = nullptr;
 }
 
 // Order: registry, every heap, then the global lock (a heap's lock may be held while
 // the global one is taken, never the other way round).
 void THeapAccess::PrepareFork() {
     g_heap.registryLock.Lock();
-    for (NH_AHeap* heap = g_heap.registry; heap; heap = heap->registryNext_) heap->lock_.Lock();
+    for (NH_AHeap* heap = g_heap.registry; heap; heap = heap->m_registryNext) heap->m_lock.Lock();
     g_heap.lock.Lock();
 }
 
 void THeapAccess::AfterFork() {
     g_heap.lock.Unlock();
-    for (NH_AHeap* heap = g_heap.registry; heap; heap = heap->registryNext_) heap->lock_.Unlock();
+    for (NH_AHeap* heap = g_heap.registry; heap; heap = heap->m_registryNext) heap->m_lock.Unlock();
     g_heap.registryLock.Unlock();
 }
 

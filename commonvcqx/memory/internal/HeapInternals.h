@@ -133,7 +133,7 @@ public:
     /// The record of a region the heaps hold.
     static TRegionInfo& Info(const void* p) {
         uintptr_t address = reinterpret_cast<uintptr_t>(p);
-        uint64_t* leaf = __atomic_load_n(&leaves_[address >> 32], __ATOMIC_ACQUIRE);
+        uint64_t* leaf = __atomic_load_n(&m_leaves[address >> 32], __ATOMIC_ACQUIRE);
         auto* infos =
             reinterpret_cast<TRegionInfo*>(reinterpret_cast<char*>(leaf) + kLeafBitmapBytes);
         return infos[(address >> 16) & 0xFFFF];
@@ -142,7 +142,7 @@ public:
     static bool Contains(const void* p) {
         uintptr_t address = reinterpret_cast<uintptr_t>(p);
         if (address >> 48) return false;
-        uint64_t* leaf = __atomic_load_n(&leaves_[address >> 32], __ATOMIC_ACQUIRE);
+        uint64_t* leaf = __atomic_load_n(&m_leaves[address >> 32], __ATOMIC_ACQUIRE);
         if (!leaf) return false;
         uint32_t region = static_cast<uint32_t>(address >> 16) & 0xFFFF;
         return (__atomic_load_n(&leaf[region >> 6], __ATOMIC_RELAXED) >> (region & 63)) & 1;
@@ -151,7 +151,7 @@ public:
     static bool Mark(const void* start, size_t size);
     static void Unmark(const void* start, size_t size);
 
-    CVQ_HIDDEN static uint64_t* leaves_[1 << 16];
+    CVQ_HIDDEN static uint64_t* m_leaves[1 << 16];
 };
 
 struct THeapGlobals {
@@ -206,17 +206,17 @@ CVQ_HIDDEN void* HookAlignedAlloc(size_t alignment, size_t size);
 /// every exit (a standard new handler may throw through an allocation).
 class THeapGuard {
 public:
-    THeapGuard(platform::TSpinLock& lock, int32_t active) : lock_(active ? &lock : nullptr) {
-        if (lock_) lock_->Lock();
+    THeapGuard(platform::TSpinLock& lock, int32_t active) : m_lock(active ? &lock : nullptr) {
+        if (m_lock) m_lock->Lock();
     }
     ~THeapGuard() {
-        if (lock_) lock_->Unlock();
+        if (m_lock) m_lock->Unlock();
     }
     THeapGuard(const THeapGuard&) = delete;
     THeapGuard& operator=(const THeapGuard&) = delete;
 
 private:
-    platform::TSpinLock* lock_;
+    platform::TSpinLock* m_lock;
 };
 
 /// Access to the heaps' protected parts for the library's own machinery.
@@ -225,11 +225,11 @@ struct THeapAccess {
     static void DropLock(NH_AHeap& heap);
     static int LockActive(const NH_AHeap& heap) { return heap.LockActive(); }
     static int Initialized(const NH_AHeap& heap) {
-        return __atomic_load_n(&heap.initialized_, __ATOMIC_ACQUIRE);
+        return __atomic_load_n(&heap.m_initialized, __ATOMIC_ACQUIRE);
     }
     static void SetBypass(NH_AHeap& heap) {
-        heap.flags_ |= NH_AHeap::kBypassFree;
-        __atomic_store_n(&heap.bypass_, 1, __ATOMIC_RELAXED);
+        heap.m_flags |= NH_AHeap::kBypassFree;
+        __atomic_store_n(&heap.m_bypass, 1, __ATOMIC_RELAXED);
     }
     static void PrepareFork();
     static void AfterFork();

@@ -36,73 +36,73 @@ public:
 
     void Lock() {
         uintptr_t self = CurrentThreadToken();
-        if (__atomic_load_n(&bias_, __ATOMIC_RELAXED) == self) {
-            if (__atomic_load_n(&biasBusy_, __ATOMIC_RELAXED)) {
-                ++depth_;
+        if (__atomic_load_n(&m_bias, __ATOMIC_RELAXED) == self) {
+            if (__atomic_load_n(&m_biasBusy, __ATOMIC_RELAXED)) {
+                ++m_depth;
                 return;
             }
             // Dekker with a revoking thread, whose SerializeAllThreads() stands in for
             // the fence this side leaves out.
-            __atomic_store_n(&biasBusy_, 1, __ATOMIC_RELAXED);
+            __atomic_store_n(&m_biasBusy, 1, __ATOMIC_RELAXED);
             __atomic_signal_fence(__ATOMIC_SEQ_CST);
-            if (__atomic_load_n(&bias_, __ATOMIC_RELAXED) == self) {
+            if (__atomic_load_n(&m_bias, __ATOMIC_RELAXED) == self) {
                 __atomic_thread_fence(__ATOMIC_ACQUIRE);
                 return;
             }
-            __atomic_store_n(&biasBusy_, 0, __ATOMIC_RELEASE);
+            __atomic_store_n(&m_biasBusy, 0, __ATOMIC_RELEASE);
         }
-        if (__atomic_load_n(&owner_, __ATOMIC_RELAXED) == self) {
-            ++depth_;
+        if (__atomic_load_n(&m_owner, __ATOMIC_RELAXED) == self) {
+            ++m_depth;
             return;
         }
         LockSlow(self);
     }
 
     void Unlock() {
-        if (depth_ != 0) {
-            --depth_;
+        if (m_depth != 0) {
+            --m_depth;
             return;
         }
-        if (__atomic_load_n(&owner_, __ATOMIC_RELAXED) == CurrentThreadToken())
-            __atomic_store_n(&owner_, 0, __ATOMIC_RELEASE);
+        if (__atomic_load_n(&m_owner, __ATOMIC_RELAXED) == CurrentThreadToken())
+            __atomic_store_n(&m_owner, 0, __ATOMIC_RELEASE);
         else
-            __atomic_store_n(&biasBusy_, 0, __ATOMIC_RELEASE);
+            __atomic_store_n(&m_biasBusy, 0, __ATOMIC_RELEASE);
     }
 
     /// Leaves the lock completely, whatever the nesting; returns the nesting to restore.
     uint32_t UnlockAll() {
-        uint32_t depth = depth_;
-        depth_ = 0;
+        uint32_t depth = m_depth;
+        m_depth = 0;
         Unlock();
         return depth;
     }
 
     void Relock(uint32_t depth) {
         Lock();
-        depth_ = depth;
+        m_depth = depth;
     }
 
     bool IsHeldByCaller() const {
         uintptr_t self = CurrentThreadToken();
-        return __atomic_load_n(&owner_, __ATOMIC_RELAXED) == self ||
-               (__atomic_load_n(&bias_, __ATOMIC_RELAXED) == self &&
-                __atomic_load_n(&biasBusy_, __ATOMIC_RELAXED));
+        return __atomic_load_n(&m_owner, __ATOMIC_RELAXED) == self ||
+               (__atomic_load_n(&m_bias, __ATOMIC_RELAXED) == self &&
+                __atomic_load_n(&m_biasBusy, __ATOMIC_RELAXED));
     }
 
     /// Unlocked and unbiased, as a zero-filled lock (for a lock in reused memory).
     void Initialize() {
-        depth_ = 0;
-        __atomic_store_n(&biasBusy_, 0, __ATOMIC_RELAXED);
-        __atomic_store_n(&bias_, 0, __ATOMIC_RELAXED);
-        __atomic_store_n(&owner_, 0, __ATOMIC_RELEASE);
+        m_depth = 0;
+        __atomic_store_n(&m_biasBusy, 0, __ATOMIC_RELAXED);
+        __atomic_store_n(&m_bias, 0, __ATOMIC_RELAXED);
+        __atomic_store_n(&m_owner, 0, __ATOMIC_RELEASE);
     }
 
     // Left uninitialized on purpose: zero (static storage or `{}`) is unlocked, and a
     // constructor that ran late must not wipe a lock already in use.
-    uintptr_t owner_;    // holder through the atomic path
-    uintptr_t bias_;     // thread that may enter without atomics; 0: none yet
-    uint32_t biasBusy_;  // the bias owner is inside
-    uint32_t depth_;     // nesting of the current holder
+    uintptr_t m_owner;    // holder through the atomic path
+    uintptr_t m_bias;     // thread that may enter without atomics; 0: none yet
+    uint32_t m_biasBusy;  // the bias owner is inside
+    uint32_t m_depth;     // nesting of the current holder
 
     static constexpr uintptr_t kRevoked = 1;
 
@@ -113,13 +113,13 @@ private:
 /// Scope guard for TSpinLock.
 class TSpinLockGuard {
 public:
-    explicit TSpinLockGuard(TSpinLock& lock) : lock_(lock) { lock_.Lock(); }
-    ~TSpinLockGuard() { lock_.Unlock(); }
+    explicit TSpinLockGuard(TSpinLock& lock) : m_lock(lock) { m_lock.Lock(); }
+    ~TSpinLockGuard() { m_lock.Unlock(); }
     TSpinLockGuard(const TSpinLockGuard&) = delete;
     TSpinLockGuard& operator=(const TSpinLockGuard&) = delete;
 
 private:
-    TSpinLock& lock_;
+    TSpinLock& m_lock;
 };
 
 }  // namespace cvq::platform

@@ -15,27 +15,27 @@ constexpr int kDriveCount = 26;
 
 class TDriveTable {
 public:
-    TDriveTable() { roots_[2].push_back('/'); }  // C: is the root
+    TDriveTable() { m_roots[2].push_back('/'); }  // C: is the root
 
     bool Map(int index, std::string_view root) {
-        std::unique_lock lock(mutex_);
-        roots_[index].assign(root);
+        std::unique_lock lock(m_mutex);
+        m_roots[index].assign(root);
         return true;
     }
     void Unmap(int index) {
-        std::unique_lock lock(mutex_);
-        roots_[index].clear();
+        std::unique_lock lock(m_mutex);
+        m_roots[index].clear();
     }
     std::string Root(int index) const {
-        std::shared_lock lock(mutex_);
-        return roots_[index];
+        std::shared_lock lock(m_mutex);
+        return m_roots[index];
     }
     // Index of the drive whose root holds `path` most closely, or -1.
     int DriveOf(std::string_view path, size_t& rootLength) const {
-        std::shared_lock lock(mutex_);
+        std::shared_lock lock(m_mutex);
         int best = -1;
         for (int i = 0; i < kDriveCount; ++i) {
-            const std::string& root = roots_[i];
+            const std::string& root = m_roots[i];
             if (root.empty() || (best >= 0 && root.size() <= rootLength)) continue;
             bool holds = root == "/" ? true
                                      : path.starts_with(root) &&
@@ -49,8 +49,8 @@ public:
     }
 
 private:
-    mutable std::shared_mutex mutex_;
-    std::array<std::string, kDriveCount> roots_;
+    mutable std::shared_mutex m_mutex;
+    std::array<std::string, kDriveCount> m_roots;
 };
 
 TDriveTable& Drives() {

@@ -37,16 +37,16 @@ namespace posix {
 class FailureSeam {
 public:
     void Arm(int nth, int errorNumber) noexcept {
-        errorNumber_.store(errorNumber, std::memory_order_relaxed);
-        countdown_.store(nth < 0 ? 0 : nth);
+        m_errorNumber.store(errorNumber, std::memory_order_relaxed);
+        m_countdown.store(nth < 0 ? 0 : nth);
     }
     /// True, with errno set, for the operation the seam was armed for.
     bool Fires() noexcept {
-        int left = countdown_.load(std::memory_order_relaxed);
+        int left = m_countdown.load(std::memory_order_relaxed);
         while (left > 0) {
-            if (countdown_.compare_exchange_weak(left, left - 1)) {
+            if (m_countdown.compare_exchange_weak(left, left - 1)) {
                 if (left != 1) return false;
-                errno = errorNumber_.load(std::memory_order_relaxed);
+                errno = m_errorNumber.load(std::memory_order_relaxed);
                 return true;
             }
         }
@@ -54,8 +54,8 @@ public:
     }
 
 private:
-    std::atomic<int> countdown_{0};
-    std::atomic<int> errorNumber_{0};
+    std::atomic<int> m_countdown{0};
+    std::atomic<int> m_errorNumber{0};
 };
 
 /// Sets `error` to the Windows code of errno; always false, to end a failing call.

@@ -91,20 +91,20 @@ public:
     WakeList& operator=(const WakeList&) = delete;
     ~WakeList() { WakeAll(); }
     void Add(std::atomic<uint32_t>* word) {
-        if (count_ == kCapacity) FutexWake(word, 1);  // rare: many waiters at once
-        else words_[count_++] = word;
+        if (m_count == kCapacity) FutexWake(word, 1);  // rare: many waiters at once
+        else m_words[m_count++] = word;
     }
     void WakeAll() {
         // A waiter may already have seen its grant and gone; waking its stale word is
         // harmless (every futex waiter allows for spurious wake-ups).
-        for (int i = 0; i < count_; ++i) FutexWake(words_[i], 1);
-        count_ = 0;
+        for (int i = 0; i < m_count; ++i) FutexWake(m_words[i], 1);
+        m_count = 0;
     }
 
 private:
     static constexpr int kCapacity = 16;
-    std::atomic<uint32_t>* words_[kCapacity];
-    int count_ = 0;
+    std::atomic<uint32_t>* m_words[kCapacity];
+    int m_count = 0;
 };
 
 // Grants, oldest first, the waits that the object's new state satisfies.

@@ -22,63 +22,63 @@
 
 namespace cvq::platform::posix {
 
-// Messages in order: a vector read from `head_`. A drained buffer keeps its storage, so
+// Messages in order: a vector read from `m_head`. A drained buffer keeps its storage, so
 // the owner taking a batch and handing back the empty one allocates nothing in the
 // steady state, and a poster's time under the queue lock stays short.
 class MessageBuffer {
 public:
     using Iterator = std::vector<MSG>::iterator;
-    bool empty() const { return head_ == items_.size(); }
-    const MSG& front() const { return items_[head_]; }
-    Iterator begin() { return items_.begin() + static_cast<ptrdiff_t>(head_); }
-    Iterator end() { return items_.end(); }
-    void push_back(const MSG& msg) { items_.push_back(msg); }
+    bool empty() const { return m_head == m_items.size(); }
+    const MSG& front() const { return m_items[m_head]; }
+    Iterator begin() { return m_items.begin() + static_cast<ptrdiff_t>(m_head); }
+    Iterator end() { return m_items.end(); }
+    void push_back(const MSG& msg) { m_items.push_back(msg); }
     void pop_front() {
-        if (++head_ == items_.size()) {
+        if (++m_head == m_items.size()) {
             clear();
-        } else if (head_ >= kCompactAfter && head_ * 2 >= items_.size()) {
+        } else if (m_head >= kCompactAfter && m_head * 2 >= m_items.size()) {
             // Read one by one while others arrive, it never drains: drop the read part.
-            items_.erase(items_.begin(), begin());
-            head_ = 0;
+            m_items.erase(m_items.begin(), begin());
+            m_head = 0;
         }
     }
     void erase(Iterator at) {
         if (at == begin())
             pop_front();
         else
-            items_.erase(at);
+            m_items.erase(at);
     }
     // Puts the messages of `earlier` in front of these and empties it.
     void prepend(MessageBuffer& earlier) {
-        items_.insert(begin(), earlier.begin(), earlier.end());
+        m_items.insert(begin(), earlier.begin(), earlier.end());
         earlier.clear();
     }
     void clear() {
         // Batch sizes vary widely, and growing the storage again costs more than the
         // messages: it goes only once many batches in a row were far smaller (a burst
         // long past).
-        if (items_.capacity() <= kKeptCapacity || items_.size() >= items_.capacity() / 4) {
-            smallBatches_ = 0;
-        } else if (++smallBatches_ == kSmallBatchesToShrink) {
-            std::vector<MSG>().swap(items_);
-            smallBatches_ = 0;
+        if (m_items.capacity() <= kKeptCapacity || m_items.size() >= m_items.capacity() / 4) {
+            m_smallBatches = 0;
+        } else if (++m_smallBatches == kSmallBatchesToShrink) {
+            std::vector<MSG>().swap(m_items);
+            m_smallBatches = 0;
         }
-        items_.clear();
-        head_ = 0;
+        m_items.clear();
+        m_head = 0;
     }
     void swap(MessageBuffer& other) noexcept {
-        items_.swap(other.items_);
-        std::swap(head_, other.head_);
-        std::swap(smallBatches_, other.smallBatches_);
+        m_items.swap(other.m_items);
+        std::swap(m_head, other.m_head);
+        std::swap(m_smallBatches, other.m_smallBatches);
     }
 
 private:
     static constexpr size_t kCompactAfter = 1024;
     static constexpr size_t kKeptCapacity = 1024;
     static constexpr int kSmallBatchesToShrink = 16;
-    std::vector<MSG> items_;
-    size_t head_ = 0;
-    int smallBatches_ = 0;
+    std::vector<MSG> m_items;
+    size_t m_head = 0;
+    int m_smallBatches = 0;
 };
 
 struct SentMessage {

@@ -59,16 +59,16 @@ void SerializeAllThreads() {
 void TSpinLock::LockSlow(uintptr_t self) {
     // The first taker becomes the bias owner.
     uintptr_t none = 0;
-    if (__atomic_load_n(&bias_, __ATOMIC_RELAXED) == 0 &&
-        __atomic_compare_exchange_n(&bias_, &none, self, false, __ATOMIC_RELAXED,
+    if (__atomic_load_n(&m_bias, __ATOMIC_RELAXED) == 0 &&
+        __atomic_compare_exchange_n(&m_bias, &none, self, false, __ATOMIC_RELAXED,
                                     __ATOMIC_RELAXED)) {
         Lock();
         return;
     }
     for (unsigned attempt = 0;; ++attempt) {
         uintptr_t expected = 0;
-        if (__atomic_load_n(&owner_, __ATOMIC_RELAXED) == 0 &&
-            __atomic_compare_exchange_n(&owner_, &expected, self, false, __ATOMIC_ACQUIRE,
+        if (__atomic_load_n(&m_owner, __ATOMIC_RELAXED) == 0 &&
+            __atomic_compare_exchange_n(&m_owner, &expected, self, false, __ATOMIC_ACQUIRE,
                                         __ATOMIC_RELAXED))
             break;
         if (attempt < 256) {
@@ -77,14 +77,14 @@ void TSpinLock::LockSlow(uintptr_t self) {
             sched_yield();
         }
     }
-    uintptr_t bias = __atomic_load_n(&bias_, __ATOMIC_RELAXED);
+    uintptr_t bias = __atomic_load_n(&m_bias, __ATOMIC_RELAXED);
     if (bias != kRevoked) {
         // Another thread holds the bias: take it away for good, then wait until that
         // thread has left.
-        __atomic_store_n(&bias_, kRevoked, __ATOMIC_RELAXED);
+        __atomic_store_n(&m_bias, kRevoked, __ATOMIC_RELAXED);
         if (bias != 0 && bias != self) {
             SerializeAllThreads();
-            while (__atomic_load_n(&biasBusy_, __ATOMIC_ACQUIRE)) sched_yield();
+            while (__atomic_load_n(&m_biasBusy, __ATOMIC_ACQUIRE)) sched_yield();
         }
     }
 }
