@@ -160,8 +160,8 @@ void BigCopy(benchmark::State& state) {
         benchmark::ClobberMemory();
     }
     state.SetBytesProcessed(state.iterations() * size);
-    state.counters["dst-src%4K"] = double((reinterpret_cast<uintptr_t>(dst) -
-                                           reinterpret_cast<uintptr_t>(src)) & 4095);
+    state.counters["dst-src%4K"] =
+        double((reinterpret_cast<uintptr_t>(dst) - reinterpret_cast<uintptr_t>(src)) & 4095);
     A::Free(dst);
     A::Free(src);
 }

@@ -18,7 +18,9 @@ constexpr int kGroups = 1000;
 constexpr int kValuesPerGroup = 1000;
 constexpr int64_t kValues = int64_t(kGroups) * kValuesPerGroup;
 
-int32_t ValueAt(int g, int i) { return g * 7919 + i * 31; }
+int32_t ValueAt(int g, int i) {
+    return g * 7919 + i * 31;
+}
 
 void WriteTagged(TTaggedOutputStream& out) {
     for (int g = 0; g < kGroups; ++g) {

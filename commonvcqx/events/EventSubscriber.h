@@ -25,8 +25,8 @@ using TEventObjectCallback = void (*)(const TEventObject& event, void* user);
 class TEventSubscriber {
 public:
     virtual ~TEventSubscriber() = default;
-    virtual void OnEvent(int32_t eventId, int32_t first, int32_t second,
-                         TEventPublisher* publisher, int32_t third) = 0;
+    virtual void OnEvent(int32_t eventId, int32_t first, int32_t second, TEventPublisher* publisher,
+                         int32_t third) = 0;
     virtual void OnEvent(const TEventObject& event) = 0;
 
 protected:

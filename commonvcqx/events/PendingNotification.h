@@ -30,8 +30,7 @@ public:
     int32_t GetEventId() const noexcept { return m_eventId; }
 
 protected:
-    TPendingRecord(TEventPublisher* publisher, TEventSubscriber* excluded,
-                   int32_t eventId) noexcept
+    TPendingRecord(TEventPublisher* publisher, TEventSubscriber* excluded, int32_t eventId) noexcept
         : m_publisher(publisher), m_excluded(excluded), m_eventId(eventId) {}
     ~TPendingRecord() override;
 

@@ -19,9 +19,9 @@
 
 // NOLINTBEGIN(readability-identifier-naming): the Windows names are the point.
 struct CRITICAL_SECTION {
-    std::atomic<uint32_t> LockCount{0};     ///< 0 free, 1 held, 2 held with sleepers
-    std::atomic<DWORD> OwningThread{0};     ///< thread id of the owner, 0 when free
-    LONG RecursionCount = 0;                ///< touched by the owner only
+    std::atomic<uint32_t> LockCount{0};  ///< 0 free, 1 held, 2 held with sleepers
+    std::atomic<DWORD> OwningThread{0};  ///< thread id of the owner, 0 when free
+    LONG RecursionCount = 0;             ///< touched by the owner only
 };
 // NOLINTEND(readability-identifier-naming)
 

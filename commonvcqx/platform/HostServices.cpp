@@ -14,7 +14,9 @@ int WriteBoxToStandardError(const char* text, const char* caption, UINT type) {
     return DefaultMessageBoxAnswer(type);
 }
 
-void WriteLineToStandardError(const char* line) { std::fprintf(stderr, "%s\n", line); }
+void WriteLineToStandardError(const char* line) {
+    std::fprintf(stderr, "%s\n", line);
+}
 
 std::atomic<TMessageBoxHandler> messageBoxHandler{&WriteBoxToStandardError};
 std::atomic<TTraceSink> traceSink{&WriteLineToStandardError};
@@ -31,13 +33,13 @@ int ShowMessageBox(const char* text, const char* caption, UINT type) {
 
 int DefaultMessageBoxAnswer(UINT type) {
     static constexpr int kButtons[][3] = {
-        {IDOK, 0, 0},                      // MB_OK
-        {IDOK, IDCANCEL, 0},               // MB_OKCANCEL
-        {IDABORT, IDRETRY, IDIGNORE},      // MB_ABORTRETRYIGNORE
-        {IDYES, IDNO, IDCANCEL},           // MB_YESNOCANCEL
-        {IDYES, IDNO, 0},                  // MB_YESNO
-        {IDRETRY, IDCANCEL, 0},            // MB_RETRYCANCEL
-        {IDCANCEL, IDTRYAGAIN, IDCONTINUE} // MB_CANCELTRYCONTINUE
+        {IDOK, 0, 0},                       // MB_OK
+        {IDOK, IDCANCEL, 0},                // MB_OKCANCEL
+        {IDABORT, IDRETRY, IDIGNORE},       // MB_ABORTRETRYIGNORE
+        {IDYES, IDNO, IDCANCEL},            // MB_YESNOCANCEL
+        {IDYES, IDNO, 0},                   // MB_YESNO
+        {IDRETRY, IDCANCEL, 0},             // MB_RETRYCANCEL
+        {IDCANCEL, IDTRYAGAIN, IDCONTINUE}  // MB_CANCELTRYCONTINUE
     };
     UINT kind = type & MB_TYPEMASK;
     if (kind >= std::size(kButtons)) kind = MB_OK;

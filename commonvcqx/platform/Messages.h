@@ -82,7 +82,9 @@ inline BOOL GetMessage(MSG* msg, HWND window, UINT filterMin, UINT filterMax) {
 inline BOOL PeekMessage(MSG* msg, HWND window, UINT filterMin, UINT filterMax, UINT remove) {
     return PeekMessageA(msg, window, filterMin, filterMax, remove);
 }
-inline LRESULT DispatchMessage(const MSG* msg) { return DispatchMessageA(msg); }
+inline LRESULT DispatchMessage(const MSG* msg) {
+    return DispatchMessageA(msg);
+}
 inline BOOL PostMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     return PostMessageA(window, message, wParam, lParam);
 }

@@ -55,8 +55,8 @@ void TCommandThread::PostMessageA(int32_t message, int16_t wParam, LPARAM lParam
 char TCommandThread::SendMessageTimeOut(int32_t message, int16_t wParam, LPARAM lParam,
                                         int32_t timeOut) {
     DWORD_PTR result = 0;
-    return ::SendMessageTimeoutA(m_window, static_cast<UINT>(message), SignExtended(wParam),
-                                 lParam, SMTO_NORMAL, static_cast<UINT>(timeOut), &result) != 0;
+    return ::SendMessageTimeoutA(m_window, static_cast<UINT>(message), SignExtended(wParam), lParam,
+                                 SMTO_NORMAL, static_cast<UINT>(timeOut), &result) != 0;
 }
 
 LRESULT TCommandThread::CB_Message(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -84,8 +84,8 @@ uint32_t TCommandThread::MainLoop() {
         windowClass.lpfnWndProc = &CB_Message;
         windowClass.lpszClassName = kClassName;
         RegisterClassA(&windowClass);  // refused when another command thread registered it
-        m_window = CreateWindowExA(0, kClassName, nullptr, 0, 0, 0, 0, 0, nullptr, nullptr,
-                                  nullptr, this);
+        m_window =
+            CreateWindowExA(0, kClassName, nullptr, 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, this);
     }
     m_windowReady.SetTrue();
     MSG msg;

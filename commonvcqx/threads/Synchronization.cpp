@@ -22,26 +22,39 @@ TThreadEvent& TThreadEvent::operator=(const TThreadEvent& other) {
     return *this;
 }
 
-TThreadEvent::~TThreadEvent() { platform::CloseObjectHandle(m_handle); }
+TThreadEvent::~TThreadEvent() {
+    platform::CloseObjectHandle(m_handle);
+}
 
-char TThreadEvent::IsTrue() const { return platform::WaitForObject(m_handle, 0) == WAIT_OBJECT_0; }
+char TThreadEvent::IsTrue() const {
+    return platform::WaitForObject(m_handle, 0) == WAIT_OBJECT_0;
+}
 
-char TThreadEvent::IsFalse() const { return platform::WaitForObject(m_handle, 0) != WAIT_OBJECT_0; }
+char TThreadEvent::IsFalse() const {
+    return platform::WaitForObject(m_handle, 0) != WAIT_OBJECT_0;
+}
 
 char TThreadEvent::WaitForIt(uint32_t milliseconds) const {
     return platform::WaitForObject(m_handle, milliseconds) == WAIT_OBJECT_0;
 }
 
-void TThreadEvent::SetTrue() { platform::SetEventObject(m_handle); }
-void TThreadEvent::SetFalse() { platform::ResetEventObject(m_handle); }
-void TThreadEvent::Pulse() { platform::PulseEventObject(m_handle); }
+void TThreadEvent::SetTrue() {
+    platform::SetEventObject(m_handle);
+}
+void TThreadEvent::SetFalse() {
+    platform::ResetEventObject(m_handle);
+}
+void TThreadEvent::Pulse() {
+    platform::PulseEventObject(m_handle);
+}
 
 TSemaphore::TSemaphore(int32_t initialCount, int32_t maximumCount)
     : m_handle(platform::CreateSemaphoreObject(initialCount, maximumCount)),
       m_maximumCount(maximumCount) {}
 
 TSemaphore::TSemaphore(const TSemaphore& other)
-    : m_handle(platform::DuplicateObjectHandle(other.m_handle)), m_maximumCount(other.m_maximumCount) {}
+    : m_handle(platform::DuplicateObjectHandle(other.m_handle)),
+      m_maximumCount(other.m_maximumCount) {}
 
 TSemaphore& TSemaphore::operator=(const TSemaphore& other) {
     if (m_handle != other.m_handle) {
@@ -53,7 +66,9 @@ TSemaphore& TSemaphore::operator=(const TSemaphore& other) {
     return *this;
 }
 
-TSemaphore::~TSemaphore() { platform::CloseObjectHandle(m_handle); }
+TSemaphore::~TSemaphore() {
+    platform::CloseObjectHandle(m_handle);
+}
 
 char TSemaphore::WaitForAccess(uint32_t milliseconds) {
     return platform::WaitForObject(m_handle, milliseconds) == WAIT_OBJECT_0;

@@ -112,13 +112,17 @@ char TThread::PostThreadMessageA(uint32_t message, int32_t wParam, int32_t lPara
                                 static_cast<WPARAM>(static_cast<intptr_t>(wParam)), lParam) != 0;
 }
 
-int32_t TThread::GetPriority() const { return platform::GetThreadPriorityValue(m_threadHandle); }
+int32_t TThread::GetPriority() const {
+    return platform::GetThreadPriorityValue(m_threadHandle);
+}
 
 char TThread::SetPriority(int32_t priority) {
     return platform::SetThreadPriorityValue(m_threadHandle, priority);
 }
 
-uint32_t TThread::GetPriorityClass() const { return platform::GetProcessPriorityClass(); }
+uint32_t TThread::GetPriorityClass() const {
+    return platform::GetProcessPriorityClass();
+}
 
 char TThread::SetPriorityClass(uint32_t priorityClass) {
     return platform::SetProcessPriorityClass(priorityClass);
@@ -147,7 +151,9 @@ char TThread::Terminate(uint32_t exitCode) {
     return done;
 }
 
-void TThread::GiveUpTimeSlice() { platform::YieldThread(); }
+void TThread::GiveUpTimeSlice() {
+    platform::YieldThread();
+}
 
 void TThread::WaitForEnd() {
     if (!m_threadHandle) return;
@@ -207,7 +213,9 @@ char TThread::SetupAndRun(TThread* runner, int32_t priority, char suspended, int
     return 0;
 }
 
-uint32_t TThread::MainLoop() { return 0; }
+uint32_t TThread::MainLoop() {
+    return 0;
+}
 
 uint32_t TThread::Starter(void* parameter) {
     auto* runner = static_cast<TThread*>(parameter);

@@ -25,7 +25,9 @@ public:
         Note(m_name, id, first);
         if (onValue) onValue(*this);
     }
-    void OnEvent(const TEventObject& event) override { Note(m_name + "#obj", event.GetEventId(), 0); }
+    void OnEvent(const TEventObject& event) override {
+        Note(m_name + "#obj", event.GetEventId(), 0);
+    }
     const std::string& Name() const { return m_name; }
     void (*onValue)(TNamed&) = nullptr;
     TEventPublisher* publisher = nullptr;
@@ -34,7 +36,8 @@ private:
     std::string m_name;
 };
 
-inline void ValueCallback(int32_t id, int32_t first, int32_t, void* user, TEventPublisher*, int32_t) {
+inline void ValueCallback(int32_t id, int32_t first, int32_t, void* user, TEventPublisher*,
+                          int32_t) {
     Note(static_cast<const char*>(user), id, first);
 }
 

@@ -45,10 +45,10 @@ protected:
         for (TListElement* e = queue->GetFirst(); e; e = queue->GetNext(e)) {
             auto* values = dynamic_cast<TPendingNotification*>(e);
             auto* object = dynamic_cast<TPendingEventObject*>(e);
-            out.emplace_back(static_cast<TPendingRecord*>(e)->GetEventId(),
-                             values ? values->GetFirst()
-                                    : static_cast<const TCountedEvent*>(object->GetEventObject())
-                                          ->payload);
+            out.emplace_back(
+                static_cast<TPendingRecord*>(e)->GetEventId(),
+                values ? values->GetFirst()
+                       : static_cast<const TCountedEvent*>(object->GetEventObject())->payload);
         }
         return out;
     }

@@ -61,8 +61,8 @@ protected:
         windowClass.lpfnWndProc = &QuietWindow;
         windowClass.lpszClassName = "CanWriteOwner";
         RegisterClassA(&windowClass);
-        m_window = CreateWindowExA(0, "CanWriteOwner", "Mixer", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                  nullptr, nullptr);
+        m_window = CreateWindowExA(0, "CanWriteOwner", "Mixer", 0, 0, 0, 0, 0, HWND_MESSAGE,
+                                   nullptr, nullptr, nullptr);
         ASSERT_NE(m_window, nullptr);
     }
     void TearDown() override {

@@ -1,7 +1,7 @@
 // House rules of the source tree that a compiler does not check.
+#include <gtest/gtest.h>
 #include <filesystem>
 #include <fstream>
-#include <gtest/gtest.h>
 #include <regex>
 #include <set>
 #include <sstream>
@@ -48,8 +48,9 @@ bool TalksToSystem(const std::string& text) {
 }  // namespace
 
 TEST(LayoutTest, SystemAccessIsRecognized) {
-    for (const char* text : {"#include <unistd.h>", "#include <sys/mman.h>", "#  include <pthread.h>",
-                             "#include <cerrno>", "if (errno == EINTR)", "#include <linux/futex.h>"})
+    for (const char* text :
+         {"#include <unistd.h>", "#include <sys/mman.h>", "#  include <pthread.h>",
+          "#include <cerrno>", "if (errno == EINTR)", "#include <linux/futex.h>"})
         EXPECT_TRUE(TalksToSystem(text)) << text;
     for (const char* text : {"#include <string>", "#include <commonvcqx/platform/Drives.h>",
                              "int errnos = 0;", "// see system_errno"})

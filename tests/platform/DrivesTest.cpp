@@ -1,7 +1,7 @@
 #include <commonvcqx/platform/Drives.h>
 
-#include <filesystem>
 #include <gtest/gtest.h>
+#include <filesystem>
 
 namespace {
 
@@ -44,15 +44,15 @@ TEST_F(DrivesTest, LibraryNamesBecomeNativePaths) {
         {"c:\\home\\ann\\", "/home/ann"},
         {"C:\\", "/"},
         {"C:", "/"},
-        {"C:/home\\ann//x", "/home/ann/x"},          // mixed and doubled separators
+        {"C:/home\\ann//x", "/home/ann/x"},  // mixed and doubled separators
         {"C:\\home\\.\\ann\\..\\bob", "/home/bob"},
-        {"C:\\..\\..\\etc", "/etc"},                  // never above the drive's root
+        {"C:\\..\\..\\etc", "/etc"},  // never above the drive's root
         {"D:\\takes\\one.wav", "/mnt/data/takes/one.wav"},
         {"D:\\..\\secret", "/mnt/data/secret"},
         {"D:", "/mnt/data"},
-        {"/usr/lib/x.so", "/usr/lib/x.so"},            // native names pass unchanged
+        {"/usr/lib/x.so", "/usr/lib/x.so"},  // native names pass unchanged
         {"/a\\b", "/a\\b"},
-        {"sub\\dir/file.txt", "sub/dir/file.txt"},     // relative stays relative
+        {"sub\\dir/file.txt", "sub/dir/file.txt"},  // relative stays relative
         {"..\\up", "../up"},
     };
     for (const Case& c : cases) EXPECT_EQ(Native(c.name), c.native) << c.name;
@@ -123,7 +123,8 @@ TEST_F(DrivesTest, RootedNamesWithoutDriveLieOnTheCurrentDrive) {
     EXPECT_EQ(cvq::platform::CurrentDirectoryName(), "T:\\inner");
     EXPECT_EQ(Native("\\file.txt"), temp.string() + "/file.txt");
     UnmapDrive('T');
-    EXPECT_EQ(cvq::platform::CurrentDirectoryName(), FileNameFromNativePath((temp / "inner").string()));
+    EXPECT_EQ(cvq::platform::CurrentDirectoryName(),
+              FileNameFromNativePath((temp / "inner").string()));
     EXPECT_EQ(Native("\\file.txt"), "/file.txt");
     std::filesystem::remove_all(temp);
 }

@@ -30,10 +30,10 @@ TEST(MessageBoxHandlerTest, DefaultAnswersWithTheDefaultButton) {
         {MB_YESNOCANCEL | MB_DEFBUTTON3, IDCANCEL},
         {MB_RETRYCANCEL, IDRETRY},
         {MB_ABORTRETRYIGNORE | MB_DEFBUTTON3, IDIGNORE},
-        {MB_OK | MB_DEFBUTTON3, IDOK},        // no third button: the first
+        {MB_OK | MB_DEFBUTTON3, IDOK},  // no third button: the first
         {MB_YESNO | MB_DEFBUTTON3, IDYES},
-        {0xE | MB_DEFBUTTON2, IDOK},           // unknown kind
-        {MB_OKCANCEL | 0xF00, IDOK},           // unknown default button
+        {0xE | MB_DEFBUTTON2, IDOK},  // unknown kind
+        {MB_OKCANCEL | 0xF00, IDOK},  // unknown default button
     };
     for (const Case& c : cases) EXPECT_EQ(DefaultMessageBoxAnswer(c.type), c.answer) << c.type;
     testing::internal::CaptureStderr();

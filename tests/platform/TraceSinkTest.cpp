@@ -8,7 +8,9 @@ namespace {
 
 std::vector<std::string> lines;
 
-void Capture(const char* line) { lines.emplace_back(line); }
+void Capture(const char* line) {
+    lines.emplace_back(line);
+}
 
 }  // namespace
 

@@ -114,7 +114,8 @@ TEST_F(TaggedFileTest, DamagedOrShortFilesFailAndFreeTheirBlock) {
         c.damage(bytes);
         Put("bad.doc", bytes);
         for (char autoDelete : {char(0), char(1)}) {
-            auto failed = Catch([&] { TTaggedInputStream in(1, TFileName(name.c_str()), autoDelete); });
+            auto failed =
+                Catch([&] { TTaggedInputStream in(1, TFileName(name.c_str()), autoDelete); });
             EXPECT_TRUE(failed.thrown);
             EXPECT_EQ(failed.text, GetStaticString(18032));
         }

@@ -133,8 +133,8 @@ TEST_F(StaticStringsTest, LocalizedModuleHandleIsOnlyKept) {
 }
 
 TEST_F(StaticStringsTest, HostResourcesAnswerAfterTheBuiltIns) {
-    const std::filesystem::path file =
-        std::filesystem::temp_directory_path() / ("cvq_strings_" + std::to_string(std::random_device{}()));
+    const std::filesystem::path file = std::filesystem::temp_directory_path() /
+                                       ("cvq_strings_" + std::to_string(std::random_device{}()));
     {
         std::ofstream out(file, std::ios::binary);
         out << "20001=Host text\r\n"

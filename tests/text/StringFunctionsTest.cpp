@@ -80,9 +80,9 @@ TEST(StringFunctionsTest, ComparingWithAndWithoutCase) {
         const char* b;
         int sensitive, insensitive;  // signs
     } cases[] = {
-        {"abc", "abc", 0, 0},  {"abc", "ABC", 1, 0},   {"abc", "abd", -1, -1},
-        {"ab", "abc", -1, -1}, {"\xE9", "a", 1, 1},    // bytes compare unsigned
-        {"_", "A", 1, -1},     // without case the letters are lowered: '_' < 'a'
+        {"abc", "abc", 0, 0},  {"abc", "ABC", 1, 0}, {"abc", "abd", -1, -1},
+        {"ab", "abc", -1, -1}, {"\xE9", "a", 1, 1},  // bytes compare unsigned
+        {"_", "A", 1, -1},  // without case the letters are lowered: '_' < 'a'
         {"", "", 0, 0},
     };
     auto sign = [](int v) { return (v > 0) - (v < 0); };
@@ -101,7 +101,7 @@ TEST(StringFunctionsTest, BoundedCopiesNeverPassTheirSize) {
         const char* result;
     } cases[] = {
         {"hello", 3, "he"}, {"hello", 6, "hello"}, {"hello", 5, "hell"},
-        {"hello", 1, ""},   {"", 4, ""},          {"hi", 100, "hi"},
+        {"hello", 1, ""},   {"", 4, ""},           {"hi", 100, "hi"},
     };
     for (const Case& c : cases) {
         char dst[8];
@@ -234,7 +234,7 @@ TEST(StringFunctionsTest, HashesGiveTheirExactValues) {
     // Long inputs fold the top nibble back in: the ELF hash of "abcdefghijklmnop".
     EXPECT_EQ(GetHashValue("abcdefghijklmnop", 16, 0xFFFFFFFFu), 0x0BB9A310u);
     EXPECT_EQ(GetHashValue("\xFF\xFF", 2, 0xFFFFFFFFu), 0x10EFu);  // bytes unsigned
-    EXPECT_EQ(GetHashValue("ab", 2, 0), 1650u);  // modulus 0: the hash unreduced
+    EXPECT_EQ(GetHashValue("ab", 2, 0), 1650u);                    // modulus 0: the hash unreduced
 
     EXPECT_EQ(GetHashValue(TString("")), 0u);
     EXPECT_EQ(GetHashValue(TString("a")), 0x61u);

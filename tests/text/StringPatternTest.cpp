@@ -295,8 +295,8 @@ TEST(StringPatternTest, UnanchoredSearchAgreesWithPositionByPosition) {
 TEST(StringPatternTest, RunEndingInLiteralAgreesWithGeneralSearch) {
     // "C+L" and "C*L" search for L and extend back over C; "P|P" means the same but takes
     // the general search.
-    const char* patterns[] = {"/w+ing", "[a-i]*ng", ".+ing", "a+aa", "x*xy", "/d+0",
-                              "[^ ]+ a", "/W*i",   "n+n",   "i*ing"};
+    const char* patterns[] = {"/w+ing", "[a-i]*ng", ".+ing", "a+aa", "x*xy",
+                              "/d+0",   "[^ ]+ a",  "/W*i",  "n+n",  "i*ing"};
     std::mt19937 rng(5);
     for (int round = 0; round < 3000; ++round) {
         const char* pattern = patterns[round % 10];
@@ -308,10 +308,10 @@ TEST(StringPatternTest, RunEndingInLiteralAgreesWithGeneralSearch) {
         ASSERT_EQ(fast.IsValid(), 1) << pattern;
         Hits fastHits, generalHits;
         int32_t start = int32_t(rng() % (text.size() + 1)), fastPos, generalPos;
-        EXPECT_EQ(fast.Find(&fastPos, text.c_str(), start, TStringPattern::kAll, Collect,
-                            &fastHits),
-                  general.Find(&generalPos, text.c_str(), start, TStringPattern::kAll, Collect,
-                               &generalHits))
+        EXPECT_EQ(
+            fast.Find(&fastPos, text.c_str(), start, TStringPattern::kAll, Collect, &fastHits),
+            general.Find(&generalPos, text.c_str(), start, TStringPattern::kAll, Collect,
+                         &generalHits))
             << pattern << " / " << text;
         EXPECT_EQ(fastPos, generalPos) << pattern << " / " << text;
         EXPECT_EQ(fastHits, generalHits) << pattern << " / " << text;

@@ -65,7 +65,7 @@ TEST(CommandThreadTest, RoutesCommandAndApplicationRangeMessagesOnly) {
     const struct {
         UINT message;
         bool reachesHandler;
-    } cases[] = {{WM_COMMAND, true}, {0x8000, true}, {0xBFFF, true},
+    } cases[] = {{WM_COMMAND, true}, {0x8000, true},  {0xBFFF, true},
                  {0x7FFF, false},    {0xC000, false}, {kDeclined, true}};
     std::vector<uint32_t> expected;
     for (const auto& c : cases) {

@@ -26,7 +26,8 @@ std::vector<UINT> seen;
 LRESULT CALLBACK_Record(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_CREATE) {
         auto* create = reinterpret_cast<CREATESTRUCTA*>(lParam);
-        SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+        SetWindowLongPtrA(window, GWLP_USERDATA,
+                          reinterpret_cast<LONG_PTR>(create->lpCreateParams));
         return 0;
     }
     if (message >= WM_USER) {
@@ -55,8 +56,8 @@ struct WindowThread {
 
     void Start() {
         thread = std::thread([this] {
-            window = CreateWindowExA(0, "TestWindow", nullptr, 0, 0, 0, 0, 0, HWND_MESSAGE,
-                                     nullptr, nullptr, this);
+            window = CreateWindowExA(0, "TestWindow", nullptr, 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                     nullptr, this);
             created.SetTrue();
             go.WaitForIt(INFINITE);
             MSG msg;
@@ -261,8 +262,8 @@ TEST_F(MessagesTest, SentMessageGoesBeforePostedOnesAlreadyTaken) {
     std::thread sender([&] {
         while (Seen().empty()) std::this_thread::sleep_for(1ms);
         DWORD_PTR result = 0;
-        EXPECT_TRUE(SendMessageTimeoutA(target.window, WM_USER + 9, 1, 0, SMTO_NORMAL, 10000,
-                                        &result));
+        EXPECT_TRUE(
+            SendMessageTimeoutA(target.window, WM_USER + 9, 1, 0, SMTO_NORMAL, 10000, &result));
         firstHandled = true;
     });
     target.go.SetTrue();

@@ -72,7 +72,8 @@ TEST(ThreadStressTest, CompetingWaitsConserveSemaphoreUnits) {
     for (int p = 0; p < kProducers; ++p)
         threads.emplace_back([&, p] {
             for (int i = 0; i < kUnitsEach; ++i)
-                while (!ReleaseSemaphoreObject(semaphores[(p + i) % 3], 1)) std::this_thread::yield();
+                while (!ReleaseSemaphoreObject(semaphores[(p + i) % 3], 1))
+                    std::this_thread::yield();
         });
     for (int c = 0; c < kConsumers; ++c)
         threads.emplace_back([&, c] {

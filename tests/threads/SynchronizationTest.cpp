@@ -110,9 +110,9 @@ TEST(WaitFunctionsTest, AnyReportsTheLowestSignalledEvent) {
         bool a, b, c;
         int32_t expected;
     };
-    for (const Case& test : {Case{false, false, false, -1}, Case{false, true, false, 1},
-                             Case{false, false, true, 2}, Case{true, true, true, 0},
-                             Case{false, true, true, 1}}) {
+    for (const Case& test :
+         {Case{false, false, false, -1}, Case{false, true, false, 1}, Case{false, false, true, 2},
+          Case{true, true, true, 0}, Case{false, true, true, 1}}) {
         TThreadEvent a(test.a, 1), b(test.b, 1), c(test.c, 1);
         EXPECT_EQ(WaitForAny(a, b, c, 0), test.expected);
         // Only the reported event was consumed.
@@ -305,7 +305,8 @@ TEST(CriticalSectionTest, TryEnterAndForeignLeave) {
 TEST(CriticalSectionTest, GlobalLockIsOneObject) {
     TCriticalSection* seen[4] = {};
     std::vector<std::thread> threads;
-    for (int i = 0; i < 4; ++i) threads.emplace_back([&, i] { seen[i] = &GetGlobalCriticalSection(); });
+    for (int i = 0; i < 4; ++i)
+        threads.emplace_back([&, i] { seen[i] = &GetGlobalCriticalSection(); });
     for (auto& thread : threads) thread.join();
     for (TCriticalSection* section : seen) EXPECT_EQ(section, &GetGlobalCriticalSection());
     TAutoCriticalSection guard(GetGlobalCriticalSection());

@@ -315,7 +315,7 @@ TEST(ThreadTest, PrioritiesAreReportedNotThrown) {
     EXPECT_EQ(thread.GetPriority(), THREAD_PRIORITY_LOWEST);
     // Raising may be refused without privileges; either way the value stays coherent.
     int32_t expected = thread.SetPriority(THREAD_PRIORITY_HIGHEST) ? THREAD_PRIORITY_HIGHEST
-                                                                    : THREAD_PRIORITY_LOWEST;
+                                                                   : THREAD_PRIORITY_LOWEST;
     EXPECT_EQ(thread.GetPriority(), expected);
     EXPECT_EQ(thread.GetPriorityClass(), NORMAL_PRIORITY_CLASS);
     EXPECT_FALSE(thread.SetPriorityClass(0x12345));

@@ -6,8 +6,8 @@
 #include <shared_mutex>
 #include <vector>
 
-#include <cerrno>
 #include <unistd.h>
+#include <cerrno>
 
 namespace {
 
@@ -64,7 +64,9 @@ int DriveIndex(char letter) {
     return -1;
 }
 
-bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+bool IsSeparator(char c) {
+    return c == '\\' || c == '/';
+}
 
 bool StartsWithDrive(std::string_view name) {
     return name.size() >= 2 && name[1] == ':' && DriveIndex(name[0]) >= 0;
@@ -182,6 +184,8 @@ std::string FileNameFromNativePath(std::string_view native) {
 
 namespace cvq::platform {
 
-std::string CurrentDirectoryName() { return FileNameFromNativePath(NativeWorkingDirectory()); }
+std::string CurrentDirectoryName() {
+    return FileNameFromNativePath(NativeWorkingDirectory());
+}
 
 }  // namespace cvq::platform

@@ -91,8 +91,10 @@ public:
     WakeList& operator=(const WakeList&) = delete;
     ~WakeList() { WakeAll(); }
     void Add(std::atomic<uint32_t>* word) {
-        if (m_count == kCapacity) FutexWake(word, 1);  // rare: many waiters at once
-        else m_words[m_count++] = word;
+        if (m_count == kCapacity)
+            FutexWake(word, 1);  // rare: many waiters at once
+        else
+            m_words[m_count++] = word;
     }
     void WakeAll() {
         // A waiter may already have seen its grant and gone; waking its stale word is
@@ -121,7 +123,8 @@ void GrantWaits(KernelObject* object, WakeList& wake) {
         }
         Unlink(*waiter);
         waiter->result = WAIT_OBJECT_0 + static_cast<DWORD>(result);
-        if (waiter->owner && waiter->owner->activeWait == waiter) waiter->owner->activeWait = nullptr;
+        if (waiter->owner && waiter->owner->activeWait == waiter)
+            waiter->owner->activeWait = nullptr;
         waiter->state.store(kGranted, std::memory_order_release);
         wake.Add(&waiter->state);
         link = object->head;
@@ -308,6 +311,8 @@ DWORD WaitForObjects(const HANDLE* handles, DWORD count, bool waitAll, DWORD mil
     return outcome;
 }
 
-HANDLE CurrentThreadPseudoHandle() { return reinterpret_cast<HANDLE>(static_cast<intptr_t>(-2)); }
+HANDLE CurrentThreadPseudoHandle() {
+    return reinterpret_cast<HANDLE>(static_cast<intptr_t>(-2));
+}
 
 }  // namespace cvq::platform

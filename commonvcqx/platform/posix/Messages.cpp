@@ -212,7 +212,9 @@ WindowTable& Windows() {
     return *table;
 }
 
-uintptr_t Key(HWND window) { return reinterpret_cast<uintptr_t>(window); }
+uintptr_t Key(HWND window) {
+    return reinterpret_cast<uintptr_t>(window);
+}
 
 bool FindWindow(HWND window, WindowRecord& record) {
     ControlRegion region;
@@ -272,9 +274,8 @@ bool Post(DWORD threadId, const MSG& msg) {
     for (int attempt = 0; attempt < 2; ++attempt) {
         // A thread posting to itself gets its queue made; another thread's queue exists
         // once that thread used messages or was started by the library.
-        MessageQueue* queue = threadId == FastThreadId()
-                                  ? OwnQueue()
-                                  : TargetQueue(threadId, attempt > 0);
+        MessageQueue* queue =
+            threadId == FastThreadId() ? OwnQueue() : TargetQueue(threadId, attempt > 0);
         if (!queue) return false;
         bool wake;
         {
@@ -330,7 +331,8 @@ bool Matches(const MSG& msg, HWND window, UINT filterMin, UINT filterMax) {
     } else if (window && msg.hwnd != window) {
         return false;
     }
-    return (filterMin == 0 && filterMax == 0) || (msg.message >= filterMin && msg.message <= filterMax);
+    return (filterMin == 0 && filterMax == 0) ||
+           (msg.message >= filterMin && msg.message <= filterMax);
 }
 
 enum class Taken { kMessage, kQuit, kNothing };
@@ -348,8 +350,8 @@ Taken Take(MessageQueue& queue, MSG* msg, HWND window, UINT filterMin, UINT filt
         return msg->message == WM_QUIT ? Taken::kQuit : Taken::kMessage;
     }
     if (!queue.quit) return Taken::kNothing;
-    *msg = MSG{nullptr, WM_QUIT, static_cast<WPARAM>(queue.quitCode), 0,
-               cvq::platform::TickCount(), {0, 0}};
+    *msg = MSG{nullptr, WM_QUIT, static_cast<WPARAM>(queue.quitCode), 0, cvq::platform::TickCount(),
+               {0, 0}};
     if (remove) {
         queue.quit = false;
         queue.UpdateDescriptor();
@@ -401,10 +403,13 @@ void InterruptQueueWait(const std::shared_ptr<MessageQueue>& queue) {
 
 using namespace cvq::platform::posix;
 
-DWORD GetCurrentThreadId() { return cvq::platform::CurrentThreadId(); }
+DWORD GetCurrentThreadId() {
+    return cvq::platform::CurrentThreadId();
+}
 
 BOOL PostThreadMessageA(DWORD threadId, UINT message, WPARAM wParam, LPARAM lParam) {
-    return Post(threadId, MSG{nullptr, message, wParam, lParam, cvq::platform::TickCount(), {0, 0}});
+    return Post(threadId,
+                MSG{nullptr, message, wParam, lParam, cvq::platform::TickCount(), {0, 0}});
 }
 
 BOOL GetMessageA(MSG* msg, HWND window, UINT filterMin, UINT filterMax) {
@@ -454,7 +459,8 @@ BOOL GetMessageA(MSG* msg, HWND window, UINT filterMin, UINT filterMax) {
                          i < kSpins && queue->arrivals.load(std::memory_order_relaxed) == seen; ++i)
                         SpinPause();
                     for (int i = 0;
-                         i < kYields && queue->arrivals.load(std::memory_order_relaxed) == seen; ++i)
+                         i < kYields && queue->arrivals.load(std::memory_order_relaxed) == seen;
+                         ++i)
                         sched_yield();
                     lock.lock();
                     continue;
@@ -489,7 +495,9 @@ LRESULT DispatchMessageA(const MSG* msg) {
     return msg ? CallWindow(msg->hwnd, msg->message, msg->wParam, msg->lParam) : 0;
 }
 
-BOOL TranslateMessage(const MSG*) { return 0; }
+BOOL TranslateMessage(const MSG*) {
+    return 0;
+}
 
 void PostQuitMessage(int exitCode) {
     MessageQueue* queue = OwnQueue();
@@ -506,7 +514,8 @@ BOOL PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (!window) return PostThreadMessageA(GetCurrentThreadId(), message, wParam, lParam);
     WindowRecord record;
     if (!FindWindow(window, record)) return 0;
-    return Post(record.owner, MSG{window, message, wParam, lParam, cvq::platform::TickCount(), {0, 0}});
+    return Post(record.owner,
+                MSG{window, message, wParam, lParam, cvq::platform::TickCount(), {0, 0}});
 }
 
 LRESULT SendMessageTimeoutA(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT flags,
@@ -605,8 +614,9 @@ HWND CreateWindowExA(DWORD exStyle, const char* className, const char* windowNam
                                   WindowRecord{procedure, GetCurrentThreadId(), 0, className,
                                                windowName ? windowName : ""});
     }
-    CREATESTRUCTA create{parameter, instance, menu, parent, height, width, y, x,
-                         static_cast<LONG>(style), windowName, className, exStyle};
+    CREATESTRUCTA create{
+        parameter,  instance,  menu,   parent, height, width, y, x, static_cast<LONG>(style),
+        windowName, className, exStyle};
     if (procedure(window, WM_CREATE, 0, reinterpret_cast<LPARAM>(&create)) == -1) {
         ControlRegion region;
         std::lock_guard lock(Windows().lock);
@@ -631,7 +641,9 @@ BOOL IsWindow(HWND window) {
     return window && FindWindow(window, record);
 }
 
-LRESULT DefWindowProcA(HWND, UINT, WPARAM, LPARAM) { return 0; }
+LRESULT DefWindowProcA(HWND, UINT, WPARAM, LPARAM) {
+    return 0;
+}
 
 LONG_PTR SetWindowLongPtrA(HWND window, int index, LONG_PTR value) {
     if (index != GWLP_USERDATA) return 0;

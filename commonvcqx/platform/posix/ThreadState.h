@@ -72,7 +72,7 @@ struct ThreadObject : KernelObject {
     std::atomic<DWORD> requestedExitCode{0};
     uint32_t (*entry)(void*) = nullptr;
     void* argument = nullptr;
-    DWORD exitCode = 0;          // under the kernel-object lock
+    DWORD exitCode = 0;            // under the kernel-object lock
     Waiter* activeWait = nullptr;  // under the kernel-object lock
     void (*forcedEnd)() = nullptr;
     sigjmp_buf abandon;

@@ -16,7 +16,6 @@
 #include <unordered_map>
 #include <vector>
 
-#include <cerrno>
 #include <linux/futex.h>
 #include <linux/membarrier.h>
 #include <pthread.h>
@@ -26,12 +25,15 @@
 #include <sys/syscall.h>
 #include <time.h>
 #include <unistd.h>
+#include <cerrno>
 
 namespace cvq::platform::posix {
 
 __thread DWORD tlsThreadId __attribute__((tls_model("initial-exec"))) = 0;
 
-DWORD LoadThreadId() { return tlsThreadId = static_cast<DWORD>(gettid()); }
+DWORD LoadThreadId() {
+    return tlsThreadId = static_cast<DWORD>(gettid());
+}
 
 namespace {
 
@@ -40,11 +42,12 @@ namespace {
 CVQ_SIGNAL_SAFE_TLS ThreadObject* tlsSelf = nullptr;
 
 // Real-time signal that asks a thread to look at its suspend count and termination flag.
-int ControlSignal() { return SIGRTMIN + 6; }
+int ControlSignal() {
+    return SIGRTMIN + 6;
+}
 
 void Acknowledge(ThreadObject* self) {
-    self->answered.store(self->requests.load(std::memory_order_acquire),
-                         std::memory_order_release);
+    self->answered.store(self->requests.load(std::memory_order_acquire), std::memory_order_release);
     FutexWake(&self->answered, INT_MAX);
 }
 
@@ -120,13 +123,20 @@ std::atomic<DWORD> priorityClass{NORMAL_PRIORITY_CLASS};
 
 int ClassBase(DWORD cls) {
     switch (cls) {
-        case IDLE_PRIORITY_CLASS: return 15;
-        case BELOW_NORMAL_PRIORITY_CLASS: return 5;
-        case NORMAL_PRIORITY_CLASS: return 0;
-        case ABOVE_NORMAL_PRIORITY_CLASS: return -5;
-        case HIGH_PRIORITY_CLASS: return -10;
-        case REALTIME_PRIORITY_CLASS: return -15;
-        default: return INT_MIN;
+        case IDLE_PRIORITY_CLASS:
+            return 15;
+        case BELOW_NORMAL_PRIORITY_CLASS:
+            return 5;
+        case NORMAL_PRIORITY_CLASS:
+            return 0;
+        case ABOVE_NORMAL_PRIORITY_CLASS:
+            return -5;
+        case HIGH_PRIORITY_CLASS:
+            return -10;
+        case REALTIME_PRIORITY_CLASS:
+            return -15;
+        default:
+            return INT_MIN;
     }
 }
 
@@ -136,14 +146,27 @@ int NiceFor(int priority, DWORD cls) {
     if (base == INT_MIN) return INT_MIN;
     int nice;
     switch (priority) {
-        case THREAD_PRIORITY_IDLE: return 19;
-        case THREAD_PRIORITY_TIME_CRITICAL: return -20;
-        case THREAD_PRIORITY_LOWEST: nice = base + 4; break;
-        case THREAD_PRIORITY_BELOW_NORMAL: nice = base + 2; break;
-        case THREAD_PRIORITY_NORMAL: nice = base; break;
-        case THREAD_PRIORITY_ABOVE_NORMAL: nice = base - 2; break;
-        case THREAD_PRIORITY_HIGHEST: nice = base - 4; break;
-        default: return INT_MIN;
+        case THREAD_PRIORITY_IDLE:
+            return 19;
+        case THREAD_PRIORITY_TIME_CRITICAL:
+            return -20;
+        case THREAD_PRIORITY_LOWEST:
+            nice = base + 4;
+            break;
+        case THREAD_PRIORITY_BELOW_NORMAL:
+            nice = base + 2;
+            break;
+        case THREAD_PRIORITY_NORMAL:
+            nice = base;
+            break;
+        case THREAD_PRIORITY_ABOVE_NORMAL:
+            nice = base - 2;
+            break;
+        case THREAD_PRIORITY_HIGHEST:
+            nice = base - 4;
+            break;
+        default:
+            return INT_MIN;
     }
     return std::clamp(nice, -20, 19);
 }
@@ -306,7 +329,9 @@ namespace cvq::platform {
 
 using namespace posix;
 
-DWORD CurrentThreadId() { return FastThreadId(); }
+DWORD CurrentThreadId() {
+    return FastThreadId();
+}
 
 bool StartThread(ThreadStart& start) {
     start.handle = nullptr;
@@ -338,7 +363,8 @@ bool StartThread(ThreadStart& start) {
         FutexWait(&thread->startPhase, 0, nullptr);
     RegisterThread(thread);  // messages may be posted to it from now on
     int nice = NiceFor(start.priority, priorityClass.load());
-    if (nice != INT_MIN && ApplyNice(thread->threadId, nice)) thread->priority.store(start.priority);
+    if (nice != INT_MIN && ApplyNice(thread->threadId, nice))
+        thread->priority.store(start.priority);
     start.handle = thread;
     start.threadId = thread->threadId;
     if (start.published) start.published(start.publishContext, thread, thread->threadId);
@@ -428,7 +454,9 @@ bool SetThreadPriorityValue(HANDLE handle, int priority) {
     return true;
 }
 
-DWORD GetProcessPriorityClass() { return priorityClass.load(); }
+DWORD GetProcessPriorityClass() {
+    return priorityClass.load();
+}
 
 bool SetProcessPriorityClass(DWORD cls) {
     if (ClassBase(cls) == INT_MIN) return false;
@@ -450,7 +478,9 @@ bool SetProcessPriorityClass(DWORD cls) {
     return true;
 }
 
-void YieldThread() { sched_yield(); }
+void YieldThread() {
+    sched_yield();
+}
 
 void SleepMilliseconds(DWORD milliseconds) {
     timespec delay{static_cast<time_t>(milliseconds / 1000),
