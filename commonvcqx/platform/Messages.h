@@ -15,11 +15,13 @@
 
 #include <commonvcqx/platform/WinTypes.h>
 
+// NOLINTBEGIN(readability-identifier-naming): Windows message names
 /// Library thread messages (application range): flex messages of command threads,
 /// posted exceptions, and pending notifications and vital messages.
 inline constexpr UINT WM_FLEX_MESSAGE = WM_APP + 1000;      // 0x83E8
 inline constexpr UINT WM_POSTED_EXCEPTION = WM_APP + 1003;  // 0x83EB
 inline constexpr UINT WM_PENDING_EVENTS = WM_APP + 1005;    // 0x83ED
+// NOLINTEND(readability-identifier-naming)
 
 DWORD GetCurrentThreadId();
 

@@ -10,6 +10,9 @@
 
 #include <cstdint>
 
+// The Windows names, spelled as Windows spells them.
+// NOLINTBEGIN(readability-identifier-naming)
+
 using BYTE = uint8_t;
 using WORD = uint16_t;
 using DWORD = uint32_t;
@@ -266,3 +269,5 @@ inline constexpr DWORD ERROR_CLASS_DOES_NOT_EXIST = 1411;
 inline constexpr DWORD ERROR_INVALID_THREAD_ID = 1444;
 inline constexpr DWORD ERROR_TIMEOUT = 1460;
 inline constexpr DWORD ERROR_CANT_RESOLVE_FILENAME = 1921;
+
+// NOLINTEND(readability-identifier-naming)

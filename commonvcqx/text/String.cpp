@@ -3,7 +3,7 @@
 // thread shares and whose count therefore changes atomically.
 #include <commonvcqx/text/String.h>
 
-#include <commonvcqx/frame/internal/StartupOrder.h>
+#include <commonvcqx/base/StartupOrder.h>
 #include <commonvcqx/memory/Heap.h>
 #include <commonvcqx/streams/InputStream.h>
 #include <commonvcqx/streams/OutputStream.h>

@@ -20,29 +20,29 @@
 namespace cvq::detail {
 
 struct PatternScratch {
-    struct Thread {
+    struct TMachineThread {
         int32_t state;
         int32_t start;
     };
-    std::vector<Thread> current, next;
+    std::vector<TMachineThread> current, next;
     std::vector<uint32_t> mark;  // generation in which a state was last added
     uint32_t generation = 0;
     std::vector<int32_t> stack;
 
     enum : int32_t { kRestoreOpen = -1, kDropCapture = -2 };
-    struct Frame {
+    struct TFrame {
         int32_t state;  // or kRestoreOpen / kDropCapture
         int32_t pos;    // position, or the group to restore
         int32_t old;    // the open position to restore
     };
-    struct Capture {
+    struct TCapture {
         int32_t group, first, last;
     };
-    std::vector<Frame> frames;
+    std::vector<TFrame> frames;
     std::vector<uint64_t> visited;
     size_t visitedUsed = 0;
     std::vector<int32_t> opens;
-    std::vector<Capture> captures;
+    std::vector<TCapture> captures;
 
     // Transitions cached for this search, for machines without anchors: each cached
     // state is the set of consuming states active after some text, with 256 successors
@@ -209,7 +209,7 @@ bool TStringPattern::Simulate(const char* text, int32_t length, int32_t from, bo
     using namespace cvq::detail;
     int32_t bestStart = -1, bestLength = -1;
     int32_t pos = from;
-    auto add = [&](std::vector<PatternScratch::Thread>& list, int32_t state, int32_t start) {
+    auto add = [&](std::vector<PatternScratch::TMachineThread>& list, int32_t state, int32_t start) {
         sc.stack.push_back(state);
         while (!sc.stack.empty()) {
             int32_t i = sc.stack.back();
@@ -318,7 +318,7 @@ int32_t TStringPattern::Backtrack(const char* text, int32_t length, int32_t pos0
     const size_t states = size_t(m_stateCount);
     sc.frames.push_back({m_start, pos0, 0});
     while (!sc.frames.empty()) {
-        PatternScratch::Frame f = sc.frames.back();
+        PatternScratch::TFrame f = sc.frames.back();
         sc.frames.pop_back();
         if (f.state == PatternScratch::kRestoreOpen) {
             sc.opens[size_t(f.pos)] = f.old;

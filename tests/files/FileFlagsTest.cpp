@@ -188,7 +188,7 @@ TEST_F(FileFlagsTest, StreamDeletesOnCloseAndReportsShortWrites) {
     EXPECT_FALSE(fs::exists(Path("gone.bin")));
 
     TFile file(Name("full.bin").c_str(), 0x20000 | 0x10 | 0x1000000);
-    cvq::platform::FailNthFileOperation(cvq::platform::FileOperation::Write, 1, ENOSPC);
+    cvq::platform::FailNthFileOperation(cvq::platform::EFileOperation::Write, 1, ENOSPC);
     auto nothing = Catch([&] { file.Write("abc", 3); });  // nothing written: 18003
     EXPECT_EQ(nothing.text, GetStaticString(18003));
     EXPECT_EQ(nothing.code, 112u);

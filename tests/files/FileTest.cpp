@@ -379,12 +379,12 @@ TEST_F(FileTest, WritesLoopOverShortWritesAndMapDiskFull) {
     EXPECT_EQ(file.GetSize(), 4096);
 
     for (int errorNumber : {ENOSPC, EDQUOT}) {
-        cvq::platform::FailNthFileOperation(cvq::platform::FileOperation::Write, 1, errorNumber);
+        cvq::platform::FailNthFileOperation(cvq::platform::EFileOperation::Write, 1, errorNumber);
         auto full = Catch([&] { file.Write("abc", 3); });
         EXPECT_EQ(full.text, ErrorText(18019, "C:"));
         EXPECT_EQ(full.code, 112u);
     }
-    cvq::platform::FailNthFileOperation(cvq::platform::FileOperation::Sync, 1, EIO);
+    cvq::platform::FailNthFileOperation(cvq::platform::EFileOperation::Sync, 1, EIO);
     auto sync = Catch([&] { file.FlushBuffers(); });
     EXPECT_EQ(sync.text, GetStaticString(18003));
     EXPECT_EQ(sync.code, 1117u);
@@ -426,7 +426,7 @@ TEST_F(FileTest, LoadAndSaveWholeFiles) {
 }
 
 TEST_F(FileTest, FailedSaveLeavesTheOldFileAndNoTemporary) {
-    using Op = cvq::platform::FileOperation;
+    using Op = cvq::platform::EFileOperation;
     struct Case {
         Op operation;
         int nth, errorNumber;

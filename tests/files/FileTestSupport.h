@@ -28,8 +28,8 @@ protected:
     }
     // A seam left armed by a failing test would fail the next test's operation.
     void TearDown() override {
-        for (auto op : {cvq::platform::FileOperation::Open, cvq::platform::FileOperation::Write,
-                        cvq::platform::FileOperation::Sync, cvq::platform::FileOperation::Rename})
+        for (auto op : {cvq::platform::EFileOperation::Open, cvq::platform::EFileOperation::Write,
+                        cvq::platform::EFileOperation::Sync, cvq::platform::EFileOperation::Rename})
             cvq::platform::FailNthFileOperation(op, 0, 0);
         std::error_code ignored;
         std::filesystem::permissions(m_native, std::filesystem::perms::owner_all,

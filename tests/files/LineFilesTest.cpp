@@ -106,7 +106,7 @@ TEST_F(LineFilesTest, WriteLinesMakesExactlyTheFinalFile) {
     EXPECT_EQ(Get("array.txt"), "\r\n");
 
     // Replacing saves the whole file: a full disk leaves the old lines.
-    cvq::platform::FailNthFileOperation(cvq::platform::FileOperation::Write, 1, ENOSPC);
+    cvq::platform::FailNthFileOperation(cvq::platform::EFileOperation::Write, 1, ENOSPC);
     auto caught = Catch([&] { TFile::WriteLines(Name("list.txt").c_str(), array, 0); });
     EXPECT_EQ(caught.text, ErrorText(18019, "C:"));
     EXPECT_EQ(caught.code, 112u);

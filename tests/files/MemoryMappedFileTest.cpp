@@ -17,7 +17,7 @@
 namespace {
 
 using cvq::platform::FailNthMappingOperation;
-using cvq::platform::MappingOperation;
+using cvq::platform::EMappingOperation;
 using cvq::test::Catch;
 using cvq::test::ErrorText;
 namespace fs = std::filesystem;
@@ -27,8 +27,8 @@ const uint32_t kPage = static_cast<uint32_t>(sysconf(_SC_PAGESIZE));
 class MemoryMappedFileTest : public cvq::test::ScratchFolder {
 protected:
     void TearDown() override {
-        FailNthMappingOperation(MappingOperation::Create, 0, 0);
-        FailNthMappingOperation(MappingOperation::Map, 0, 0);
+        FailNthMappingOperation(EMappingOperation::Create, 0, 0);
+        FailNthMappingOperation(EMappingOperation::Map, 0, 0);
         ScratchFolder::TearDown();
     }
     // Three pages, each filled with its own letter.
@@ -180,16 +180,16 @@ TEST_F(MemoryMappedFileTest, FailuresRaiseTheirErrorsAndLeaveNothingBehind) {
     // ...one that was there before is kept with its contents.
     std::string name = PutPages("old.bin");
     const struct {
-        MappingOperation operation;
+        EMappingOperation operation;
         int errorNumber;
         std::string text;
         uint32_t code;
     } cases[] = {
-        {MappingOperation::Create, ENOMEM, ErrorText(18026), 8},
-        {MappingOperation::Create, ENOSPC, ErrorText(18019, "C:"), 112},
-        {MappingOperation::Create, EACCES, ErrorText(18021), 5},
-        {MappingOperation::Map, ENOMEM, ErrorText(18026), 8},
-        {MappingOperation::Map, EIO, ErrorText(18021), 1117},
+        {EMappingOperation::Create, ENOMEM, ErrorText(18026), 8},
+        {EMappingOperation::Create, ENOSPC, ErrorText(18019, "C:"), 112},
+        {EMappingOperation::Create, EACCES, ErrorText(18021), 5},
+        {EMappingOperation::Map, ENOMEM, ErrorText(18026), 8},
+        {EMappingOperation::Map, EIO, ErrorText(18021), 1117},
     };
     for (const auto& c : cases) {
         FailNthMappingOperation(c.operation, 1, c.errorNumber);
@@ -201,7 +201,7 @@ TEST_F(MemoryMappedFileTest, FailuresRaiseTheirErrorsAndLeaveNothingBehind) {
 
     // A failed growth keeps the old mapping usable and the file at its size.
     TMemoryMappedFile map(name.c_str(), 0x8, 1, 0);
-    FailNthMappingOperation(MappingOperation::Create, 1, ENOSPC);
+    FailNthMappingOperation(EMappingOperation::Create, 1, ENOSPC);
     auto full = Catch([&] { map.SetFileSize(8 * kPage, 1, 1); });
     EXPECT_EQ(full.code, 112u);
     EXPECT_EQ(map.GetMappingSize(), 3 * kPage);

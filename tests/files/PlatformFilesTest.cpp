@@ -100,7 +100,7 @@ TEST_F(PlatformFilesTest, NameOperationsReportWindowsCodes) {
     EXPECT_EQ(Get("b"), "a");
     EXPECT_TRUE(pf::CreateDirectory(Name("dir\\sub"), error));
 
-    pf::FailNthFileOperation(pf::FileOperation::Open, 2, EMFILE);
+    pf::FailNthFileOperation(pf::EFileOperation::Open, 2, EMFILE);
     pf::FileHandle* first = pf::OpenFile(Name("b"), 0x2 | 0x80, error);
     EXPECT_NE(first, nullptr);
     EXPECT_EQ(pf::OpenFile(Name("b"), 0x2 | 0x80, error), nullptr);

@@ -1,4 +1,4 @@
-#include <commonvcqx/frame/internal/StartupOrder.h>
+#include <commonvcqx/base/StartupOrder.h>
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 #include <commonvcqx/frame/AutoInitProcedure.h>
 #include <commonvcqx/frame/ExceptionThrower.h>
 #include <commonvcqx/frame/LibraryFrame.h>
-#include <commonvcqx/frame/internal/StartupOrder.h>
+#include <commonvcqx/base/StartupOrder.h>
 #include <commonvcqx/frame/internal/ThreadData.h>
 #include <commonvcqx/text/String.h>
 

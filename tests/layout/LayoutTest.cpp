@@ -22,8 +22,9 @@ std::string ReadFile(const fs::path& path) {
 
 bool IsPublicHeader(const fs::path& relative) {
     std::string text = relative.generic_string();
+    // base/ is the library's own toolkit (namespace cvq), not part of the user interface.
     return relative.extension() == ".h" && text.find("/internal/") == std::string::npos &&
-           text.find("/posix/") == std::string::npos;
+           text.find("/posix/") == std::string::npos && !text.starts_with("commonvcqx/base/");
 }
 
 std::set<std::string> LibraryFiles(bool headersOnly) {

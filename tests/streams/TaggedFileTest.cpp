@@ -21,7 +21,7 @@ using cvq::test::ErrorText;
 class TaggedFileTest : public cvq::test::ScratchFolder {
 protected:
     void TearDown() override {
-        cvq::platform::FailNthFileOperation(cvq::platform::FileOperation::Write, 0, 0);
+        cvq::platform::FailNthFileOperation(cvq::platform::EFileOperation::Write, 0, 0);
         ScratchFolder::TearDown();
     }
 
@@ -153,7 +153,7 @@ TEST_F(TaggedFileTest, FailedSaveReportsTheDiskAndKeepsTheOldFile) {
         SCOPED_TRACE(c.errorNumber);
         TTaggedOutputStream out(1, "song", 1);
         Fill(out);
-        cvq::platform::FailNthFileOperation(cvq::platform::FileOperation::Write, 1, c.errorNumber);
+        cvq::platform::FailNthFileOperation(cvq::platform::EFileOperation::Write, 1, c.errorNumber);
         auto failed = Catch([&] { out.SaveAs(name.c_str(), c.checkSpace); });
         EXPECT_TRUE(failed.thrown);
         EXPECT_EQ(failed.text, c.text);

@@ -24,7 +24,7 @@ namespace cvq::platform {
 struct FileHandle;
 struct FileMapping;
 
-enum class ViewAccess { Read, Write, ReadWrite };
+enum class EViewAccess { Read, Write, ReadWrite };
 
 /// Offsets of views are multiples of this (the page size).
 size_t MappingGranularity();
@@ -33,7 +33,7 @@ size_t MappingGranularity();
 /// empty mapping that has no views). Null with `error` on failure: 8 when memory is
 /// short, 112 for a full disk while growing (the file keeps its old size), 5 when a
 /// file opened without write access would have to grow.
-FileMapping* CreateFileMapping(FileHandle* file, uint64_t size, ViewAccess access, DWORD& error);
+FileMapping* CreateFileMapping(FileHandle* file, uint64_t size, EViewAccess access, DWORD& error);
 /// The size the mapping was made with.
 uint64_t MappingSize(const FileMapping* mapping);
 /// Views already mapped stay valid until unmapped.
@@ -48,11 +48,11 @@ bool UnmapView(void* address, size_t size, DWORD& error);
 bool FlushView(void* address, size_t size, DWORD& error);
 
 /// Operations the test seam can fail.
-enum class MappingOperation { Create, Map };
+enum class EMappingOperation { Create, Map };
 
 /// Test seam: the `nth` following `operation` (1 = the next; 0 = never) fails with the
 /// system error number `errorNumber` (12 for short memory, 28 for a full disk). Fires
 /// once.
-void FailNthMappingOperation(MappingOperation operation, int nth, int errorNumber);
+void FailNthMappingOperation(EMappingOperation operation, int nth, int errorNumber);
 
 }  // namespace cvq::platform

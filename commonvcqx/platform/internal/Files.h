@@ -85,7 +85,7 @@ bool CreateDirectory(std::string_view name, DWORD& error);
 bool GetDiskSpace(std::string_view name, double& available, double& total, DWORD& error);
 
 /// Where ReplaceFileContents failed.
-enum class ReplaceStage { None, Open, Write };
+enum class EReplaceStage { None, Open, Write };
 
 /// Replaces the contents of `name` atomically: a new file in the target's folder is
 /// written, synced, given the target's permissions and renamed over the target, then
@@ -94,7 +94,7 @@ enum class ReplaceStage { None, Open, Write };
 /// whether the file could not be opened or not be written. A target that another user
 /// of the library holds open with a conflicting sharing mode gives error 32.
 bool ReplaceFileContents(std::string_view name, const void* data, size_t count, DWORD& error,
-                         ReplaceStage& stage);
+                         EReplaceStage& stage);
 
 /// FILETIME (100 ns since 1601) from seconds and nanoseconds since 1970, and back.
 FILETIME FileTimeFromUnix(int64_t seconds, int64_t nanoseconds);
@@ -129,10 +129,10 @@ bool AsyncReadResult(FileHandle* file, HANDLE event, bool wait, size_t& done, DW
 void FinishAsyncReads(FileHandle* file);
 
 /// Operations the test seam can fail.
-enum class FileOperation { Open, Write, Sync, Rename };
+enum class EFileOperation { Open, Write, Sync, Rename };
 
 /// Test seam: the `nth` following `operation` (1 = the next; 0 = never) fails with the
 /// system error number `errorNumber` (e.g. 28 for a full disk). Fires once.
-void FailNthFileOperation(FileOperation operation, int nth, int errorNumber);
+void FailNthFileOperation(EFileOperation operation, int nth, int errorNumber);
 
 }  // namespace cvq::platform

@@ -19,7 +19,7 @@ namespace cvq::platform {
 
 using ThreadEntry = uint32_t (*)(void* argument);
 
-struct ThreadStart {
+struct TThreadStart {
     ThreadEntry entry = nullptr;
     void* argument = nullptr;
     size_t stackSize = 0;  ///< 0: the default
@@ -36,7 +36,7 @@ struct ThreadStart {
 };
 
 /// Starts a thread; false (handle null) when the system refuses.
-bool StartThread(ThreadStart& start);
+bool StartThread(TThreadStart& start);
 
 /// The calling thread's kernel id.
 DWORD CurrentThreadId();

@@ -17,7 +17,7 @@
 namespace cvq::platform {
 
 struct AsyncReads {
-    struct Read {
+    struct TAsyncRead {
         HANDLE event = nullptr;
         std::thread worker;
         std::atomic<bool> ended{false};
@@ -25,9 +25,9 @@ struct AsyncReads {
         DWORD error = 0;
     };
     std::mutex mutex;
-    std::list<Read> reads;  // stable addresses: the workers write into their records
+    std::list<TAsyncRead> reads;  // stable addresses: the workers write into their records
 
-    std::list<Read>::iterator Find(HANDLE event) {
+    std::list<TAsyncRead>::iterator Find(HANDLE event) {
         for (auto it = reads.begin(); it != reads.end(); ++it)
             if (it->event == event) return it;
         return reads.end();
@@ -36,7 +36,7 @@ struct AsyncReads {
 
 namespace {
 
-void ReadAt(int fd, void* buffer, size_t count, uint64_t offset, AsyncReads::Read& read,
+void ReadAt(int fd, void* buffer, size_t count, uint64_t offset, AsyncReads::TAsyncRead& read,
             HANDLE event) {
     char* out = static_cast<char*>(buffer);
     size_t done = 0;
@@ -80,7 +80,7 @@ bool StartAsyncRead(FileHandle* file, void* buffer, size_t count, uint64_t offse
         error = ERROR_INVALID_HANDLE;
         return false;
     }
-    AsyncReads::Read& read = all.reads.emplace_back();
+    AsyncReads::TAsyncRead& read = all.reads.emplace_back();
     read.event = event;
     HANDLE own = DuplicateObjectHandle(event);  // the event may be closed before the end
     try {

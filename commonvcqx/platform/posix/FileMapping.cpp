@@ -27,16 +27,16 @@ namespace {
 constexpr DWORD kFileInvalid = 1006;      // an empty file has nothing to map
 constexpr DWORD kMappedAlignment = 1132;  // the offset misses the allocation granularity
 
-posix::FailureSeam g_seams[2];
+posix::TFailureSeam g_seams[2];
 
 // A descriptor of its own for the mapping: write-only descriptors cannot back a shared
 // writable map, so those are reopened for reading and writing (the file's permissions
 // are checked again).
-int OwnDescriptor(int fd, ViewAccess access) {
+int OwnDescriptor(int fd, EViewAccess access) {
     int mode = ::fcntl(fd, F_GETFL);
     if (mode < 0) return -1;
     if ((mode & O_ACCMODE) == O_WRONLY || (mode & O_PATH)) {
-        if (access == ViewAccess::Read || (mode & O_PATH)) {
+        if (access == EViewAccess::Read || (mode & O_PATH)) {
             errno = EACCES;
             return -1;
         }
@@ -68,12 +68,12 @@ size_t MappingGranularity() {
     return page;
 }
 
-FileMapping* CreateFileMapping(FileHandle* file, uint64_t size, ViewAccess access, DWORD& error) {
+FileMapping* CreateFileMapping(FileHandle* file, uint64_t size, EViewAccess access, DWORD& error) {
     if (!file || file->fd < 0) {
         error = ERROR_INVALID_HANDLE;
         return nullptr;
     }
-    if (g_seams[static_cast<int>(MappingOperation::Create)].Fires())
+    if (g_seams[static_cast<int>(EMappingOperation::Create)].Fires())
         return posix::Fail(error), nullptr;
     // A stream's buffered bytes belong in the file before its pages are mapped.
     if (file->stream && !posix::StreamFlush(*file, error)) return nullptr;
@@ -88,7 +88,7 @@ FileMapping* CreateFileMapping(FileHandle* file, uint64_t size, ViewAccess acces
     uint64_t current = static_cast<uint64_t>(info.st_size);
     if (size == 0) size = current;
     if (size > current) {
-        if (access == ViewAccess::Read) {
+        if (access == EViewAccess::Read) {
             error = ERROR_ACCESS_DENIED;  // a read-only mapping cannot extend the file
             ::close(fd);
             return nullptr;
@@ -111,7 +111,7 @@ FileMapping* CreateFileMapping(FileHandle* file, uint64_t size, ViewAccess acces
     }
     mapping->fd = fd;
     mapping->size = size;
-    mapping->protection = access == ViewAccess::Read ? PROT_READ : PROT_READ | PROT_WRITE;
+    mapping->protection = access == EViewAccess::Read ? PROT_READ : PROT_READ | PROT_WRITE;
     return mapping;
 }
 
@@ -143,7 +143,7 @@ void* MapView(FileMapping* mapping, uint64_t offset, size_t size, DWORD& error) 
         return nullptr;
     }
     if (size == 0) size = static_cast<size_t>(mapping->size - offset);
-    if (g_seams[static_cast<int>(MappingOperation::Map)].Fires())
+    if (g_seams[static_cast<int>(EMappingOperation::Map)].Fires())
         return posix::Fail(error), nullptr;
     void* address = ::mmap(nullptr, size, mapping->protection, MAP_SHARED, mapping->fd,
                            static_cast<off_t>(offset));
@@ -161,7 +161,7 @@ bool FlushView(void* address, size_t size, DWORD& error) {
     return true;
 }
 
-void FailNthMappingOperation(MappingOperation operation, int nth, int errorNumber) {
+void FailNthMappingOperation(EMappingOperation operation, int nth, int errorNumber) {
     g_seams[static_cast<int>(operation)].Arm(nth, errorNumber);
 }
 

@@ -34,7 +34,7 @@ namespace posix {
 
 /// A test seam: armed to make the `nth` following operation (1 = the next; 0 = never)
 /// fail with the system error number `errorNumber`. Fires once.
-class FailureSeam {
+class TFailureSeam {
 public:
     void Arm(int nth, int errorNumber) noexcept {
         m_errorNumber.store(errorNumber, std::memory_order_relaxed);
@@ -63,7 +63,7 @@ bool Fail(DWORD& error);
 /// The native path of a library name; false with `error` for an unmapped drive.
 bool Native(std::string_view name, std::string& native, DWORD& error);
 /// True (with errno set) when the test seam makes this operation fail.
-bool SeamFires(FileOperation operation);
+bool SeamFires(EFileOperation operation);
 
 /// Byte range of the lock that stands for the sharing mode: far beyond any 32-bit
 /// offset, so that byte-range locks never meet it.

@@ -53,7 +53,7 @@ bool StreamRead(FileHandle& file, void* buffer, size_t count, size_t& done, DWOR
 bool StreamWrite(FileHandle& file, const void* data, size_t count, size_t& done, DWORD& error) {
     done = 0;
     if (!Turn(file, kWrite, error)) return false;
-    if (SeamFires(FileOperation::Write)) return Fail(error);
+    if (SeamFires(EFileOperation::Write)) return Fail(error);
     errno = 0;
     done = ::fwrite(data, 1, count, file.stream);
     if (done < count) {

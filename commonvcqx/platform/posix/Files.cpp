@@ -33,13 +33,13 @@ constexpr uint32_t kRandom = 0x10000000, kSequential = 0x20000000;
 // FILETIME of 1970-01-01 in 100 ns steps since 1601.
 constexpr int64_t kUnixEpoch = 116444736000000000LL;
 
-posix::FailureSeam g_seams[4];
+posix::TFailureSeam g_seams[4];
 
 }  // namespace
 
 namespace posix {
 
-bool SeamFires(FileOperation operation) {
+bool SeamFires(EFileOperation operation) {
     return g_seams[static_cast<int>(operation)].Fires();
 }
 
@@ -63,7 +63,7 @@ using posix::SeamFires;
 namespace {
 
 int OpenNative(const std::string& path, int oflags, mode_t mode) {
-    if (SeamFires(FileOperation::Open)) return -1;
+    if (SeamFires(EFileOperation::Open)) return -1;
     int fd;
     do {
         fd = ::open(path.c_str(), oflags | O_CLOEXEC, mode);
@@ -236,7 +236,7 @@ bool WriteFile(FileHandle* file, const void* data, size_t count, size_t& done, D
     done = 0;
     const char* in = static_cast<const char*>(data);
     while (done < count) {
-        if (SeamFires(FileOperation::Write)) return Fail(error);
+        if (SeamFires(EFileOperation::Write)) return Fail(error);
         ssize_t n = ::write(file->fd, in + done, count - done);
         if (n < 0) {
             if (errno == EINTR) continue;
@@ -284,7 +284,7 @@ bool TruncateFile(FileHandle* file, int64_t size, DWORD& error) {
 
 bool SyncFile(FileHandle* file, DWORD& error) {
     if (file->stream && !posix::StreamFlush(*file, error)) return false;
-    if (SeamFires(FileOperation::Sync) || ::fsync(file->fd) != 0) return Fail(error);
+    if (SeamFires(EFileOperation::Sync) || ::fsync(file->fd) != 0) return Fail(error);
     return true;
 }
 
@@ -390,7 +390,7 @@ bool DeleteFile(std::string_view name, DWORD& error) {
 bool RenameFile(std::string_view from, std::string_view to, bool replace, DWORD& error) {
     std::string source, target;
     if (!Native(from, source, error) || !Native(to, target, error)) return false;
-    if (SeamFires(FileOperation::Rename)) return Fail(error);
+    if (SeamFires(EFileOperation::Rename)) return Fail(error);
     int rc =
         replace ? ::rename(source.c_str(), target.c_str())
                 : ::renameat2(AT_FDCWD, source.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE);
@@ -507,8 +507,8 @@ void SyncDirectoryOf(const std::string& path) {
 }  // namespace
 
 bool ReplaceFileContents(std::string_view name, const void* data, size_t count, DWORD& error,
-                         ReplaceStage& stage) {
-    stage = ReplaceStage::Open;
+                         EReplaceStage& stage) {
+    stage = EReplaceStage::Open;
     std::string path;
     if (!Native(name, path, error) || !FollowLinks(path, error)) return false;
 
@@ -555,7 +555,7 @@ bool ReplaceFileContents(std::string_view name, const void* data, size_t count, 
     }
     if (fd < 0) return finish(false);
 
-    stage = ReplaceStage::Write;
+    stage = EReplaceStage::Write;
     FileHandle handle;
     handle.fd = fd;
     size_t done = 0;
@@ -569,18 +569,18 @@ bool ReplaceFileContents(std::string_view name, const void* data, size_t count, 
     }
     if (ok) ok = SyncFile(&handle, error);
     if (!CloseFd(fd, error)) ok = false;
-    if (ok && SeamFires(FileOperation::Rename)) ok = Fail(error);
+    if (ok && SeamFires(EFileOperation::Rename)) ok = Fail(error);
     if (ok && ::rename(temp.c_str(), path.c_str()) != 0) ok = Fail(error);
     if (!ok) {
         ::unlink(temp.c_str());
         return finish(false);
     }
     SyncDirectoryOf(path);
-    stage = ReplaceStage::None;
+    stage = EReplaceStage::None;
     return finish(true);
 }
 
-void FailNthFileOperation(FileOperation operation, int nth, int errorNumber) {
+void FailNthFileOperation(EFileOperation operation, int nth, int errorNumber) {
     g_seams[static_cast<int>(operation)].Arm(nth, errorNumber);
 }
 

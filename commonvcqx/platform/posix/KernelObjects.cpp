@@ -18,30 +18,30 @@ constexpr uint32_t kInterrupted = 2;
 }  // namespace
 
 struct Waiter {
-    KernelObject* objects[MAXIMUM_WAIT_OBJECTS];
-    WaitLink links[MAXIMUM_WAIT_OBJECTS];
+    TKernelObject* objects[MAXIMUM_WAIT_OBJECTS];
+    TWaitLink links[MAXIMUM_WAIT_OBJECTS];
     DWORD count = 0;
     bool waitAll = false;
-    ThreadObject* owner = nullptr;
+    TThreadObject* owner = nullptr;
     DWORD result = WAIT_FAILED;
     std::atomic<uint32_t> state{kWaiting};
 };
 
 namespace {
 
-bool IsSignalled(const KernelObject* object) {
-    return object->kind == Kind::Semaphore ? object->count > 0 : object->signalled;
+bool IsSignalled(const TKernelObject* object) {
+    return object->kind == EObjectKind::Semaphore ? object->count > 0 : object->signalled;
 }
 
-void Consume(KernelObject* object) {
-    if (object->kind == Kind::Semaphore)
+void Consume(TKernelObject* object) {
+    if (object->kind == EObjectKind::Semaphore)
         --object->count;
-    else if (object->kind == Kind::Event && !object->manualReset)
+    else if (object->kind == EObjectKind::Event && !object->manualReset)
         object->signalled = false;
 }
 
 // Takes what the wait asks for if it is there now; the wait's result code, or -1.
-long TryAcquire(KernelObject* const* objects, DWORD count, bool waitAll) {
+long TryAcquire(TKernelObject* const* objects, DWORD count, bool waitAll) {
     if (waitAll) {
         for (DWORD i = 0; i < count; ++i)
             if (!IsSignalled(objects[i])) return -1;
@@ -59,8 +59,8 @@ long TryAcquire(KernelObject* const* objects, DWORD count, bool waitAll) {
 
 void Link(Waiter& waiter) {
     for (DWORD i = 0; i < waiter.count; ++i) {
-        KernelObject* object = waiter.objects[i];
-        WaitLink& link = waiter.links[i];
+        TKernelObject* object = waiter.objects[i];
+        TWaitLink& link = waiter.links[i];
         link.waiter = &waiter;
         link.next = nullptr;
         link.previous = object->tail;
@@ -74,8 +74,8 @@ void Link(Waiter& waiter) {
 
 void Unlink(Waiter& waiter) {
     for (DWORD i = 0; i < waiter.count; ++i) {
-        KernelObject* object = waiter.objects[i];
-        WaitLink& link = waiter.links[i];
+        TKernelObject* object = waiter.objects[i];
+        TWaitLink& link = waiter.links[i];
         (link.previous ? link.previous->next : object->head) = link.next;
         (link.next ? link.next->previous : object->tail) = link.previous;
         link.previous = link.next = nullptr;
@@ -84,12 +84,12 @@ void Unlink(Waiter& waiter) {
 
 // Words of granted waiters, woken after the lock is released so that a woken thread
 // does not run straight into the held lock.
-class WakeList {
+class TWakeList {
 public:
-    WakeList() = default;
-    WakeList(const WakeList&) = delete;
-    WakeList& operator=(const WakeList&) = delete;
-    ~WakeList() { WakeAll(); }
+    TWakeList() = default;
+    TWakeList(const TWakeList&) = delete;
+    TWakeList& operator=(const TWakeList&) = delete;
+    ~TWakeList() { WakeAll(); }
     void Add(std::atomic<uint32_t>* word) {
         if (m_count == kCapacity)
             FutexWake(word, 1);  // rare: many waiters at once
@@ -110,8 +110,8 @@ private:
 };
 
 // Grants, oldest first, the waits that the object's new state satisfies.
-void GrantWaits(KernelObject* object, WakeList& wake) {
-    WaitLink* link = object->head;
+void GrantWaits(TKernelObject* object, TWakeList& wake) {
+    TWaitLink* link = object->head;
     while (link && IsSignalled(object)) {
         Waiter* waiter = link->waiter;
         long result = waiter->state.load(std::memory_order_relaxed) == kWaiting
@@ -131,31 +131,31 @@ void GrantWaits(KernelObject* object, WakeList& wake) {
     }
 }
 
-KernelObject* EventOf(HANDLE handle) {
-    KernelObject* object = ObjectOf(handle);
-    return object && object->kind == Kind::Event ? object : nullptr;
+TKernelObject* EventOf(HANDLE handle) {
+    TKernelObject* object = ObjectOf(handle);
+    return object && object->kind == EObjectKind::Event ? object : nullptr;
 }
 
 }  // namespace
 
-void AddReference(KernelObject* object) {
+void AddReference(TKernelObject* object) {
     object->references.fetch_add(1, std::memory_order_relaxed);
 }
 
-void Release(KernelObject* object) {
+void Release(TKernelObject* object) {
     if (object->references.fetch_sub(1, std::memory_order_acq_rel) != 1) return;
     // A waiter sees its grant without the lock, so it may close the last handle while
     // the thread that signalled is still granting waits on the object: let it finish.
     {
-        ControlRegion region;
+        TControlRegion region;
         std::lock_guard lock(objectLock);
     }
     delete object;
 }
 
-void SignalThreadEnded(ThreadObject* thread, DWORD exitCode) {
-    ControlRegion region;
-    WakeList wake;
+void SignalThreadEnded(TThreadObject* thread, DWORD exitCode) {
+    TControlRegion region;
+    TWakeList wake;
     std::lock_guard lock(objectLock);
     if (thread->signalled) return;
     thread->exitCode = exitCode;
@@ -163,8 +163,8 @@ void SignalThreadEnded(ThreadObject* thread, DWORD exitCode) {
     GrantWaits(thread, wake);
 }
 
-void InterruptObjectWait(ThreadObject* thread) {
-    ControlRegion region;
+void InterruptObjectWait(TThreadObject* thread) {
+    TControlRegion region;
     std::lock_guard lock(objectLock);
     Waiter* waiter = thread->activeWait;
     if (!waiter) return;
@@ -172,7 +172,7 @@ void InterruptObjectWait(ThreadObject* thread) {
     if (waiter->state.compare_exchange_strong(expected, kInterrupted)) FutexWake(&waiter->state, 1);
 }
 
-bool ThreadExitCodeOf(ThreadObject* thread, DWORD* exitCode) {
+bool ThreadExitCodeOf(TThreadObject* thread, DWORD* exitCode) {
     std::lock_guard lock(objectLock);
     if (!thread->signalled) return false;
     *exitCode = thread->exitCode;
@@ -186,7 +186,7 @@ namespace cvq::platform {
 using namespace posix;
 
 HANDLE CreateEventObject(bool manualReset, bool initiallySignalled) {
-    auto* event = new KernelObject(Kind::Event);
+    auto* event = new TKernelObject(EObjectKind::Event);
     event->manualReset = manualReset;
     event->signalled = initiallySignalled;
     return event;
@@ -194,7 +194,7 @@ HANDLE CreateEventObject(bool manualReset, bool initiallySignalled) {
 
 HANDLE CreateSemaphoreObject(int32_t initialCount, int32_t maximumCount) {
     if (maximumCount < 1 || initialCount < 0 || initialCount > maximumCount) return nullptr;
-    auto* semaphore = new KernelObject(Kind::Semaphore);
+    auto* semaphore = new TKernelObject(EObjectKind::Semaphore);
     semaphore->count = initialCount;
     semaphore->maximum = maximumCount;
     return semaphore;
@@ -202,20 +202,20 @@ HANDLE CreateSemaphoreObject(int32_t initialCount, int32_t maximumCount) {
 
 HANDLE DuplicateObjectHandle(HANDLE handle) {
     if (!handle || handle == CurrentThreadPseudoHandle()) return handle;
-    AddReference(static_cast<KernelObject*>(handle));
+    AddReference(static_cast<TKernelObject*>(handle));
     return handle;
 }
 
 void CloseObjectHandle(HANDLE handle) {
     if (!handle || handle == CurrentThreadPseudoHandle()) return;
-    Release(static_cast<KernelObject*>(handle));
+    Release(static_cast<TKernelObject*>(handle));
 }
 
 bool SetEventObject(HANDLE handle) {
-    KernelObject* event = EventOf(handle);
+    TKernelObject* event = EventOf(handle);
     if (!event) return false;
-    ControlRegion region;
-    WakeList wake;
+    TControlRegion region;
+    TWakeList wake;
     std::lock_guard lock(objectLock);
     event->signalled = true;
     GrantWaits(event, wake);
@@ -223,19 +223,19 @@ bool SetEventObject(HANDLE handle) {
 }
 
 bool ResetEventObject(HANDLE handle) {
-    KernelObject* event = EventOf(handle);
+    TKernelObject* event = EventOf(handle);
     if (!event) return false;
-    ControlRegion region;
+    TControlRegion region;
     std::lock_guard lock(objectLock);
     event->signalled = false;
     return true;
 }
 
 bool PulseEventObject(HANDLE handle) {
-    KernelObject* event = EventOf(handle);
+    TKernelObject* event = EventOf(handle);
     if (!event) return false;
-    ControlRegion region;
-    WakeList wake;
+    TControlRegion region;
+    TWakeList wake;
     std::lock_guard lock(objectLock);
     event->signalled = true;
     GrantWaits(event, wake);
@@ -244,10 +244,10 @@ bool PulseEventObject(HANDLE handle) {
 }
 
 bool ReleaseSemaphoreObject(HANDLE handle, int32_t count, int32_t* previousCount) {
-    KernelObject* semaphore = ObjectOf(handle);
-    if (!semaphore || semaphore->kind != Kind::Semaphore || count < 1) return false;
-    ControlRegion region;
-    WakeList wake;
+    TKernelObject* semaphore = ObjectOf(handle);
+    if (!semaphore || semaphore->kind != EObjectKind::Semaphore || count < 1) return false;
+    TControlRegion region;
+    TWakeList wake;
     std::lock_guard lock(objectLock);
     if (static_cast<int64_t>(semaphore->count) + count > semaphore->maximum) return false;
     if (previousCount) *previousCount = semaphore->count;
@@ -268,12 +268,12 @@ DWORD WaitForObjects(const HANDLE* handles, DWORD count, bool waitAll, DWORD mil
             for (DWORD j = 0; j < i; ++j)
                 if (waiter.objects[j] == waiter.objects[i]) return WAIT_FAILED;
     }
-    ThreadObject* self = CurrentThreadObject(false);
+    TThreadObject* self = CurrentThreadObject(false);
     waiter.owner = self;
     uint64_t deadline =
         milliseconds == INFINITE ? 0 : MonotonicNanoseconds() + uint64_t{milliseconds} * 1000000;
 
-    ControlRegion region;
+    TControlRegion region;
     {
         std::lock_guard lock(objectLock);
         long result = TryAcquire(waiter.objects, count, waitAll);

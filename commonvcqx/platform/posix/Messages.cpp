@@ -25,7 +25,7 @@ namespace cvq::platform::posix {
 // Messages in order: a vector read from `m_head`. A drained buffer keeps its storage, so
 // the owner taking a batch and handing back the empty one allocates nothing in the
 // steady state, and a poster's time under the queue lock stays short.
-class MessageBuffer {
+class TMessageBuffer {
 public:
     using Iterator = std::vector<MSG>::iterator;
     bool empty() const { return m_head == m_items.size(); }
@@ -49,7 +49,7 @@ public:
             m_items.erase(at);
     }
     // Puts the messages of `earlier` in front of these and empties it.
-    void prepend(MessageBuffer& earlier) {
+    void prepend(TMessageBuffer& earlier) {
         m_items.insert(begin(), earlier.begin(), earlier.end());
         earlier.clear();
     }
@@ -66,7 +66,7 @@ public:
         m_items.clear();
         m_head = 0;
     }
-    void swap(MessageBuffer& other) noexcept {
+    void swap(TMessageBuffer& other) noexcept {
         m_items.swap(other.m_items);
         std::swap(m_head, other.m_head);
         std::swap(m_smallBatches, other.m_smallBatches);
@@ -81,8 +81,8 @@ private:
     int m_smallBatches = 0;
 };
 
-struct SentMessage {
-    enum State : int { kPending, kRunning, kDone, kAbandoned, kDropped };
+struct TSentMessage {
+    enum EState : int { kPending, kRunning, kDone, kAbandoned, kDropped };
     HWND window = nullptr;
     UINT message = 0;
     WPARAM wParam = 0;
@@ -110,9 +110,9 @@ struct MessageQueue {
     const DWORD owner;
     std::mutex lock;
     std::condition_variable changed;
-    MessageBuffer posted;
+    TMessageBuffer posted;
     std::atomic<uint32_t> arrivals{0};  // bumped by every arrival, for the owner's spin
-    std::deque<std::shared_ptr<SentMessage>> sent;
+    std::deque<std::shared_ptr<TSentMessage>> sent;
     bool quit = false;
     int quitCode = 0;
     bool closed = false;
@@ -124,7 +124,7 @@ struct MessageQueue {
     // matters to the descriptor, so without one the owner need not lock to clear it.
     // They start a cache line of their own: the owner reads them for every message,
     // and posters write the lines above for every post.
-    alignas(64) MessageBuffer local;
+    alignas(64) TMessageBuffer local;
     bool localPending = false;
     std::atomic<uint32_t> sentCount{0};  // size of `sent`, for the owner's lock-free check
 
@@ -150,13 +150,13 @@ struct MessageQueue {
     void NoteArrival() {
         arrivals.store(arrivals.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
     }
-    void PushSent(std::shared_ptr<SentMessage> message) {
+    void PushSent(std::shared_ptr<TSentMessage> message) {
         sent.push_back(std::move(message));
         sentCount.store(static_cast<uint32_t>(sent.size()), std::memory_order_relaxed);
         NoteArrival();
     }
-    std::shared_ptr<SentMessage> PopSent() {
-        std::shared_ptr<SentMessage> message = std::move(sent.front());
+    std::shared_ptr<TSentMessage> PopSent() {
+        std::shared_ptr<TSentMessage> message = std::move(sent.front());
         sent.pop_front();
         sentCount.store(static_cast<uint32_t>(sent.size()), std::memory_order_relaxed);
         return message;
@@ -191,7 +191,7 @@ namespace {
 constexpr int kSpins = 100;
 constexpr int kYields = 4;
 
-struct WindowRecord {
+struct TWindowRecord {
     WNDPROC procedure;
     DWORD owner;
     LONG_PTR userData;
@@ -199,16 +199,16 @@ struct WindowRecord {
     std::string title;
 };
 
-struct WindowTable {
+struct TWindowTable {
     std::mutex lock;
-    std::unordered_map<uintptr_t, WindowRecord> windows;
+    std::unordered_map<uintptr_t, TWindowRecord> windows;
     std::unordered_map<std::string, WNDPROC> classes;
     uintptr_t nextHandle = 0x10000;
     ATOM nextAtom = 0xC000;
 };
 
-WindowTable& Windows() {
-    static WindowTable* table = new WindowTable;  // outlives threads still running at exit
+TWindowTable& Windows() {
+    static TWindowTable* table = new TWindowTable;  // outlives threads still running at exit
     return *table;
 }
 
@@ -216,8 +216,8 @@ uintptr_t Key(HWND window) {
     return reinterpret_cast<uintptr_t>(window);
 }
 
-bool FindWindow(HWND window, WindowRecord& record) {
-    ControlRegion region;
+bool FindWindow(HWND window, TWindowRecord& record) {
+    TControlRegion region;
     std::lock_guard lock(Windows().lock);
     auto found = Windows().windows.find(Key(window));
     if (found == Windows().windows.end()) return false;
@@ -226,7 +226,7 @@ bool FindWindow(HWND window, WindowRecord& record) {
 }
 
 LRESULT CallWindow(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    WindowRecord record;
+    TWindowRecord record;
     if (!window || !FindWindow(window, record)) return 0;
     return record.procedure(window, message, wParam, lParam);
 }
@@ -237,20 +237,20 @@ __thread MessageQueue* ownQueue __attribute__((tls_model("initial-exec"))) = nul
 __thread MessageQueue* targetQueue __attribute__((tls_model("initial-exec"))) = nullptr;
 __thread DWORD targetId __attribute__((tls_model("initial-exec"))) = 0;
 
-struct QueueReferences {
+struct TQueueReferences {
     std::shared_ptr<MessageQueue> own;
     std::shared_ptr<MessageQueue> target;
-    ~QueueReferences() {
+    ~TQueueReferences() {
         ownQueue = targetQueue = nullptr;
         targetId = 0;
     }
 };
-thread_local QueueReferences queueReferences;
+thread_local TQueueReferences queueReferences;
 
 MessageQueue* OwnQueue() {
     if (MessageQueue* queue = ownQueue) return queue;
     CurrentThreadObject(true);
-    QueueReferences& references = queueReferences;
+    TQueueReferences& references = queueReferences;
     references.own = QueueOfThread(cvq::platform::CurrentThreadId());
     return ownQueue = references.own.get();
 }
@@ -264,7 +264,7 @@ std::shared_ptr<MessageQueue> OwnQueueReference() {
 // stays valid while remembered; a closed one is looked up again).
 MessageQueue* TargetQueue(DWORD threadId, bool refresh) {
     if (!refresh && targetId == threadId && targetQueue) return targetQueue;
-    QueueReferences& references = queueReferences;
+    TQueueReferences& references = queueReferences;
     references.target = QueueOfThread(threadId);
     targetId = threadId;
     return targetQueue = references.target.get();
@@ -279,7 +279,7 @@ bool Post(DWORD threadId, const MSG& msg) {
         if (!queue) return false;
         bool wake;
         {
-            ControlRegion region;
+            TControlRegion region;
             std::lock_guard lock(queue->lock);
             if (queue->closed) continue;  // the thread ended; its id may belong to a new one
             queue->posted.push_back(msg);
@@ -294,15 +294,15 @@ bool Post(DWORD threadId, const MSG& msg) {
     return false;
 }
 
-void Complete(SentMessage& sent, LRESULT result) {
+void Complete(TSentMessage& sent, LRESULT result) {
     sent.result = result;
     if (!sent.sender) {
-        sent.state.store(SentMessage::kDone);
+        sent.state.store(TSentMessage::kDone);
         return;
     }
-    ControlRegion region;
+    TControlRegion region;
     std::lock_guard lock(sent.sender->lock);
-    sent.state.store(SentMessage::kDone);
+    sent.state.store(TSentMessage::kDone);
     sent.sender->changed.notify_one();
 }
 
@@ -310,16 +310,16 @@ void Complete(SentMessage& sent, LRESULT result) {
 bool HandleSentMessages(MessageQueue* queue) {
     bool handled = false;
     for (;;) {
-        std::shared_ptr<SentMessage> sent;
+        std::shared_ptr<TSentMessage> sent;
         {
-            ControlRegion region;
+            TControlRegion region;
             std::lock_guard lock(queue->lock);
             if (queue->sent.empty()) return handled;
             sent = queue->PopSent();
             queue->UpdateDescriptor();
         }
-        int expected = SentMessage::kPending;
-        if (!sent->state.compare_exchange_strong(expected, SentMessage::kRunning)) continue;
+        int expected = TSentMessage::kPending;
+        if (!sent->state.compare_exchange_strong(expected, TSentMessage::kRunning)) continue;
         handled = true;
         Complete(*sent, CallWindow(sent->window, sent->message, sent->wParam, sent->lParam));
     }
@@ -335,10 +335,10 @@ bool Matches(const MSG& msg, HWND window, UINT filterMin, UINT filterMax) {
            (msg.message >= filterMin && msg.message <= filterMax);
 }
 
-enum class Taken { kMessage, kQuit, kNothing };
+enum class ETaken { kMessage, kQuit, kNothing };
 
 // Under the queue lock: the first matching posted message, then the quit request.
-Taken Take(MessageQueue& queue, MSG* msg, HWND window, UINT filterMin, UINT filterMax,
+ETaken Take(MessageQueue& queue, MSG* msg, HWND window, UINT filterMin, UINT filterMax,
            bool remove) {
     for (auto it = queue.posted.begin(); it != queue.posted.end(); ++it) {
         if (!Matches(*it, window, filterMin, filterMax)) continue;
@@ -347,16 +347,16 @@ Taken Take(MessageQueue& queue, MSG* msg, HWND window, UINT filterMin, UINT filt
             queue.posted.erase(it);
             queue.UpdateDescriptor();
         }
-        return msg->message == WM_QUIT ? Taken::kQuit : Taken::kMessage;
+        return msg->message == WM_QUIT ? ETaken::kQuit : ETaken::kMessage;
     }
-    if (!queue.quit) return Taken::kNothing;
+    if (!queue.quit) return ETaken::kNothing;
     *msg = MSG{nullptr, WM_QUIT, static_cast<WPARAM>(queue.quitCode), 0, cvq::platform::TickCount(),
                {0, 0}};
     if (remove) {
         queue.quit = false;
         queue.UpdateDescriptor();
     }
-    return Taken::kQuit;
+    return ETaken::kQuit;
 }
 
 }  // namespace
@@ -366,9 +366,9 @@ std::shared_ptr<MessageQueue> CreateQueue(DWORD ownerId) {
 }
 
 void CloseQueue(const std::shared_ptr<MessageQueue>& queue) {
-    std::deque<std::shared_ptr<SentMessage>> dropped;
+    std::deque<std::shared_ptr<TSentMessage>> dropped;
     {
-        ControlRegion region;
+        TControlRegion region;
         std::lock_guard lock(queue->lock);
         queue->closed = true;
         queue->posted.clear();
@@ -380,21 +380,21 @@ void CloseQueue(const std::shared_ptr<MessageQueue>& queue) {
         queue->UpdateDescriptor();
     }
     for (auto& sent : dropped) {
-        int expected = SentMessage::kPending;
-        if (!sent->state.compare_exchange_strong(expected, SentMessage::kDropped) || !sent->sender)
+        int expected = TSentMessage::kPending;
+        if (!sent->state.compare_exchange_strong(expected, TSentMessage::kDropped) || !sent->sender)
             continue;
-        ControlRegion region;
+        TControlRegion region;
         std::lock_guard lock(sent->sender->lock);
         sent->sender->changed.notify_one();
     }
-    ControlRegion region;
+    TControlRegion region;
     std::lock_guard lock(Windows().lock);
     std::erase_if(Windows().windows,
                   [&](const auto& entry) { return entry.second.owner == queue->owner; });
 }
 
 void InterruptQueueWait(const std::shared_ptr<MessageQueue>& queue) {
-    ControlRegion region;
+    TControlRegion region;
     std::lock_guard lock(queue->lock);
     queue->changed.notify_one();
 }
@@ -423,7 +423,7 @@ BOOL GetMessageA(MSG* msg, HWND window, UINT filterMin, UINT filterMax) {
         *msg = queue->local.front();
         queue->local.pop_front();
         if (queue->local.empty() && queue->fd >= 0) {
-            ControlRegion region;
+            TControlRegion region;
             std::lock_guard lock(queue->lock);
             queue->localPending = false;
             queue->UpdateDescriptor();
@@ -432,7 +432,7 @@ BOOL GetMessageA(MSG* msg, HWND window, UINT filterMin, UINT filterMax) {
     }
     for (;;) {
         {
-            ControlRegion region;
+            TControlRegion region;
             std::unique_lock lock(queue->lock);
             queue->MergeLocal();
             bool spun = false;
@@ -446,8 +446,8 @@ BOOL GetMessageA(MSG* msg, HWND window, UINT filterMin, UINT filterMax) {
                     queue->UpdateDescriptor();
                     return msg->message != WM_QUIT;
                 }
-                Taken taken = Take(*queue, msg, window, filterMin, filterMax, true);
-                if (taken != Taken::kNothing) return taken == Taken::kMessage ? 1 : 0;
+                ETaken taken = Take(*queue, msg, window, filterMin, filterMax, true);
+                if (taken != ETaken::kNothing) return taken == ETaken::kMessage ? 1 : 0;
                 if (TerminationRequested() || queue->closed) return -1;
                 if (!spun) {
                     // A busy poster usually follows at once: sleeping would cost both
@@ -480,12 +480,12 @@ BOOL PeekMessageA(MSG* msg, HWND window, UINT filterMin, UINT filterMax, UINT re
     if (!queue) return 0;
     for (;;) {
         {
-            ControlRegion region;
+            TControlRegion region;
             std::lock_guard lock(queue->lock);
             queue->MergeLocal();
             if (queue->sent.empty())
                 return Take(*queue, msg, window, filterMin, filterMax,
-                            (removeMessage & PM_REMOVE) != 0) != Taken::kNothing;
+                            (removeMessage & PM_REMOVE) != 0) != ETaken::kNothing;
         }
         HandleSentMessages(queue);
     }
@@ -502,7 +502,7 @@ BOOL TranslateMessage(const MSG*) {
 void PostQuitMessage(int exitCode) {
     MessageQueue* queue = OwnQueue();
     if (!queue) return;
-    ControlRegion region;
+    TControlRegion region;
     std::lock_guard lock(queue->lock);
     queue->quit = true;
     queue->quitCode = exitCode;
@@ -512,7 +512,7 @@ void PostQuitMessage(int exitCode) {
 
 BOOL PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (!window) return PostThreadMessageA(GetCurrentThreadId(), message, wParam, lParam);
-    WindowRecord record;
+    TWindowRecord record;
     if (!FindWindow(window, record)) return 0;
     return Post(record.owner,
                 MSG{window, message, wParam, lParam, cvq::platform::TickCount(), {0, 0}});
@@ -520,7 +520,7 @@ BOOL PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
 
 LRESULT SendMessageTimeoutA(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT flags,
                             UINT timeout, DWORD_PTR* result) {
-    WindowRecord record;
+    TWindowRecord record;
     if (!window || !FindWindow(window, record)) return 0;
     if (record.owner == GetCurrentThreadId()) {
         LRESULT value = record.procedure(window, message, wParam, lParam);
@@ -530,14 +530,14 @@ LRESULT SendMessageTimeoutA(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     std::shared_ptr<MessageQueue> target = QueueOfThread(record.owner);
     std::shared_ptr<MessageQueue> own = OwnQueueReference();
     if (!target || !own) return 0;
-    auto sent = std::make_shared<SentMessage>();
+    auto sent = std::make_shared<TSentMessage>();
     sent->window = window;
     sent->message = message;
     sent->wParam = wParam;
     sent->lParam = lParam;
     sent->sender = own;
     {
-        ControlRegion region;
+        TControlRegion region;
         std::lock_guard lock(target->lock);
         if (target->closed) return 0;
         target->PushSent(sent);
@@ -548,14 +548,14 @@ LRESULT SendMessageTimeoutA(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout);
     for (;;) {
         if (handleOwn) HandleSentMessages(own.get());
-        ControlRegion region;
+        TControlRegion region;
         std::unique_lock lock(own->lock);
         int state = sent->state.load();
-        if (state == SentMessage::kDone) {
+        if (state == TSentMessage::kDone) {
             if (result) *result = static_cast<DWORD_PTR>(sent->result);
             return 1;
         }
-        if (state == SentMessage::kDropped) return 0;
+        if (state == TSentMessage::kDropped) return 0;
         if (handleOwn && !own->sent.empty()) continue;
         if (TerminationRequested() ||
             (timeout != INFINITE && std::chrono::steady_clock::now() >= deadline))
@@ -565,9 +565,9 @@ LRESULT SendMessageTimeoutA(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         else
             own->SleepUntil(lock, deadline);
     }
-    int expected = SentMessage::kPending;
-    if (sent->state.compare_exchange_strong(expected, SentMessage::kAbandoned)) return 0;
-    if (expected != SentMessage::kDone) return 0;  // still running: too late
+    int expected = TSentMessage::kPending;
+    if (sent->state.compare_exchange_strong(expected, TSentMessage::kAbandoned)) return 0;
+    if (expected != TSentMessage::kDone) return 0;  // still running: too late
     if (result) *result = static_cast<DWORD_PTR>(sent->result);
     return 1;
 }
@@ -580,7 +580,7 @@ LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
 
 ATOM RegisterClassA(const WNDCLASSA* windowClass) {
     if (!windowClass || !windowClass->lpfnWndProc || !windowClass->lpszClassName) return 0;
-    ControlRegion region;
+    TControlRegion region;
     std::lock_guard lock(Windows().lock);
     if (!Windows().classes.emplace(windowClass->lpszClassName, windowClass->lpfnWndProc).second)
         return 0;
@@ -589,7 +589,7 @@ ATOM RegisterClassA(const WNDCLASSA* windowClass) {
 
 BOOL UnregisterClassA(const char* className, HINSTANCE) {
     if (!className) return 0;
-    ControlRegion region;
+    TControlRegion region;
     std::lock_guard lock(Windows().lock);
     for (const auto& [key, record] : Windows().windows)
         if (record.className == className) return 0;
@@ -603,7 +603,7 @@ HWND CreateWindowExA(DWORD exStyle, const char* className, const char* windowNam
     HWND window;
     WNDPROC procedure;
     {
-        ControlRegion region;
+        TControlRegion region;
         std::lock_guard lock(Windows().lock);
         auto found = Windows().classes.find(className);
         if (found == Windows().classes.end()) return nullptr;
@@ -611,14 +611,14 @@ HWND CreateWindowExA(DWORD exStyle, const char* className, const char* windowNam
         window = reinterpret_cast<HWND>(Windows().nextHandle);
         Windows().nextHandle += 0x10;
         Windows().windows.emplace(Key(window),
-                                  WindowRecord{procedure, GetCurrentThreadId(), 0, className,
+                                  TWindowRecord{procedure, GetCurrentThreadId(), 0, className,
                                                windowName ? windowName : ""});
     }
     CREATESTRUCTA create{
         parameter,  instance,  menu,   parent, height, width, y, x, static_cast<LONG>(style),
         windowName, className, exStyle};
     if (procedure(window, WM_CREATE, 0, reinterpret_cast<LPARAM>(&create)) == -1) {
-        ControlRegion region;
+        TControlRegion region;
         std::lock_guard lock(Windows().lock);
         Windows().windows.erase(Key(window));
         return nullptr;
@@ -627,17 +627,17 @@ HWND CreateWindowExA(DWORD exStyle, const char* className, const char* windowNam
 }
 
 BOOL DestroyWindow(HWND window) {
-    WindowRecord record;
+    TWindowRecord record;
     if (!window || !FindWindow(window, record) || record.owner != GetCurrentThreadId()) return 0;
     record.procedure(window, WM_DESTROY, 0, 0);
-    ControlRegion region;
+    TControlRegion region;
     std::lock_guard lock(Windows().lock);
     Windows().windows.erase(Key(window));
     return 1;
 }
 
 BOOL IsWindow(HWND window) {
-    WindowRecord record;
+    TWindowRecord record;
     return window && FindWindow(window, record);
 }
 
@@ -647,7 +647,7 @@ LRESULT DefWindowProcA(HWND, UINT, WPARAM, LPARAM) {
 
 LONG_PTR SetWindowLongPtrA(HWND window, int index, LONG_PTR value) {
     if (index != GWLP_USERDATA) return 0;
-    ControlRegion region;
+    TControlRegion region;
     std::lock_guard lock(Windows().lock);
     auto found = Windows().windows.find(Key(window));
     if (found == Windows().windows.end()) return 0;
@@ -657,7 +657,7 @@ LONG_PTR SetWindowLongPtrA(HWND window, int index, LONG_PTR value) {
 }
 
 LONG_PTR GetWindowLongPtrA(HWND window, int index) {
-    WindowRecord record;
+    TWindowRecord record;
     if (index != GWLP_USERDATA || !FindWindow(window, record)) return 0;
     return record.userData;
 }
@@ -665,7 +665,7 @@ LONG_PTR GetWindowLongPtrA(HWND window, int index) {
 int GetWindowTextA(HWND window, char* text, int maxCount) {
     if (!text || maxCount <= 0) return 0;
     text[0] = '\0';
-    WindowRecord record;
+    TWindowRecord record;
     if (!window || !FindWindow(window, record)) return 0;
     size_t count = record.title.copy(text, static_cast<size_t>(maxCount) - 1);
     text[count] = '\0';
@@ -673,7 +673,7 @@ int GetWindowTextA(HWND window, char* text, int maxCount) {
 }
 
 BOOL SetWindowTextA(HWND window, const char* text) {
-    ControlRegion region;
+    TControlRegion region;
     std::lock_guard lock(Windows().lock);
     auto found = Windows().windows.find(Key(window));
     if (found == Windows().windows.end()) return 0;
@@ -684,7 +684,7 @@ BOOL SetWindowTextA(HWND window, const char* text) {
 int GetMessageQueueFileDescriptor() {
     MessageQueue* queue = OwnQueue();
     if (!queue) return -1;
-    ControlRegion region;
+    TControlRegion region;
     std::lock_guard lock(queue->lock);
     if (queue->fd < 0) {
         queue->fd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);

@@ -27,36 +27,36 @@ uint64_t MonotonicNanoseconds();
 /// Relative time until `deadline` (monotonic ns); false when it has passed.
 bool RemainingUntil(uint64_t deadline, timespec& relative);
 
-enum class Kind : uint8_t { Event, Semaphore, Thread };
+enum class EObjectKind : uint8_t { Event, Semaphore, Thread };
 
 struct Waiter;
-struct WaitLink {
+struct TWaitLink {
     Waiter* waiter = nullptr;
-    WaitLink* previous = nullptr;
-    WaitLink* next = nullptr;
+    TWaitLink* previous = nullptr;
+    TWaitLink* next = nullptr;
 };
 
 // Guarded by the kernel-object lock except `references`.
-struct KernelObject {
-    explicit KernelObject(Kind k) : kind(k) {}
-    virtual ~KernelObject() = default;
+struct TKernelObject {
+    explicit TKernelObject(EObjectKind k) : kind(k) {}
+    virtual ~TKernelObject() = default;
     std::atomic<int32_t> references{1};
-    Kind kind;
+    EObjectKind kind;
     bool manualReset = false;
     bool signalled = false;  // events; threads once ended
     int32_t count = 0;       // semaphores
     int32_t maximum = 0;
-    WaitLink* head = nullptr;
-    WaitLink* tail = nullptr;
+    TWaitLink* head = nullptr;
+    TWaitLink* tail = nullptr;
 };
 
-void AddReference(KernelObject* object);
-void Release(KernelObject* object);
+void AddReference(TKernelObject* object);
+void Release(TKernelObject* object);
 
 struct MessageQueue;
 
-struct ThreadObject : KernelObject {
-    ThreadObject() : KernelObject(Kind::Thread) { manualReset = true; }
+struct TThreadObject : TKernelObject {
+    TThreadObject() : TKernelObject(EObjectKind::Thread) { manualReset = true; }
     DWORD threadId = 0;
     bool foreign = false;  // not started by StartThread
     std::atomic<int32_t> suspendCount{0};
@@ -81,33 +81,33 @@ struct ThreadObject : KernelObject {
 
 /// The calling thread's object; with `create`, made on first use for threads the
 /// library did not start (released when the thread exits).
-ThreadObject* CurrentThreadObject(bool create);
+TThreadObject* CurrentThreadObject(bool create);
 /// Resolves a handle: the pseudo-handle is the calling thread.
-KernelObject* ObjectOf(HANDLE handle);
+TKernelObject* ObjectOf(HANDLE handle);
 
 // Control region: while the depth is above 0 the thread holds one of the layer's locks
 // or sleeps in one of its waits; suspension and termination wait for its end.
 void EnterControlRegion();
 void LeaveControlRegion();
-class ControlRegion {
+class TControlRegion {
 public:
-    ControlRegion() { EnterControlRegion(); }
-    ~ControlRegion() { LeaveControlRegion(); }
-    ControlRegion(const ControlRegion&) = delete;
-    ControlRegion& operator=(const ControlRegion&) = delete;
+    TControlRegion() { EnterControlRegion(); }
+    ~TControlRegion() { LeaveControlRegion(); }
+    TControlRegion(const TControlRegion&) = delete;
+    TControlRegion& operator=(const TControlRegion&) = delete;
 };
 /// True when the calling thread is asked to end and should leave its wait.
 bool TerminationRequested();
 
 // Kernel objects: mark a thread ended (signalled with its code) and wake its waits.
-void SignalThreadEnded(ThreadObject* thread, DWORD exitCode);
-bool ThreadExitCodeOf(ThreadObject* thread, DWORD* exitCode);
+void SignalThreadEnded(TThreadObject* thread, DWORD exitCode);
+bool ThreadExitCodeOf(TThreadObject* thread, DWORD* exitCode);
 // Wakes the thread out of a kernel-object wait so that it sees a termination request.
-void InterruptObjectWait(ThreadObject* thread);
+void InterruptObjectWait(TThreadObject* thread);
 
 // Registry of live threads by id.
-void RegisterThread(ThreadObject* thread);
-void UnregisterThread(ThreadObject* thread);
+void RegisterThread(TThreadObject* thread);
+void UnregisterThread(TThreadObject* thread);
 /// The queue of a live thread, created on first use; null for an unknown id.
 std::shared_ptr<MessageQueue> QueueOfThread(DWORD threadId);
 

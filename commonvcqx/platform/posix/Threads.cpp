@@ -39,21 +39,21 @@ namespace {
 
 #define CVQ_SIGNAL_SAFE_TLS __attribute__((tls_model("initial-exec"))) thread_local
 
-CVQ_SIGNAL_SAFE_TLS ThreadObject* tlsSelf = nullptr;
+CVQ_SIGNAL_SAFE_TLS TThreadObject* tlsSelf = nullptr;
 
 // Real-time signal that asks a thread to look at its suspend count and termination flag.
 int ControlSignal() {
     return SIGRTMIN + 6;
 }
 
-void Acknowledge(ThreadObject* self) {
+void Acknowledge(TThreadObject* self) {
     self->answered.store(self->requests.load(std::memory_order_acquire), std::memory_order_release);
     FutexWake(&self->answered, INT_MAX);
 }
 
 // Parks while the suspend count is above 0; abandons the thread's frames when it is to
 // end. Called with no lock of this layer held.
-void ApplyControl(ThreadObject* self) {
+void ApplyControl(TThreadObject* self) {
     for (;;) {
         if (self->exiting.load(std::memory_order_acquire)) {
             Acknowledge(self);
@@ -72,7 +72,7 @@ void ApplyControl(ThreadObject* self) {
 
 void OnControlSignal(int) {
     int savedErrno = errno;
-    ThreadObject* self = tlsSelf;
+    TThreadObject* self = tlsSelf;
     if (self) {
         // Inside the library the thread honours the request when it leaves.
         if (self->regionDepth.load() > 0)
@@ -103,19 +103,19 @@ void ProcessWideBarrier() {
         std::atomic_thread_fence(std::memory_order_seq_cst);
 }
 
-bool SendControlSignal(ThreadObject* thread) {
+bool SendControlSignal(TThreadObject* thread) {
     InstallControlHandler();
     return syscall(SYS_tgkill, getpid(), static_cast<pid_t>(thread->threadId), ControlSignal()) ==
            0;
 }
 
-struct Registry {
+struct TThreadRegistry {
     std::mutex lock;
-    std::unordered_map<DWORD, ThreadObject*> threads;
+    std::unordered_map<DWORD, TThreadObject*> threads;
 };
 
-Registry& Threads() {
-    static Registry* registry = new Registry;  // outlives threads still running at exit
+TThreadRegistry& Threads() {
+    static TThreadRegistry* registry = new TThreadRegistry;  // outlives threads still running at exit
     return *registry;
 }
 
@@ -175,7 +175,7 @@ bool ApplyNice(DWORD threadId, int nice) {
     return setpriority(PRIO_PROCESS, static_cast<id_t>(threadId), nice) == 0;
 }
 
-void FinishThread(ThreadObject* thread, DWORD exitCode) {
+void FinishThread(TThreadObject* thread, DWORD exitCode) {
     EnterControlRegion();  // never left: nothing is honoured on the way out
     thread->exiting.store(true, std::memory_order_release);
     Acknowledge(thread);
@@ -186,16 +186,16 @@ void FinishThread(ThreadObject* thread, DWORD exitCode) {
 }
 
 // Ends the data of a thread the library did not start when that thread exits.
-struct ForeignThreadExit {
-    ThreadObject* thread = nullptr;
-    ~ForeignThreadExit() {
+struct TForeignThreadExit {
+    TThreadObject* thread = nullptr;
+    ~TForeignThreadExit() {
         if (thread) FinishThread(thread, 0);
     }
 };
-thread_local ForeignThreadExit foreignThreadExit;
+thread_local TForeignThreadExit foreignThreadExit;
 
 void* ThreadMain(void* parameter) {
-    auto* self = static_cast<ThreadObject*>(parameter);
+    auto* self = static_cast<TThreadObject*>(parameter);
     tlsSelf = self;  // its region depth is 1: no control until the thread may run
     self->threadId = CurrentThreadId();
     self->startPhase.store(1, std::memory_order_release);
@@ -218,9 +218,9 @@ void* ThreadMain(void* parameter) {
     return nullptr;
 }
 
-ThreadObject* ThreadOf(HANDLE handle) {
-    KernelObject* object = ObjectOf(handle);
-    return object && object->kind == Kind::Thread ? static_cast<ThreadObject*>(object) : nullptr;
+TThreadObject* ThreadOf(HANDLE handle) {
+    TKernelObject* object = ObjectOf(handle);
+    return object && object->kind == EObjectKind::Thread ? static_cast<TThreadObject*>(object) : nullptr;
 }
 
 }  // namespace
@@ -253,7 +253,7 @@ bool RemainingUntil(uint64_t deadline, timespec& relative) {
 // the thread itself writes its depth, so plain stores do; the suspender pays for the
 // ordering with a process-wide barrier (see SuspendThreadObject).
 void EnterControlRegion() {
-    if (ThreadObject* self = tlsSelf) {
+    if (TThreadObject* self = tlsSelf) {
         self->regionDepth.store(self->regionDepth.load(std::memory_order_relaxed) + 1,
                                 std::memory_order_relaxed);
         std::atomic_signal_fence(std::memory_order_seq_cst);
@@ -261,7 +261,7 @@ void EnterControlRegion() {
 }
 
 void LeaveControlRegion() {
-    ThreadObject* self = tlsSelf;
+    TThreadObject* self = tlsSelf;
     if (!self) return;
     std::atomic_signal_fence(std::memory_order_seq_cst);
     int depth = self->regionDepth.load(std::memory_order_relaxed) - 1;
@@ -273,14 +273,14 @@ void LeaveControlRegion() {
 }
 
 bool TerminationRequested() {
-    ThreadObject* self = tlsSelf;
+    TThreadObject* self = tlsSelf;
     return self && self->terminating.load(std::memory_order_acquire) &&
            !self->exiting.load(std::memory_order_acquire);
 }
 
-ThreadObject* CurrentThreadObject(bool create) {
+TThreadObject* CurrentThreadObject(bool create) {
     if (tlsSelf || !create) return tlsSelf;
-    auto* thread = new ThreadObject;
+    auto* thread = new TThreadObject;
     thread->foreign = true;
     thread->threadId = cvq::platform::CurrentThreadId();
     tlsSelf = thread;
@@ -289,21 +289,21 @@ ThreadObject* CurrentThreadObject(bool create) {
     return thread;
 }
 
-KernelObject* ObjectOf(HANDLE handle) {
+TKernelObject* ObjectOf(HANDLE handle) {
     if (handle == cvq::platform::CurrentThreadPseudoHandle()) return CurrentThreadObject(true);
-    return static_cast<KernelObject*>(handle);
+    return static_cast<TKernelObject*>(handle);
 }
 
-void RegisterThread(ThreadObject* thread) {
-    ControlRegion region;
+void RegisterThread(TThreadObject* thread) {
+    TControlRegion region;
     std::lock_guard lock(Threads().lock);
     Threads().threads[thread->threadId] = thread;
 }
 
-void UnregisterThread(ThreadObject* thread) {
+void UnregisterThread(TThreadObject* thread) {
     std::shared_ptr<MessageQueue> queue;
     {
-        ControlRegion region;
+        TControlRegion region;
         std::lock_guard lock(Threads().lock);
         auto found = Threads().threads.find(thread->threadId);
         if (found != Threads().threads.end() && found->second == thread)
@@ -314,11 +314,11 @@ void UnregisterThread(ThreadObject* thread) {
 }
 
 std::shared_ptr<MessageQueue> QueueOfThread(DWORD threadId) {
-    ControlRegion region;
+    TControlRegion region;
     std::lock_guard lock(Threads().lock);
     auto found = Threads().threads.find(threadId);
     if (found == Threads().threads.end()) return nullptr;
-    ThreadObject* thread = found->second;
+    TThreadObject* thread = found->second;
     if (!thread->queue && !thread->exiting.load()) thread->queue = CreateQueue(threadId);
     return thread->queue;
 }
@@ -333,12 +333,12 @@ DWORD CurrentThreadId() {
     return FastThreadId();
 }
 
-bool StartThread(ThreadStart& start) {
+bool StartThread(TThreadStart& start) {
     start.handle = nullptr;
     start.threadId = 0;
     if (!start.entry) return false;
     InstallControlHandler();
-    auto* thread = new ThreadObject;
+    auto* thread = new TThreadObject;
     thread->entry = start.entry;
     thread->argument = start.argument;
     thread->forcedEnd = start.forcedEnd;
@@ -374,7 +374,7 @@ bool StartThread(ThreadStart& start) {
 }
 
 DWORD SuspendThreadObject(HANDLE handle) {
-    ThreadObject* thread = ThreadOf(handle);
+    TThreadObject* thread = ThreadOf(handle);
     if (!thread || thread->exiting.load()) return 0xFFFFFFFFu;
     int32_t previous = thread->suspendCount.fetch_add(1);
     if (previous != 0) return static_cast<DWORD>(previous);
@@ -400,7 +400,7 @@ DWORD SuspendThreadObject(HANDLE handle) {
 }
 
 DWORD ResumeThreadObject(HANDLE handle) {
-    ThreadObject* thread = ThreadOf(handle);
+    TThreadObject* thread = ThreadOf(handle);
     if (!thread) return 0xFFFFFFFFu;
     int32_t previous = thread->suspendCount.load();
     do {
@@ -414,7 +414,7 @@ DWORD ResumeThreadObject(HANDLE handle) {
 }
 
 bool TerminateThreadObject(HANDLE handle, DWORD exitCode) {
-    ThreadObject* thread = ThreadOf(handle);
+    TThreadObject* thread = ThreadOf(handle);
     if (!thread || thread->foreign) return false;
     bool expected = false;
     if (thread->terminating.compare_exchange_strong(expected, true)) {
@@ -426,7 +426,7 @@ bool TerminateThreadObject(HANDLE handle, DWORD exitCode) {
         InterruptObjectWait(thread);
         std::shared_ptr<MessageQueue> queue;
         {
-            ControlRegion region;
+            TControlRegion region;
             std::lock_guard lock(Threads().lock);
             queue = thread->queue;
         }
@@ -436,17 +436,17 @@ bool TerminateThreadObject(HANDLE handle, DWORD exitCode) {
 }
 
 bool GetThreadExitCode(HANDLE handle, DWORD* exitCode) {
-    ThreadObject* thread = ThreadOf(handle);
+    TThreadObject* thread = ThreadOf(handle);
     return thread && exitCode && ThreadExitCodeOf(thread, exitCode);
 }
 
 int GetThreadPriorityValue(HANDLE handle) {
-    ThreadObject* thread = ThreadOf(handle);
+    TThreadObject* thread = ThreadOf(handle);
     return thread ? thread->priority.load() : THREAD_PRIORITY_ERROR_RETURN;
 }
 
 bool SetThreadPriorityValue(HANDLE handle, int priority) {
-    ThreadObject* thread = ThreadOf(handle);
+    TThreadObject* thread = ThreadOf(handle);
     int nice = NiceFor(priority, priorityClass.load());
     if (!thread || nice == INT_MIN || thread->exiting.load()) return false;
     if (!ApplyNice(thread->threadId, nice)) return false;
@@ -461,16 +461,16 @@ DWORD GetProcessPriorityClass() {
 bool SetProcessPriorityClass(DWORD cls) {
     if (ClassBase(cls) == INT_MIN) return false;
     CurrentThreadObject(true);
-    ControlRegion region;
+    TControlRegion region;
     std::lock_guard lock(Threads().lock);
     DWORD previous = priorityClass.load();
-    std::vector<ThreadObject*> changed;
+    std::vector<TThreadObject*> changed;
     for (auto& [id, thread] : Threads().threads) {
         if (ApplyNice(id, NiceFor(thread->priority.load(), cls))) {
             changed.push_back(thread);
             continue;
         }
-        for (ThreadObject* undo : changed)
+        for (TThreadObject* undo : changed)
             ApplyNice(undo->threadId, NiceFor(undo->priority.load(), previous));
         return false;
     }

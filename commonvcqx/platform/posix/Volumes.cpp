@@ -27,7 +27,7 @@ namespace {
 
 constexpr unsigned kFloppyMajor = 2;
 
-struct Mount {
+struct TMount {
     std::string point;
     std::string type;
     std::string options;  // per-mount and file-system options, comma-separated
@@ -55,13 +55,13 @@ bool Holds(const std::string& point, const std::string& path) {
            (path.size() == point.size() || path[point.size()] == '/');
 }
 
-struct MountTableSetting {
+struct TMountTableSetting {
     std::mutex lock;
     std::string file;  // empty: the system's
 };
 
-MountTableSetting& MountTable() {
-    static MountTableSetting* setting = new MountTableSetting;  // outlives static destructors
+TMountTableSetting& MountTable() {
+    static TMountTableSetting* setting = new TMountTableSetting;  // outlives static destructors
     return *setting;
 }
 
@@ -78,7 +78,7 @@ std::string DeviceNumbers(dev_t device) {
 // the latest among equal ones (a later mount hides an earlier one at the same place).
 // Mounts of the path's own device win over others, which a later mount over a shorter
 // path may have hidden.
-bool FindMount(const std::string& path, dev_t device, Mount& found) {
+bool FindMount(const std::string& path, dev_t device, TMount& found) {
     std::ifstream table(MountTableFile());
     if (!table) return false;
     const std::string numbers = DeviceNumbers(device);
@@ -204,7 +204,7 @@ int32_t GetDriveKind(std::string_view root) {
     struct stat info;
     DWORD error = 0;
     if (!RootDirectory(root, path, info, error)) return kDriveNoRoot;
-    Mount mount;
+    TMount mount;
     if (!FindMount(path, info.st_dev, mount)) return kDriveUnknown;
     if (IsOneOf(mount.type, {"tmpfs", "ramfs"})) return kDriveRamDisk;
     if (IsOneOf(mount.type, {"nfs", "nfs4", "cifs", "smb3", "smbfs", "ncpfs", "afs", "ceph", "9p",
@@ -225,7 +225,7 @@ bool GetVolumeLabel(std::string_view root, std::string& label, DWORD& error) {
     label = LabelFromFileSystem(path);
     if (label.empty()) label = LabelFromLinks(info.st_dev);
     if (label.empty()) {
-        Mount mount;
+        TMount mount;
         std::string point = FindMount(path, info.st_dev, mount) ? mount.point : path;
         label = point.substr(point.rfind('/') + 1);
     }
@@ -263,7 +263,7 @@ bool IsCompressedVolume(std::string_view root) {
     std::string path;
     struct stat info;
     DWORD error = 0;
-    Mount mount;
+    TMount mount;
     if (!RootDirectory(root, path, info, error) || !FindMount(path, info.st_dev, mount))
         return false;
     return mount.type == "squashfs" || HasOption(mount.options, "compress");

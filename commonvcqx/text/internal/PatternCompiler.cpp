@@ -18,7 +18,7 @@ namespace {
 constexpr int kMaxNesting = 1000;
 constexpr int32_t kStateStep = 50;
 
-struct Fragment {
+struct TFragment {
     int32_t start = -1;
     std::vector<int32_t> outs;  // state * 2 + (0: next1, 1: next2)
 };
@@ -67,15 +67,15 @@ struct PatternCompiler {
     }
 
     // A single state consuming or testing something, with next1 open.
-    bool Single(Fragment& f, int32_t kind, int32_t value) {
+    bool Single(TFragment& f, int32_t kind, int32_t value) {
         f.start = NewState(kind, value);
         if (f.start < 0) return false;
         f.outs.assign(1, f.start * 2);
         return true;
     }
 
-    bool ParsePattern(Fragment& out) {
-        std::vector<Fragment> alternatives(1);
+    bool ParsePattern(TFragment& out) {
+        std::vector<TFragment> alternatives(1);
         if (!ParseAlternative(alternatives.back())) return false;
         while (Is(*s, TStringPattern::kAlternation)) {
             ++s;
@@ -94,11 +94,11 @@ struct PatternCompiler {
         return true;
     }
 
-    bool ParseAlternative(Fragment& out) {
+    bool ParseAlternative(TFragment& out) {
         bool first = true;
         while (*s && !Is(*s, TStringPattern::kAlternation) &&
                !Is(*s, TStringPattern::kGroupClose) && !Is(*s, TStringPattern::kCaptureClose)) {
-            Fragment item;
+            TFragment item;
             if (!ParseItem(item)) return false;
             if (first) {
                 out = std::move(item);
@@ -111,7 +111,7 @@ struct PatternCompiler {
         return !first;  // an alternative holds at least one item
     }
 
-    bool ParseItem(Fragment& out) {
+    bool ParseItem(TFragment& out) {
         if (!ParseFactor(out)) return false;
         if (Is(*s, TStringPattern::kZeroOrMore)) {
             ++s;
@@ -136,7 +136,7 @@ struct PatternCompiler {
         return true;
     }
 
-    bool ParseNested(Fragment& out, TStringPattern::EIndexSpecialChar close) {
+    bool ParseNested(TFragment& out, TStringPattern::EIndexSpecialChar close) {
         if (++depth > kMaxNesting) return false;
         if (!ParsePattern(out) || !Is(*s, close)) return false;
         ++s;
@@ -144,7 +144,7 @@ struct PatternCompiler {
         return true;
     }
 
-    bool ParseFactor(Fragment& out) {
+    bool ParseFactor(TFragment& out) {
         unsigned char c = *s;
         if (!c) return false;
         if (Is(c, TStringPattern::kGroupOpen)) {
@@ -154,7 +154,7 @@ struct PatternCompiler {
         if (Is(c, TStringPattern::kCaptureOpen)) {
             ++s;
             int32_t group = groups++;
-            Fragment inner;
+            TFragment inner;
             if (!ParseNested(inner, TStringPattern::kCaptureClose)) return false;
             int32_t open = NewState(kStateCaptureOpen, group, inner.start);
             int32_t closing = NewState(kStateCaptureClose, group);
@@ -209,7 +209,7 @@ struct PatternCompiler {
         }
     }
 
-    bool ParseEscape(Fragment& out) {
+    bool ParseEscape(TFragment& out) {
         unsigned char c = *s;
         if (!c) return false;
         ++s;
@@ -263,7 +263,7 @@ struct PatternCompiler {
         return true;
     }
 
-    bool ParseSet(Fragment& out) {
+    bool ParseSet(TFragment& out) {
         if (++depth > kMaxNesting) return false;
         TBitSet256 set;
         bool negated = false;
@@ -403,7 +403,7 @@ struct PatternCompiler {
 
     bool Compile() {
         if (NewState(kStateAccept, 0) != 0) return false;
-        Fragment all;
+        TFragment all;
         if (!ParsePattern(all) || *s) return false;
         Patch(all.outs, 0);
         p.m_start = all.start;

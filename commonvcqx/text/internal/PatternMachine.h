@@ -10,7 +10,7 @@
 
 namespace cvq::detail {
 
-enum PatternKind : int32_t {
+enum EPatternKind : int32_t {
     kStateAccept = 0,   // state 0; value: 1 when the machine has capture groups
     kStateBranch = 1,   // next2 tried first by the backtracking matcher; next2 -1: one successor
     kStateLiteral = 2,  // value: the character (lower case when matching without case)
