@@ -7,7 +7,7 @@
 #include <commonvcqx/events/SubscriptionGroup.h>
 #include <commonvcqx/events/internal/NotificationLock.h>
 
-#include <commonvcqx/frame/internal/StartupOrder.h>
+#include <commonvcqx/base/StartupOrder.h>
 #include <commonvcqx/platform/Messages.h>
 #include <commonvcqx/threads/CriticalSection.h>
 

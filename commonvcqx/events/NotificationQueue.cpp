@@ -5,7 +5,7 @@
 #include <commonvcqx/events/PendingNotification.h>
 #include <commonvcqx/events/internal/NotificationLock.h>
 
-#include <commonvcqx/frame/internal/StartupOrder.h>
+#include <commonvcqx/base/StartupOrder.h>
 #include <commonvcqx/frame/internal/ThreadData.h>
 #include <commonvcqx/platform/CriticalSection.h>
 #include <commonvcqx/platform/Messages.h>

@@ -155,9 +155,9 @@ void* TFile::LoadFile(const TFileName& name, uint32_t* size, void* buffer) {
 
 void TFile::SaveFile(const TFileName& name, const void* data, uint32_t count) {
     DWORD error = 0;
-    pf::ReplaceStage stage = pf::ReplaceStage::None;
+    pf::EReplaceStage stage = pf::EReplaceStage::None;
     if (pf::ReplaceFileContents(name.c_str(), data, count, error, stage)) return;
-    if (stage == pf::ReplaceStage::Open)
+    if (stage == pf::EReplaceStage::Open)
         ThrowFileError(error == ERROR_SHARING_VIOLATION ? 18025 : 18016, name.c_str(), error);
     if (IsDiskFull(error)) ThrowNotEnoughDiskSpace(name.c_str(), error);
     ThrowFileError(18003, error);

@@ -106,11 +106,11 @@ void TMemoryMappedFile::Initialize(char createView, uint32_t maximumSize) {
     int flags = m_file->GetOpenFlags();
     // No access bit opens for reading and writing, so that is what such a file maps as.
     if ((flags & kReadWrite) || !(flags & kAccessBits))
-        m_access = static_cast<int>(pf::ViewAccess::ReadWrite);
+        m_access = static_cast<int>(pf::EViewAccess::ReadWrite);
     else if (flags & kWriteAccess)
-        m_access = static_cast<int>(pf::ViewAccess::Write);
+        m_access = static_cast<int>(pf::EViewAccess::Write);
     else
-        m_access = static_cast<int>(pf::ViewAccess::Read);
+        m_access = static_cast<int>(pf::EViewAccess::Read);
     TGlobalGuard guard;
     OpenMapping(maximumSize);
     m_fileSize = m_mappingSize;
@@ -120,7 +120,7 @@ void TMemoryMappedFile::Initialize(char createView, uint32_t maximumSize) {
 void TMemoryMappedFile::OpenMapping(uint32_t size) {
     DWORD error = 0;
     m_mapping = pf::CreateFileMapping(m_file->GetHandle(), size,
-                                      static_cast<pf::ViewAccess>(m_access), error);
+                                      static_cast<pf::EViewAccess>(m_access), error);
     if (!m_mapping) ThrowMappingError(error, m_file);
     uint64_t mapped = pf::MappingSize(m_mapping);
     if (mapped > UINT32_MAX) {

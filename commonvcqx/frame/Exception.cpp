@@ -5,7 +5,7 @@
 
 #include <commonvcqx/frame/ExceptionThrower.h>
 #include <commonvcqx/frame/internal/ExceptionGlobals.h>
-#include <commonvcqx/frame/internal/StartupOrder.h>
+#include <commonvcqx/base/StartupOrder.h>
 
 #include <atomic>
 #include <new>

@@ -2,7 +2,7 @@
 // the file threads.
 #include <commonvcqx/frame/LibraryFrame.h>
 
-#include <commonvcqx/frame/internal/StartupOrder.h>
+#include <commonvcqx/base/StartupOrder.h>
 #include <commonvcqx/frame/internal/ThreadData.h>
 #include <commonvcqx/platform/internal/ThreadSlot.h>
 #include <commonvcqx/threads/internal/ThreadDataHooks.h>

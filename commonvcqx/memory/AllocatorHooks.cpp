@@ -2,7 +2,7 @@
 #include <commonvcqx/geometry/Randomizer.h>
 #include <commonvcqx/memory/AllocatorHooks.h>
 
-#include <commonvcqx/frame/internal/StartupOrder.h>
+#include <commonvcqx/base/StartupOrder.h>
 #include <commonvcqx/memory/Heap.h>
 #include <commonvcqx/memory/internal/HeapInternals.h>
 #include <commonvcqx/platform/MessageBoxHandler.h>

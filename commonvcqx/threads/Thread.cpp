@@ -197,7 +197,7 @@ void TThread::Publish(void* object, HANDLE handle, DWORD threadId) {
 char TThread::SetupAndRun(TThread* runner, int32_t priority, char suspended, int32_t stackSize) {
     if (!runner) return 0;
     if (suspended) m_suspendCount.store(1);
-    platform::ThreadStart start;
+    platform::TThreadStart start;
     start.entry = &Starter;
     start.argument = runner;
     start.stackSize = static_cast<size_t>(std::max(stackSize, 0));

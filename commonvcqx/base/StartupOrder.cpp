@@ -1,5 +1,5 @@
 // The start-up log: constant-initialized, so the first heap step can write to it.
-#include <commonvcqx/frame/internal/StartupOrder.h>
+#include <commonvcqx/base/StartupOrder.h>
 
 #include <atomic>
 

@@ -1,4 +1,4 @@
-// commonvcqx/frame/internal/StartupOrder.h
+// commonvcqx/base/StartupOrder.h
 //
 // The order in which the library's static objects are built when it is loaded; they
 // are destroyed in reverse when it is unloaded. Each step is one init_priority, so
