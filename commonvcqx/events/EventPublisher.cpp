@@ -7,7 +7,6 @@
 #include <commonvcqx/events/SubscriptionGroup.h>
 #include <commonvcqx/events/internal/NotificationLock.h>
 
-#include <commonvcqx/base/StartupOrder.h>
 #include <commonvcqx/platform/Messages.h>
 #include <commonvcqx/threads/CriticalSection.h>
 
@@ -360,29 +359,4 @@ int32_t TEventPublisher::SetSubscriberFindMode() {
 
 void TEventPublisher::ResetOriginalFindMode(int32_t mode) {
     m_map.SetCompareMode(mode);
-}
-
-// ---- The global file notifier -------------------------------------------------------
-
-namespace {
-
-struct TFileNotifierStart {
-    TFileNotifierStart() {
-        cvq::detail::RecordStartupStep(cvq::detail::kStartFileNotifier, true);
-        alive = true;
-    }
-    ~TFileNotifierStart() {
-        alive = false;
-        cvq::detail::RecordStartupStep(cvq::detail::kStartFileNotifier, false);
-    }
-    TEventPublisher publisher{"GlobalFileNotifier", 16, 1};
-    // Constant-initialized, so it reads false before the constructor ran.
-    static inline bool alive = false;
-};
-__attribute__((init_priority(cvq::detail::kStartFileNotifier))) TFileNotifierStart fileNotifier;
-
-}  // namespace
-
-TEventPublisher* cvq::detail::GlobalFileNotifier() noexcept {
-    return TFileNotifierStart::alive ? &fileNotifier.publisher : nullptr;
 }

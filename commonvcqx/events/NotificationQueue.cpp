@@ -4,9 +4,9 @@
 #include <commonvcqx/events/NotificationQueue.h>
 #include <commonvcqx/events/PendingNotification.h>
 #include <commonvcqx/events/internal/NotificationLock.h>
+#include <commonvcqx/events/internal/ThreadData.h>
 
 #include <commonvcqx/base/StartupOrder.h>
-#include <commonvcqx/frame/internal/ThreadData.h>
 #include <commonvcqx/platform/CriticalSection.h>
 #include <commonvcqx/platform/Messages.h>
 

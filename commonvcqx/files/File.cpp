@@ -2,9 +2,10 @@
 // file layer. Every failure becomes a TException with a file error text.
 #include <commonvcqx/files/File.h>
 
+#include <commonvcqx/base/StartupOrder.h>
 #include <commonvcqx/events/EventPublisher.h>
-#include <commonvcqx/events/internal/NotificationLock.h>
 #include <commonvcqx/files/internal/FileErrors.h>
+#include <commonvcqx/files/internal/FileNotifier.h>
 #include <commonvcqx/files/internal/OpenFlags.h>
 #include <commonvcqx/frame/Exception.h>
 #include <commonvcqx/platform/internal/Files.h>
@@ -26,6 +27,21 @@ using cvq::detail::ThrowNotEnoughDiskSpace;
 
 namespace {
 
+struct TFileNotifierStart {
+    TFileNotifierStart() {
+        cvq::detail::RecordStartupStep(cvq::detail::kStartFileNotifier, true);
+        alive = true;
+    }
+    ~TFileNotifierStart() {
+        alive = false;
+        cvq::detail::RecordStartupStep(cvq::detail::kStartFileNotifier, false);
+    }
+    TEventPublisher publisher{"GlobalFileNotifier", 16, 1};
+    // Constant-initialized, so it reads false before the constructor ran.
+    static inline bool alive = false;
+};
+__attribute__((init_priority(cvq::detail::kStartFileNotifier))) TFileNotifierStart fileNotifier;
+
 // Unbuffered plain files move whole pages; on a stream 0x1000000 only drops its buffer.
 bool TransfersWholePages(int flags) {
     return (flags & (kUnbuffered | kMultimedia)) == kUnbuffered;
@@ -36,6 +52,10 @@ size_t WholePages(size_t bytes) {
 }
 
 }  // namespace
+
+TEventPublisher* cvq::detail::GlobalFileNotifier() noexcept {
+    return TFileNotifierStart::alive ? &fileNotifier.publisher : nullptr;
+}
 
 TFile::TFile(const TFileName& name, int flags) {
     Open(name, flags);

@@ -202,6 +202,9 @@ public:
     /// Free bytes available to the caller on drive `drive` (0 for A); `*total` gets the
     /// drive's size (0 first). Both 0 for a drive that does not exist.
     static double GetDiskSpace(int drive, double* total = nullptr);
+    /// Raises 18019 naming the drive (code 112) when the drive holding `name` has fewer
+    /// than `bytes` free. A name on no known drive passes: the write itself reports it.
+    static void CheckDiskSpace(const TFileName& name, double bytes);
 
     enum EBackupMode : int32_t { kNoBackup = 0, kAskForBackup = 1, kMakeBackup = 2 };
     enum EDriveType : int32_t {

@@ -257,6 +257,12 @@ double TFile::GetDiskSpace(int drive, double* total) {
     return available;
 }
 
+void TFile::CheckDiskSpace(const TFileName& name, double bytes) {
+    const int drive = cvq::detail::DriveIndexOf(name.c_str());
+    if (drive >= 0 && GetDiskSpace(drive) < bytes)
+        cvq::detail::ThrowNotEnoughDiskSpace(name.c_str(), ERROR_DISK_FULL);
+}
+
 TFileName TFile::GetNonExistingName(const TFileName& directory, const TFileName& name,
                                     char separator) {
     if (!Exist(directory, kDirectory)) return TString("");

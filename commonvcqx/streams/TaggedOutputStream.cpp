@@ -1,7 +1,6 @@
 #include <commonvcqx/streams/TaggedOutputStream.h>
 
 #include <commonvcqx/files/File.h>
-#include <commonvcqx/files/internal/FileErrors.h>
 #include <commonvcqx/frame/ExceptionThrower.h>
 #include <commonvcqx/platform/WinTypes.h>
 #include <commonvcqx/text/Checksums.h>
@@ -231,12 +230,7 @@ void TTaggedOutputStream::CloseWriting() {
 void TTaggedOutputStream::SaveAs(const TFileName& name, char checkSpace) {
     CloseWriting();
     const uint32_t size = GetSize();
-    if (checkSpace) {
-        // A name on no known drive has no free space to ask for; the save reports it.
-        const int drive = cvq::detail::DriveIndexOf(name.c_str());
-        if (drive >= 0 && TFile::GetDiskSpace(drive) < double(size))
-            cvq::detail::ThrowNotEnoughDiskSpace(name.c_str(), ERROR_DISK_FULL);
-    }
+    if (checkSpace) TFile::CheckDiskSpace(name, double(size));
     TFile::SaveFile(name, GetStart(), size);
 }
 

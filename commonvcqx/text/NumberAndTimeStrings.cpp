@@ -1,7 +1,6 @@
 #include <commonvcqx/text/NumberAndTimeStrings.h>
 
 #include <commonvcqx/memory/Heap.h>
-#include <commonvcqx/streams/OutputMemoryStream.h>
 #include <commonvcqx/text/IntegerText.h>
 #include <commonvcqx/text/String.h>
 
@@ -56,27 +55,26 @@ void IntegerToZeroJustifiedString(char* buffer, int32_t value, int32_t largest) 
 }
 
 int* StringToIntArray(const char* text, int* count) {
-    TOutputMemoryStream values(80, 0);
+    // Two passes: count the runs, then fill one block of exactly that size.
     int found = 0;
-    try {
-        for (const char* p = text; p && *p;) {
-            if (*p < '0' || *p > '9') {
-                ++p;
-                continue;
-            }
-            // The value of a run, saturated: a run of any length cannot overflow.
-            int64_t value = 0;
-            for (; *p >= '0' && *p <= '9'; ++p)
-                if (value <= INT_MAX) value = value * 10 + (*p - '0');
-            values.Write(int32_t(value > INT_MAX ? INT_MAX : value));
-            ++found;
-        }
-    } catch (...) {
-        NH_Heap::FreeMem(values.GetStart());  // the stream does not free it
-        throw;
-    }
+    for (const char* p = text; p && *p; ++p)
+        if (*p >= '0' && *p <= '9' && (p[1] < '0' || p[1] > '9')) ++found;
     if (count) *count = found;
-    return reinterpret_cast<int*>(values.GetStart());
+    if (found == 0) return nullptr;
+    auto* values = static_cast<int*>(NH_Heap::Default().AllocMem(sizeof(int) * size_t(found)));
+    int stored = 0;
+    for (const char* p = text; *p;) {
+        if (*p < '0' || *p > '9') {
+            ++p;
+            continue;
+        }
+        // The value of a run, saturated: a run of any length cannot overflow.
+        int64_t value = 0;
+        for (; *p >= '0' && *p <= '9'; ++p)
+            if (value <= INT_MAX) value = value * 10 + (*p - '0');
+        values[stored++] = int(value > INT_MAX ? INT_MAX : value);
+    }
+    return values;
 }
 
 TString IntArrayToString(const int* values, int count, char separator) {

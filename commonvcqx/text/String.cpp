@@ -5,8 +5,6 @@
 
 #include <commonvcqx/base/StartupOrder.h>
 #include <commonvcqx/memory/Heap.h>
-#include <commonvcqx/streams/InputStream.h>
-#include <commonvcqx/streams/OutputStream.h>
 #include <commonvcqx/text/IntegerText.h>
 #include <commonvcqx/text/StringFunctions.h>
 
@@ -666,14 +664,6 @@ int32_t TString::FindLastNotOf(const char* set) const {
 }
 
 // ---- Substrings and concatenation -----------------------------------------------
-
-void TString::Write(TOutputStream& out) const {
-    out.WriteString(*this, 1);
-}
-
-void TString::Read(TInputStream& in) {
-    *this = in.ReadString();
-}
 
 TSubString TString::Mid(uint32_t pos, uint32_t count) const {
     uint32_t length = GetLength();

@@ -1,9 +1,8 @@
-// TThread on the platform threads, and the per-thread data seam.
+// TThread on the platform threads, and the seam the per-thread data plugs into.
 #include <commonvcqx/platform/Messages.h>
 #include <commonvcqx/platform/internal/KernelObjects.h>
 #include <commonvcqx/platform/internal/Threads.h>
 #include <commonvcqx/threads/Thread.h>
-#include <commonvcqx/threads/internal/ThreadDataHooks.h>
 
 #include <algorithm>
 
@@ -11,15 +10,11 @@ namespace platform = cvq::platform;
 
 namespace {
 
-std::atomic<cvq::detail::ThreadHook> beginHook{nullptr};
-std::atomic<cvq::detail::ThreadHook> endHook{nullptr};
-
-constexpr int kMaxStoppers = 8;
-std::atomic<cvq::detail::ThreadHook> stoppers[kMaxStoppers];
-std::atomic<int> stopperCount{0};
+std::atomic<cvq::detail::TThreadHook> beginHook{nullptr};
+std::atomic<cvq::detail::TThreadHook> endHook{nullptr};
 
 void RunEndHook() {
-    if (cvq::detail::ThreadHook end = endHook.load()) end();
+    if (cvq::detail::TThreadHook end = endHook.load()) end();
 }
 
 constexpr uint32_t kFailed = 0xFFFFFFFFu;
@@ -28,27 +23,12 @@ constexpr uint32_t kFailed = 0xFFFFFFFFu;
 
 namespace cvq::detail {
 
-void SetThreadDataHooks(ThreadHook begin, ThreadHook end) {
+void SetThreadDataHooks(TThreadHook begin, TThreadHook end) {
     beginHook.store(begin);
     endHook.store(end);
 }
 
-bool AddCommonThreadStopper(ThreadHook stop) {
-    int slot = stopperCount.load();
-    do {
-        if (slot >= kMaxStoppers) return false;
-    } while (!stopperCount.compare_exchange_weak(slot, slot + 1));
-    stoppers[slot].store(stop);
-    return true;
-}
-
 }  // namespace cvq::detail
-
-void EndCommonThreads() {
-    int count = stopperCount.load();
-    for (int i = 0; i < count; ++i)
-        if (cvq::detail::ThreadHook stop = stoppers[i].load()) stop();
-}
 
 TThread::TThread(const char* name)
     : m_name(name),
@@ -219,7 +199,7 @@ uint32_t TThread::MainLoop() {
 
 uint32_t TThread::Starter(void* parameter) {
     auto* runner = static_cast<TThread*>(parameter);
-    if (cvq::detail::ThreadHook begin = beginHook.load()) begin();
+    if (cvq::detail::TThreadHook begin = beginHook.load()) begin();
     uint32_t result = runner->MainLoop();
     if (runner->m_selfDestructible) {
         runner->m_autoDeath = 0;  // its destructor must not wait for this very thread

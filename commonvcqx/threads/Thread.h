@@ -108,6 +108,14 @@ private:
     int32_t m_exitCode;
 };
 
-/// Stops the library's own long-lived threads (after they finished their queued work).
-/// The host calls it before unloading the library, never from one of those threads.
-void EndCommonThreads();
+namespace cvq::detail {
+
+using TThreadHook = void (*)();
+
+/// The seam through which the library's per-thread data reaches every TThread: `begin`
+/// runs on the thread before its MainLoop, `end` after it (and after a self-destructing
+/// object is deleted), also when the thread is forcibly terminated. Either may be null.
+/// Set once, before threads start.
+void SetThreadDataHooks(TThreadHook begin, TThreadHook end);
+
+}  // namespace cvq::detail

@@ -192,13 +192,3 @@ TEST_F(EventPublisherTest, OrderHoldsAfterTheMapGrows) {
     std::sort(sorted.begin(), sorted.end());
     EXPECT_EQ(std::adjacent_find(sorted.begin(), sorted.end()), sorted.end());
 }
-
-TEST_F(EventPublisherTest, GlobalFileNotifierIsThreadSafeAndNamed) {
-    ASSERT_NE(cvq::detail::GlobalFileNotifier(), nullptr);
-    TEventPublisher& notifier = *cvq::detail::GlobalFileNotifier();
-    EXPECT_STREQ(notifier.GetName(), "GlobalFileNotifier");
-    notifier.Subscribe(nullptr, 1, ValueCallback, kA);
-    notifier.SendNotification(1, 9);
-    EXPECT_EQ(notifier.Unsubscribe(1, ValueCallback, kA), 1);
-    EXPECT_EQ(log, (Lines{"A:1:9"}));
-}

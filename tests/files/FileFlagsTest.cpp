@@ -2,7 +2,9 @@
 // back end, the close notification and the flags that give a file its own objects.
 #include "FileTestSupport.h"
 
+#include <commonvcqx/events/EventPublisher.h>
 #include <commonvcqx/files/File.h>
+#include <commonvcqx/files/internal/FileNotifier.h>
 #include <commonvcqx/platform/internal/Files.h>
 #include <commonvcqx/threads/CriticalSection.h>
 #include <commonvcqx/threads/ThreadEvent.h>
@@ -247,6 +249,20 @@ TEST_F(FileFlagsTest, CloseNotifiesSubscribersOnTheClosingThread) {
     TFile::UnsubscribeToFileCloseEvent(&OnClosed, &other);
     { TFile last(Name("a.bin").c_str(), 0); }
     EXPECT_EQ(other.files.size(), 2u);
+}
+
+TEST_F(FileFlagsTest, CloseNotifierIsNamedAndServesAnyThread) {
+    TEventPublisher* notifier = cvq::detail::GlobalFileNotifier();
+    ASSERT_NE(notifier, nullptr);
+    EXPECT_STREQ(notifier->GetName(), "GlobalFileNotifier");
+    int32_t seen = 0;
+    auto count = [](int32_t, int32_t first, int32_t, void* user, TEventPublisher*, int32_t) {
+        *static_cast<int32_t*>(user) += first;
+    };
+    notifier->Subscribe(nullptr, 1, count, &seen);
+    std::thread([&] { notifier->SendNotification(1, 9); }).join();
+    EXPECT_EQ(notifier->Unsubscribe(1, count, &seen), 1);
+    EXPECT_EQ(seen, 9);
 }
 
 TEST_F(FileFlagsTest, LockAndWriteBehindFlagsKeepPlainTransfers) {

@@ -1,5 +1,5 @@
 #include <commonvcqx/frame/LibraryFrame.h>
-#include <commonvcqx/frame/internal/ThreadData.h>
+#include <commonvcqx/events/internal/ThreadData.h>
 #include <commonvcqx/threads/Thread.h>
 
 #include <gtest/gtest.h>

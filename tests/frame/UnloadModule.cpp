@@ -3,7 +3,7 @@
 #include <commonvcqx/frame/ExceptionThrower.h>
 #include <commonvcqx/frame/LibraryFrame.h>
 #include <commonvcqx/base/StartupOrder.h>
-#include <commonvcqx/frame/internal/ThreadData.h>
+#include <commonvcqx/events/internal/ThreadData.h>
 #include <commonvcqx/text/String.h>
 
 #include <cstring>

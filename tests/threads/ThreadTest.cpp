@@ -3,7 +3,7 @@
 #include <commonvcqx/platform/Messages.h>
 #include <commonvcqx/threads/Thread.h>
 #include <commonvcqx/threads/ThreadEvent.h>
-#include <commonvcqx/threads/internal/ThreadDataHooks.h>
+#include <commonvcqx/threads/Thread.h>
 
 #include <gtest/gtest.h>
 
@@ -323,16 +323,4 @@ TEST(ThreadTest, PrioritiesAreReportedNotThrown) {
     thread.WaitForEnd();
     EXPECT_EQ(thread.GetPriority(), THREAD_PRIORITY_ERROR_RETURN);
     EXPECT_FALSE(thread.SetPriority(THREAD_PRIORITY_NORMAL));
-}
-
-TEST(ThreadTest, EndCommonThreadsRunsRegisteredStoppers) {
-    static std::atomic<int> stops{0};
-    static bool registered = [] {
-        EndCommonThreads();  // nothing registered yet: returns at once
-        return cvq::detail::AddCommonThreadStopper([] { ++stops; });
-    }();
-    EXPECT_TRUE(registered);
-    int before = stops.load();
-    EndCommonThreads();
-    EXPECT_EQ(stops.load() - before, 1);
 }

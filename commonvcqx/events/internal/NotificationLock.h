@@ -29,9 +29,5 @@ void PurgePendingRecords(const TEventPublisher* publisher);
 /// The calling thread's own queue (null without library data), nothing else done.
 TNotificationQueue* CurrentNotificationQueue() noexcept;
 
-/// "GlobalFileNotifier": the thread-safe publisher announcing file closes; null before
-/// its start-up step built it and once unloading destroyed it, so files closed by
-/// static objects then announce nothing.
-TEventPublisher* GlobalFileNotifier() noexcept;
 
 }  // namespace cvq::detail
