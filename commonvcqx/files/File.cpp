@@ -6,8 +6,8 @@
 #include <commonvcqx/events/EventPublisher.h>
 #include <commonvcqx/files/internal/FileErrors.h>
 #include <commonvcqx/files/internal/FileNotifier.h>
-#include <commonvcqx/files/internal/OpenFlags.h>
 #include <commonvcqx/frame/Exception.h>
+#include <commonvcqx/platform/FileFlags.h>
 #include <commonvcqx/platform/internal/Files.h>
 #include <commonvcqx/platform/internal/KernelObjects.h>
 #include <commonvcqx/platform/internal/VirtualMemory.h>
@@ -17,10 +17,11 @@
 #include <string>
 
 namespace pf = cvq::platform;
+namespace attribute = cvq::file_attributes;
 
 TFileObject::~TFileObject() = default;
 
-using namespace cvq::detail::open_flags;
+using namespace cvq::open_flags;
 using cvq::detail::IsDiskFull;
 using cvq::detail::ThrowFileError;
 using cvq::detail::ThrowNotEnoughDiskSpace;
@@ -91,7 +92,8 @@ char TFile::Open(const TFileName& name, int flags) {
     CreateOwnObjects();
     if ((m_flags & kKeepReadOnly) && Exist(m_name, kFile)) {
         int32_t attributes = GetAttributes(m_name);
-        if (attributes != -1 && (attributes & 0x2)) SetAttributes(m_name, attributes & ~0x2, 0);
+        if (attributes != -1 && (attributes & attribute::kReadOnly))
+            SetAttributes(m_name, attributes & ~attribute::kReadOnly, 0);
     }
     DWORD error = 0;
     m_handle = pf::OpenFile(m_name.c_str(), static_cast<uint32_t>(m_flags), error);
@@ -153,7 +155,7 @@ void TFile::Close() {
     if (m_flags & kLibraryDeletes) Delete(m_name, 0, 1);
     if (m_flags & kKeepReadOnly) {
         int32_t attributes = GetAttributes(m_name);
-        if (attributes != -1) SetAttributes(m_name, attributes | 0x2, 0);
+        if (attributes != -1) SetAttributes(m_name, attributes | attribute::kReadOnly, 0);
     }
     DeleteOwnObjects();
     NotifyFileClosed();
@@ -380,7 +382,7 @@ void TFile::AdjustSizeOfFile(int32_t size, int32_t reopenFlags, char reopen) {
     if (size != GetSize()) {
         if (m_flags & kUnbuffered) {
             int buffered =
-                (m_flags & ~(kUnbuffered | kAccessBits | kCreate | kTempInDirectory)) | 0x8;
+                (m_flags & ~(kUnbuffered | kAccessBits | kCreate | kTempInDirectory)) | kReadWrite;
             CloseKeepingFile();
             Open(m_name, buffered);
             reopen = 1;

@@ -28,6 +28,8 @@
 #include <commonvcqx/events/EventSubscriber.h>
 #include <commonvcqx/files/FileName.h>
 #include <commonvcqx/files/FileObject.h>
+#include <commonvcqx/platform/Drives.h>
+#include <commonvcqx/platform/FileFlags.h>
 #include <commonvcqx/platform/WinTypes.h>
 #include <commonvcqx/text/String.h>
 
@@ -156,9 +158,12 @@ public:
     /// Library attribute bits of the open file's name, -1 when unreadable.
     int32_t GetAttributes() const { return GetAttributes(m_name); }
 
-    void SetDeleteOnClose() noexcept { m_flags |= 0x400; }
-    void UnsetDeleteOnClose() noexcept { m_flags &= ~0x400; }
-    bool ShouldBeDeletedOnClose() const noexcept { return (m_flags & 0x600) != 0; }
+    void SetDeleteOnClose() noexcept { m_flags |= cvq::open_flags::kLibraryDeletes; }
+    void UnsetDeleteOnClose() noexcept { m_flags &= ~cvq::open_flags::kLibraryDeletes; }
+    bool ShouldBeDeletedOnClose() const noexcept {
+        return (m_flags & (cvq::open_flags::kSystemDeletes | cvq::open_flags::kLibraryDeletes)) !=
+               0;
+    }
 
     /// Subscribes `callback` with `user` to the close notification of every TFile.
     static void SubscribeToFileCloseEvent(TEventCallback callback, void* user);
@@ -207,16 +212,8 @@ public:
     static void CheckDiskSpace(const TFileName& name, double bytes);
 
     enum EBackupMode : int32_t { kNoBackup = 0, kAskForBackup = 1, kMakeBackup = 2 };
-    enum EDriveType : int32_t {
-        kDriveUnknown = 0,
-        kDriveNoRootDir = -1,
-        kDriveFloppy = 1,
-        kDriveRemovable = 2,
-        kDriveFixed = 3,
-        kDriveRemote = 4,
-        kDriveCdRom = 5,
-        kDriveRamDisk = 6,
-    };
+    using EDriveType = cvq::EDriveType;
+    using enum cvq::EDriveType;
     /// True when the caller may write `name`: it does not exist, or it could be opened
     /// exclusively and any backup asked for was made. A file in use shows the 18009 box
     /// (with `showMessage`) and gives false. With a backup extension ("~": the first

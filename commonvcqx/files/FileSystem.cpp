@@ -5,10 +5,10 @@
 
 #include <commonvcqx/files/internal/FileErrors.h>
 #include <commonvcqx/files/internal/FileFolders.h>
-#include <commonvcqx/files/internal/OpenFlags.h>
 #include <commonvcqx/frame/Exception.h>
 #include <commonvcqx/memory/Heap.h>
 #include <commonvcqx/platform/Drives.h>
+#include <commonvcqx/platform/FileFlags.h>
 #include <commonvcqx/platform/MessageBoxHandler.h>
 #include <commonvcqx/platform/Messages.h>
 #include <commonvcqx/platform/internal/ExecutableFile.h>
@@ -22,8 +22,9 @@
 #include <string>
 
 namespace pf = cvq::platform;
+namespace attribute = cvq::file_attributes;
 
-using namespace cvq::detail::open_flags;
+using namespace cvq::open_flags;
 using cvq::detail::DriveOf;
 using cvq::detail::IsDiskFull;
 using cvq::detail::ThrowFileError;
@@ -69,7 +70,7 @@ char TFile::Exist(const TFileName& name, EType type) {
     DWORD error = 0;
     int32_t attributes = pf::GetFileAttributes(name.c_str(), error);
     if (attributes == -1) return error == ERROR_ACCESS_DENIED;
-    bool directory = attributes & 0x10;
+    bool directory = attributes & attribute::kDirectory;
     return type == kFile ? !directory : type == kDirectory ? directory : 1;
 }
 
@@ -92,8 +93,8 @@ char TFile::Delete(const TFileName& name, char throwOnError, char force) {
     if (force) {
         DWORD ignored = 0;
         int32_t attributes = pf::GetFileAttributes(name.c_str(), ignored);
-        if (attributes != -1 && (attributes & 0x2) &&
-            pf::SetFileAttributes(name.c_str(), attributes & ~0x2, ignored) &&
+        if (attributes != -1 && (attributes & attribute::kReadOnly) &&
+            pf::SetFileAttributes(name.c_str(), attributes & ~attribute::kReadOnly, ignored) &&
             pf::DeleteFile(name.c_str(), error))
             return 1;
     }
@@ -131,7 +132,7 @@ char TFile::SetAttributes(const TFileName& name, int32_t attributes, char throwO
 
 char TFile::IsWriteProtected(const TFileName& name) {
     int32_t attributes = GetAttributes(name);
-    return attributes != -1 && (attributes & 0x2);
+    return attributes != -1 && (attributes & attribute::kReadOnly);
 }
 
 void* TFile::LoadFile(const TFileName& name, uint32_t* size, void* buffer) {
@@ -205,7 +206,8 @@ void TFile::EnsureDirectory(const TFileName& path) {
             DWORD error = 0;
             int32_t attributes = pf::GetFileAttributes(prefix, error);
             if (attributes != -1) {
-                if (!(attributes & 0x10)) ThrowFileError(18018, ERROR_ALREADY_EXISTS);
+                if (!(attributes & attribute::kDirectory))
+                    ThrowFileError(18018, ERROR_ALREADY_EXISTS);
             } else if (!pf::CreateDirectory(prefix, error) && error != ERROR_ALREADY_EXISTS) {
                 ThrowFileError(18018, error);
             }
@@ -398,12 +400,12 @@ char TFile::IsCompressedVolume(const TFileName& name) {
 TFile::EDriveType TFile::GetDriveTypeA(const TFileName& name) {
     std::string root = RootOf(name);
     if (root.empty()) return kDriveNoRootDir;
-    int32_t kind = pf::GetDriveKind(root);
-    if (kind == pf::kDriveRemovable) {
+    const EDriveType kind = pf::GetDriveKind(root);
+    if (kind == kDriveRemovable) {
         char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(root[0])));
         if (letter == 'A' || letter == 'B' || IsFloppyDrive(name)) return kDriveFloppy;
     }
-    return static_cast<EDriveType>(kind);
+    return kind;
 }
 
 char TFile::IsFloppyDrive(const TFileName& name) {

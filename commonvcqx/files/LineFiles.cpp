@@ -7,13 +7,13 @@
 #include <commonvcqx/containers/StringItem.h>
 #include <commonvcqx/files/MemoryMappedFile.h>
 #include <commonvcqx/files/internal/FileErrors.h>
-#include <commonvcqx/files/internal/OpenFlags.h>
+#include <commonvcqx/platform/FileFlags.h>
 
 #include <cstring>
 #include <memory>
 #include <optional>
 
-using namespace cvq::detail::open_flags;
+using namespace cvq::open_flags;
 
 namespace {
 

@@ -4,10 +4,10 @@
 
 #include <commonvcqx/files/File.h>
 #include <commonvcqx/files/internal/FileErrors.h>
-#include <commonvcqx/files/internal/OpenFlags.h>
 #include <commonvcqx/frame/Exception.h>
 #include <commonvcqx/memory/AllocatorHooks.h>
 #include <commonvcqx/memory/Heap.h>
+#include <commonvcqx/platform/FileFlags.h>
 #include <commonvcqx/platform/internal/FileMapping.h>
 #include <commonvcqx/threads/CriticalSection.h>
 
@@ -15,7 +15,7 @@
 #include <new>
 
 namespace pf = cvq::platform;
-using namespace cvq::detail::open_flags;
+using namespace cvq::open_flags;
 using cvq::detail::IsDiskFull;
 using cvq::detail::ThrowFileError;
 using cvq::detail::ThrowNotEnoughDiskSpace;

@@ -12,8 +12,25 @@
 //   FileNameFromNativePath("/mnt/data/takes");              // "D:\\takes"
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
+
+namespace cvq {
+
+/// Kinds of drive with the library's numbers (TFile::EDriveType).
+enum EDriveType : int32_t {
+    kDriveUnknown = 0,
+    kDriveNoRootDir = -1,
+    kDriveFloppy = 1,
+    kDriveRemovable = 2,
+    kDriveFixed = 3,
+    kDriveRemote = 4,
+    kDriveCdRom = 5,
+    kDriveRamDisk = 6,
+};
+
+}  // namespace cvq
 
 /// Maps drive `letter` (either case) to the absolute native directory `nativeRoot`.
 /// False, and nothing changed, for a letter outside A–Z or a root not starting with "/".

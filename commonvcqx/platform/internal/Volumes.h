@@ -11,6 +11,7 @@
 //   int32_t kind = cvq::platform::GetDriveKind("D:\\");   // 6 for a RAM disk
 #pragma once
 
+#include <commonvcqx/platform/Drives.h>
 #include <commonvcqx/platform/WinTypes.h>
 
 #include <cstdint>
@@ -19,24 +20,12 @@
 
 namespace cvq::platform {
 
-/// Drive kinds with the library's numbers.
-enum DriveKind : int32_t {
-    kDriveUnknown = 0,
-    kDriveNoRoot = -1,
-    kDriveFloppy = 1,
-    kDriveRemovable = 2,
-    kDriveFixed = 3,
-    kDriveRemote = 4,
-    kDriveCdRom = 5,
-    kDriveRamDisk = 6,
-};
-
 /// Kind of the volume holding `root`: tmpfs and ramfs are RAM disks, network file
 /// systems remote, iso9660 and udf CD-ROMs, a block device that the kernel marks
 /// removable a removable drive (never kDriveFloppy: see IsFloppyDevice), anything else
-/// fixed. kDriveNoRoot when the root is unmapped or missing, kDriveUnknown when the
+/// fixed. kDriveNoRootDir when the root is unmapped or missing, kDriveUnknown when the
 /// mount table cannot be read.
-int32_t GetDriveKind(std::string_view root);
+EDriveType GetDriveKind(std::string_view root);
 
 /// The volume's label: the file system's own label when it has a non-empty one that
 /// can be read (from the file system, else from /dev/disk/by-label), else the last

@@ -3,6 +3,7 @@
 // and EINTR (or through a C stream with flag 0x20000).
 #include <commonvcqx/platform/Drives.h>
 #include <commonvcqx/platform/ErrorCodes.h>
+#include <commonvcqx/platform/FileFlags.h>
 #include <commonvcqx/platform/internal/Files.h>
 #include <commonvcqx/platform/posix/FileState.h>
 
@@ -22,13 +23,7 @@ namespace cvq::platform {
 
 namespace {
 
-constexpr uint32_t kQuery = 0x1, kRead = 0x2, kWrite = 0x4, kReadWrite = 0x8;
-constexpr uint32_t kCreate = 0x10;
-constexpr uint32_t kShareRead = 0x20, kShareWrite = 0x40, kShareAll = 0x80, kExclusive = 0x100;
-constexpr uint32_t kDeleteOnClose = 0x200;
-constexpr uint32_t kStream = 0x20000;
-constexpr uint32_t kUnbuffered = 0x1000000, kWriteThrough = 0x8000000;
-constexpr uint32_t kRandom = 0x10000000, kSequential = 0x20000000;
+using namespace cvq::open_flags;
 
 // FILETIME of 1970-01-01 in 100 ns steps since 1601.
 constexpr int64_t kUnixEpoch = 116444736000000000LL;
@@ -132,16 +127,16 @@ FileHandle* OpenFile(std::string_view name, uint32_t flags, DWORD& error) {
     const uint32_t original = flags;
     std::string path;
     if (!Native(name, path, error)) return nullptr;
-    bool stream = flags & kStream;
-    if (!(flags & (kQuery | kRead | kWrite | kReadWrite))) flags |= kReadWrite;
+    bool stream = flags & kMultimedia;
+    if (!(flags & (kQueryOnly | kReadAccess | kWriteAccess | kReadWrite))) flags |= kReadWrite;
     // A stream knows no default sharing but exclusive, and no query-only access; its
     // deletion at close is left to the caller.
     if (!(flags & (kShareRead | kShareWrite | kShareAll | kExclusive)))
         flags |= stream ? kExclusive : kShareRead;
-    if (stream && !(flags & (kRead | kWrite | kReadWrite))) flags |= kRead;
-    if (stream) flags &= ~(kDeleteOnClose | kUnbuffered);
-    bool reads = flags & (kRead | kReadWrite);
-    bool writes = flags & (kWrite | kReadWrite);
+    if (stream && !(flags & (kReadAccess | kWriteAccess | kReadWrite))) flags |= kReadAccess;
+    if (stream) flags &= ~(kSystemDeletes | kUnbuffered);
+    bool reads = flags & (kReadAccess | kReadWrite);
+    bool writes = flags & (kWriteAccess | kReadWrite);
     bool query = !reads && !writes;
     int oflags = reads && writes ? O_RDWR : writes ? O_WRONLY : O_RDONLY;
     bool create = flags & kCreate;
@@ -188,9 +183,10 @@ FileHandle* OpenFile(std::string_view name, uint32_t flags, DWORD& error) {
         Fail(error);
         return discard();
     }
-    if (flags & (kRandom | kSequential))
-        ::posix_fadvise(fd, 0, 0, (flags & kRandom) ? POSIX_FADV_RANDOM : POSIX_FADV_SEQUENTIAL);
-    if (flags & kDeleteOnClose) file->deleteOnClose = path;
+    if (flags & (kRandomAccess | kSequentialScan))
+        ::posix_fadvise(fd, 0, 0,
+                        (flags & kRandomAccess) ? POSIX_FADV_RANDOM : POSIX_FADV_SEQUENTIAL);
+    if (flags & kSystemDeletes) file->deleteOnClose = path;
     if (stream && !posix::AttachStream(*file, oflags, (original & kUnbuffered) != 0, error))
         return discard();
     return file;
@@ -361,13 +357,14 @@ int32_t GetFileAttributes(std::string_view name, DWORD& error) {
     struct stat info;
     if (::stat(path.c_str(), &info) != 0) return Fail(error), -1;
     int32_t attributes = 0;
-    if (S_ISDIR(info.st_mode)) attributes |= 0x10;
+    if (S_ISDIR(info.st_mode)) attributes |= file_attributes::kDirectory;
     size_t slash = path.find_last_of('/');
     std::string_view last = slash == std::string::npos ? std::string_view(path)
                                                        : std::string_view(path).substr(slash + 1);
-    if (!last.empty() && last[0] == '.' && last != "." && last != "..") attributes |= 0x4;
-    if (!(info.st_mode & S_IWUSR)) attributes |= 0x2;
-    return attributes ? attributes : 0x1;
+    if (!last.empty() && last[0] == '.' && last != "." && last != "..")
+        attributes |= file_attributes::kHidden;
+    if (!(info.st_mode & S_IWUSR)) attributes |= file_attributes::kReadOnly;
+    return attributes ? attributes : file_attributes::kNormal;
 }
 
 bool SetFileAttributes(std::string_view name, int32_t attributes, DWORD& error) {
@@ -376,7 +373,7 @@ bool SetFileAttributes(std::string_view name, int32_t attributes, DWORD& error) 
     struct stat info;
     if (::stat(path.c_str(), &info) != 0) return Fail(error);
     mode_t mode = info.st_mode & 07777;
-    mode = (attributes & 0x2) ? mode & ~mode_t{0222} : mode | S_IWUSR;
+    mode = (attributes & file_attributes::kReadOnly) ? mode & ~mode_t{0222} : mode | S_IWUSR;
     return ::chmod(path.c_str(), mode) == 0 || Fail(error);
 }
 

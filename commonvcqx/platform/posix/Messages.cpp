@@ -339,7 +339,7 @@ enum class ETaken { kMessage, kQuit, kNothing };
 
 // Under the queue lock: the first matching posted message, then the quit request.
 ETaken Take(MessageQueue& queue, MSG* msg, HWND window, UINT filterMin, UINT filterMax,
-           bool remove) {
+            bool remove) {
     for (auto it = queue.posted.begin(); it != queue.posted.end(); ++it) {
         if (!Matches(*it, window, filterMin, filterMax)) continue;
         *msg = *it;
@@ -612,7 +612,7 @@ HWND CreateWindowExA(DWORD exStyle, const char* className, const char* windowNam
         Windows().nextHandle += 0x10;
         Windows().windows.emplace(Key(window),
                                   TWindowRecord{procedure, GetCurrentThreadId(), 0, className,
-                                               windowName ? windowName : ""});
+                                                windowName ? windowName : ""});
     }
     CREATESTRUCTA create{
         parameter,  instance,  menu,   parent, height, width, y, x, static_cast<LONG>(style),

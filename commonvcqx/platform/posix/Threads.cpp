@@ -115,7 +115,8 @@ struct TThreadRegistry {
 };
 
 TThreadRegistry& Threads() {
-    static TThreadRegistry* registry = new TThreadRegistry;  // outlives threads still running at exit
+    static TThreadRegistry* registry =
+        new TThreadRegistry;  // outlives threads still running at exit
     return *registry;
 }
 
@@ -220,7 +221,8 @@ void* ThreadMain(void* parameter) {
 
 TThreadObject* ThreadOf(HANDLE handle) {
     TKernelObject* object = ObjectOf(handle);
-    return object && object->kind == EObjectKind::Thread ? static_cast<TThreadObject*>(object) : nullptr;
+    return object && object->kind == EObjectKind::Thread ? static_cast<TThreadObject*>(object)
+                                                         : nullptr;
 }
 
 }  // namespace

@@ -199,11 +199,11 @@ bool IsOneOf(const std::string& type, std::initializer_list<std::string_view> na
 
 }  // namespace
 
-int32_t GetDriveKind(std::string_view root) {
+EDriveType GetDriveKind(std::string_view root) {
     std::string path;
     struct stat info;
     DWORD error = 0;
-    if (!RootDirectory(root, path, info, error)) return kDriveNoRoot;
+    if (!RootDirectory(root, path, info, error)) return kDriveNoRootDir;
     TMount mount;
     if (!FindMount(path, info.st_dev, mount)) return kDriveUnknown;
     if (IsOneOf(mount.type, {"tmpfs", "ramfs"})) return kDriveRamDisk;
