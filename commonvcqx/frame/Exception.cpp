@@ -3,9 +3,9 @@
 // rather than throwing from inside an exception's construction or copy.
 #include <commonvcqx/frame/Exception.h>
 
+#include <commonvcqx/base/StartupOrder.h>
 #include <commonvcqx/frame/ExceptionThrower.h>
 #include <commonvcqx/frame/internal/ExceptionGlobals.h>
-#include <commonvcqx/base/StartupOrder.h>
 
 #include <atomic>
 #include <new>

@@ -209,7 +209,8 @@ bool TStringPattern::Simulate(const char* text, int32_t length, int32_t from, bo
     using namespace cvq::detail;
     int32_t bestStart = -1, bestLength = -1;
     int32_t pos = from;
-    auto add = [&](std::vector<PatternScratch::TMachineThread>& list, int32_t state, int32_t start) {
+    auto add = [&](std::vector<PatternScratch::TMachineThread>& list, int32_t state,
+                   int32_t start) {
         sc.stack.push_back(state);
         while (!sc.stack.empty()) {
             int32_t i = sc.stack.back();

@@ -16,8 +16,8 @@
 
 namespace {
 
-using cvq::platform::FailNthMappingOperation;
 using cvq::platform::EMappingOperation;
+using cvq::platform::FailNthMappingOperation;
 using cvq::test::Catch;
 using cvq::test::ErrorText;
 namespace fs = std::filesystem;

@@ -1,5 +1,5 @@
-#include <commonvcqx/frame/LibraryFrame.h>
 #include <commonvcqx/events/internal/ThreadData.h>
+#include <commonvcqx/frame/LibraryFrame.h>
 #include <commonvcqx/threads/Thread.h>
 
 #include <gtest/gtest.h>

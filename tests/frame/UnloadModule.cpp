@@ -1,9 +1,9 @@
 // A small module linked to the library, loaded and unloaded at run time by the tests.
+#include <commonvcqx/base/StartupOrder.h>
+#include <commonvcqx/events/internal/ThreadData.h>
 #include <commonvcqx/frame/AutoInitProcedure.h>
 #include <commonvcqx/frame/ExceptionThrower.h>
 #include <commonvcqx/frame/LibraryFrame.h>
-#include <commonvcqx/base/StartupOrder.h>
-#include <commonvcqx/events/internal/ThreadData.h>
 #include <commonvcqx/text/String.h>
 
 #include <cstring>

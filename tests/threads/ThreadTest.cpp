@@ -3,7 +3,6 @@
 #include <commonvcqx/platform/Messages.h>
 #include <commonvcqx/threads/Thread.h>
 #include <commonvcqx/threads/ThreadEvent.h>
-#include <commonvcqx/threads/Thread.h>
 
 #include <gtest/gtest.h>
 

@@ -29,5 +29,4 @@ void PurgePendingRecords(const TEventPublisher* publisher);
 /// The calling thread's own queue (null without library data), nothing else done.
 TNotificationQueue* CurrentNotificationQueue() noexcept;
 
-
 }  // namespace cvq::detail
