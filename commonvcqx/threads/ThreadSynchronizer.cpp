@@ -2,7 +2,6 @@
 #include <commonvcqx/threads/ThreadSynchronizer.h>
 
 #include <commonvcqx/frame/ExceptionThrower.h>
-#include <commonvcqx/threads/CriticalSection.h>
 
 #include <cassert>
 #include <new>

@@ -16,10 +16,10 @@
 // debug builds check the synchronizer and stop the program otherwise.
 #pragma once
 
+#include <commonvcqx/threads/CriticalSection.h>
+
 #include <cstddef>
 #include <cstdint>
-
-class TCriticalSection;
 
 class TThreadSynchronizer {
 public:

@@ -1,8 +1,6 @@
 // Snapshots on two stacks: filing, dropping, packing, trimming, undo and redo.
 #include <commonvcqx/undo/Undoable.h>
 
-#include <memory>
-
 namespace {
 
 // No action has this name: nothing is excluded.
@@ -16,11 +14,23 @@ bool SameRun(const TUndoMemento& a, const TUndoMemento& b) {
     return a.GetActionInstance() == b.GetActionInstance() && a.GetActionName() == b.GetActionName();
 }
 
-struct TMementoDeleter {
-    void operator()(TUndoMemento* memento) const { memento->Delete(); }
+// A memento the object owns but has not filed yet: deleted unless kept, so that a host
+// operation that throws on the way loses nothing.
+class TPendingMemento {
+public:
+    explicit TPendingMemento(TUndoMemento* memento) noexcept : m_memento(memento) {}
+    ~TPendingMemento() {
+        if (m_memento) m_memento->Delete();
+    }
+    TPendingMemento(const TPendingMemento&) = delete;
+    TPendingMemento& operator=(const TPendingMemento&) = delete;
+
+    TUndoMemento* Get() const noexcept { return m_memento; }
+    void Keep() noexcept { m_memento = nullptr; }
+
+private:
+    TUndoMemento* m_memento;
 };
-// A memento the object owns but has not filed yet: deleted if filing does not finish.
-using TOwnedMemento = std::unique_ptr<TUndoMemento, TMementoDeleter>;
 
 }  // namespace
 
@@ -94,25 +104,26 @@ void TUndoable::AdoptMemento(TUndoMemento* memento) {
 
 char TUndoable::AdoptMementoIfDifference(TUndoMemento* memento, const TUndoMemento& reference) {
     if (!memento) return 0;
-    TOwnedMemento owned(memento);
+    TPendingMemento pending(memento);
     if (memento->IsSameState(reference)) return 0;
-    AddToUndoList(owned.release(), 0);
+    pending.Keep();
+    AddToUndoList(memento, 0);
     return 1;
 }
 
 void TUndoable::UndoCurrentState() {
     if (m_applying || m_undo.list.IsEmpty()) return;
     TUndoMemento* result = nullptr;
-    TOwnedMemento applied(ApplyNewest(m_undo, 0, result));
-    if (result == applied.get()) applied.release();
+    TPendingMemento applied(ApplyNewest(m_undo, 0, result));
+    if (result == applied.Get()) applied.Keep();
     AddToRedoList(result);
 }
 
 void TUndoable::RedoLastUndoneState() {
     if (m_applying || m_redo.list.IsEmpty()) return;
     TUndoMemento* result = nullptr;
-    TOwnedMemento applied(ApplyNewest(m_redo, 1, result));
-    if (result == applied.get()) applied.release();
+    TPendingMemento applied(ApplyNewest(m_redo, 1, result));
+    if (result == applied.Get()) applied.Keep();
     AddToUndoList(result, 1);
 }
 
@@ -190,15 +201,15 @@ void TUndoable::Recount(TStack& stack) {
     stack.sums = TSums();
     // Oldest first, so that each Push puts the memento back in its place.
     while (TUndoMemento* oldest = mementos.DetachLast()) {
-        TOwnedMemento owned(oldest);
+        TPendingMemento pending(oldest);
         Push(stack, oldest);
-        owned.release();
+        pending.Keep();
     }
 }
 
 void TUndoable::AddToUndoList(TUndoMemento* memento, char fromRedo) {
     if (!memento) return;
-    TOwnedMemento owned(memento);
+    TPendingMemento pending(memento);
     if (m_maximumNumber <= 0) return;  // not kept, and it is ours now: deleted
     if (!fromRedo) DiscardAll(m_redo);
     if (TUndoMemento* newest = m_undo.list.GetFirst()) {
@@ -209,16 +220,16 @@ void TUndoable::AddToUndoList(TUndoMemento* memento, char fromRedo) {
             PackRun(newest);
     }
     Push(m_undo, memento);
-    owned.release();
+    pending.Keep();
     if (m_undo.list.GetCount() > m_maximumNumber) Discard(m_undo, m_undo.list.GetLast());
 }
 
 void TUndoable::AddToRedoList(TUndoMemento* memento) {
     if (!memento) return;
-    TOwnedMemento owned(memento);
+    TPendingMemento pending(memento);
     if (m_maximumNumber <= 0) return;
     Push(m_redo, memento);
-    owned.release();
+    pending.Keep();
 }
 
 void TUndoable::PackRun(TUndoMemento* newest) {

@@ -23,6 +23,8 @@
 // memento, clears or trims the lists, the applied memento is only taken out, and deleted
 // afterwards unless ApplyMemento returned it (then it is filed as the result). Undo and
 // redo do nothing while a memento is being applied.
+//
+// Not locked: one thread uses an object at a time.
 #pragma once
 
 #include <commonvcqx/containers/FlexList.h>
