@@ -88,11 +88,16 @@
 #include <commonvcqx/threads/CommandThread.h>
 #include <commonvcqx/threads/CriticalSection.h>
 #include <commonvcqx/threads/MultithreadedObject.h>
+#include <commonvcqx/threads/ReadWriteSynchronizer.h>
 #include <commonvcqx/threads/Semaphore.h>
 #include <commonvcqx/threads/Thread.h>
 #include <commonvcqx/threads/ThreadEvent.h>
+#include <commonvcqx/threads/ThreadSynchronizer.h>
 #include <commonvcqx/threads/VitalInterThreadMessage.h>
 #include <commonvcqx/threads/VitalInterThreadMessageAgent.h>
 #include <commonvcqx/threads/WaitFunctions.h>
 
 #include <commonvcqx/geometry/Randomizer.h>
+
+#include <commonvcqx/undo/UndoMemento.h>
+#include <commonvcqx/undo/Undoable.h>
