@@ -37,7 +37,9 @@ struct TFindHandle {
     std::vector<char> names;  // each matching name followed by a NUL
     std::vector<TListedEntry> entries;
     size_t next = 0;  // the entry FindNextFile gives
-    // The entry given last, when telling its kind took a stat already.
+    // The entry given last: whether it may be a link, and its stat when telling its
+    // kind took one already.
+    bool lastMayLink = false;
     bool lastStated = false;
     struct statx last = {};
 };
@@ -82,10 +84,13 @@ int OpenFolder(const std::string& path) {
     return fd;
 }
 
-// Stat of `name` in the folder: what a link points to, else the link itself (dangling).
-bool StatEntry(TFindHandle& find, const char* name, struct statx& info) {
+// Stat of `name` in the folder: what a link points to, else the link itself
+// (dangling). An entry the listing calls no link is not looked at as one.
+bool StatEntry(TFindHandle& find, const char* name, bool mayLink, struct statx& info) {
     int folder = ::dirfd(find.folder);
-    if (::statx(folder, name, AT_NO_AUTOMOUNT, kStatMask, &info) == 0) return true;
+    const int follow = mayLink ? 0 : AT_SYMLINK_NOFOLLOW;
+    if (::statx(folder, name, AT_NO_AUTOMOUNT | follow, kStatMask, &info) == 0) return true;
+    if (!mayLink) return false;
     if (errno != ENOENT && errno != ELOOP) return false;
     return ::statx(folder, name, AT_NO_AUTOMOUNT | AT_SYMLINK_NOFOLLOW, kStatMask, &info) == 0;
 }
@@ -127,9 +132,10 @@ void GiveNext(TFindHandle& find, WIN32_FIND_DATAA& entry) {
     const TListedEntry& listed = find.entries[find.next++];
     const char* name = find.names.data() + listed.offset;
     bool directory = listed.type == DT_DIR;
+    find.lastMayLink = listed.type == DT_LNK || listed.type == DT_UNKNOWN;
     find.lastStated = false;
-    if (listed.type == DT_LNK || listed.type == DT_UNKNOWN) {
-        find.lastStated = StatEntry(find, name, find.last);
+    if (find.lastMayLink) {
+        find.lastStated = StatEntry(find, name, true, find.last);
         directory = find.lastStated && S_ISDIR(find.last.stx_mode);
     }
     std::memset(&entry, 0, sizeof entry);
@@ -222,7 +228,7 @@ bool CompleteFindData(TFindHandle* find, WIN32_FIND_DATAA& entry, DWORD& error) 
     struct statx own;
     const struct statx* info = &find->last;
     if (!find->lastStated) {
-        if (!StatEntry(*find, entry.cFileName, own)) {
+        if (!StatEntry(*find, entry.cFileName, find->lastMayLink, own)) {
             error = LastSystemError();
             return false;
         }
