@@ -260,14 +260,14 @@ char TDirectoryScanner::ScanFolder(const TFileName& folder, const char* pattern,
     do {
         const bool visible = !m_skipHidden || !(entry.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN);
         if (IsFolder(entry)) {
-            if (visible && entry.cFileName[0] != '.') {
+            if (visible && entry.cFileName[0] != '.' && (m_storeFolders || m_recursive)) {
                 TFileName name(prefix);
                 name.Append(entry.cFileName);
-                TFoundFile* stored = nullptr;
-                if (m_storeFolders && pf::CompleteFindData(search.get(), entry, error))
-                    stored = m_found.Append(new TFoundFile(name, entry));
-                if (stored || (m_recursive && !m_storeFolders))
-                    subfolders.emplace_back(name, stored);
+                if (!m_storeFolders) {
+                    subfolders.emplace_back(name, nullptr);
+                } else if (pf::CompleteFindData(search.get(), entry, error)) {  // else gone
+                    subfolders.emplace_back(name, m_found.Append(new TFoundFile(name, entry)));
+                }
             }
         } else if (visible && !ReportFile(prefix, entry, search.get())) {
             return 0;
