@@ -28,10 +28,12 @@
 #include <commonvcqx/events/PendingNotification.h>
 #include <commonvcqx/events/SubscriptionGroup.h>
 
+#include <commonvcqx/files/DirectoryScanner.h>
 #include <commonvcqx/files/File.h>
 #include <commonvcqx/files/FileName.h>
 #include <commonvcqx/files/FileNameEx.h>
 #include <commonvcqx/files/FileObject.h>
+#include <commonvcqx/files/FoundFile.h>
 #include <commonvcqx/files/MemoryMappedFile.h>
 
 #include <commonvcqx/frame/AutoInitProcedure.h>
