@@ -1,6 +1,8 @@
-// The order operations of both lists: each shuffle against the walk it stands for
-// (done step by step through the public operations), comparisons that throw while
-// sorting or merging, and the pointer list's moves, which keep their nodes.
+// Both lists over the list engine: each shuffle against the walk it stands for (done
+// step by step through the public operations), comparisons that throw while sorting or
+// merging, the pointer list's moves, which keep their nodes, and lists moved as raw
+// bytes, as the value arrays move them.
+#include <commonvcqx/containers/Array.h>
 #include <commonvcqx/containers/DoubleList.h>
 #include <commonvcqx/containers/DoubleListOfPointers.h>
 #include <commonvcqx/containers/FlexList.h>
@@ -79,7 +81,7 @@ const int kSeeds[] = {1, 2, 77, 4096, 2147483646};
 
 }  // namespace
 
-TEST(ListOrderTest, ObjectListShuffleMakesTheOrderOfItsWalk) {
+TEST(ListRegressionTest, ObjectListShuffleMakesTheOrderOfItsWalk) {
     TCountScope scope;
     for (int n : kSizes) {
         for (int seed : kSeeds) {
@@ -104,7 +106,7 @@ TEST(ListOrderTest, ObjectListShuffleMakesTheOrderOfItsWalk) {
     EXPECT_EQ(Counts().Alive(), 0);
 }
 
-TEST(ListOrderTest, PointerListShuffleMakesTheOrderOfItsWalkAndKeepsTheNodes) {
+TEST(ListRegressionTest, PointerListShuffleMakesTheOrderOfItsWalkAndKeepsTheNodes) {
     for (int n : kSizes) {
         for (int seed : kSeeds) {
             alive = 0;
@@ -138,7 +140,7 @@ TEST(ListOrderTest, PointerListShuffleMakesTheOrderOfItsWalkAndKeepsTheNodes) {
     }
 }
 
-TEST(ListOrderTest, ObjectListCompareThatThrowsLosesNoElementNorMarksTheListSorted) {
+TEST(ListRegressionTest, ObjectListCompareThatThrowsLosesNoElementNorMarksTheListSorted) {
     TCountScope scope;
     for (int budget : {0, 1, 10, 60}) {
         TFlexList<TFragile> list;
@@ -166,7 +168,7 @@ TEST(ListOrderTest, ObjectListCompareThatThrowsLosesNoElementNorMarksTheListSort
     EXPECT_EQ(Counts().Alive(), 0);
 }
 
-TEST(ListOrderTest, PointerListComparerThatThrowsLosesNoElementNorMarksTheListSorted) {
+TEST(ListRegressionTest, PointerListComparerThatThrowsLosesNoElementNorMarksTheListSorted) {
     for (int budget : {0, 1, 10, 60}) {
         alive = 0;
         {
@@ -193,7 +195,7 @@ TEST(ListOrderTest, PointerListComparerThatThrowsLosesNoElementNorMarksTheListSo
     }
 }
 
-TEST(ListOrderTest, PointerListMovesKeepTheNodeAndNameOnlyElementsOfTheList) {
+TEST(ListRegressionTest, PointerListMovesKeepTheNodeAndNameOnlyElementsOfTheList) {
     alive = 0;
     TDoubleListOfPointers list;
     Own(list, false);
@@ -212,4 +214,32 @@ TEST(ListOrderTest, PointerListMovesKeepTheNodeAndNameOnlyElementsOfTheList) {
     list.MoveToFront(&stranger);
     EXPECT_EQ(Values(list), (std::vector<int>{2, 0, 1, 3}));
     EXPECT_EQ(list.GetCount(), 4);
+}
+
+TEST(ListRegressionTest, ListsStayWholeWhenAValueArrayMovesThemAsRawBytes) {
+    TCountScope scope;
+    struct TShelf {
+        TFlexList<TCounted> items;
+        TDoubleListOfPointers pointers{0};
+    };
+    {
+        TArray<TShelf> shelves(1, 1);  // grows a slot at a time: the buffer moves often
+        const TShelf empty;
+        for (int i = 0; i < 200; ++i) {
+            shelves.Add(empty);
+            shelves[i].items.Append(new TCounted(i));
+            shelves[i].pointers.Append(&shelves);
+        }
+        for (int i = 0; i < 200; ++i) {
+            TFlexList<TCounted>& items = shelves[i].items;
+            items.Prepend(new TCounted(-i));
+            items.Sort();
+            ExpectConsistent(items);
+            EXPECT_EQ(Keys(items), (std::vector<int>{-i, i}));
+            EXPECT_EQ(shelves[i].pointers.GetCount(), 1);
+            shelves[i].pointers.Append(nullptr);
+            EXPECT_EQ(shelves[i].pointers.GetCount(), 2);
+        }
+    }
+    EXPECT_EQ(Counts().Alive(), 0);
 }
