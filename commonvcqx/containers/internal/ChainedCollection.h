@@ -1,10 +1,9 @@
 // commonvcqx/containers/internal/ChainedCollection.h
 //
 // TChainedCollection: what both double lists are made of. A collection whose elements
-// (or the nodes holding them) stand in one chain of the list engine, with the
-// collection's count kept equal to the chain's, and the operations that both lists do
-// alike: clearing, their order (sorting, the sorted checks, absorbing in sorted order)
-// and the chain steps under splicing and splitting.
+// (or the nodes holding them) stand in one chain of the list engine, and the operations
+// that both lists do alike: clearing, their order (sorting, the sorted checks,
+// absorbing in sorted order) and the chain steps under splicing and splitting.
 //
 //   class TDoubleList
 //       : public cvq::detail::TChainedCollection<TDoubleList, TCollection, TLinks> {
@@ -12,9 +11,11 @@
 //       int CompareNodes(const TListElement& a, const TListElement& b) const;
 //   };
 //
-// The list gives CompareNodes(a, b), a's comparison with b: a is always the receiver,
-// as each operation has always asked; and DeleteAll and DetachAll. Every node stays in one of the
-// lists when a comparison throws.
+// The list gives CompareNodes(a, b), a's comparison with b (a is always the receiver,
+// as each operation has always asked), DeleteAll and DetachAll. Every node stays in one
+// of the lists when a comparison throws. The collection's count, the one callers read,
+// follows the chain's after every change of membership (SyncCount): counting through a
+// reference would tie a list to its address, and value arrays move lists as raw bytes.
 #pragma once
 
 #include <commonvcqx/base/IntrusiveList.h>
