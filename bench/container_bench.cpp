@@ -1,15 +1,19 @@
 // The containers beside the standard library, measured in the same run; read the
 // results as ratios. TStringToLongAutoMap beside std::unordered_map<std::string, int>
 // (inserting and looking up a million keys), TArrayBase::Sort beside std::sort on a
-// vector of pointers with the same comparison, and appending to a TArrayBase (linear
-// growth) beside std::vector.
+// vector of pointers with the same comparison, appending to a TArrayBase (linear
+// growth) beside std::vector, TDoubleList::Sort beside std::list::sort on the same
+// elements, and TDoubleList::Shuffle beside std::shuffle of a vector.
 #include <commonvcqx/containers/ArrayBase.h>
+#include <commonvcqx/containers/DoubleList.h>
 #include <commonvcqx/containers/StringToLongAutoMap.h>
 #include <commonvcqx/geometry/Randomizer.h>
 
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <list>
+#include <random>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -172,6 +176,86 @@ void BM_Append_StdVector(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * kCount);
 }
 BENCHMARK(BM_Append_StdVector)->Unit(benchmark::kMillisecond);
+
+class TListNumber : public TListElement {
+public:
+    explicit TListNumber(uint32_t v) : m_value(v) {}
+    int Compare(const TObject& other, int) const override {
+        const uint32_t o = static_cast<const TListNumber&>(other).m_value;
+        return m_value < o ? -1 : (m_value > o ? 1 : 0);
+    }
+    uint32_t m_value;
+};
+
+constexpr int kListCount = 100000;
+
+// List elements in a random order, with many equal values (a stable sort must keep
+// their order).
+const std::vector<TListNumber*>& ListElements() {
+    static const std::vector<TListNumber*> elements = [] {
+        std::vector<TListNumber*> v;
+        v.reserve(kListCount);
+        TRandomizer random(13);
+        for (int i = 0; i < kListCount; ++i)
+            v.push_back(new TListNumber(random.Get(kListCount / 4)));
+        return v;
+    }();
+    return elements;
+}
+
+void BM_ListSort_TDoubleList(benchmark::State& state) {
+    TDoubleList list(0);
+    for (auto _ : state) {
+        state.PauseTiming();
+        list.DetachAll();
+        for (TListNumber* e : ListElements()) list.Append(e);
+        state.ResumeTiming();
+        list.Sort();
+        benchmark::DoNotOptimize(list.GetFirst());
+    }
+    list.DetachAll();
+    state.SetItemsProcessed(state.iterations() * kListCount);
+}
+BENCHMARK(BM_ListSort_TDoubleList)->Unit(benchmark::kMillisecond);
+
+void BM_ListSort_StdList(benchmark::State& state) {
+    std::list<TListNumber*> list;
+    for (auto _ : state) {
+        state.PauseTiming();
+        list.assign(ListElements().begin(), ListElements().end());
+        state.ResumeTiming();
+        list.sort([](const TListNumber* a, const TListNumber* b) { return a->Compare(*b, 0) < 0; });
+        benchmark::DoNotOptimize(list.front());
+    }
+    state.SetItemsProcessed(state.iterations() * kListCount);
+}
+BENCHMARK(BM_ListSort_StdList)->Unit(benchmark::kMillisecond);
+
+void BM_ListShuffle_TDoubleList(benchmark::State& state) {
+    const int n = int(state.range(0));
+    TDoubleList list(0);
+    for (int i = 0; i < n; ++i) list.Append(ListElements()[size_t(i)]);
+    int seed = 1;
+    for (auto _ : state) {
+        list.Shuffle(seed++);
+        benchmark::DoNotOptimize(list.GetFirst());
+    }
+    list.DetachAll();
+    state.SetItemsProcessed(state.iterations() * n);
+}
+BENCHMARK(BM_ListShuffle_TDoubleList)->Arg(1000)->Arg(10000)->Unit(benchmark::kMicrosecond);
+
+void BM_ListShuffle_StdShuffleVector(benchmark::State& state) {
+    const int n = int(state.range(0));
+    std::vector<TListNumber*> v(ListElements().begin(), ListElements().begin() + n);
+    std::mt19937 random(1);
+    for (auto _ : state) {
+        std::shuffle(v.begin(), v.end(), random);
+        benchmark::DoNotOptimize(v.front());
+    }
+    state.SetItemsProcessed(state.iterations() * n);
+}
+BENCHMARK(BM_ListShuffle_StdShuffleVector)->Arg(1000)->Arg(10000)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

@@ -74,11 +74,11 @@ char TArrayBase::RestoreState(TTaggedInputStream& in, int32_t context, const cha
 
 void TDoubleList::WriteState(TTaggedOutputStream& out, int32_t context, const char* name,
                              int index) const {
-    const TListElement* e = m_first;
+    const TListElement* e = GetFirst();
     int32_t walked = 0;
     // Elements are visited in order, so one walk serves every index.
     WriteElements(out, context, name, index, m_count, [&](int32_t i) -> const TObject* {
-        for (; walked < i && e; ++walked) e = e->m_next;
+        for (; walked < i && e; ++walked) e = e->GetNext();
         return e;
     });
 }

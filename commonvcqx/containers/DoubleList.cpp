@@ -1,23 +1,62 @@
-// The intrusive double list: linking, whole-list splices, the stable merge sort.
+// The intrusive double list: the list engine over the elements' own links, with the
+// elements' Compare, CreateClone and Delete.
 #include <commonvcqx/containers/DoubleList.h>
 #include <commonvcqx/geometry/Randomizer.h>
 
+#include <memory>
+#include <span>
 #include <utility>
 
 TListElement::~TListElement() = default;
 
+namespace {
+
+int Sign(int c) {
+    return (c > 0) - (c < 0);
+}
+
+enum class EAdmit { kSkip, kCandidate, kExact };
+
+// The arrays' linear searches: among the elements `admit` lets in, the first that no
+// later one beats (its Compare with the best so far has the sign `better`); an element
+// `admit` calls exact ends the search at once.
+template <class TAdmit>
+TListElement* BestOf(TListElement* first, int mode, int better, TAdmit admit) {
+    TListElement* best = nullptr;
+    for (TListElement* e = first; e; e = e->GetNext()) {
+        const EAdmit a = admit(*e);
+        if (a == EAdmit::kExact) return e;
+        if (a == EAdmit::kSkip) continue;
+        if (!best || Sign(e->Compare(*best, mode)) == better) best = e;
+    }
+    return best;
+}
+
+// Admits the elements whose Compare with the probe has the sign `side`; with `orEqual`
+// an equal one is exact.
+auto Side(const TListElement& probe, int mode, int side, bool orEqual) {
+    return [&probe, mode, side, orEqual](const TListElement& e) {
+        const int c = Sign(e.Compare(probe, mode));
+        if (c == 0 && orEqual) return EAdmit::kExact;
+        return c == side ? EAdmit::kCandidate : EAdmit::kSkip;
+    };
+}
+
+EAdmit All(const TListElement&) {
+    return EAdmit::kCandidate;
+}
+
+}  // namespace
+
 TDoubleList::TDoubleList(const TDoubleList& other)
-    : TCollection(other), m_compareMode(other.m_compareMode) {
+    : TChainedCollection(other), m_compareMode(other.m_compareMode) {
     Insert(other, nullptr, nullptr);
 }
 
 TDoubleList& TDoubleList::operator=(const TDoubleList& other) {
     if (&other == this) return *this;
-    if (ShouldDeleteElements())
-        DeleteAll();
-    else
-        DetachAll();
-    TCollection::operator=(other);
+    Clear();
+    TChainedCollection::operator=(other);
     m_compareMode = other.m_compareMode;
     Insert(other, nullptr, nullptr);
     return *this;
@@ -30,65 +69,35 @@ TDoubleList::~TDoubleList() {
 // ---- Navigation and insertion ----------------------------------------------------
 
 TListElement* TDoubleList::Element(int32_t index) const noexcept {
-    TListElement* e = m_first;
-    while (index-- > 0 && e) e = e->m_next;
-    return e;
+    return m_chain.At(index);
 }
 
 TListElement* TDoubleList::Prepend(TListElement* e) noexcept {
-    e->m_prev = nullptr;
-    e->m_next = m_first;
-    if (m_first)
-        m_first->m_prev = e;
-    else
-        m_last = e;
-    m_first = e;
-    ++m_count;
+    m_chain.PushFront(*e);
+    SyncCount();
     return e;
 }
 
 TListElement* TDoubleList::Append(TListElement* e) noexcept {
-    e->m_next = nullptr;
-    e->m_prev = m_last;
-    if (m_last)
-        m_last->m_next = e;
-    else
-        m_first = e;
-    m_last = e;
-    ++m_count;
+    m_chain.PushBack(*e);
+    SyncCount();
     return e;
 }
 
 TListElement* TDoubleList::InsertAfter(TListElement* e, TListElement* pos) noexcept {
-    if (!pos) return Prepend(e);
-    e->m_prev = pos;
-    e->m_next = pos->m_next;
-    if (pos->m_next)
-        pos->m_next->m_prev = e;
-    else
-        m_last = e;
-    pos->m_next = e;
-    ++m_count;
+    m_chain.InsertAfter(*e, pos);
+    SyncCount();
     return e;
 }
 
 TListElement* TDoubleList::InsertBefore(TListElement* e, TListElement* pos) noexcept {
-    if (!pos) return Append(e);
-    e->m_next = pos;
-    e->m_prev = pos->m_prev;
-    if (pos->m_prev)
-        pos->m_prev->m_next = e;
-    else
-        m_first = e;
-    pos->m_prev = e;
-    ++m_count;
+    m_chain.InsertBefore(*e, pos);
+    SyncCount();
     return e;
 }
 
 TListElement* TDoubleList::InsertInSortedList(TListElement* e) {
-    for (TListElement* x = m_first; x; x = x->m_next)
-        if (e->Compare(*x, m_compareMode) < 0) return InsertBefore(e, x);
-    return Append(e);
+    return InsertBefore(e, SortedPlace(*e));
 }
 
 TListElement* TDoubleList::AddUnique(TListElement* e) {
@@ -103,16 +112,8 @@ TListElement* TDoubleList::AddUnique(TListElement* e) {
 
 TListElement* TDoubleList::Detach(TListElement* e) noexcept {
     if (!e) return nullptr;
-    if (e->m_prev)
-        e->m_prev->m_next = e->m_next;
-    else
-        m_first = e->m_next;
-    if (e->m_next)
-        e->m_next->m_prev = e->m_prev;
-    else
-        m_last = e->m_prev;
-    Unlinked(e);
-    --m_count;
+    m_chain.Unlink(*e);
+    SyncCount();
     return e;
 }
 
@@ -122,14 +123,14 @@ void TDoubleList::Delete(TListElement* e) {
 }
 
 void TDoubleList::DetachAll() noexcept {
-    m_first = m_last = nullptr;
-    m_count = 0;
+    m_chain.Clear();
+    SyncCount();
 }
 
 void TDoubleList::DeleteAll() {
     // Each element leaves the list before it is deleted: a destructor that looks at
     // the list never finds a freed element in it.
-    while (m_first) Detach(m_first)->Delete();
+    while (TListElement* e = GetFirst()) Detach(e)->Delete();
 }
 
 TListElement* TDoubleList::DetachEqual(const TListElement& probe) {
@@ -143,89 +144,35 @@ char TDoubleList::DeleteEqual(const TListElement& probe) {
     return 1;
 }
 
-void TDoubleList::Clear() {
-    if (ShouldDeleteElements())
-        DeleteAll();
-    else
-        DetachAll();
-}
-
 // ---- Moving ----------------------------------------------------------------------
 
 void TDoubleList::MoveToFront(TListElement* e) noexcept {
-    if (e == m_first) return;
+    if (e == GetFirst()) return;
     Prepend(Detach(e));
 }
 
 void TDoubleList::MoveToEnd(TListElement* e) noexcept {
-    if (e == m_last) return;
+    if (e == GetLast()) return;
     Append(Detach(e));
 }
 
 void TDoubleList::MoveAt(TListElement* e, TListElement* target) noexcept {
     if (e == target) return;
-    for (TListElement* x = m_first; x; x = x->m_next) {
-        if (x == e) {
-            InsertAfter(Detach(e), target);
-            return;
-        }
-        if (x == target) {
-            InsertBefore(Detach(e), target);
-            return;
-        }
-    }
+    const TListElement* met =
+        m_chain.FindFirst([e, target](const TListElement& x) { return &x == e || &x == target; });
+    if (met == e)
+        InsertAfter(Detach(e), target);
+    else if (met == target)
+        InsertBefore(Detach(e), target);
 }
 
 void TDoubleList::Swap(TListElement* a, TListElement* b) noexcept {
-    if (a == b) return;
-    if (b->m_next == a) std::swap(a, b);
-    if (a->m_next == b) {
-        // Neighbours: p a b n becomes p b a n.
-        TListElement* p = a->m_prev;
-        TListElement* n = b->m_next;
-        b->m_prev = p;
-        b->m_next = a;
-        a->m_prev = b;
-        a->m_next = n;
-        if (p)
-            p->m_next = b;
-        else
-            m_first = b;
-        if (n)
-            n->m_prev = a;
-        else
-            m_last = a;
-        return;
-    }
-    TListElement* ap = a->m_prev;
-    TListElement* an = a->m_next;
-    TListElement* bp = b->m_prev;
-    TListElement* bn = b->m_next;
-    a->m_prev = bp;
-    a->m_next = bn;
-    b->m_prev = ap;
-    b->m_next = an;
-    if (ap)
-        ap->m_next = b;
-    else
-        m_first = b;
-    if (an)
-        an->m_prev = b;
-    else
-        m_last = b;
-    if (bp)
-        bp->m_next = a;
-    else
-        m_first = a;
-    if (bn)
-        bn->m_prev = a;
-    else
-        m_last = a;
+    m_chain.Exchange(*a, *b);
 }
 
 TListElement* TDoubleList::Replace(TListElement* old, TListElement* newElement) {
     if (old == newElement) return newElement;
-    TListElement* before = old->m_prev;
+    TListElement* before = old->GetPrev();
     if (ShouldDeleteElements())
         Delete(old);
     else
@@ -233,19 +180,11 @@ TListElement* TDoubleList::Replace(TListElement* old, TListElement* newElement) 
     return InsertAfter(newElement, before);
 }
 
-void TDoubleList::Reverse() noexcept {
-    for (TListElement* e = m_first; e; e = e->m_prev) std::swap(e->m_next, e->m_prev);
-    std::swap(m_first, m_last);
-}
-
 // ---- Whole lists -----------------------------------------------------------------
 
 void TDoubleList::Assign(const TDoubleList& other, void* context) {
     if (&other == this) return;
-    if (ShouldDeleteElements())
-        DeleteAll();
-    else
-        DetachAll();
+    Clear();
     Insert(other, nullptr, context);
 }
 
@@ -253,7 +192,7 @@ void TDoubleList::Insert(const TDoubleList& other, TListElement* pos, void* cont
     // The clones are gathered first: a list copying itself would otherwise meet its
     // own new clones, and a clone that throws leaves this list untouched.
     TDoubleList clones(1, nullptr);
-    for (TListElement* e = other.m_first; e; e = e->m_next) {
+    for (TListElement* e = other.GetFirst(); e; e = e->GetNext()) {
         TObject* clone = e->CreateClone(context);
         if (!clone) continue;  // an element that cannot be cloned is not copied
         clones.Append(static_cast<TListElement*>(clone));
@@ -262,216 +201,84 @@ void TDoubleList::Insert(const TDoubleList& other, TListElement* pos, void* cont
 }
 
 void TDoubleList::Absorb(TDoubleList& other, TListElement* pos) noexcept {
-    if (&other == this || !other.m_first) return;
-    TListElement* head = other.m_first;
-    TListElement* tail = other.m_last;
-    TListElement* before = pos ? pos->m_prev : m_last;
-    head->m_prev = before;
-    tail->m_next = pos;
-    if (before)
-        before->m_next = head;
-    else
-        m_first = head;
-    if (pos)
-        pos->m_prev = tail;
-    else
-        m_last = tail;
-    m_count += other.m_count;
-    other.DetachAll();
-}
-
-void TDoubleList::AbsorbAndSort(TDoubleList& other) {
-    if (&other == this) return;
-    if ((m_flags & kSortedState) && (other.m_flags & kSortedState)) {
-        if (!m_first) {
-            Absorb(other, nullptr);
-            return;
-        }
-        TListElement* p = m_first;
-        TListElement* q = other.m_first;
-        while (q) {
-            if (p->Compare(*q, m_compareMode) <= 0) {
-                p = p->m_next;
-                if (!p) {
-                    Absorb(other, nullptr);
-                    return;
-                }
-            } else {
-                TListElement* next = q->m_next;
-                InsertBefore(other.Detach(q), p);
-                q = next;
-            }
-        }
-        return;
-    }
-    while (TListElement* q = other.m_first) InsertInSortedList(other.Detach(q));
+    AbsorbChain(other, pos);
 }
 
 void TDoubleList::Split(TDoubleList& other, TListElement* at) {
     if (&other == this || !at) return;
     other.Clear();
-    const int32_t total = m_count;
-    TListElement* before = at->m_prev;
-    other.m_first = at;
-    other.m_last = m_last;
-    at->m_prev = nullptr;
-    if (before)
-        before->m_next = nullptr;
-    else
-        m_first = nullptr;
-    m_last = before;
-    int32_t kept = 0;
-    for (TListElement* e = m_first; e; e = e->m_next) ++kept;
-    m_count = kept;
-    other.m_count = total - kept;
+    SplitChain(other, *at);
 }
 
 void TDoubleList::SwapWith(TDoubleList& other) noexcept {
-    TCollection::SwapWith(other);
+    TChainedCollection::SwapWith(other);
     std::swap(m_compareMode, other.m_compareMode);
-    std::swap(m_first, other.m_first);
-    std::swap(m_last, other.m_last);
 }
 
 // ---- Searches --------------------------------------------------------------------
 
 TListElement* TDoubleList::FindEqual(const TListElement& probe) const {
-    for (TListElement* e = m_first; e; e = e->m_next)
-        if (e->Compare(probe, m_compareMode) == 0) return e;
-    return nullptr;
+    return m_chain.FindFirst([&probe, mode = m_compareMode](const TListElement& e) {
+        return e.Compare(probe, mode) == 0;
+    });
 }
 
 int32_t TDoubleList::FindIndexOfEqual(const TListElement& probe) const {
-    int32_t i = 0;
-    for (TListElement* e = m_first; e; e = e->m_next, ++i)
-        if (e->Compare(probe, m_compareMode) == 0) return i;
-    return -1;
+    return m_chain.IndexOfFirst([&probe, mode = m_compareMode](const TListElement& e) {
+        return e.Compare(probe, mode) == 0;
+    });
 }
 
 int32_t TDoubleList::FindIndexOfElement(const TListElement* target) const noexcept {
-    int32_t i = 0;
-    for (TListElement* e = m_first; e; e = e->m_next, ++i)
-        if (e == target) return i;
-    return -1;
+    return m_chain.IndexOfFirst([target](const TListElement& e) { return &e == target; });
 }
 
 TListElement* TDoubleList::FindFirstThat(char (*test)(const TObject&, const void*),
                                          const void* data) const {
-    for (TListElement* e = m_first; e; e = e->m_next)
-        if (test(*e, data)) return e;
-    return nullptr;
+    return m_chain.FindFirst([test, data](const TListElement& e) { return test(e, data) != 0; });
 }
 
 TListElement* TDoubleList::FindLastThat(char (*test)(const TObject&, const void*),
                                         const void* data) const {
-    for (TListElement* e = m_last; e; e = e->m_prev)
-        if (test(*e, data)) return e;
-    return nullptr;
+    return m_chain.FindLast([test, data](const TListElement& e) { return test(e, data) != 0; });
 }
 
 TListElement* TDoubleList::FindSmallest() const {
-    TListElement* best = m_first;
-    for (TListElement* e = best ? best->m_next : nullptr; e; e = e->m_next)
-        if (e->Compare(*best, m_compareMode) < 0) best = e;
-    return best;
+    return BestOf(GetFirst(), m_compareMode, -1, All);
 }
 
 TListElement* TDoubleList::FindGreatest() const {
-    TListElement* best = m_first;
-    for (TListElement* e = best ? best->m_next : nullptr; e; e = e->m_next)
-        if (e->Compare(*best, m_compareMode) > 0) best = e;
-    return best;
+    return BestOf(GetFirst(), m_compareMode, 1, All);
 }
 
 TListElement* TDoubleList::FindClosestSmaller(const TListElement& probe) const {
-    TListElement* best = nullptr;
-    for (TListElement* e = m_first; e; e = e->m_next) {
-        if (e->Compare(probe, m_compareMode) >= 0) continue;
-        if (!best || e->Compare(*best, m_compareMode) > 0) best = e;
-    }
-    return best;
+    return BestOf(GetFirst(), m_compareMode, 1, Side(probe, m_compareMode, -1, false));
 }
 
 TListElement* TDoubleList::FindEqualOrSmaller(const TListElement& probe) const {
-    TListElement* best = nullptr;
-    for (TListElement* e = m_first; e; e = e->m_next) {
-        const int c = e->Compare(probe, m_compareMode);
-        if (c == 0) return e;
-        if (c > 0) continue;
-        if (!best || e->Compare(*best, m_compareMode) > 0) best = e;
-    }
-    return best;
+    return BestOf(GetFirst(), m_compareMode, 1, Side(probe, m_compareMode, -1, true));
 }
 
 TListElement* TDoubleList::FindClosestGreater(const TListElement& probe) const {
-    TListElement* best = nullptr;
-    for (TListElement* e = m_first; e; e = e->m_next) {
-        if (e->Compare(probe, m_compareMode) <= 0) continue;
-        if (!best || e->Compare(*best, m_compareMode) < 0) best = e;
-    }
-    return best;
+    return BestOf(GetFirst(), m_compareMode, -1, Side(probe, m_compareMode, 1, false));
 }
 
 TListElement* TDoubleList::FindEqualOrGreater(const TListElement& probe) const {
-    TListElement* best = nullptr;
-    for (TListElement* e = m_first; e; e = e->m_next) {
-        const int c = e->Compare(probe, m_compareMode);
-        if (c == 0) return e;
-        if (c < 0) continue;
-        if (!best || e->Compare(*best, m_compareMode) < 0) best = e;
-    }
-    return best;
+    return BestOf(GetFirst(), m_compareMode, -1, Side(probe, m_compareMode, 1, true));
 }
 
 // ---- Order -----------------------------------------------------------------------
 
-void TDoubleList::Sort() {
-    if (m_count >= 2) {
-        TDoubleList second(0, nullptr);
-        second.m_compareMode = m_compareMode;
-        Split(second, Element(m_count / 2));
-        try {
-            Sort();
-            second.Sort();
-            AbsorbAndSort(second);
-        } catch (...) {
-            Absorb(second, nullptr);  // a Compare that throws loses no element
-            throw;
-        }
-    }
-    m_flags |= kSortedState;
-}
-
-char TDoubleList::IsSorted() const {
-    for (TListElement* e = m_first; e && e->m_next; e = e->m_next)
-        if (e->Compare(*e->m_next, m_compareMode) > 0) return 0;
-    return 1;
-}
-
-char TDoubleList::IsSortedBackwards() const {
-    for (TListElement* e = m_first; e && e->m_next; e = e->m_next)
-        if (e->Compare(*e->m_next, m_compareMode) < 0) return 0;
-    return 1;
-}
-
 void TDoubleList::Shuffle(int seed) {
     if (m_count < 2) return;
+    std::unique_ptr<TListElement*[]> scratch(new TListElement*[size_t(m_count)]);
     TRandomizer random(seed);
-    TListElement* p = m_last;
-    for (int32_t i = 0; i < m_count && p; ++i) {
-        TListElement* x = Element(int32_t(random.Get(uint32_t(m_count - i))));
-        TListElement* before = p->m_prev;
-        Swap(x, p);
-        p = before;
-    }
+    m_chain.Shuffle(std::span(scratch.get(), size_t(m_count)),
+                    [&random](uint32_t n) { return random.Get(n); });
 }
 
 void TDoubleList::ForEach(void (*fn)(TObject&, void*), void* data) {
-    for (TListElement* e = m_first; e;) {
-        TListElement* next = e->m_next;
-        fn(*e, data);
-        e = next;
-    }
+    m_chain.ForEach([fn, data](TListElement& e) { fn(e, data); });
 }
 
 char AreEqual(const TDoubleList& a, const TDoubleList& b, int compareMode) {

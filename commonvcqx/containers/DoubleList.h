@@ -16,11 +16,11 @@
 // detach or delete the element it is given.
 #pragma once
 
+#include <commonvcqx/base/IntrusiveList.h>
 #include <commonvcqx/containers/Collection.h>
+#include <commonvcqx/containers/internal/ChainedCollection.h>
 
 #include <cstdint>
-
-class TDoubleList;
 
 class TListElement : public TObject {
 public:
@@ -39,12 +39,14 @@ private:
     friend class TDoubleList;
     TListElement* m_next;
     TListElement* m_prev;
+    using TLinks = cvq::TMemberLinks<TListElement, &TListElement::m_next, &TListElement::m_prev>;
 };
 
-class TDoubleList : public TCollection {
+class TDoubleList
+    : public cvq::detail::TChainedCollection<TDoubleList, TCollection, TListElement::TLinks> {
 public:
     explicit TDoubleList(char ownsElements = 1, TElementFactory factory = nullptr) noexcept
-        : TCollection(ownsElements, factory) {}
+        : TChainedCollection(ownsElements, factory) {}
     /// Flags, factory and compare mode; the elements are clones (null context).
     TDoubleList(const TDoubleList& other);
     /// Takes over the compare mode and flags, then assigns clones (null context).
@@ -53,10 +55,10 @@ public:
     ~TDoubleList() override;
 
     // Navigation.
-    TListElement* GetFirst() const noexcept { return m_first; }
-    TListElement* GetLast() const noexcept { return m_last; }
-    TListElement* GetNext(const TListElement* e) const noexcept { return e->m_next; }
-    TListElement* GetPrev(const TListElement* e) const noexcept { return e->m_prev; }
+    TListElement* GetFirst() const noexcept { return m_chain.First(); }
+    TListElement* GetLast() const noexcept { return m_chain.Last(); }
+    TListElement* GetNext(const TListElement* e) const noexcept { return e->GetNext(); }
+    TListElement* GetPrev(const TListElement* e) const noexcept { return e->GetPrev(); }
     /// Walks from the first element.
     TListElement* Element(int32_t index) const noexcept;
     TListElement* operator[](int32_t index) const noexcept { return Element(index); }
@@ -79,19 +81,18 @@ public:
     // Removal. Delete operations delete whatever the ownership.
     TListElement* Detach(TListElement* e) noexcept;
     void Delete(TListElement* e);
-    TListElement* Pop() noexcept { return Detach(m_first); }
-    TListElement* DetachFirst() noexcept { return Detach(m_first); }
-    TListElement* DetachLast() noexcept { return Detach(m_last); }
-    void DeleteFirst() { Delete(m_first); }
-    void DeleteLast() { Delete(m_last); }
+    TListElement* Pop() noexcept { return Detach(GetFirst()); }
+    TListElement* DetachFirst() noexcept { return Detach(GetFirst()); }
+    TListElement* DetachLast() noexcept { return Detach(GetLast()); }
+    void DeleteFirst() { Delete(GetFirst()); }
+    void DeleteLast() { Delete(GetLast()); }
     /// Forgets every element (their links are left as they are).
     void DetachAll() noexcept;
     /// Deletes every element, first to last.
     void DeleteAll();
     TListElement* DetachEqual(const TListElement& probe);
     char DeleteEqual(const TListElement& probe);
-    /// Owning: DeleteAll; otherwise DetachAll.
-    void Clear();
+    // Clear (owning: DeleteAll, else DetachAll) comes from TChainedCollection.
 
     // Moving.
     void MoveToFront(TListElement* e) noexcept;
@@ -101,7 +102,6 @@ public:
     void Swap(TListElement* a, TListElement* b) noexcept;
     /// Puts newElement where old was; old is deleted when the list owns it.
     TListElement* Replace(TListElement* old, TListElement* newElement);
-    void Reverse() noexcept;
 
     // Whole lists. Clones are made by CreateClone(context).
     void Assign(const TDoubleList& other, void* context);
@@ -115,9 +115,6 @@ public:
     }
     /// Splices other's whole chain in before pos (null: at the end); other ends empty.
     void Absorb(TDoubleList& other, TListElement* pos) noexcept;
-    /// Merges when both lists carry the sorted state (this list's equal elements first),
-    /// else inserts each of other's elements in sorted position.
-    void AbsorbAndSort(TDoubleList& other);
     /// other is cleared, then receives the elements from `at` to the last.
     void Split(TDoubleList& other, TListElement* at);
     void SwapWith(TDoubleList& other) noexcept;
@@ -138,12 +135,9 @@ public:
     void SetCompareMode(int mode) noexcept { m_compareMode = mode; }
     int GetCompareMode() const noexcept { return m_compareMode; }
 
-    // Order.
-    /// Stable merge sort; sets the sorted state.
-    void Sort();
-    char IsSorted() const;
-    char IsSortedBackwards() const;
-    /// Reproducible for a positive seed.
+    // Order: Sort (stable), IsSorted, IsSortedBackwards, AbsorbAndSort and Reverse come
+    // from TChainedCollection, with each element the receiver of Compare.
+    /// Reproducible for a positive seed; linear, with a temporary array of the elements.
     void Shuffle(int seed);
 
     void ForEach(void (*fn)(TObject&, void*), void* data);
@@ -157,12 +151,13 @@ public:
     char RestoreState(TTaggedInputStream& in, int32_t context, const char* name, int index);
 
 protected:
-    static void Unlinked(TListElement* e) noexcept { e->m_next = e->m_prev = nullptr; }
-    static TListElement* NextOf(const TListElement* e) noexcept { return e->m_next; }
-
     int m_compareMode = 0;
-    TListElement* m_first = nullptr;
-    TListElement* m_last = nullptr;
+
+private:
+    friend TChainedCollection;
+    int CompareNodes(const TListElement& a, const TListElement& b) const {
+        return a.Compare(b, m_compareMode);
+    }
 };
 
 /// Same list, or the same count and each pair in order comparing 0 with `compareMode`.

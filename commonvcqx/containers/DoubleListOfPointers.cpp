@@ -1,7 +1,9 @@
-// The list of pointers: one node per element, found by walking from the front.
+// The list of pointers: the list engine over nodes of its own, one per element, found
+// by walking from the front.
 #include <commonvcqx/containers/DoubleListOfPointers.h>
 #include <commonvcqx/geometry/Randomizer.h>
 
+#include <memory>
 #include <utility>
 
 namespace {
@@ -12,17 +14,28 @@ int32_t ComparePointers(TCollectionOfPointers::TComparer comparer, const void* a
     return a < b ? -1 : (a > b ? 1 : 0);
 }
 
+// The nodes whose element compares 0 with the probe (element first).
+auto EqualTo(TCollectionOfPointers::TComparer comparer, const void* probe) {
+    return [comparer, probe](const TListNode& n) {
+        return ComparePointers(comparer, n.element, probe) == 0;
+    };
+}
+
+auto Holding(const void* e) {
+    return [e](const TListNode& n) { return n.element == e; };
+}
+
 }  // namespace
 
 TDoubleListOfPointers::TDoubleListOfPointers(const TDoubleListOfPointers& other)
-    : TCollectionOfPointers(other) {
+    : TChainedCollection(other) {
     Insert(other, nullptr, nullptr);
 }
 
 TDoubleListOfPointers& TDoubleListOfPointers::operator=(const TDoubleListOfPointers& other) {
     if (&other == this) return *this;
     Clear();
-    TCollectionOfPointers::operator=(other);
+    TChainedCollection::operator=(other);
     Insert(other, nullptr, nullptr);
     return *this;
 }
@@ -33,106 +46,79 @@ TDoubleListOfPointers::~TDoubleListOfPointers() {
 
 // ---- Nodes -----------------------------------------------------------------------
 
-TListNode* TDoubleListOfPointers::NewNode(void* e) {
-    return new TListNode{nullptr, nullptr, e};
-}
-
-void TDoubleListOfPointers::LinkBefore(TListNode* node, TListNode* pos) noexcept {
-    node->next = pos;
-    node->prev = pos ? pos->prev : m_last;
-    if (node->prev)
-        node->prev->next = node;
-    else
-        m_first = node;
-    if (pos)
-        pos->prev = node;
-    else
-        m_last = node;
-    ++m_count;
-}
-
-void TDoubleListOfPointers::LinkAfter(TListNode* node, TListNode* pos) noexcept {
-    LinkBefore(node, pos ? pos->next : m_first);
+int32_t TDoubleListOfPointers::CompareNodes(const TListNode& a, const TListNode& b) const {
+    return ComparePointers(m_comparer, a.element, b.element);
 }
 
 void* TDoubleListOfPointers::DetachNode(TListNode* node) noexcept {
     if (!node) return nullptr;
-    if (node->prev)
-        node->prev->next = node->next;
-    else
-        m_first = node->next;
-    if (node->next)
-        node->next->prev = node->prev;
-    else
-        m_last = node->prev;
-    --m_count;
+    m_chain.Unlink(*node);
+    SyncCount();
     void* e = node->element;
     delete node;
     return e;
 }
 
 TListNode* TDoubleListOfPointers::FindNode(int32_t index) const noexcept {
-    TListNode* n = m_first;
-    while (index-- > 0 && n) n = n->next;
-    return n;
+    return m_chain.At(index);
 }
 
 TListNode* TDoubleListOfPointers::FindNode(const void* e) const noexcept {
-    for (TListNode* n = m_first; n; n = n->next)
-        if (n->element == e) return n;
-    return nullptr;
+    return m_chain.FindFirst(Holding(e));
 }
 
 void* TDoubleListOfPointers::GetNext(const void* e) const noexcept {
     TListNode* n = FindNode(e);
-    return n && n->next ? n->next->element : nullptr;
+    return n ? ElementOf(n->next) : nullptr;
 }
 
 void* TDoubleListOfPointers::GetPrev(const void* e) const noexcept {
     TListNode* n = FindNode(e);
-    return n && n->prev ? n->prev->element : nullptr;
+    return n ? ElementOf(n->prev) : nullptr;
 }
 
 void* TDoubleListOfPointers::Element(int32_t index) const noexcept {
-    TListNode* n = FindNode(index);
-    return n ? n->element : nullptr;
+    return ElementOf(FindNode(index));
 }
 
 // ---- Insertion and removal -------------------------------------------------------
 
 void* TDoubleListOfPointers::Prepend(void* e) {
-    LinkBefore(NewNode(e), m_first);
+    m_chain.PushFront(*new TListNode{nullptr, nullptr, e});
+    SyncCount();
     return e;
 }
 
 void* TDoubleListOfPointers::Append(void* e) {
-    LinkBefore(NewNode(e), nullptr);
+    m_chain.PushBack(*new TListNode{nullptr, nullptr, e});
+    SyncCount();
     return e;
 }
 
 void* TDoubleListOfPointers::InsertAfter(void* e, const void* pos) {
     TListNode* at = pos ? FindNode(pos) : nullptr;
-    LinkAfter(NewNode(e), at);
+    m_chain.InsertAfter(*new TListNode{nullptr, nullptr, e}, at);
+    SyncCount();
     return e;
 }
 
 void* TDoubleListOfPointers::InsertBefore(void* e, const void* pos) {
     TListNode* at = pos ? FindNode(pos) : nullptr;
-    LinkBefore(NewNode(e), at);
+    m_chain.InsertBefore(*new TListNode{nullptr, nullptr, e}, at);
+    SyncCount();
     return e;
 }
 
 void* TDoubleListOfPointers::InsertInSortedList(void* e) {
-    TListNode* n = m_first;
-    while (n && ComparePointers(m_comparer, e, n->element) >= 0) n = n->next;
-    LinkBefore(NewNode(e), n);
+    const TListNode probe{nullptr, nullptr, e};
+    TListNode* pos = SortedPlace(probe);
+    m_chain.InsertBefore(*new TListNode{nullptr, nullptr, e}, pos);
+    SyncCount();
     return e;
 }
 
 void* TDoubleListOfPointers::AddUnique(void* e) {
-    TListNode* found = nullptr;
-    for (TListNode* n = m_first; n && !found; n = n->next)
-        if (ComparePointers(m_comparer, n->element, e) == 0) found = n;
+    TListNode* found = m_chain.FindFirst(EqualTo(m_comparer, e));
     if (!found) return Append(e);
     if (ShouldDeleteElements() && found->element != e) DeleteElement(e);
     return found->element;
@@ -149,70 +135,58 @@ void TDoubleListOfPointers::Delete(const void* e) {
 }
 
 void TDoubleListOfPointers::DeleteFirst() {
-    if (m_first) DeleteElement(DetachNode(m_first));
+    if (TListNode* n = m_chain.First()) DeleteElement(DetachNode(n));
 }
 
 void TDoubleListOfPointers::DeleteLast() {
-    if (m_last) DeleteElement(DetachNode(m_last));
+    if (TListNode* n = m_chain.Last()) DeleteElement(DetachNode(n));
 }
 
 void TDoubleListOfPointers::DetachAll() noexcept {
-    while (m_first) DetachNode(m_first);
+    m_chain.ForEach([](TListNode& n) { delete &n; });
+    m_chain.Clear();
+    SyncCount();
 }
 
 void TDoubleListOfPointers::DeleteAll() {
-    while (m_first) DeleteElement(DetachNode(m_first));
+    while (TListNode* n = m_chain.First()) DeleteElement(DetachNode(n));
 }
 
 void* TDoubleListOfPointers::DetachEqual(const void* probe) {
-    for (TListNode* n = m_first; n; n = n->next)
-        if (ComparePointers(m_comparer, n->element, probe) == 0) return DetachNode(n);
-    return nullptr;
+    return DetachNode(m_chain.FindFirst(EqualTo(m_comparer, probe)));
 }
 
 char TDoubleListOfPointers::DeleteEqual(const void* probe) {
-    for (TListNode* n = m_first; n; n = n->next) {
-        if (ComparePointers(m_comparer, n->element, probe) == 0) {
-            DeleteElement(DetachNode(n));
-            return 1;
-        }
-    }
-    return 0;
+    TListNode* n = m_chain.FindFirst(EqualTo(m_comparer, probe));
+    if (!n) return 0;
+    DeleteElement(DetachNode(n));
+    return 1;
 }
 
-void TDoubleListOfPointers::Clear() {
-    if (ShouldDeleteElements())
-        DeleteAll();
-    else
-        DetachAll();
-}
-
-// ---- Moving ----------------------------------------------------------------------
+// ---- Moving: the nodes move, nothing is allocated ----------------------------------
 
 void TDoubleListOfPointers::MoveToFront(const void* e) {
-    void* p = Detach(e);
-    if (p) Prepend(p);
+    TListNode* n = e ? FindNode(e) : nullptr;
+    if (n && n != m_chain.First()) m_chain.MoveBefore(*n, m_chain.First());
 }
 
 void TDoubleListOfPointers::MoveToEnd(const void* e) {
-    void* p = Detach(e);
-    if (p) Append(p);
+    TListNode* n = e ? FindNode(e) : nullptr;
+    if (n) m_chain.MoveBefore(*n, nullptr);
 }
 
 void TDoubleListOfPointers::MoveAt(const void* e, const void* target) {
     if (e == target) return;
-    for (TListNode* n = m_first; n; n = n->next) {
-        if (n->element == e) {
-            void* p = Detach(e);
-            InsertAfter(p, target);
-            return;
-        }
-        if (n->element == target) {
-            void* p = Detach(e);
-            InsertBefore(p, target);
-            return;
-        }
-    }
+    TListNode* met = m_chain.FindFirst(
+        [e, target](const TListNode& n) { return n.element == e || n.element == target; });
+    if (!met) return;
+    TListNode* node = met->element == e ? met : FindNode(e);
+    if (!node) return;
+    m_chain.Unlink(*node);
+    if (node == met)
+        m_chain.InsertAfter(*node, FindNode(target));
+    else
+        m_chain.InsertBefore(*node, met);
 }
 
 void TDoubleListOfPointers::Swap(const void* a, const void* b) noexcept {
@@ -232,11 +206,6 @@ void* TDoubleListOfPointers::Replace(const void* old, void* newElement) {
     return newElement;
 }
 
-void TDoubleListOfPointers::Reverse() noexcept {
-    for (TListNode* n = m_first; n; n = n->prev) std::swap(n->next, n->prev);
-    std::swap(m_first, m_last);
-}
-
 // ---- Whole lists -----------------------------------------------------------------
 
 void TDoubleListOfPointers::Assign(const TDoubleListOfPointers& other, void* context) {
@@ -251,7 +220,7 @@ void TDoubleListOfPointers::Insert(const TDoubleListOfPointers& other, const voi
     // deleted with this list's deleter and this list stays as it was.
     TDoubleListOfPointers clones(1);
     clones.m_deleter = m_deleter;
-    for (TListNode* n = other.m_first; n; n = n->next) {
+    for (TListNode* n = other.GetFirstNode(); n; n = n->next) {
         void* copy = other.m_cloner ? other.m_cloner(n->element, context) : n->element;
         try {
             clones.Append(copy);
@@ -266,184 +235,65 @@ void TDoubleListOfPointers::Insert(const TDoubleListOfPointers& other, const voi
 }
 
 void TDoubleListOfPointers::Absorb(TDoubleListOfPointers& other, const void* pos) noexcept {
-    if (&other == this || !other.m_first) return;
-    TListNode* at = pos ? FindNode(pos) : nullptr;
-    TListNode* before = at ? at->prev : m_last;
-    other.m_first->prev = before;
-    other.m_last->next = at;
-    if (before)
-        before->next = other.m_first;
-    else
-        m_first = other.m_first;
-    if (at)
-        at->prev = other.m_last;
-    else
-        m_last = other.m_last;
-    m_count += other.m_count;
-    other.m_first = other.m_last = nullptr;
-    other.m_count = 0;
-}
-
-void TDoubleListOfPointers::AbsorbAndSort(TDoubleListOfPointers& other) {
-    if (&other == this) return;
-    if ((m_flags & kSortedState) && (other.m_flags & kSortedState)) {
-        if (!m_first) {
-            Absorb(other, nullptr);
-            return;
-        }
-        TListNode* p = m_first;
-        TListNode* q = other.m_first;
-        while (q) {
-            if (ComparePointers(m_comparer, p->element, q->element) <= 0) {
-                p = p->next;
-                if (!p) {
-                    Absorb(other, nullptr);
-                    return;
-                }
-            } else {
-                // The node itself moves across: no allocation while merging.
-                TListNode* next = q->next;
-                if (q->prev)
-                    q->prev->next = q->next;
-                else
-                    other.m_first = q->next;
-                if (q->next)
-                    q->next->prev = q->prev;
-                else
-                    other.m_last = q->prev;
-                --other.m_count;
-                LinkBefore(q, p);
-                q = next;
-            }
-        }
-        return;
-    }
-    while (other.m_first) {
-        TListNode* q = other.m_first;
-        other.m_first = q->next;
-        if (other.m_first)
-            other.m_first->prev = nullptr;
-        else
-            other.m_last = nullptr;
-        --other.m_count;
-        TListNode* n = m_first;
-        while (n && ComparePointers(m_comparer, q->element, n->element) >= 0) n = n->next;
-        LinkBefore(q, n);
-    }
+    if (&other == this || other.IsEmpty()) return;
+    AbsorbChain(other, pos ? FindNode(pos) : nullptr);
 }
 
 void TDoubleListOfPointers::Split(TDoubleListOfPointers& other, const void* at) {
     if (&other == this) return;
-    SplitAt(other, FindNode(at));
-}
-
-void TDoubleListOfPointers::SplitAt(TDoubleListOfPointers& other, TListNode* node) {
+    TListNode* node = FindNode(at);
     if (!node) return;
     other.Clear();
-    const int32_t total = m_count;
-    TListNode* before = node->prev;
-    other.m_first = node;
-    other.m_last = m_last;
-    node->prev = nullptr;
-    if (before)
-        before->next = nullptr;
-    else
-        m_first = nullptr;
-    m_last = before;
-    int32_t kept = 0;
-    for (TListNode* n = m_first; n; n = n->next) ++kept;
-    m_count = kept;
-    other.m_count = total - kept;
+    SplitChain(other, *node);
 }
 
 void TDoubleListOfPointers::SwapWith(TDoubleListOfPointers& other) noexcept {
-    TCollectionOfPointers::SwapWith(other);
-    std::swap(m_first, other.m_first);
-    std::swap(m_last, other.m_last);
+    TChainedCollection::SwapWith(other);
 }
 
 // ---- Searches and order ----------------------------------------------------------
 
 void* TDoubleListOfPointers::FindEqual(const void* probe) const {
-    for (TListNode* n = m_first; n; n = n->next)
-        if (ComparePointers(m_comparer, n->element, probe) == 0) return n->element;
-    return nullptr;
+    return ElementOf(m_chain.FindFirst(EqualTo(m_comparer, probe)));
 }
 
 int32_t TDoubleListOfPointers::FindIndexOfEqual(const void* probe) const {
-    int32_t i = 0;
-    for (TListNode* n = m_first; n; n = n->next, ++i)
-        if (ComparePointers(m_comparer, n->element, probe) == 0) return i;
-    return -1;
+    return m_chain.IndexOfFirst(EqualTo(m_comparer, probe));
 }
 
 int32_t TDoubleListOfPointers::FindIndexOfElement(const void* e) const noexcept {
-    int32_t i = 0;
-    for (TListNode* n = m_first; n; n = n->next, ++i)
-        if (n->element == e) return i;
-    return -1;
+    return m_chain.IndexOfFirst(Holding(e));
 }
 
 void* TDoubleListOfPointers::FindFirstThat(char (*test)(const void*, const void*),
                                            const void* data) const {
-    for (TListNode* n = m_first; n; n = n->next)
-        if (test(n->element, data)) return n->element;
-    return nullptr;
+    return ElementOf(
+        m_chain.FindFirst([test, data](const TListNode& n) { return test(n.element, data) != 0; }));
 }
 
 void* TDoubleListOfPointers::FindLastThat(char (*test)(const void*, const void*),
                                           const void* data) const {
-    for (TListNode* n = m_last; n; n = n->prev)
-        if (test(n->element, data)) return n->element;
-    return nullptr;
-}
-
-void TDoubleListOfPointers::Sort() {
-    if (m_count >= 2) {
-        TDoubleListOfPointers second(0);
-        second.m_comparer = m_comparer;
-        SplitAt(second, FindNode(m_count / 2));
-        try {
-            Sort();
-            second.Sort();
-            AbsorbAndSort(second);
-        } catch (...) {
-            Absorb(second, nullptr);
-            throw;
-        }
-    }
-    m_flags |= kSortedState;
-}
-
-char TDoubleListOfPointers::IsSorted() const {
-    for (TListNode* n = m_first; n && n->next; n = n->next)
-        if (ComparePointers(m_comparer, n->element, n->next->element) > 0) return 0;
-    return 1;
-}
-
-char TDoubleListOfPointers::IsSortedBackwards() const {
-    for (TListNode* n = m_first; n && n->next; n = n->next)
-        if (ComparePointers(m_comparer, n->element, n->next->element) < 0) return 0;
-    return 1;
+    return ElementOf(
+        m_chain.FindLast([test, data](const TListNode& n) { return test(n.element, data) != 0; }));
 }
 
 void TDoubleListOfPointers::Shuffle(int seed) {
     if (m_count < 2) return;
+    // The walk from the last node exchanges its pointer with the one at a drawn index
+    // and steps back one node: a Fisher-Yates shuffle of the pointers in node order.
+    const int32_t n = m_count;
+    std::unique_ptr<void*[]> elements(new void*[size_t(n)]);
+    int32_t i = 0;
+    m_chain.ForEach([&](TListNode& node) { elements[size_t(i++)] = node.element; });
     TRandomizer random(seed);
-    TListNode* current = m_last;
-    for (int32_t i = 0; i < m_count && current; ++i) {
-        TListNode* k = FindNode(int32_t(random.Get(uint32_t(m_count - i))));
-        std::swap(k->element, current->element);
-        current = current->prev;
-    }
+    for (i = 0; i < n; ++i)
+        std::swap(elements[random.Get(uint32_t(n - i))], elements[size_t(n - 1 - i)]);
+    i = 0;
+    m_chain.ForEach([&](TListNode& node) { node.element = elements[size_t(i++)]; });
 }
 
 void TDoubleListOfPointers::ForEach(void (*fn)(void*, void*), void* data) {
-    for (TListNode* n = m_first; n;) {
-        TListNode* next = n->next;
-        fn(n->element, data);
-        n = next;
-    }
+    m_chain.ForEach([fn, data](TListNode& n) { fn(n.element, data); });
 }
 
 char AreEqual(const TDoubleListOfPointers& a, const TDoubleListOfPointers& b) {

@@ -14,7 +14,9 @@
 //   names.InsertInSortedList(strnewdup("b"));
 #pragma once
 
+#include <commonvcqx/base/IntrusiveList.h>
 #include <commonvcqx/containers/Collection.h>
+#include <commonvcqx/containers/internal/ChainedCollection.h>
 
 #include <cstdint>
 
@@ -22,6 +24,7 @@ struct TListNode {
     TListNode* next;
     TListNode* prev;
     void* element;
+    using TLinks = cvq::TMemberLinks<TListNode, &TListNode::next, &TListNode::prev>;
 };
 
 /// A position in a TDoubleListOfPointers.
@@ -29,10 +32,12 @@ struct TListOfPointersIteratorImp {
     TListNode* current = nullptr;
 };
 
-class TDoubleListOfPointers : public TCollectionOfPointers {
+class TDoubleListOfPointers
+    : public cvq::detail::TChainedCollection<TDoubleListOfPointers, TCollectionOfPointers,
+                                             TListNode::TLinks> {
 public:
     explicit TDoubleListOfPointers(char ownsElements = 1) noexcept
-        : TCollectionOfPointers(ownsElements) {}
+        : TChainedCollection(ownsElements) {}
     /// Flags and the three functions; the elements are clones made by the cloner.
     TDoubleListOfPointers(const TDoubleListOfPointers& other);
     TDoubleListOfPointers& operator=(const TDoubleListOfPointers& other);
@@ -40,19 +45,17 @@ public:
     ~TDoubleListOfPointers() override;
 
     // Navigation: null when empty or at the ends.
-    void* GetFirst() const noexcept { return m_first ? m_first->element : nullptr; }
-    void* GetLast() const noexcept { return m_last ? m_last->element : nullptr; }
+    void* GetFirst() const noexcept { return ElementOf(m_chain.First()); }
+    void* GetLast() const noexcept { return ElementOf(m_chain.Last()); }
     void* GetNext(const void* e) const noexcept;
     void* GetPrev(const void* e) const noexcept;
     void* Element(int32_t index) const noexcept;
     void* operator[](int32_t index) const noexcept { return Element(index); }
     TListNode* FindNode(int32_t index) const noexcept;
     TListNode* FindNode(const void* e) const noexcept;
-    void* Get(const TListOfPointersIteratorImp& it) const noexcept {
-        return it.current ? it.current->element : nullptr;
-    }
-    TListNode* GetFirstNode() const noexcept { return m_first; }
-    TListNode* GetLastNode() const noexcept { return m_last; }
+    void* Get(const TListOfPointersIteratorImp& it) const noexcept { return ElementOf(it.current); }
+    TListNode* GetFirstNode() const noexcept { return m_chain.First(); }
+    TListNode* GetLastNode() const noexcept { return m_chain.Last(); }
 
     // Insertion; each returns the element.
     void* Prepend(void* e);
@@ -69,9 +72,9 @@ public:
     // Removal. Delete operations call the deleter whatever the ownership.
     void* Detach(const void* e) noexcept;
     void Delete(const void* e);
-    void* Pop() noexcept { return DetachNode(m_first); }
-    void* DetachFirst() noexcept { return DetachNode(m_first); }
-    void* DetachLast() noexcept { return DetachNode(m_last); }
+    void* Pop() noexcept { return DetachNode(m_chain.First()); }
+    void* DetachFirst() noexcept { return DetachNode(m_chain.First()); }
+    void* DetachLast() noexcept { return DetachNode(m_chain.Last()); }
     void DeleteFirst();
     void DeleteLast();
     /// Frees every node; the elements are left alone.
@@ -79,17 +82,18 @@ public:
     void DeleteAll();
     void* DetachEqual(const void* probe);
     char DeleteEqual(const void* probe);
-    void Clear();
+    // Clear (owning: DeleteAll, else DetachAll) comes from TChainedCollection.
 
     // Moving.
     void MoveToFront(const void* e);
     void MoveToEnd(const void* e);
+    /// Moves e's node (nothing when e is not in the list) after target when e stands
+    /// before it, else before it; a target not in the list puts e at the front.
     void MoveAt(const void* e, const void* target);
     /// Exchanges the pointers the two nodes hold.
     void Swap(const void* a, const void* b) noexcept;
     /// Stores newElement in old's node, calling the deleter on old when owning.
     void* Replace(const void* old, void* newElement);
-    void Reverse() noexcept;
 
     // Whole lists; clones come from the source list's cloner.
     void Assign(const TDoubleListOfPointers& other, void* context);
@@ -103,7 +107,6 @@ public:
         return *this;
     }
     void Absorb(TDoubleListOfPointers& other, const void* pos) noexcept;
-    void AbsorbAndSort(TDoubleListOfPointers& other);
     void Split(TDoubleListOfPointers& other, const void* at);
     void SwapWith(TDoubleListOfPointers& other) noexcept;
 
@@ -115,24 +118,21 @@ public:
     void* FindFirstThat(char (*test)(const void*, const void*), const void* data) const;
     void* FindLastThat(char (*test)(const void*, const void*), const void* data) const;
 
-    void Sort();
-    char IsSorted() const;
-    char IsSortedBackwards() const;
+    // Order: Sort (stable), IsSorted, IsSortedBackwards, AbsorbAndSort and Reverse come
+    // from TChainedCollection, with each element the comparer's first argument.
+    /// Moves the pointers between the nodes, which keep their places; linear, with a
+    /// temporary array of the pointers.
     void Shuffle(int seed);
     void ForEach(void (*fn)(void*, void*), void* data);
 
 private:
-    TListNode* NewNode(void* e);
+    friend TChainedCollection;
+    int32_t CompareNodes(const TListNode& a, const TListNode& b) const;
+    static void* ElementOf(const TListNode* n) noexcept { return n ? n->element : nullptr; }
     void* DetachNode(TListNode* node) noexcept;
-    void SplitAt(TDoubleListOfPointers& other, TListNode* node);
-    void LinkBefore(TListNode* node, TListNode* pos) noexcept;
-    void LinkAfter(TListNode* node, TListNode* pos) noexcept;
     void DeleteElement(void* e) {
         if (m_deleter && e) m_deleter(e);
     }
-
-    TListNode* m_first = nullptr;
-    TListNode* m_last = nullptr;
 };
 
 /// Same list, or the same count and each pair comparing 0 with a's comparer.

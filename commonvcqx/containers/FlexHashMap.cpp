@@ -185,7 +185,7 @@ void TFlexHashMapImp::DetachAll() noexcept {
 }
 
 void TFlexHashMapImp::DeleteAll() {
-    while (m_first) Delete(First());
+    while (GetFirst()) Delete(First());
 }
 
 void TFlexHashMapImp::Clear() {

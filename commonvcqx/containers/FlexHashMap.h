@@ -68,10 +68,10 @@ public:
     THashableElement* Pop() noexcept { return DetachFirst(); }
     THashableElement* DetachFirst() noexcept { return Detach(First()); }
     THashableElement* DetachLast() noexcept {
-        return Detach(static_cast<THashableElement*>(m_last));
+        return Detach(static_cast<THashableElement*>(GetLast()));
     }
     void DeleteFirst() { Delete(First()); }
-    void DeleteLast() { Delete(static_cast<THashableElement*>(m_last)); }
+    void DeleteLast() { Delete(static_cast<THashableElement*>(GetLast())); }
     /// The first equal element, taken out of the map; null if none.
     THashableElement* DetachEqual(const THashableElement& probe) {
         return Detach(FindEqual(probe));
@@ -111,7 +111,7 @@ protected:
     static uint32_t RecordedHash(const THashableElement& e) noexcept { return e.m_hash; }
 
 private:
-    THashableElement* First() const noexcept { return static_cast<THashableElement*>(m_first); }
+    THashableElement* First() const noexcept { return static_cast<THashableElement*>(GetFirst()); }
     static THashableElement** NewBuckets(int32_t n);
     void SetNumSlots(int32_t n) noexcept {
         m_numSlots = n;
