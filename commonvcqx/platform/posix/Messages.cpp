@@ -3,6 +3,7 @@
 // for the reply to a message it sent. Window handles are numbers looked up in a table,
 // so a handle of a destroyed window is simply not found.
 #include <commonvcqx/platform/Messages.h>
+#include <commonvcqx/platform/internal/Clocks.h>
 #include <commonvcqx/platform/internal/Threads.h>
 
 #include "SpinPause.h"
@@ -339,7 +340,7 @@ enum class ETaken { kMessage, kQuit, kNothing };
 
 // Under the queue lock: the first matching posted message, then the quit request.
 ETaken Take(MessageQueue& queue, MSG* msg, HWND window, UINT filterMin, UINT filterMax,
-           bool remove) {
+            bool remove) {
     for (auto it = queue.posted.begin(); it != queue.posted.end(); ++it) {
         if (!Matches(*it, window, filterMin, filterMax)) continue;
         *msg = *it;
@@ -612,7 +613,7 @@ HWND CreateWindowExA(DWORD exStyle, const char* className, const char* windowNam
         Windows().nextHandle += 0x10;
         Windows().windows.emplace(Key(window),
                                   TWindowRecord{procedure, GetCurrentThreadId(), 0, className,
-                                               windowName ? windowName : ""});
+                                                windowName ? windowName : ""});
     }
     CREATESTRUCTA create{
         parameter,  instance,  menu,   parent, height, width, y, x, static_cast<LONG>(style),

@@ -115,7 +115,8 @@ struct TThreadRegistry {
 };
 
 TThreadRegistry& Threads() {
-    static TThreadRegistry* registry = new TThreadRegistry;  // outlives threads still running at exit
+    static TThreadRegistry* registry =
+        new TThreadRegistry;  // outlives threads still running at exit
     return *registry;
 }
 
@@ -220,7 +221,8 @@ void* ThreadMain(void* parameter) {
 
 TThreadObject* ThreadOf(HANDLE handle) {
     TKernelObject* object = ObjectOf(handle);
-    return object && object->kind == EObjectKind::Thread ? static_cast<TThreadObject*>(object) : nullptr;
+    return object && object->kind == EObjectKind::Thread ? static_cast<TThreadObject*>(object)
+                                                         : nullptr;
 }
 
 }  // namespace
@@ -487,14 +489,6 @@ void SleepMilliseconds(DWORD milliseconds) {
                    static_cast<long>(milliseconds % 1000) * 1000000};
     while (nanosleep(&delay, &delay) != 0 && errno == EINTR) {
     }
-}
-
-DWORD TickCount() {
-    // The coarse clock is as fine as the Windows tick and much cheaper to read.
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC_COARSE, &now);
-    return static_cast<DWORD>(static_cast<uint64_t>(now.tv_sec) * 1000 +
-                              static_cast<uint64_t>(now.tv_nsec) / 1000000);
 }
 
 }  // namespace cvq::platform
