@@ -96,3 +96,9 @@
 #include <commonvcqx/threads/WaitFunctions.h>
 
 #include <commonvcqx/geometry/Randomizer.h>
+
+#include <commonvcqx/time/CycleCount.h>
+#include <commonvcqx/time/DurationPredictor.h>
+#include <commonvcqx/time/Time.h>
+#include <commonvcqx/time/TimeSpan.h>
+#include <commonvcqx/time/Timer.h>
