@@ -103,12 +103,21 @@ public:
 private:
     TBoundedText& AppendDigits(uint64_t value, int width) noexcept {
         char digits[20];
-        int count = 0;
+        size_t count = 0;
         do {
             digits[count++] = char('0' + value % 10);
             value /= 10;
         } while (value != 0);
-        for (int pad = width - count; pad > 0 && !m_truncated; --pad) Append('0');
+        const size_t pad = width > int(count) ? size_t(width) - count : 0;
+        if (pad + count <= Room()) {  // the common case: one bound check
+            char* out = m_buffer + m_length;
+            for (size_t i = 0; i < pad; ++i) *out++ = '0';
+            while (count > 0) *out++ = digits[--count];
+            *out = '\0';
+            m_length = size_t(out - m_buffer);
+            return *this;
+        }
+        for (size_t i = 0; i < pad && !m_truncated; ++i) Append('0');
         while (count > 0) Append(digits[--count]);
         return *this;
     }

@@ -5,8 +5,6 @@
 #include <commonvcqx/base/BoundedText.h>
 #include <commonvcqx/platform/internal/Calendar.h>
 
-#include <cstring>
-
 namespace cvq::detail {
 namespace {
 
@@ -18,12 +16,18 @@ constexpr const char* kMonths[] = {"January",   "February", "March",    "April",
 
 // Directives written here; anything else (week numbers, zones, flags, widths, the
 // E and O modifiers) goes to the platform.
-constexpr const char kDirect[] = "aAbBhCdeHIjmMSpyYDFRTrcxXnt%uw";
+constexpr struct TDirectSet {
+    bool has[256] = {};
+    constexpr TDirectSet() {
+        for (const char* p = "aAbBhCdeHIjmMSpyYDFRTrcxXnt%uw"; *p != '\0'; ++p)
+            has[static_cast<unsigned char>(*p)] = true;
+    }
+} kDirect;
 
 bool IsDirect(const char* format) noexcept {
     for (const char* p = format; *p != '\0'; ++p) {
         if (*p != '%') continue;
-        if (*++p == '\0' || !std::strchr(kDirect, *p)) return false;
+        if (!kDirect.has[static_cast<unsigned char>(*++p)]) return false;  // NUL included
     }
     return true;
 }
