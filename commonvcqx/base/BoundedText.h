@@ -46,12 +46,8 @@ public:
         return text ? Append(text, std::strlen(text)) : *this;
     }
     TBoundedText& Append(const char* text, size_t count) noexcept {
-        size_t room = Room();
-        if (count > room) {
-            count = room;
-            m_truncated = true;
-        }
-        if (count != 0) {
+        if (count > Room()) return AppendCut(text);
+        if (count != 0) {  // a constant count folds the copy into plain stores
             std::memcpy(m_buffer + m_length, text, count);
             m_length += count;
             m_buffer[m_length] = '\0';
@@ -101,6 +97,17 @@ public:
     bool Truncated() const noexcept { return m_truncated; }
 
 private:
+    // The part of `text` that fits, and the cut.
+    TBoundedText& AppendCut(const char* text) noexcept {
+        const size_t room = Room();
+        if (room != 0) {
+            std::memcpy(m_buffer + m_length, text, room);
+            m_length += room;
+            m_buffer[m_length] = '\0';
+        }
+        m_truncated = true;
+        return *this;
+    }
     TBoundedText& AppendDigits(uint64_t value, int width) noexcept {
         char digits[20];
         size_t count = 0;

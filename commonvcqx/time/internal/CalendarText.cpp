@@ -14,24 +14,6 @@ constexpr const char* kMonths[] = {"January",   "February", "March",    "April",
                                    "May",       "June",     "July",     "August",
                                    "September", "October",  "November", "December"};
 
-// Directives written here; anything else (week numbers, zones, flags, widths, the
-// E and O modifiers) goes to the platform.
-constexpr struct TDirectSet {
-    bool has[256] = {};
-    constexpr TDirectSet() {
-        for (const char* p = "aAbBhCdeHIjmMSpyYDFRTrcxXnt%uw"; *p != '\0'; ++p)
-            has[static_cast<unsigned char>(*p)] = true;
-    }
-} kDirect;
-
-bool IsDirect(const char* format) noexcept {
-    for (const char* p = format; *p != '\0'; ++p) {
-        if (*p != '%') continue;
-        if (!kDirect.has[static_cast<unsigned char>(*++p)]) return false;  // NUL included
-    }
-    return true;
-}
-
 // Fields out of their normal ranges are the platform's to interpret.
 bool InRange(const std::tm& f) noexcept {
     return f.tm_wday >= 0 && f.tm_wday <= 6 && f.tm_mon >= 0 && f.tm_mon <= 11 && f.tm_mday >= 1 &&
@@ -40,15 +22,36 @@ bool InRange(const std::tm& f) noexcept {
            f.tm_yday <= 365 && f.tm_year >= 1000 - 1900 && f.tm_year <= 9999 - 1900;
 }
 
-void Expand(cvq::TBoundedText& text, const char* format, const std::tm& f) noexcept {
-    for (const char* p = format; *p != '\0'; ++p) {
-        if (*p != '%') {
-            text.Append(*p);
-            continue;
+// "00" to "99": every number here has at most two digits per pair.
+constexpr struct TDigitPairs {
+    char text[200] = {};
+    constexpr TDigitPairs() {
+        for (int i = 0; i < 100; ++i) {
+            text[2 * i] = char('0' + i / 10);
+            text[2 * i + 1] = char('0' + i % 10);
         }
-        const int year = f.tm_year + 1900;
-        const int hour12 = f.tm_hour % 12 == 0 ? 12 : f.tm_hour % 12;
-        switch (*++p) {
+    }
+} kPairs;
+
+void Two(cvq::TBoundedText& text, int value) noexcept {
+    text.Append(kPairs.text + 2 * value, 2);
+}
+
+// Writes the format; false at the first directive it does not write (week numbers,
+// zones, flags, widths, the E and O modifiers), which the platform then writes.
+bool Expand(cvq::TBoundedText& text, const char* format, const std::tm& f) noexcept {
+    const char* p = format;
+    while (*p != '\0') {
+        const char* run = p;
+        while (*p != '\0' && *p != '%') ++p;
+        if (p - run == 1)
+            text.Append(*run);
+        else if (p != run)
+            text.Append(run, size_t(p - run));
+        if (*p == '\0') break;
+        const int year = f.tm_year + 1900;  // 1000 to 9999
+        p += 2;
+        switch (p[-1]) {
             case 'a':
                 text.Append(kDays[f.tm_wday], 3);
                 break;
@@ -63,41 +66,45 @@ void Expand(cvq::TBoundedText& text, const char* format, const std::tm& f) noexc
                 text.Append(kMonths[f.tm_mon]);
                 break;
             case 'C':
-                text.AppendInteger(year / 100, 2);
+                Two(text, year / 100);
                 break;
             case 'd':
-                text.AppendInteger(f.tm_mday, 2);
+                Two(text, f.tm_mday);
                 break;
             case 'e':
-                text.Append(f.tm_mday < 10 ? ' ' : char('0' + f.tm_mday / 10))
-                    .Append(char('0' + f.tm_mday % 10));
+                if (f.tm_mday < 10)
+                    text.Append(' ').Append(char('0' + f.tm_mday));
+                else
+                    Two(text, f.tm_mday);
                 break;
             case 'H':
-                text.AppendInteger(f.tm_hour, 2);
+                Two(text, f.tm_hour);
                 break;
             case 'I':
-                text.AppendInteger(hour12, 2);
+                Two(text, f.tm_hour % 12 == 0 ? 12 : f.tm_hour % 12);
                 break;
             case 'j':
-                text.AppendInteger(f.tm_yday + 1, 3);
+                text.Append(char('0' + (f.tm_yday + 1) / 100));
+                Two(text, (f.tm_yday + 1) % 100);
                 break;
             case 'm':
-                text.AppendInteger(f.tm_mon + 1, 2);
+                Two(text, f.tm_mon + 1);
                 break;
             case 'M':
-                text.AppendInteger(f.tm_min, 2);
+                Two(text, f.tm_min);
                 break;
             case 'S':
-                text.AppendInteger(f.tm_sec, 2);
+                Two(text, f.tm_sec);
                 break;
             case 'p':
-                text.Append(f.tm_hour < 12 ? "AM" : "PM");
+                text.Append(f.tm_hour < 12 ? "AM" : "PM", 2);
                 break;
             case 'y':
-                text.AppendInteger(year % 100, 2);
+                Two(text, year % 100);
                 break;
             case 'Y':
-                text.AppendInteger(year);
+                Two(text, year / 100);
+                Two(text, year % 100);
                 break;
             case 'D':
             case 'x':
@@ -126,16 +133,19 @@ void Expand(cvq::TBoundedText& text, const char* format, const std::tm& f) noexc
                 text.Append('\t');
                 break;
             case 'u':
-                text.AppendInteger(f.tm_wday == 0 ? 7 : f.tm_wday);
+                text.Append(char('0' + (f.tm_wday == 0 ? 7 : f.tm_wday)));
                 break;
             case 'w':
-                text.AppendInteger(f.tm_wday);
+                text.Append(char('0' + f.tm_wday));
                 break;
-            default:
+            case '%':
                 text.Append('%');
-                break;  // '%%'
+                break;
+            default:  // a lone % at the end included
+                return false;
         }
     }
+    return true;
 }
 
 }  // namespace
@@ -143,10 +153,9 @@ void Expand(cvq::TBoundedText& text, const char* format, const std::tm& f) noexc
 size_t FormatCalendarText(char* buffer, size_t size, const char* format,
                           const std::tm& fields) noexcept {
     if (!format || size == 0) return 0;
-    if (!IsDirect(format) || !InRange(fields))
-        return cvq::platform::FormatCalendar(buffer, size, format, fields);
     cvq::TBoundedText text(buffer, size);
-    Expand(text, format, fields);
+    if (!InRange(fields) || !Expand(text, format, fields))
+        return cvq::platform::FormatCalendar(buffer, size, format, fields);
     if (text.Truncated()) {
         buffer[0] = '\0';
         return 0;
