@@ -48,7 +48,7 @@ int32_t FromFileTime(const FILETIME& time, int daylightSaving) noexcept {
     cvq::platform::UnixFromFileTime(time, seconds, nanoseconds);
     std::tm fields{};
     if (!cvq::platform::BreakDownLocal(seconds, fields) || fields.tm_year < 0) return 0;
-    // The breakdown's own daylightSaving flag keeps the instant in the repeated autumn hour.
+    // The breakdown's own daylight-saving flag keeps the instant in the repeated autumn hour.
     if (daylightSaving >= 0) fields.tm_isdst = daylightSaving;
     return FromLocalFields(fields);
 }

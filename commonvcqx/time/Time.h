@@ -2,18 +2,19 @@
 //
 // TTime: a calendar instant in whole seconds since 1970-01-01 00:00:00 UTC, kept in
 // one signed 32-bit word (1901 to 2038), copied freely. Calendar fields come from the
-// system's time zone database: local time follows the daylightSaving-saving rule in force
+// system's time zone database: local time follows the daylight-saving rule in force
 // on the date itself. Stored as one 32-bit integer, raw in a byte stream or as a
 // tagged value.
 //
-//   TTime when(2024, 7, 1, 12, 30, 0);              // local time, daylightSaving decided by date
+//   TTime when(2024, 7, 1, 12, 30, 0);              // local time, summer or winter by the date
 //   TTime later = when + TTimeSpan(0, 2, 0, 0);
 //   TString text = later.ConvertToString("%Y-%m-%d %H:%M:%S");   // "2024-07-01 14:30:00"
 //   TTimeSpan gap = later - when;                   // 7200 s
 //
 // Calendar work is done in 64 bits; a result that does not fit the 32-bit word is a
 // failed conversion (-1), never a wrapped date. Texts are written in the C locale,
-// whatever locale the process has chosen. Nothing throws; every member is thread-safe.
+// whatever locale the process has chosen. Only a failed allocation throws; every
+// member is thread-safe.
 #pragma once
 
 #include <commonvcqx/platform/WinTypes.h>
@@ -44,7 +45,7 @@ public:
     /// As the seven-number form with the record's date and time (milliseconds and day of
     /// the week ignored); a year before 1900 gives 0.
     TTime(const SYSTEMTIME& time, int daylightSaving = -1) noexcept;
-    /// The UTC file time in local time under the date's own daylightSaving-saving rule, then
+    /// The UTC file time in local time under the date's own daylight-saving rule, then
     /// as the SYSTEMTIME form. A negative `daylightSaving` keeps the file time's instant
     /// exactly (the repeated hour of autumn included); zero or positive reads its
     /// local clock time as standard or summer time. 0 for a file time that Windows

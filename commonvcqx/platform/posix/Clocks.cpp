@@ -72,7 +72,8 @@ double MeasureCycleRate() noexcept {
 
 double FindCycleRate() noexcept {
 #if CVQ_HAVE_TSC
-    if (double stated = CycleRateFromCpuid(ReadCpuidClockLeaves())) return stated;
+    const double stated = CycleRateFromCpuid(ReadCpuidClockLeaves());
+    if (stated > 0) return stated;
     return MeasureCycleRate();
 #else
     return 1e9;  // CycleCount is the monotonic clock in nanoseconds

@@ -22,7 +22,7 @@ bool InRange(const std::tm& f) noexcept {
            f.tm_yday <= 365 && f.tm_year >= 1000 - 1900 && f.tm_year <= 9999 - 1900;
 }
 
-// "00" to "99": every number here has at most two digits per pair.
+// "00" to "99": a number below 100 goes out as one two-byte copy.
 constexpr struct TDigitPairs {
     char text[200] = {};
     constexpr TDigitPairs() {
@@ -33,8 +33,8 @@ constexpr struct TDigitPairs {
     }
 } kPairs;
 
-void Two(cvq::TBoundedText& text, int value) noexcept {
-    text.Append(kPairs.text + 2 * value, 2);
+void AppendTwoDigits(cvq::TBoundedText& text, int value) noexcept {
+    text.Append(kPairs.text + 2 * size_t(value), 2);
 }
 
 // Writes the format; false at the first directive it does not write (week numbers,
@@ -66,45 +66,45 @@ bool Expand(cvq::TBoundedText& text, const char* format, const std::tm& f) noexc
                 text.Append(kMonths[f.tm_mon]);
                 break;
             case 'C':
-                Two(text, year / 100);
+                AppendTwoDigits(text, year / 100);
                 break;
             case 'd':
-                Two(text, f.tm_mday);
+                AppendTwoDigits(text, f.tm_mday);
                 break;
             case 'e':
                 if (f.tm_mday < 10)
                     text.Append(' ').Append(char('0' + f.tm_mday));
                 else
-                    Two(text, f.tm_mday);
+                    AppendTwoDigits(text, f.tm_mday);
                 break;
             case 'H':
-                Two(text, f.tm_hour);
+                AppendTwoDigits(text, f.tm_hour);
                 break;
             case 'I':
-                Two(text, f.tm_hour % 12 == 0 ? 12 : f.tm_hour % 12);
+                AppendTwoDigits(text, f.tm_hour % 12 == 0 ? 12 : f.tm_hour % 12);
                 break;
             case 'j':
                 text.Append(char('0' + (f.tm_yday + 1) / 100));
-                Two(text, (f.tm_yday + 1) % 100);
+                AppendTwoDigits(text, (f.tm_yday + 1) % 100);
                 break;
             case 'm':
-                Two(text, f.tm_mon + 1);
+                AppendTwoDigits(text, f.tm_mon + 1);
                 break;
             case 'M':
-                Two(text, f.tm_min);
+                AppendTwoDigits(text, f.tm_min);
                 break;
             case 'S':
-                Two(text, f.tm_sec);
+                AppendTwoDigits(text, f.tm_sec);
                 break;
             case 'p':
                 text.Append(f.tm_hour < 12 ? "AM" : "PM", 2);
                 break;
             case 'y':
-                Two(text, year % 100);
+                AppendTwoDigits(text, year % 100);
                 break;
             case 'Y':
-                Two(text, year / 100);
-                Two(text, year % 100);
+                AppendTwoDigits(text, year / 100);
+                AppendTwoDigits(text, year % 100);
                 break;
             case 'D':
             case 'x':
