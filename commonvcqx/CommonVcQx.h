@@ -101,5 +101,10 @@
 
 #include <commonvcqx/geometry/Randomizer.h>
 
+#include <commonvcqx/time/CycleCount.h>
+#include <commonvcqx/time/DurationPredictor.h>
+#include <commonvcqx/time/Time.h>
+#include <commonvcqx/time/TimeSpan.h>
+#include <commonvcqx/time/Timer.h>
 #include <commonvcqx/undo/UndoMemento.h>
 #include <commonvcqx/undo/Undoable.h>

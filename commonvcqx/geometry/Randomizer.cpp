@@ -1,6 +1,6 @@
 // The randomizer's two generators.
 #include <commonvcqx/geometry/Randomizer.h>
-#include <commonvcqx/platform/internal/Threads.h>
+#include <commonvcqx/platform/internal/Clocks.h>
 
 #include <cmath>
 #include <utility>

@@ -46,6 +46,17 @@ struct FILETIME {
     DWORD dwHighDateTime;
 };
 
+struct SYSTEMTIME {
+    WORD wYear;
+    WORD wMonth;      ///< 1-12
+    WORD wDayOfWeek;  ///< 0 = Sunday
+    WORD wDay;
+    WORD wHour;
+    WORD wMinute;
+    WORD wSecond;
+    WORD wMilliseconds;
+};
+
 struct POINT {
     LONG x;
     LONG y;

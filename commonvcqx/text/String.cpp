@@ -3,6 +3,7 @@
 // thread shares and whose count therefore changes atomically.
 #include <commonvcqx/text/String.h>
 
+#include <commonvcqx/base/NumberParsing.h>
 #include <commonvcqx/base/StartupOrder.h>
 #include <commonvcqx/memory/Heap.h>
 #include <commonvcqx/text/IntegerText.h>
@@ -101,24 +102,6 @@ uint64_t FreshCapacity(uint64_t length) noexcept {
 uint32_t TextLength(size_t length) {
     if (length + 1 > kMaxCapacity) throw std::bad_alloc();
     return uint32_t(length);
-}
-
-// strtol/strtoul as a 32-bit "long" has them: out-of-range values saturate.
-int32_t ToLong32(const char* text, int base) {
-    long value = std::strtol(text, nullptr, base);
-    if (value > INT32_MAX) return INT32_MAX;
-    if (value < INT32_MIN) return INT32_MIN;
-    return int32_t(value);
-}
-
-uint32_t ToULong32(const char* text, int base) {
-    const char* p = text;
-    while (std::isspace(static_cast<unsigned char>(*p))) ++p;
-    bool negative = *p == '-';
-    unsigned long value = std::strtoul(text, nullptr, base);
-    unsigned long magnitude = negative ? 0 - value : value;
-    if (magnitude > UINT32_MAX) return UINT32_MAX;
-    return uint32_t(value);
 }
 
 inline bool InSet(const char* set, char c) noexcept {
@@ -343,11 +326,11 @@ double TString::to_double() const {
 }
 
 int32_t TString::StringToString(int base) const {
-    return ToLong32(m_text, base);
+    return cvq::ParseLong32(m_text, nullptr, base);
 }
 
 uint32_t TString::StringToULong(int base) const {
-    return ToULong32(m_text, base);
+    return cvq::ParseULong32(m_text, nullptr, base);
 }
 
 int32_t TString::GetNumberOf(char c) const noexcept {

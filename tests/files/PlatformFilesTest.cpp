@@ -31,6 +31,14 @@ TEST(PlatformFileTimes, ConvertBothWays) {
         EXPECT_EQ(seconds, c.seconds);
         EXPECT_EQ(nanoseconds, c.nanoseconds / 100 * 100);
     }
+    // The top half of the FILETIME range (a signed 64-bit count would overflow).
+    int64_t seconds = 0, nanoseconds = 0;
+    pf::UnixFromFileTime(FILETIME{0xFFFFFFFFu, 0xFFFFFFFFu}, seconds, nanoseconds);
+    EXPECT_EQ(seconds, int64_t(UINT64_MAX / 10000000) - 11644473600);
+    EXPECT_EQ(nanoseconds, int64_t(UINT64_MAX % 10000000) * 100);
+    pf::UnixFromFileTime(FILETIME{0, 0}, seconds, nanoseconds);
+    EXPECT_EQ(seconds, -11644473600);
+    EXPECT_EQ(nanoseconds, 0);
 }
 
 TEST_F(PlatformFilesTest, AttributesAndTimes) {

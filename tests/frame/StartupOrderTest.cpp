@@ -11,6 +11,7 @@ namespace {
 // The steps that the library builds today, in the order they must run.
 const std::vector<int> kLandedSteps = {kStartHeaps,
                                        kStartFileNotifier,
+                                       kStartProcessorClock,
                                        kStartStringHeap,
                                        kStartExceptionHandlers,
                                        kStartExceptionPrototype,

@@ -4,7 +4,7 @@
 #include <commonvcqx/memory/Heap.h>
 #include <commonvcqx/memory/internal/HeapInternals.h>
 #include <commonvcqx/platform/MessageBoxHandler.h>
-#include <commonvcqx/platform/internal/Threads.h>
+#include <commonvcqx/platform/internal/Clocks.h>
 
 #include <gtest/gtest.h>
 

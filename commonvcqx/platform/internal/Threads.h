@@ -1,9 +1,9 @@
 // commonvcqx/platform/internal/Threads.h
 //
 // Platform threads: start (optionally suspended, at a priority), counted suspend and
-// resume of a running thread, forced termination, priorities as nice values, thread
-// ids (gettid) and the millisecond tick count. A thread handle is a kernel object
-// (internal/KernelObjects.h) that becomes signalled when the thread ends.
+// resume of a running thread, forced termination, priorities as nice values and
+// thread ids (gettid). A thread handle is a kernel object (internal/KernelObjects.h)
+// that becomes signalled when the thread ends.
 //
 //   cvq::platform::ThreadStart start{&Body, &state};
 //   cvq::platform::StartThread(start);           // start.handle, start.threadId set
@@ -62,7 +62,5 @@ bool SetProcessPriorityClass(DWORD priorityClass);
 
 void YieldThread();
 void SleepMilliseconds(DWORD milliseconds);
-/// Milliseconds since an arbitrary start, wrapping at 32 bits (GetTickCount).
-DWORD TickCount();
 
 }  // namespace cvq::platform

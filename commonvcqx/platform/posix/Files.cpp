@@ -292,16 +292,11 @@ FILETIME FileTimeFromUnix(int64_t seconds, int64_t nanoseconds) {
 }
 
 void UnixFromFileTime(const FILETIME& time, int64_t& seconds, int64_t& nanoseconds) {
-    int64_t ticks =
-        static_cast<int64_t>((uint64_t{time.dwHighDateTime} << 32) | time.dwLowDateTime) -
-        kUnixEpoch;
-    seconds = ticks / 10000000LL;
-    int64_t rest = ticks % 10000000LL;
-    if (rest < 0) {
-        rest += 10000000LL;
-        --seconds;
-    }
-    nanoseconds = rest * 100;
+    // Split into whole seconds before taking off the epoch (itself whole seconds), in
+    // unsigned arithmetic: every FILETIME converts, the top half of the range included.
+    const uint64_t ticks = (uint64_t{time.dwHighDateTime} << 32) | time.dwLowDateTime;
+    seconds = static_cast<int64_t>(ticks / 10000000) - kUnixEpoch / 10000000;
+    nanoseconds = static_cast<int64_t>(ticks % 10000000) * 100;
 }
 
 bool DosDateTimeFromFileTime(const FILETIME& time, uint16_t& date, uint16_t& clock) {

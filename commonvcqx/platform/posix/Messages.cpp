@@ -3,6 +3,7 @@
 // for the reply to a message it sent. Window handles are numbers looked up in a table,
 // so a handle of a destroyed window is simply not found.
 #include <commonvcqx/platform/Messages.h>
+#include <commonvcqx/platform/internal/Clocks.h>
 #include <commonvcqx/platform/internal/Threads.h>
 
 #include "SpinPause.h"

@@ -491,12 +491,4 @@ void SleepMilliseconds(DWORD milliseconds) {
     }
 }
 
-DWORD TickCount() {
-    // The coarse clock is as fine as the Windows tick and much cheaper to read.
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC_COARSE, &now);
-    return static_cast<DWORD>(static_cast<uint64_t>(now.tv_sec) * 1000 +
-                              static_cast<uint64_t>(now.tv_nsec) / 1000000);
-}
-
 }  // namespace cvq::platform
