@@ -60,6 +60,11 @@ constexpr int32_t SaturateToInt32(int64_t value) noexcept {
     if (value > std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
     return static_cast<int32_t>(value);
 }
+/// `value` clamped to 0xFFFFFFFF (sums of 32-bit sizes that may pass 4 GB).
+constexpr uint32_t SaturateToUInt32(uint64_t value) noexcept {
+    return value > std::numeric_limits<uint32_t>::max() ? std::numeric_limits<uint32_t>::max()
+                                                        : static_cast<uint32_t>(value);
+}
 
 /// `value` truncated toward zero when the result fits TInt; empty for NaN, infinities
 /// and values out of range (where a plain cast is undefined).

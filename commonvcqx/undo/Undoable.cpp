@@ -1,14 +1,12 @@
 // Snapshots on two stacks: filing, dropping, packing, trimming, undo and redo.
 #include <commonvcqx/undo/Undoable.h>
 
+#include <commonvcqx/base/CheckedArithmetic.h>
+
 namespace {
 
 // No action has this name: nothing is excluded.
 constexpr const char* kNoExcludedName = "%%%%%%%%";
-
-uint32_t SaturatedTo32(uint64_t sum) {
-    return sum > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<uint32_t>(sum);
-}
 
 bool SameRun(const TUndoMemento& a, const TUndoMemento& b) {
     return a.GetActionInstance() == b.GetActionInstance() && a.GetActionName() == b.GetActionName();
@@ -151,15 +149,15 @@ void TUndoable::SetMaxNumOfUndoMementos(int32_t number) {
 }
 
 uint32_t TUndoable::GetNumInvolvedUndoFiles() const {
-    return SaturatedTo32(m_undo.sums.files);
+    return cvq::SaturateToUInt32(m_undo.sums.files);
 }
 
 uint32_t TUndoable::GetInvolvedUndoMemory() const {
-    return SaturatedTo32(m_undo.sums.memory + m_redo.sums.memory);
+    return cvq::SaturateToUInt32(m_undo.sums.memory + m_redo.sums.memory);
 }
 
 uint32_t TUndoable::GetInvolvedUndoDiskSpace() const {
-    return SaturatedTo32(m_undo.sums.diskSpace);
+    return cvq::SaturateToUInt32(m_undo.sums.diskSpace);
 }
 
 char TUndoable::HasMajorModification() const {

@@ -38,6 +38,9 @@ TEST(CheckedArithmeticTest, WrappingMatchesExactResultModulo32Bits) {
     EXPECT_EQ(cvq::WrapMultiply32(65536, 65536), 0);
     EXPECT_EQ(cvq::WrapToInt32(int64_t{1} << 32 | 5), 5);
     EXPECT_EQ(cvq::WideMultiply(INT32_MIN, INT32_MIN), int64_t{1} << 62);
+    EXPECT_EQ(cvq::SaturateToUInt32(0xFFFFFFFFu), 0xFFFFFFFFu);
+    EXPECT_EQ(cvq::SaturateToUInt32(uint64_t{1} << 32), 0xFFFFFFFFu);
+    EXPECT_EQ(cvq::SaturateToUInt32(7), 7u);
 }
 
 TEST(CheckedArithmeticTest, CheckedCastAcceptsExactlyTheValuesThatFit) {
