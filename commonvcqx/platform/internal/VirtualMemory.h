@@ -37,13 +37,6 @@ bool MovePages(void* from, size_t size, void* to);
 /// Gives back a whole reservation made by ReserveRegion.
 void ReleaseRegion(void* address, size_t size);
 
-/// Test seam: the `nthReserve`-th following ReserveRegion and the `nthCommit`-th
-/// following CommitPages fail (1 = the next one; 0 = never). Each fires once.
-void FailNthMemoryOperation(int nthReserve, int nthCommit);
-
-/// True while a failure set up by FailNthMemoryOperation is still to come.
-bool MemoryFailureArmed();
-
 /// True when `p` lies on the calling thread's stack.
 bool IsOnCurrentStack(const void* p);
 

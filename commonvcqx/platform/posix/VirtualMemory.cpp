@@ -1,6 +1,8 @@
 // Virtual memory, stack bounds and fork hooks for the heaps on Linux.
 #include <commonvcqx/platform/internal/VirtualMemory.h>
 
+#include <commonvcqx/platform/internal/FailureSeams.h>
+
 #include <dlfcn.h>
 #include <pthread.h>
 #include <sys/mman.h>
@@ -13,18 +15,6 @@ namespace cvq::platform {
 namespace {
 
 std::atomic<size_t> pageSize{0};
-std::atomic<int> reserveCountdown{0};
-std::atomic<int> commitCountdown{0};
-
-// Counts down and reports whether this call is the one chosen to fail.
-bool InjectedFailure(std::atomic<int>& countdown) {
-    int left = countdown.load(std::memory_order_relaxed);
-    while (left > 0) {
-        if (countdown.compare_exchange_weak(left, left - 1, std::memory_order_relaxed))
-            return left == 1;
-    }
-    return false;
-}
 
 void* MapInaccessible(size_t size) {
     void* p = mmap(nullptr, size, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
@@ -51,7 +41,7 @@ size_t PageSize() {
 }
 
 void* ReserveRegion(size_t size) {
-    if (InjectedFailure(reserveCountdown)) return nullptr;
+    if (FailureFires(EFailureSeam::Reserve)) return nullptr;
     char* p = static_cast<char*>(MapInaccessible(size));
     if (!p) return nullptr;
     if ((reinterpret_cast<uintptr_t>(p) & (kAllocationGranularity - 1)) == 0) return p;
@@ -69,7 +59,7 @@ void* ReserveRegion(size_t size) {
 }
 
 bool CommitPages(void* address, size_t size) {
-    if (InjectedFailure(commitCountdown)) return false;
+    if (FailureFires(EFailureSeam::Commit)) return false;
     return mprotect(address, size, PROT_READ | PROT_WRITE) == 0;
 }
 
@@ -83,18 +73,8 @@ void ReleaseRegion(void* address, size_t size) {
 }
 
 bool MovePages(void* from, size_t size, void* to) {
-    if (InjectedFailure(reserveCountdown)) return false;
+    if (FailureFires(EFailureSeam::Reserve)) return false;
     return mremap(from, size, size, MREMAP_MAYMOVE | MREMAP_FIXED, to) != MAP_FAILED;
-}
-
-void FailNthMemoryOperation(int nthReserve, int nthCommit) {
-    reserveCountdown.store(nthReserve, std::memory_order_relaxed);
-    commitCountdown.store(nthCommit, std::memory_order_relaxed);
-}
-
-bool MemoryFailureArmed() {
-    return reserveCountdown.load(std::memory_order_relaxed) > 0 ||
-           commitCountdown.load(std::memory_order_relaxed) > 0;
 }
 
 bool IsOnCurrentStack(const void* p) {
