@@ -3,6 +3,7 @@
 #include <commonvcqx/memory/Heap.h>
 #include <commonvcqx/memory/internal/HeapInternals.h>
 #include <commonvcqx/platform/internal/FailureSeams.h>
+#include <commonvcqx/platform/internal/Threads.h>
 
 #include <iterator>
 #include <new>
