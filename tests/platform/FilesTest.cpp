@@ -1,6 +1,6 @@
 // The platform file layer: time conversion, attributes, times on open files, name
 // operations and the Windows codes of their failures.
-#include "FileTestSupport.h"
+#include "../files/FileTestSupport.h"
 
 #include <commonvcqx/platform/internal/FailureSeams.h>
 #include <commonvcqx/platform/internal/Files.h>
