@@ -1,0 +1,138 @@
+// A thread's message queue and the messages sent to its windows, shared by the queue,
+// the sent messages and the window table. A queue has one lock and one condition
+// variable; its owner waits on it for messages, and so does a thread waiting for the
+// reply to a message it sent. Private to platform/posix.
+#pragma once
+
+#include <commonvcqx/platform/WinTypes.h>
+
+#include "MessageBuffer.h"
+#include "ThreadState.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <mutex>
+
+#include <pthread.h>
+#include <unistd.h>
+
+namespace cvq::platform::posix {
+
+struct TSentMessage {
+    enum EState : int { kPending, kRunning, kDone, kAbandoned, kDropped };
+    HWND window = nullptr;
+    UINT message = 0;
+    WPARAM wParam = 0;
+    LPARAM lParam = 0;
+    LRESULT result = 0;
+    std::atomic<int> state{kPending};
+    std::shared_ptr<MessageQueue> sender;
+};
+
+// Only the owning thread ever waits on a queue's condition variable (for messages, or
+// for the reply to its own send), so one notification is always enough.
+struct MessageQueue {
+    explicit MessageQueue(DWORD id) : owner(id) {
+        // Posters and the owner hold the lock for a few instructions: a contender spins
+        // briefly instead of sleeping in the kernel (which also makes unlocking a call).
+        pthread_mutexattr_t attributes;
+        pthread_mutexattr_init(&attributes);
+        pthread_mutexattr_settype(&attributes, PTHREAD_MUTEX_ADAPTIVE_NP);
+        pthread_mutex_init(lock.native_handle(), &attributes);
+        pthread_mutexattr_destroy(&attributes);
+    }
+    ~MessageQueue() {
+        if (fd >= 0) close(fd);
+    }
+    const DWORD owner;
+    std::mutex lock;
+    std::condition_variable changed;
+    TMessageBuffer posted;
+    std::atomic<uint32_t> arrivals{0};  // bumped by every arrival, for the owner's spin
+    std::deque<std::shared_ptr<TSentMessage>> sent;
+    bool quit = false;
+    int quitCode = 0;
+    bool closed = false;
+    bool sleeping = false;  // the owner waits on `changed`; cleared by the first waker
+    int fd = -1;
+    bool fdReadable = false;
+    // Posted messages the owner took in one batch; touched by the owner only, without
+    // the lock. `localPending` (under the lock) says whether it holds any; it only
+    // matters to the descriptor, so without one the owner need not lock to clear it.
+    // They start a cache line of their own: the owner reads them for every message,
+    // and posters write the lines above for every post.
+    alignas(64) TMessageBuffer local;
+    bool localPending = false;
+    std::atomic<uint32_t> sentCount{0};  // size of `sent`, for the owner's lock-free check
+
+    // Keeps the descriptor readable exactly while something waits. Under `lock`.
+    void UpdateDescriptor() {
+        if (fd < 0) return;
+        bool pending = !posted.empty() || localPending || !sent.empty() || quit;
+        if (pending == fdReadable) return;
+        uint64_t value = 1;
+        if (pending)
+            fdReadable = write(fd, &value, sizeof value) == sizeof value;
+        else
+            fdReadable = read(fd, &value, sizeof value) != sizeof value;
+    }
+    // Owner, under `lock`: puts the batch back in front of the posted messages, so that
+    // filtered and non-removing reads see every message in order.
+    void MergeLocal() {
+        if (local.empty()) return;
+        posted.prepend(local);
+        localPending = false;
+    }
+    // Under `lock`, for each posted or sent message.
+    void NoteArrival() {
+        arrivals.store(arrivals.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
+    }
+    void PushSent(std::shared_ptr<TSentMessage> message) {
+        sent.push_back(std::move(message));
+        sentCount.store(static_cast<uint32_t>(sent.size()), std::memory_order_relaxed);
+        NoteArrival();
+    }
+    std::shared_ptr<TSentMessage> PopSent() {
+        std::shared_ptr<TSentMessage> message = std::move(sent.front());
+        sent.pop_front();
+        sentCount.store(static_cast<uint32_t>(sent.size()), std::memory_order_relaxed);
+        return message;
+    }
+    // Under `lock`: true when the caller should notify `changed`, which it does after
+    // unlocking so that the woken owner does not block on the lock at once. Only the
+    // first of many posts to a sleeping owner pays for a wake-up.
+    bool TakeSleeper() {
+        bool wake = sleeping;
+        sleeping = false;
+        return wake;
+    }
+    // The owner, under `lock`: sleeps until notified (or the deadline passes).
+    void Sleep(std::unique_lock<std::mutex>& held) {
+        sleeping = true;
+        changed.wait(held);
+        sleeping = false;
+    }
+    template <class Deadline>
+    void SleepUntil(std::unique_lock<std::mutex>& held, const Deadline& deadline) {
+        sleeping = true;
+        changed.wait_until(held, deadline);
+        sleeping = false;
+    }
+};
+
+/// The calling thread's queue, made on first use (null when it cannot be had).
+MessageQueue* OwnQueue();
+/// OwnQueue, as an owning reference.
+std::shared_ptr<MessageQueue> OwnQueueReference();
+/// Appends `msg` to the queue of the thread `threadId`; false when it has none.
+bool Post(DWORD threadId, const MSG& msg);
+
+/// Runs the messages sent to this thread's windows; true if there were any.
+bool HandleSentMessages(MessageQueue* queue);
+/// Marks the sent messages of a queue being closed dropped and wakes their senders.
+void DropSentMessages(std::deque<std::shared_ptr<TSentMessage>>& dropped);
+
+}  // namespace cvq::platform::posix
