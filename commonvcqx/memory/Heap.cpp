@@ -82,7 +82,7 @@ void* NH_Heap::Realloc(void* p, size_t size, int zero) {
                     block->alignOffset == 0 &&
                     owner->ResizeBigInPlace(ChunkOf(block), RoundUp(size + sizeof(TAltBlock), 16));
                 if (!inPlace && owner == this) {
-                    if (void* moved = MoveBigPageSet(block, size)) {
+                    if (void* moved = owner->MoveBigPageSet(block, size)) {
                         if (zeroGrowth && size > old)
                             std::memset(Bytes(moved) + old, 0, size - old);
                         return moved;

@@ -227,7 +227,8 @@ void* NH_Heap::MoveBigPageSet(TAltBlock* block, size_t size) {
         ReleaseMarked(base, reserve);
         return nullptr;
     }
-    // Nothing outside may point into the page set while it moves.
+    // Nothing outside may point into the page set while it moves. The visitors run
+    // under the lock held here, which the analysis does not carry into lambdas.
     auto forEachFree = [](TPageSet* pages, auto&& fn) {
         for (char* p = FirstChunk(pages); p < pages->committedEnd;) {
             TBigChunk* c = reinterpret_cast<TBigChunk*>(p);
@@ -235,10 +236,10 @@ void* NH_Heap::MoveBigPageSet(TAltBlock* block, size_t size) {
             if (ChunkFree(c)) fn(c);
         }
     };
-    forEachFree(set, [this](TBigChunk* c) { UnlinkFreeChunk(c); });
+    forEachFree(set, [this](TBigChunk* c) CVQ_NO_THREAD_SAFETY_ANALYSIS { UnlinkFreeChunk(c); });
     UnlinkAlt(block);
     if (!platform::MovePages(set, committed, base)) {
-        forEachFree(set, [this](TBigChunk* c) { PushFreeChunk(c); });
+        forEachFree(set, [this](TBigChunk* c) CVQ_NO_THREAD_SAFETY_ANALYSIS { PushFreeChunk(c); });
         LinkAlt(block);
         ReleaseMarked(base, reserve);
         return nullptr;

@@ -9,7 +9,6 @@
 using namespace cvq::detail;
 namespace platform = cvq::platform;
 
-// Called with the heap's lock held.
 __attribute__((noinline)) TSmallBlock* NH_Heap::CarveSmall(int cls) {
     size_t classSize = kClassSizes[cls];
     TPageSet* set;
@@ -84,7 +83,7 @@ void NH_Heap::CutTail(TPageSet* set) {
     }
 }
 
-// Called with the lock held, for a page set whose last block was just freed.
+// For a page set whose last block was just freed.
 __attribute__((noinline)) void NH_Heap::ReleaseEmptyPageSet(TPageSet* set) {
     if (set == m_pageSets) return;  // the one being carved stays
     UnlinkCarvedBlocks(set);

@@ -28,9 +28,9 @@
 namespace cvq::detail {
 
 template <class T>
-__attribute__((always_inline)) inline void PrefetchForWrite(T* const& slot) {
+__attribute__((always_inline)) inline void PrefetchForWrite(T* const* slot) {
 #if !defined(CVQ_TSAN)
-    if (T* p = *const_cast<T* volatile*>(&slot)) __builtin_prefetch(p, 1);
+    if (T* p = *const_cast<T* volatile*>(slot)) __builtin_prefetch(p, 1);
 #else
     (void)slot;
 #endif
@@ -54,7 +54,7 @@ __attribute__((always_inline)) inline bool NH_Heap::ContendedPath() const {
 __attribute__((always_inline)) inline void* NH_Heap::AllocSmall(size_t size, size_t needed) {
     int cls = cvq::detail::kSizeToClass[needed];
     cvq::detail::TSmallBlock* block;
-    if (ContendedPath()) cvq::detail::PrefetchForWrite(m_freeLists[cls]);
+    if (ContendedPath()) cvq::detail::PrefetchForWrite(&m_freeLists[cls]);
     {
         cvq::detail::THeapGuard guard(m_lock, LockActive());
         block = m_freeLists[cls];
@@ -89,7 +89,7 @@ __attribute__((always_inline)) inline void NH_Heap::FreeSmall(cvq::detail::TSmal
                                                               size_t& inUse) {
     if (__atomic_load_n(&m_bypass, __ATOMIC_RELAXED)) return;
     if (ContendedPath()) {
-        cvq::detail::PrefetchForWrite(m_freeLists[block->sizeClass]);
+        cvq::detail::PrefetchForWrite(&m_freeLists[block->sizeClass]);
         cvq::detail::PrefetchForWrite(&inUse);
     }
     cvq::detail::THeapGuard guard(m_lock, LockActive());

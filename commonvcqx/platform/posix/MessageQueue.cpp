@@ -76,7 +76,7 @@ bool Post(DWORD threadId, const MSG& msg) {
         bool wake;
         {
             TControlRegion region;
-            std::lock_guard lock(queue->lock);
+            TMessageGuard lock(queue->lock);
             if (queue->closed) continue;  // the thread ended; its id may belong to a new one
             queue->posted.push_back(msg);
             queue->NoteArrival();
@@ -104,9 +104,9 @@ bool Matches(const MSG& msg, HWND window, UINT filterMin, UINT filterMax) {
 
 enum class ETaken { kMessage, kQuit, kNothing };
 
-// Under the queue lock: the first matching posted message, then the quit request.
-ETaken Take(MessageQueue& queue, MSG* msg, HWND window, UINT filterMin, UINT filterMax,
-            bool remove) {
+// The first matching posted message, then the quit request.
+ETaken Take(MessageQueue& queue, MSG* msg, HWND window, UINT filterMin, UINT filterMax, bool remove)
+    CVQ_REQUIRES(queue.lock) {
     for (auto it = queue.posted.begin(); it != queue.posted.end(); ++it) {
         if (!Matches(*it, window, filterMin, filterMax)) continue;
         *msg = *it;
@@ -136,7 +136,7 @@ void CloseQueue(const std::shared_ptr<MessageQueue>& queue) {
     std::deque<std::shared_ptr<TSentMessage>> dropped;
     {
         TControlRegion region;
-        std::lock_guard lock(queue->lock);
+        TMessageGuard lock(queue->lock);
         queue->closed = true;
         queue->posted.clear();
         queue->quit = false;
@@ -152,7 +152,7 @@ void CloseQueue(const std::shared_ptr<MessageQueue>& queue) {
 
 void InterruptQueueWait(const std::shared_ptr<MessageQueue>& queue) {
     TControlRegion region;
-    std::lock_guard lock(queue->lock);
+    TMessageGuard lock(queue->lock);
     queue->changed.notify_one();
 }
 
@@ -181,7 +181,7 @@ BOOL GetMessageA(MSG* msg, HWND window, UINT filterMin, UINT filterMax) {
         queue->local.pop_front();
         if (queue->local.empty() && queue->fd >= 0) {
             TControlRegion region;
-            std::lock_guard lock(queue->lock);
+            TMessageGuard lock(queue->lock);
             queue->localPending = false;
             queue->UpdateDescriptor();
         }
@@ -190,7 +190,7 @@ BOOL GetMessageA(MSG* msg, HWND window, UINT filterMin, UINT filterMax) {
     for (;;) {
         {
             TControlRegion region;
-            std::unique_lock lock(queue->lock);
+            TMessageGuard lock(queue->lock);
             queue->MergeLocal();
             bool spun = false;
             while (queue->sent.empty()) {
@@ -211,7 +211,7 @@ BOOL GetMessageA(MSG* msg, HWND window, UINT filterMin, UINT filterMax) {
                     // sides system calls and the owner a wake-up per few messages.
                     spun = true;
                     uint32_t seen = queue->arrivals.load(std::memory_order_relaxed);
-                    lock.unlock();
+                    lock.Unlock();
                     for (int i = 0;
                          i < kSpins && queue->arrivals.load(std::memory_order_relaxed) == seen; ++i)
                         SpinPause();
@@ -219,7 +219,7 @@ BOOL GetMessageA(MSG* msg, HWND window, UINT filterMin, UINT filterMax) {
                          i < kYields && queue->arrivals.load(std::memory_order_relaxed) == seen;
                          ++i)
                         sched_yield();
-                    lock.lock();
+                    lock.Lock();
                     continue;
                 }
                 queue->Sleep(lock);
@@ -238,7 +238,7 @@ BOOL PeekMessageA(MSG* msg, HWND window, UINT filterMin, UINT filterMax, UINT re
     for (;;) {
         {
             TControlRegion region;
-            std::lock_guard lock(queue->lock);
+            TMessageGuard lock(queue->lock);
             queue->MergeLocal();
             if (queue->sent.empty())
                 return Take(*queue, msg, window, filterMin, filterMax,
@@ -256,7 +256,7 @@ void PostQuitMessage(int exitCode) {
     MessageQueue* queue = OwnQueue();
     if (!queue) return;
     TControlRegion region;
-    std::lock_guard lock(queue->lock);
+    TMessageGuard lock(queue->lock);
     queue->quit = true;
     queue->quitCode = exitCode;
     queue->UpdateDescriptor();
@@ -267,7 +267,7 @@ int GetMessageQueueFileDescriptor() {
     MessageQueue* queue = OwnQueue();
     if (!queue) return -1;
     TControlRegion region;
-    std::lock_guard lock(queue->lock);
+    TMessageGuard lock(queue->lock);
     if (queue->fd < 0) {
         queue->fd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
         queue->fdReadable = false;

@@ -7,6 +7,7 @@
 #include <commonvcqx/platform/WinTypes.h>
 
 #include "MessageBuffer.h"
+#include "MessageLock.h"
 #include "ThreadState.h"
 
 #include <atomic>
@@ -14,7 +15,6 @@
 #include <cstdint>
 #include <deque>
 #include <memory>
-#include <mutex>
 
 #include <pthread.h>
 #include <unistd.h>
@@ -41,35 +41,36 @@ struct MessageQueue {
         pthread_mutexattr_t attributes;
         pthread_mutexattr_init(&attributes);
         pthread_mutexattr_settype(&attributes, PTHREAD_MUTEX_ADAPTIVE_NP);
-        pthread_mutex_init(lock.native_handle(), &attributes);
+        pthread_mutex_init(lock.Native().native_handle(), &attributes);
         pthread_mutexattr_destroy(&attributes);
     }
     ~MessageQueue() {
         if (fd >= 0) close(fd);
     }
     const DWORD owner;
-    std::mutex lock;
+    TMessageLock lock;
     std::condition_variable changed;
-    TMessageBuffer posted;
+    TMessageBuffer posted CVQ_GUARDED_BY(lock);
     std::atomic<uint32_t> arrivals{0};  // bumped by every arrival, for the owner's spin
-    std::deque<std::shared_ptr<TSentMessage>> sent;
-    bool quit = false;
-    int quitCode = 0;
-    bool closed = false;
-    bool sleeping = false;  // the owner waits on `changed`; cleared by the first waker
-    int fd = -1;
-    bool fdReadable = false;
+    std::deque<std::shared_ptr<TSentMessage>> sent CVQ_GUARDED_BY(lock);
+    bool quit CVQ_GUARDED_BY(lock) = false;
+    int quitCode CVQ_GUARDED_BY(lock) = 0;
+    bool closed CVQ_GUARDED_BY(lock) = false;
+    // The owner waits on `changed`; cleared by the first waker.
+    bool sleeping CVQ_GUARDED_BY(lock) = false;
+    int fd = -1;  // made by the owner under the lock; the owner reads it without
+    bool fdReadable CVQ_GUARDED_BY(lock) = false;
     // Posted messages the owner took in one batch; touched by the owner only, without
     // the lock. `localPending` (under the lock) says whether it holds any; it only
     // matters to the descriptor, so without one the owner need not lock to clear it.
     // They start a cache line of their own: the owner reads them for every message,
     // and posters write the lines above for every post.
     alignas(64) TMessageBuffer local;
-    bool localPending = false;
+    bool localPending CVQ_GUARDED_BY(lock) = false;
     std::atomic<uint32_t> sentCount{0};  // size of `sent`, for the owner's lock-free check
 
-    // Keeps the descriptor readable exactly while something waits. Under `lock`.
-    void UpdateDescriptor() {
+    // Keeps the descriptor readable exactly while something waits.
+    void UpdateDescriptor() CVQ_REQUIRES(lock) {
         if (fd < 0) return;
         bool pending = !posted.empty() || localPending || !sent.empty() || quit;
         if (pending == fdReadable) return;
@@ -79,46 +80,47 @@ struct MessageQueue {
         else
             fdReadable = read(fd, &value, sizeof value) != sizeof value;
     }
-    // Owner, under `lock`: puts the batch back in front of the posted messages, so that
-    // filtered and non-removing reads see every message in order.
-    void MergeLocal() {
+    // Owner: puts the batch back in front of the posted messages, so that filtered and
+    // non-removing reads see every message in order.
+    void MergeLocal() CVQ_REQUIRES(lock) {
         if (local.empty()) return;
         posted.prepend(local);
         localPending = false;
     }
-    // Under `lock`, for each posted or sent message.
-    void NoteArrival() {
+    // For each posted or sent message.
+    void NoteArrival() CVQ_REQUIRES(lock) {
         arrivals.store(arrivals.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
     }
-    void PushSent(std::shared_ptr<TSentMessage> message) {
+    void PushSent(std::shared_ptr<TSentMessage> message) CVQ_REQUIRES(lock) {
         sent.push_back(std::move(message));
         sentCount.store(static_cast<uint32_t>(sent.size()), std::memory_order_relaxed);
         NoteArrival();
     }
-    std::shared_ptr<TSentMessage> PopSent() {
+    std::shared_ptr<TSentMessage> PopSent() CVQ_REQUIRES(lock) {
         std::shared_ptr<TSentMessage> message = std::move(sent.front());
         sent.pop_front();
         sentCount.store(static_cast<uint32_t>(sent.size()), std::memory_order_relaxed);
         return message;
     }
-    // Under `lock`: true when the caller should notify `changed`, which it does after
-    // unlocking so that the woken owner does not block on the lock at once. Only the
-    // first of many posts to a sleeping owner pays for a wake-up.
-    bool TakeSleeper() {
+    // True when the caller should notify `changed`, which it does after unlocking so
+    // that the woken owner does not block on the lock at once. Only the first of many
+    // posts to a sleeping owner pays for a wake-up.
+    bool TakeSleeper() CVQ_REQUIRES(lock) {
         bool wake = sleeping;
         sleeping = false;
         return wake;
     }
-    // The owner, under `lock`: sleeps until notified (or the deadline passes).
-    void Sleep(std::unique_lock<std::mutex>& held) {
+    // The owner, holding `lock` through `held`: sleeps until notified (or the deadline
+    // passes).
+    void Sleep(TMessageGuard& held) CVQ_REQUIRES(lock) {
         sleeping = true;
-        changed.wait(held);
+        changed.wait(held.Held());
         sleeping = false;
     }
     template <class Deadline>
-    void SleepUntil(std::unique_lock<std::mutex>& held, const Deadline& deadline) {
+    void SleepUntil(TMessageGuard& held, const Deadline& deadline) CVQ_REQUIRES(lock) {
         sleeping = true;
-        changed.wait_until(held, deadline);
+        changed.wait_until(held.Held(), deadline);
         sleeping = false;
     }
 };

@@ -23,7 +23,7 @@ void Complete(TSentMessage& sent, LRESULT result) {
         return;
     }
     TControlRegion region;
-    std::lock_guard lock(sent.sender->lock);
+    TMessageGuard lock(sent.sender->lock);
     sent.state.store(TSentMessage::kDone);
     sent.sender->changed.notify_one();
 }
@@ -36,7 +36,7 @@ bool HandleSentMessages(MessageQueue* queue) {
         std::shared_ptr<TSentMessage> sent;
         {
             TControlRegion region;
-            std::lock_guard lock(queue->lock);
+            TMessageGuard lock(queue->lock);
             if (queue->sent.empty()) return handled;
             sent = queue->PopSent();
             queue->UpdateDescriptor();
@@ -54,7 +54,7 @@ void DropSentMessages(std::deque<std::shared_ptr<TSentMessage>>& dropped) {
         if (!sent->state.compare_exchange_strong(expected, TSentMessage::kDropped) || !sent->sender)
             continue;
         TControlRegion region;
-        std::lock_guard lock(sent->sender->lock);
+        TMessageGuard lock(sent->sender->lock);
         sent->sender->changed.notify_one();
     }
 }
@@ -83,7 +83,7 @@ LRESULT SendMessageTimeoutA(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     sent->sender = own;
     {
         TControlRegion region;
-        std::lock_guard lock(target->lock);
+        TMessageGuard lock(target->lock);
         if (target->closed) return 0;
         target->PushSent(sent);
         target->UpdateDescriptor();
@@ -94,7 +94,7 @@ LRESULT SendMessageTimeoutA(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     for (;;) {
         if (handleOwn) HandleSentMessages(own.get());
         TControlRegion region;
-        std::unique_lock lock(own->lock);
+        TMessageGuard lock(own->lock);
         int state = sent->state.load();
         if (state == TSentMessage::kDone) {
             if (result) *result = static_cast<DWORD_PTR>(sent->result);

@@ -3,11 +3,11 @@
 #include <commonvcqx/platform/Messages.h>
 #include <commonvcqx/platform/internal/Threads.h>
 
+#include "MessageLock.h"
 #include "MessageQueue.h"
 #include "ThreadState.h"
 #include "WindowTable.h"
 
-#include <mutex>
 #include <string>
 #include <unordered_map>
 
@@ -16,11 +16,11 @@ namespace cvq::platform::posix {
 namespace {
 
 struct TWindowTable {
-    std::mutex lock;
-    std::unordered_map<uintptr_t, TWindowRecord> windows;
-    std::unordered_map<std::string, WNDPROC> classes;
-    uintptr_t nextHandle = 0x10000;
-    ATOM nextAtom = 0xC000;
+    TMessageLock lock;
+    std::unordered_map<uintptr_t, TWindowRecord> windows CVQ_GUARDED_BY(lock);
+    std::unordered_map<std::string, WNDPROC> classes CVQ_GUARDED_BY(lock);
+    uintptr_t nextHandle CVQ_GUARDED_BY(lock) = 0x10000;
+    ATOM nextAtom CVQ_GUARDED_BY(lock) = 0xC000;
 };
 
 TWindowTable& Windows() {
@@ -36,7 +36,7 @@ uintptr_t Key(HWND window) {
 
 bool FindWindow(HWND window, TWindowRecord& record) {
     TControlRegion region;
-    std::lock_guard lock(Windows().lock);
+    TMessageGuard lock(Windows().lock);
     auto found = Windows().windows.find(Key(window));
     if (found == Windows().windows.end()) return false;
     record = found->second;
@@ -51,7 +51,7 @@ LRESULT CallWindow(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
 
 void DestroyWindowsOf(DWORD owner) {
     TControlRegion region;
-    std::lock_guard lock(Windows().lock);
+    TMessageGuard lock(Windows().lock);
     std::erase_if(Windows().windows,
                   [&](const auto& entry) { return entry.second.owner == owner; });
 }
@@ -75,7 +75,7 @@ BOOL PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
 ATOM RegisterClassA(const WNDCLASSA* windowClass) {
     if (!windowClass || !windowClass->lpfnWndProc || !windowClass->lpszClassName) return 0;
     TControlRegion region;
-    std::lock_guard lock(Windows().lock);
+    TMessageGuard lock(Windows().lock);
     if (!Windows().classes.emplace(windowClass->lpszClassName, windowClass->lpfnWndProc).second)
         return 0;
     return Windows().nextAtom++;
@@ -84,7 +84,7 @@ ATOM RegisterClassA(const WNDCLASSA* windowClass) {
 BOOL UnregisterClassA(const char* className, HINSTANCE) {
     if (!className) return 0;
     TControlRegion region;
-    std::lock_guard lock(Windows().lock);
+    TMessageGuard lock(Windows().lock);
     for (const auto& [key, record] : Windows().windows)
         if (record.className == className) return 0;
     return Windows().classes.erase(className) ? 1 : 0;
@@ -98,7 +98,7 @@ HWND CreateWindowExA(DWORD exStyle, const char* className, const char* windowNam
     WNDPROC procedure;
     {
         TControlRegion region;
-        std::lock_guard lock(Windows().lock);
+        TMessageGuard lock(Windows().lock);
         auto found = Windows().classes.find(className);
         if (found == Windows().classes.end()) return nullptr;
         procedure = found->second;
@@ -113,7 +113,7 @@ HWND CreateWindowExA(DWORD exStyle, const char* className, const char* windowNam
         windowName, className, exStyle};
     if (procedure(window, WM_CREATE, 0, reinterpret_cast<LPARAM>(&create)) == -1) {
         TControlRegion region;
-        std::lock_guard lock(Windows().lock);
+        TMessageGuard lock(Windows().lock);
         Windows().windows.erase(Key(window));
         return nullptr;
     }
@@ -125,7 +125,7 @@ BOOL DestroyWindow(HWND window) {
     if (!window || !FindWindow(window, record) || record.owner != GetCurrentThreadId()) return 0;
     record.procedure(window, WM_DESTROY, 0, 0);
     TControlRegion region;
-    std::lock_guard lock(Windows().lock);
+    TMessageGuard lock(Windows().lock);
     Windows().windows.erase(Key(window));
     return 1;
 }
@@ -142,7 +142,7 @@ LRESULT DefWindowProcA(HWND, UINT, WPARAM, LPARAM) {
 LONG_PTR SetWindowLongPtrA(HWND window, int index, LONG_PTR value) {
     if (index != GWLP_USERDATA) return 0;
     TControlRegion region;
-    std::lock_guard lock(Windows().lock);
+    TMessageGuard lock(Windows().lock);
     auto found = Windows().windows.find(Key(window));
     if (found == Windows().windows.end()) return 0;
     LONG_PTR previous = found->second.userData;
@@ -168,7 +168,7 @@ int GetWindowTextA(HWND window, char* text, int maxCount) {
 
 BOOL SetWindowTextA(HWND window, const char* text) {
     TControlRegion region;
-    std::lock_guard lock(Windows().lock);
+    TMessageGuard lock(Windows().lock);
     auto found = Windows().windows.find(Key(window));
     if (found == Windows().windows.end()) return 0;
     found->second.title = text ? text : "";
