@@ -12,6 +12,7 @@
 //   NH_Heap::FreeMem(text);
 #pragma once
 
+#include <commonvcqx/base/Visibility.h>
 #include <commonvcqx/memory/AHeap.h>
 
 namespace cvq::detail {
@@ -19,7 +20,7 @@ struct TSmallBlock;
 struct TBigChunk;
 inline constexpr int kSizeClassCount = 41;
 /// free() of the process (internal to the library).
-__attribute__((visibility("hidden"))) void FreeLibraryBlock(void* p);
+CVQ_HIDDEN void FreeLibraryBlock(void* p);
 }  // namespace cvq::detail
 
 class NH_Heap : public NH_AHeap {
@@ -90,33 +91,38 @@ public:
     static void SetDefault(NH_Heap& heap);
 
 private:
-    void ResetLists() CVQ_REQUIRES(m_lock);
+    // Internal to the library: the files of the heap's mechanisms call each other directly.
+    CVQ_HIDDEN void ResetLists() CVQ_REQUIRES(m_lock);
     bool ContendedPath() const;
     /// Starts a static heap on its first use, under the global heap lock.
-    void LazyInit() CVQ_NO_THREAD_SAFETY_ANALYSIS;
+    CVQ_HIDDEN void LazyInit() CVQ_NO_THREAD_SAFETY_ANALYSIS;
     void* AllocSmall(size_t size, size_t needed);
-    cvq::detail::TSmallBlock* CarveSmall(int cls) CVQ_REQUIRES(m_lock);
-    void* AllocBig(size_t size, size_t alignment);
-    void* AllocBigBlock(size_t need, size_t alignment) CVQ_REQUIRES(m_lock);
-    cvq::detail::TBigChunk* NewFreeChunk(char* start, size_t size, cvq::detail::TPageSet* set)
+    CVQ_HIDDEN cvq::detail::TSmallBlock* CarveSmall(int cls) CVQ_REQUIRES(m_lock);
+    CVQ_HIDDEN void* AllocBig(size_t size, size_t alignment);
+    CVQ_HIDDEN void* AllocBigBlock(size_t need, size_t alignment) CVQ_REQUIRES(m_lock);
+    CVQ_HIDDEN cvq::detail::TBigChunk* NewFreeChunk(char* start, size_t size,
+                                                    cvq::detail::TPageSet* set)
         CVQ_REQUIRES(m_lock);
-    void PushFreeChunk(cvq::detail::TBigChunk* chunk) CVQ_REQUIRES(m_lock);
-    void UnlinkFreeChunk(cvq::detail::TBigChunk* chunk) CVQ_REQUIRES(m_lock);
-    void ReleaseBigBlock(cvq::detail::TBigChunk* chunk) CVQ_REQUIRES(m_lock);
-    bool ResizeBigInPlace(cvq::detail::TBigChunk* chunk, size_t need) CVQ_REQUIRES(m_lock);
-    void* MoveBigPageSet(cvq::detail::TAltBlock* block, size_t size) CVQ_REQUIRES(m_lock);
-    bool ResizeReservedInPlace(cvq::detail::TAltBlock* block, size_t size) CVQ_REQUIRES(m_lock);
+    CVQ_HIDDEN void PushFreeChunk(cvq::detail::TBigChunk* chunk) CVQ_REQUIRES(m_lock);
+    CVQ_HIDDEN void UnlinkFreeChunk(cvq::detail::TBigChunk* chunk) CVQ_REQUIRES(m_lock);
+    CVQ_HIDDEN void ReleaseBigBlock(cvq::detail::TBigChunk* chunk) CVQ_REQUIRES(m_lock);
+    CVQ_HIDDEN bool ResizeBigInPlace(cvq::detail::TBigChunk* chunk, size_t need)
+        CVQ_REQUIRES(m_lock);
+    CVQ_HIDDEN void* MoveBigPageSet(cvq::detail::TAltBlock* block, size_t size)
+        CVQ_REQUIRES(m_lock);
+    CVQ_HIDDEN bool ResizeReservedInPlace(cvq::detail::TAltBlock* block, size_t size)
+        CVQ_REQUIRES(m_lock);
     void LinkAlt(cvq::detail::TAltBlock* block) CVQ_REQUIRES(m_lock);
     void UnlinkAlt(cvq::detail::TAltBlock* block) CVQ_REQUIRES(m_lock);
     void PushSmall(cvq::detail::TSmallBlock* block, int cls) CVQ_REQUIRES(m_lock);
-    void UnlinkSmall(cvq::detail::TSmallBlock* block) CVQ_REQUIRES(m_lock);
-    void UnlinkCarvedBlocks(cvq::detail::TPageSet* set) CVQ_REQUIRES(m_lock);
-    void CutTail(cvq::detail::TPageSet* set) CVQ_REQUIRES(m_lock);
+    CVQ_HIDDEN void UnlinkSmall(cvq::detail::TSmallBlock* block) CVQ_REQUIRES(m_lock);
+    CVQ_HIDDEN void UnlinkCarvedBlocks(cvq::detail::TPageSet* set) CVQ_REQUIRES(m_lock);
+    CVQ_HIDDEN void CutTail(cvq::detail::TPageSet* set) CVQ_REQUIRES(m_lock);
     void FreeSmall(cvq::detail::TSmallBlock* block, size_t& inUse);
-    void ReleaseEmptyPageSet(cvq::detail::TPageSet* set) CVQ_REQUIRES(m_lock);
-    void FreeAlt(cvq::detail::TAltBlock* block);
-    void ReleaseReserved(cvq::detail::TAltBlock* block) CVQ_REQUIRES(m_lock);
-    void ReleaseBigPageSet(cvq::detail::TPageSet* set) CVQ_REQUIRES(m_lock);
+    CVQ_HIDDEN void ReleaseEmptyPageSet(cvq::detail::TPageSet* set) CVQ_REQUIRES(m_lock);
+    CVQ_HIDDEN void FreeAlt(cvq::detail::TAltBlock* block);
+    CVQ_HIDDEN void ReleaseReserved(cvq::detail::TAltBlock* block) CVQ_REQUIRES(m_lock);
+    CVQ_HIDDEN void ReleaseBigPageSet(cvq::detail::TPageSet* set) CVQ_REQUIRES(m_lock);
 
     // What the heap's lock guards (its page sets are the base's).
     cvq::detail::TAltBlock* m_altBlocks CVQ_GUARDED_BY(m_lock);

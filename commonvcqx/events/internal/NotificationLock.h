@@ -8,6 +8,7 @@
 #pragma once
 
 #include <commonvcqx/base/ThreadSafety.h>
+#include <commonvcqx/base/Visibility.h>
 #include <commonvcqx/platform/CriticalSection.h>
 
 class TEventPublisher;
@@ -28,7 +29,7 @@ private:
 };
 
 /// The notification lock.
-__attribute__((visibility("hidden"))) extern TNotificationLock g_notificationLock;
+CVQ_HIDDEN extern TNotificationLock g_notificationLock;
 
 class CVQ_SCOPED_CAPABILITY TNotificationGuard {
 public:

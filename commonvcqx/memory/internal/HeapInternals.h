@@ -6,6 +6,7 @@
 // All of it is constant-initialized, so the heaps serve malloc before any constructor.
 #pragma once
 
+#include <commonvcqx/base/Visibility.h>
 #include <commonvcqx/memory/Heap.h>
 #include <commonvcqx/platform/internal/SpinLock.h>
 #include <commonvcqx/platform/internal/VirtualMemory.h>
@@ -13,9 +14,6 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-
-// Internal to the library: reached directly, not through the GOT or the PLT.
-#define CVQ_HIDDEN __attribute__((visibility("hidden")))
 
 namespace cvq::detail {
 

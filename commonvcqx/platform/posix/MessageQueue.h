@@ -4,6 +4,7 @@
 // reply to a message it sent. Private to platform/posix.
 #pragma once
 
+#include <commonvcqx/base/Visibility.h>
 #include <commonvcqx/platform/WinTypes.h>
 
 #include "MessageBuffer.h"
@@ -126,15 +127,15 @@ struct MessageQueue {
 };
 
 /// The calling thread's queue, made on first use (null when it cannot be had).
-MessageQueue* OwnQueue();
+CVQ_HIDDEN MessageQueue* OwnQueue();
 /// OwnQueue, as an owning reference.
-std::shared_ptr<MessageQueue> OwnQueueReference();
+CVQ_HIDDEN std::shared_ptr<MessageQueue> OwnQueueReference();
 /// Appends `msg` to the queue of the thread `threadId`; false when it has none.
-bool Post(DWORD threadId, const MSG& msg);
+CVQ_HIDDEN bool Post(DWORD threadId, const MSG& msg);
 
 /// Runs the messages sent to this thread's windows; true if there were any.
-bool HandleSentMessages(MessageQueue* queue);
+CVQ_HIDDEN bool HandleSentMessages(MessageQueue* queue);
 /// Marks the sent messages of a queue being closed dropped and wakes their senders.
-void DropSentMessages(std::deque<std::shared_ptr<TSentMessage>>& dropped);
+CVQ_HIDDEN void DropSentMessages(std::deque<std::shared_ptr<TSentMessage>>& dropped);
 
 }  // namespace cvq::platform::posix

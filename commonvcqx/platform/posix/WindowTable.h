@@ -3,13 +3,14 @@
 // platform/posix.
 #pragma once
 
+#include <commonvcqx/base/Visibility.h>
 #include <commonvcqx/platform/WinTypes.h>
 
 #include <string>
 
 namespace cvq::platform::posix {
 
-struct TWindowRecord {
+struct CVQ_HIDDEN TWindowRecord {
     WNDPROC procedure;
     DWORD owner;
     LONG_PTR userData;
@@ -18,10 +19,10 @@ struct TWindowRecord {
 };
 
 /// A copy of the window's record; false for a window that does not exist.
-bool FindWindow(HWND window, TWindowRecord& record);
+CVQ_HIDDEN bool FindWindow(HWND window, TWindowRecord& record);
 /// Calls the window's procedure; 0 for a window that does not exist.
-LRESULT CallWindow(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+CVQ_HIDDEN LRESULT CallWindow(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 /// Forgets every window of the thread `owner` (its queue is being closed).
-void DestroyWindowsOf(DWORD owner);
+CVQ_HIDDEN void DestroyWindowsOf(DWORD owner);
 
 }  // namespace cvq::platform::posix
