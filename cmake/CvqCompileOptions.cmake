@@ -6,6 +6,10 @@ target_compile_options(cvq_warnings INTERFACE -Wall -Wextra -Wshadow -Werror)
 if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
     target_compile_options(cvq_warnings INTERFACE -Wno-restrict)
 endif()
+# Clang checks the lock rules written with the annotations of base/ThreadSafety.h.
+if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+    target_compile_options(cvq_warnings INTERFACE -Wthread-safety)
+endif()
 
 set(CVQ_SANITIZER_FLAGS "")
 if(CVQ_SANITIZE)

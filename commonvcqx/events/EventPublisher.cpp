@@ -117,14 +117,15 @@ void TSubscriptionGroup::Unlink(TEventSubscription* subscription) noexcept {
 // ---- Publisher ----------------------------------------------------------------------
 
 // Holds the publisher's lock (if any) and a compare mode for one operation.
-class TEventPublisher::TLockedMode {
+class CVQ_SCOPED_CAPABILITY TEventPublisher::TLockedMode {
 public:
-    TLockedMode(TEventPublisher& publisher, int mode) : m_publisher(publisher) {
+    TLockedMode(TEventPublisher& publisher, int mode) CVQ_ACQUIRE(publisher.m_lock)
+        : m_publisher(publisher) {
         m_publisher.LockEventNotifier();
         m_previous = m_publisher.m_map.GetCompareMode();
         m_publisher.m_map.SetCompareMode(mode);
     }
-    ~TLockedMode() {
+    ~TLockedMode() CVQ_RELEASE() {
         m_publisher.m_map.SetCompareMode(m_previous);
         m_publisher.UnlockEventNotifier();
     }

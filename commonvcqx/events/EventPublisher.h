@@ -24,13 +24,14 @@
 // publisher's records still waiting in any queue, so none outlives it.
 #pragma once
 
+#include <commonvcqx/base/ThreadSafety.h>
 #include <commonvcqx/containers/FlexHashMap.h>
 #include <commonvcqx/events/EventSubscriber.h>
 #include <commonvcqx/events/EventSubscription.h>
+#include <commonvcqx/threads/CriticalSection.h>
 
 #include <cstdint>
 
-class TCriticalSection;
 class TEventObject;
 class TNotificationQueue;
 class TPendingRecord;
@@ -89,11 +90,13 @@ public:
 protected:
     int32_t Unsubscribe(const TEventSubscription& key);
 
-    void LockEventNotifier();
-    void UnlockEventNotifier();
-    int32_t SetUniversalFindMode();
-    int32_t SetSubscriberFindMode();
-    void ResetOriginalFindMode(int32_t mode);
+    /// Take and leave the publisher's lock, when it has one (to the analysis it is held
+    /// either way: a publisher without one is not shared between threads).
+    void LockEventNotifier() CVQ_ACQUIRE(m_lock) CVQ_NO_THREAD_SAFETY_ANALYSIS;
+    void UnlockEventNotifier() CVQ_RELEASE(m_lock) CVQ_NO_THREAD_SAFETY_ANALYSIS;
+    int32_t SetUniversalFindMode() CVQ_REQUIRES(m_lock);
+    int32_t SetSubscriberFindMode() CVQ_REQUIRES(m_lock);
+    void ResetOriginalFindMode(int32_t mode) CVQ_REQUIRES(m_lock);
 
 private:
     class TLockedMode;
@@ -103,7 +106,7 @@ private:
     void Queue(TPendingRecord* record, char replace);
 
     const char* m_name;
-    TFlexHashMapImp m_map;
+    TFlexHashMapImp m_map CVQ_GUARDED_BY(m_lock);
     TCriticalSection* m_lock;
     TNotificationQueue* m_queue;
 };

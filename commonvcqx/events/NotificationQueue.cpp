@@ -10,11 +10,9 @@
 #include <commonvcqx/platform/CriticalSection.h>
 #include <commonvcqx/platform/Messages.h>
 
-namespace {
+constinit cvq::detail::TNotificationLock cvq::detail::g_notificationLock;
 
-// Zero is the free state, so the lock works from the first instant of the load to the
-// last of the unload, whatever the order of the static objects.
-constinit CRITICAL_SECTION notificationLock;
+namespace {
 
 struct TNotificationLockStart {
     TNotificationLockStart() {
@@ -29,24 +27,17 @@ TNotificationLockStart notificationLockStart;
 
 }  // namespace
 
-void cvq::detail::EnterNotificationLock() noexcept {
-    EnterCriticalSection(&notificationLock);
-}
-
-void cvq::detail::LeaveNotificationLock() noexcept {
-    LeaveCriticalSection(&notificationLock);
-}
-
-// Every live queue, under the notification lock.
+// Every live queue.
 struct TQueueRegistry {
-    static inline TNotificationQueue* first = nullptr;
+    static inline TNotificationQueue* first CVQ_GUARDED_BY(cvq::detail::g_notificationLock) =
+        nullptr;
 
-    static void Link(TNotificationQueue* queue) {
+    static void Link(TNotificationQueue* queue) CVQ_REQUIRES(cvq::detail::g_notificationLock) {
         queue->m_nextQueue = first;
         if (first) first->m_prevQueue = queue;
         first = queue;
     }
-    static void Unlink(TNotificationQueue* queue) {
+    static void Unlink(TNotificationQueue* queue) CVQ_REQUIRES(cvq::detail::g_notificationLock) {
         if (queue->m_prevQueue)
             queue->m_prevQueue->m_nextQueue = queue->m_nextQueue;
         else
@@ -54,7 +45,8 @@ struct TQueueRegistry {
         if (queue->m_nextQueue) queue->m_nextQueue->m_prevQueue = queue->m_prevQueue;
         queue->m_prevQueue = queue->m_nextQueue = nullptr;
     }
-    static void Purge(const TEventPublisher* publisher) {
+    static void Purge(const TEventPublisher* publisher)
+        CVQ_REQUIRES(cvq::detail::g_notificationLock) {
         for (TNotificationQueue* queue = first; queue; queue = queue->m_nextQueue) {
             for (TListElement* e = queue->GetFirst(); e;) {
                 TListElement* next = queue->GetNext(e);

@@ -2,6 +2,8 @@
 #include <commonvcqx/memory/AHeap.h>
 #include <commonvcqx/memory/Heap.h>
 #include <commonvcqx/memory/internal/HeapInternals.h>
+#include <commonvcqx/platform/internal/FailureSeams.h>
+#include <commonvcqx/platform/internal/Threads.h>
 
 #include <iterator>
 #include <new>
@@ -66,7 +68,9 @@ namespace {
 // A page set emptied recently, marked again; null when none is kept. While a test arms
 // a memory failure every page set comes from the system, as the test expects.
 char* TakeCachedPageSet(size_t& committed) {
-    if (platform::MemoryFailureArmed()) return nullptr;
+    if (platform::FailureArmed(platform::EFailureSeam::Reserve) ||
+        platform::FailureArmed(platform::EFailureSeam::Commit))
+        return nullptr;
     platform::TSpinLockGuard guard(g_heap.lock);
     if (g_heap.cachedPageSets == 0) return nullptr;
     char* base = g_heap.pageSetCache[--g_heap.cachedPageSets];

@@ -10,6 +10,7 @@
 //   delete heap;                                              // releases its pages
 #pragma once
 
+#include <commonvcqx/base/ThreadSafety.h>
 #include <commonvcqx/platform/internal/SpinLock.h>
 
 #include <cstddef>
@@ -76,21 +77,23 @@ protected:
           m_registryPrev(nullptr) {}
 
     /// 1 when the heap was initialized now, 0 when it had been before (a static heap
-    /// used before its constructor ran only has its flags adjusted).
-    int Init(int32_t flags, int lazy);
+    /// used before its constructor ran only has its flags adjusted). It sets up the lock
+    /// and what it guards, before the heap is shared or under the global heap lock.
+    int Init(int32_t flags, int lazy) CVQ_NO_THREAD_SAFETY_ANALYSIS;
     /// A new small page set linked at the head of the list, or null.
-    cvq::detail::TPageSet* AllocPageSet(size_t headerSize);
+    cvq::detail::TPageSet* AllocPageSet(size_t headerSize) CVQ_REQUIRES(m_lock);
     /// Non-zero when the caller shall retry the failed allocation.
     int HandleOutOfMemory();
-    /// HandleOutOfMemory with the heap's lock left meanwhile.
-    int HandleOutOfMemoryMT();
+    /// HandleOutOfMemory with the heap's lock left meanwhile and held again on return
+    /// (the analysis cannot follow a lock left through a guard object).
+    int HandleOutOfMemoryMT() CVQ_REQUIRES(m_lock) CVQ_NO_THREAD_SAFETY_ANALYSIS;
 
     int32_t LockActive() const { return __atomic_load_n(&m_lockActive, __ATOMIC_RELAXED); }
-    void ReleasePageSet(cvq::detail::TPageSet* pageSet);
+    void ReleasePageSet(cvq::detail::TPageSet* pageSet) CVQ_REQUIRES(m_lock);
 
     // No default initializers: a static heap may be in use before its constructor runs,
     // and the constructor must not wipe that state.
-    cvq::detail::TPageSet* m_pageSets;
+    cvq::detail::TPageSet* m_pageSets CVQ_GUARDED_BY(m_lock);
     int32_t m_bypass;
     int32_t m_flags;
     int32_t m_initialized;

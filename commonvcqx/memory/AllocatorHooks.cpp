@@ -6,6 +6,8 @@
 #include <commonvcqx/memory/Heap.h>
 #include <commonvcqx/memory/internal/HeapInternals.h>
 #include <commonvcqx/platform/MessageBoxHandler.h>
+#include <commonvcqx/platform/internal/SystemAllocator.h>
+#include <commonvcqx/platform/internal/Threads.h>
 
 #include <algorithm>
 #include <cstring>

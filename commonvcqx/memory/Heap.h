@@ -12,6 +12,7 @@
 //   NH_Heap::FreeMem(text);
 #pragma once
 
+#include <commonvcqx/base/Visibility.h>
 #include <commonvcqx/memory/AHeap.h>
 
 namespace cvq::detail {
@@ -19,7 +20,7 @@ struct TSmallBlock;
 struct TBigChunk;
 inline constexpr int kSizeClassCount = 41;
 /// free() of the process (internal to the library).
-__attribute__((visibility("hidden"))) void FreeLibraryBlock(void* p);
+CVQ_HIDDEN void FreeLibraryBlock(void* p);
 }  // namespace cvq::detail
 
 class NH_Heap : public NH_AHeap {
@@ -78,9 +79,10 @@ public:
     void* Trim(void* p, size_t offset, size_t length);
 
     /// Visits every block in use: small blocks page set by page set, then the others.
-    /// Takes no lock.
-    void ForEach(void (*fn)(void* block, void* user), void* user);
-    void* FindFirstThat(int (*fn)(void* block, void* user), void* user);
+    /// Takes no lock: the caller keeps other threads off the heap.
+    void ForEach(void (*fn)(void* block, void* user), void* user) CVQ_NO_THREAD_SAFETY_ANALYSIS;
+    void* FindFirstThat(int (*fn)(void* block, void* user),
+                        void* user) CVQ_NO_THREAD_SAFETY_ANALYSIS;
 
     void Clear() override;
 
@@ -89,37 +91,45 @@ public:
     static void SetDefault(NH_Heap& heap);
 
 private:
-    void ResetLists();
+    // Internal to the library: the files of the heap's mechanisms call each other directly.
+    CVQ_HIDDEN void ResetLists() CVQ_REQUIRES(m_lock);
     bool ContendedPath() const;
-    void LazyInit();
+    /// Starts a static heap on its first use, under the global heap lock.
+    CVQ_HIDDEN void LazyInit() CVQ_NO_THREAD_SAFETY_ANALYSIS;
     void* AllocSmall(size_t size, size_t needed);
-    cvq::detail::TSmallBlock* CarveSmall(int cls);
-    void* AllocBig(size_t size, size_t alignment);
-    void* AllocBigBlock(size_t need, size_t alignment);
-    cvq::detail::TBigChunk* NewFreeChunk(char* start, size_t size, cvq::detail::TPageSet* set);
-    void PushFreeChunk(cvq::detail::TBigChunk* chunk);
-    void UnlinkFreeChunk(cvq::detail::TBigChunk* chunk);
-    void ReleaseBigBlock(cvq::detail::TBigChunk* chunk);
-    bool ResizeBigInPlace(cvq::detail::TBigChunk* chunk, size_t need);
-    void* MoveBigPageSet(cvq::detail::TAltBlock* block, size_t size);
-    bool ResizeReservedInPlace(cvq::detail::TAltBlock* block, size_t size);
-    void LinkAlt(cvq::detail::TAltBlock* block);
-    void UnlinkAlt(cvq::detail::TAltBlock* block);
-    void PushSmall(cvq::detail::TSmallBlock* block, int cls);
-    void UnlinkSmall(cvq::detail::TSmallBlock* block);
-    void UnlinkCarvedBlocks(cvq::detail::TPageSet* set);
-    void CutTail(cvq::detail::TPageSet* set);
+    CVQ_HIDDEN cvq::detail::TSmallBlock* CarveSmall(int cls) CVQ_REQUIRES(m_lock);
+    CVQ_HIDDEN void* AllocBig(size_t size, size_t alignment);
+    CVQ_HIDDEN void* AllocBigBlock(size_t need, size_t alignment) CVQ_REQUIRES(m_lock);
+    CVQ_HIDDEN cvq::detail::TBigChunk* NewFreeChunk(char* start, size_t size,
+                                                    cvq::detail::TPageSet* set)
+        CVQ_REQUIRES(m_lock);
+    CVQ_HIDDEN void PushFreeChunk(cvq::detail::TBigChunk* chunk) CVQ_REQUIRES(m_lock);
+    CVQ_HIDDEN void UnlinkFreeChunk(cvq::detail::TBigChunk* chunk) CVQ_REQUIRES(m_lock);
+    CVQ_HIDDEN void ReleaseBigBlock(cvq::detail::TBigChunk* chunk) CVQ_REQUIRES(m_lock);
+    CVQ_HIDDEN bool ResizeBigInPlace(cvq::detail::TBigChunk* chunk, size_t need)
+        CVQ_REQUIRES(m_lock);
+    CVQ_HIDDEN void* MoveBigPageSet(cvq::detail::TAltBlock* block, size_t size)
+        CVQ_REQUIRES(m_lock);
+    CVQ_HIDDEN bool ResizeReservedInPlace(cvq::detail::TAltBlock* block, size_t size)
+        CVQ_REQUIRES(m_lock);
+    void LinkAlt(cvq::detail::TAltBlock* block) CVQ_REQUIRES(m_lock);
+    void UnlinkAlt(cvq::detail::TAltBlock* block) CVQ_REQUIRES(m_lock);
+    void PushSmall(cvq::detail::TSmallBlock* block, int cls) CVQ_REQUIRES(m_lock);
+    CVQ_HIDDEN void UnlinkSmall(cvq::detail::TSmallBlock* block) CVQ_REQUIRES(m_lock);
+    CVQ_HIDDEN void UnlinkCarvedBlocks(cvq::detail::TPageSet* set) CVQ_REQUIRES(m_lock);
+    CVQ_HIDDEN void CutTail(cvq::detail::TPageSet* set) CVQ_REQUIRES(m_lock);
     void FreeSmall(cvq::detail::TSmallBlock* block, size_t& inUse);
-    void ReleaseEmptyPageSet(cvq::detail::TPageSet* set);
-    void FreeAlt(cvq::detail::TAltBlock* block);
-    void ReleaseReserved(cvq::detail::TAltBlock* block);
-    void ReleaseBigPageSet(cvq::detail::TPageSet* set);
+    CVQ_HIDDEN void ReleaseEmptyPageSet(cvq::detail::TPageSet* set) CVQ_REQUIRES(m_lock);
+    CVQ_HIDDEN void FreeAlt(cvq::detail::TAltBlock* block);
+    CVQ_HIDDEN void ReleaseReserved(cvq::detail::TAltBlock* block) CVQ_REQUIRES(m_lock);
+    CVQ_HIDDEN void ReleaseBigPageSet(cvq::detail::TPageSet* set) CVQ_REQUIRES(m_lock);
 
-    cvq::detail::TAltBlock* m_altBlocks;
-    int32_t m_reservedBlockCount;
-    cvq::detail::TSmallBlock* m_freeLists[cvq::detail::kSizeClassCount];
-    cvq::detail::TPageSet* m_bigPageSets;
-    cvq::detail::TBigChunk* m_bigFreeChunks;
+    // What the heap's lock guards (its page sets are the base's).
+    cvq::detail::TAltBlock* m_altBlocks CVQ_GUARDED_BY(m_lock);
+    int32_t m_reservedBlockCount CVQ_GUARDED_BY(m_lock);
+    cvq::detail::TSmallBlock* m_freeLists[cvq::detail::kSizeClassCount] CVQ_GUARDED_BY(m_lock);
+    cvq::detail::TPageSet* m_bigPageSets CVQ_GUARDED_BY(m_lock);
+    cvq::detail::TBigChunk* m_bigFreeChunks CVQ_GUARDED_BY(m_lock);
 
     friend struct cvq::detail::THeapAccess;
     friend void cvq::detail::FreeLibraryBlock(void* p);

@@ -28,12 +28,13 @@ public:
     void Clear() override;
 
 protected:
-    void InitHeapOneSize(size_t size);
+    /// Before the heap is shared, or under the global heap lock.
+    void InitHeapOneSize(size_t size) CVQ_NO_THREAD_SAFETY_ANALYSIS;
 
 private:
     void FreeBlock(cvq::detail::TPageSet* set, void* p);
-    void UnlinkFree(cvq::detail::TPageSet* set);
+    void UnlinkFree(cvq::detail::TPageSet* set) CVQ_REQUIRES(m_lock);
 
     size_t m_blockSize;
-    cvq::detail::TPageSet* m_freeSets;
+    cvq::detail::TPageSet* m_freeSets CVQ_GUARDED_BY(m_lock);
 };

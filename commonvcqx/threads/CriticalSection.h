@@ -12,9 +12,10 @@
 //   }
 #pragma once
 
+#include <commonvcqx/base/ThreadSafety.h>
 #include <commonvcqx/platform/CriticalSection.h>
 
-class TCriticalSection {
+class CVQ_CAPABILITY("mutex") TCriticalSection {
 public:
     TCriticalSection() { Init(); }
     TCriticalSection(const TCriticalSection&) { Init(); }
@@ -22,8 +23,8 @@ public:
     TCriticalSection& operator=(const TCriticalSection&) { return *this; }
     ~TCriticalSection() { DeleteCriticalSection(&m_section); }
 
-    void Enter() const { EnterCriticalSection(&m_section); }
-    void Leave() const { LeaveCriticalSection(&m_section); }
+    void Enter() const CVQ_ACQUIRE() { EnterCriticalSection(&m_section); }
+    void Leave() const CVQ_RELEASE() { LeaveCriticalSection(&m_section); }
 
 private:
     void Init() { InitializeCriticalSection(&m_section); }
@@ -31,16 +32,18 @@ private:
     mutable CRITICAL_SECTION m_section;
 };
 
-class TAutoCriticalSection {
+class CVQ_SCOPED_CAPABILITY TAutoCriticalSection {
 public:
-    explicit TAutoCriticalSection(TCriticalSection& section) : m_section(&section) {
+    explicit TAutoCriticalSection(TCriticalSection& section) CVQ_ACQUIRE(section)
+        : m_section(&section) {
         m_section->Enter();
     }
     /// A null pointer makes a guard that does nothing.
-    explicit TAutoCriticalSection(TCriticalSection* section) : m_section(section) {
+    explicit TAutoCriticalSection(TCriticalSection* section) CVQ_ACQUIRE(section)
+        : m_section(section) {
         if (m_section) m_section->Enter();
     }
-    ~TAutoCriticalSection() {
+    ~TAutoCriticalSection() CVQ_RELEASE() {
         if (m_section) m_section->Leave();
     }
     TAutoCriticalSection(const TAutoCriticalSection&) = delete;

@@ -20,8 +20,8 @@ public:
     ~TMultithreadedObject() = default;
 
     const TCriticalSection& GetCriticalSection() const { return m_section; }
-    void LockAccess() const { m_section.Enter(); }
-    void UnlockAccess() const { m_section.Leave(); }
+    void LockAccess() const CVQ_ACQUIRE(m_section) { m_section.Enter(); }
+    void UnlockAccess() const CVQ_RELEASE(m_section) { m_section.Leave(); }
 
 private:
     TCriticalSection m_section;

@@ -5,7 +5,7 @@
 #include <commonvcqx/events/EventPublisher.h>
 #include <commonvcqx/files/File.h>
 #include <commonvcqx/files/internal/FileNotifier.h>
-#include <commonvcqx/platform/internal/Files.h>
+#include <commonvcqx/platform/internal/FailureSeams.h>
 #include <commonvcqx/threads/CriticalSection.h>
 #include <commonvcqx/threads/ThreadEvent.h>
 
@@ -190,7 +190,7 @@ TEST_F(FileFlagsTest, StreamDeletesOnCloseAndReportsShortWrites) {
     EXPECT_FALSE(fs::exists(Path("gone.bin")));
 
     TFile file(Name("full.bin").c_str(), 0x20000 | 0x10 | 0x1000000);
-    cvq::platform::FailNthFileOperation(cvq::platform::EFileOperation::Write, 1, ENOSPC);
+    cvq::platform::FailNthOperation(cvq::platform::EFailureSeam::Write, 1, ENOSPC);
     auto nothing = Catch([&] { file.Write("abc", 3); });  // nothing written: 18003
     EXPECT_EQ(nothing.text, GetStaticString(18003));
     EXPECT_EQ(nothing.code, 112u);

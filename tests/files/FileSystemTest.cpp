@@ -182,9 +182,6 @@ TEST_F(CanWriteTest, FailedBackupCancelsTheSave) {
 TEST_F(CanWriteTest, CaptionIsTheWindowTitleCutTo500Characters) {
     std::string title(700, 'T');
     ASSERT_TRUE(SetWindowTextA(m_window, title.c_str()));
-    char small[4];
-    EXPECT_EQ(GetWindowTextA(m_window, small, sizeof small), 3);
-    EXPECT_STREQ(small, "TTT");
     Put("take.wav", "old");
     nextAnswer = IDNO;
     EXPECT_TRUE(CanWrite("take.wav", 1, TFile::kAskForBackup, "~"));
@@ -194,8 +191,6 @@ TEST_F(CanWriteTest, CaptionIsTheWindowTitleCutTo500Characters) {
     ASSERT_EQ(boxes.size(), 2u);
     EXPECT_EQ(boxes[0].caption, std::string(500, 'T'));
     EXPECT_EQ(boxes[1].caption, "");
-    EXPECT_EQ(GetWindowTextA(nullptr, small, sizeof small), 0);
-    EXPECT_STREQ(small, "");
 }
 
 TEST(FileSystemTest, AppPathIsTheFolderOfTheModule) {

@@ -4,6 +4,7 @@
 
 #include <commonvcqx/files/File.h>
 #include <commonvcqx/memory/Heap.h>
+#include <commonvcqx/platform/internal/FailureSeams.h>
 #include <commonvcqx/platform/internal/Files.h>
 
 #include <sys/resource.h>
@@ -379,12 +380,12 @@ TEST_F(FileTest, WritesLoopOverShortWritesAndMapDiskFull) {
     EXPECT_EQ(file.GetSize(), 4096);
 
     for (int errorNumber : {ENOSPC, EDQUOT}) {
-        cvq::platform::FailNthFileOperation(cvq::platform::EFileOperation::Write, 1, errorNumber);
+        cvq::platform::FailNthOperation(cvq::platform::EFailureSeam::Write, 1, errorNumber);
         auto full = Catch([&] { file.Write("abc", 3); });
         EXPECT_EQ(full.text, ErrorText(18019, "C:"));
         EXPECT_EQ(full.code, 112u);
     }
-    cvq::platform::FailNthFileOperation(cvq::platform::EFileOperation::Sync, 1, EIO);
+    cvq::platform::FailNthOperation(cvq::platform::EFailureSeam::Sync, 1, EIO);
     auto sync = Catch([&] { file.FlushBuffers(); });
     EXPECT_EQ(sync.text, GetStaticString(18003));
     EXPECT_EQ(sync.code, 1117u);
@@ -426,7 +427,7 @@ TEST_F(FileTest, LoadAndSaveWholeFiles) {
 }
 
 TEST_F(FileTest, FailedSaveLeavesTheOldFileAndNoTemporary) {
-    using Op = cvq::platform::EFileOperation;
+    using Op = cvq::platform::EFailureSeam;
     struct Case {
         Op operation;
         int nth, errorNumber;
@@ -447,7 +448,7 @@ TEST_F(FileTest, FailedSaveLeavesTheOldFileAndNoTemporary) {
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message()
                      << int(c.operation) << "/" << c.nth << "/" << c.errorNumber);
-        cvq::platform::FailNthFileOperation(c.operation, c.nth, c.errorNumber);
+        cvq::platform::FailNthOperation(c.operation, c.nth, c.errorNumber);
         auto caught = Catch([&] { TFile::SaveFile(name.c_str(), "new contents!", 13); });
         EXPECT_TRUE(caught.thrown);
         EXPECT_EQ(caught.text, c.text.empty() ? ErrorText(18016, name) : c.text);

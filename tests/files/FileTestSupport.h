@@ -4,6 +4,7 @@
 
 #include <commonvcqx/frame/Exception.h>
 #include <commonvcqx/platform/Drives.h>
+#include <commonvcqx/platform/internal/FailureSeams.h>
 #include <commonvcqx/platform/internal/Files.h>
 #include <commonvcqx/text/StaticStrings.h>
 
@@ -28,9 +29,7 @@ protected:
     }
     // A seam left armed by a failing test would fail the next test's operation.
     void TearDown() override {
-        for (auto op : {cvq::platform::EFileOperation::Open, cvq::platform::EFileOperation::Write,
-                        cvq::platform::EFileOperation::Sync, cvq::platform::EFileOperation::Rename})
-            cvq::platform::FailNthFileOperation(op, 0, 0);
+        cvq::platform::DisarmFailures();
         std::error_code ignored;
         std::filesystem::permissions(m_native, std::filesystem::perms::owner_all,
                                      std::filesystem::perm_options::add, ignored);

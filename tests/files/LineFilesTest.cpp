@@ -5,7 +5,7 @@
 #include <commonvcqx/containers/FlexList.h>
 #include <commonvcqx/containers/StringItem.h>
 #include <commonvcqx/files/File.h>
-#include <commonvcqx/platform/internal/Files.h>
+#include <commonvcqx/platform/internal/FailureSeams.h>
 
 #include <cerrno>
 #include <vector>
@@ -106,7 +106,7 @@ TEST_F(LineFilesTest, WriteLinesMakesExactlyTheFinalFile) {
     EXPECT_EQ(Get("array.txt"), "\r\n");
 
     // Replacing saves the whole file: a full disk leaves the old lines.
-    cvq::platform::FailNthFileOperation(cvq::platform::EFileOperation::Write, 1, ENOSPC);
+    cvq::platform::FailNthOperation(cvq::platform::EFailureSeam::Write, 1, ENOSPC);
     auto caught = Catch([&] { TFile::WriteLines(Name("list.txt").c_str(), array, 0); });
     EXPECT_EQ(caught.text, ErrorText(18019, "C:"));
     EXPECT_EQ(caught.code, 112u);

@@ -5,7 +5,7 @@
 #include <commonvcqx/files/File.h>
 #include <commonvcqx/files/MemoryMappedFile.h>
 #include <commonvcqx/memory/AllocatorHooks.h>
-#include <commonvcqx/platform/internal/FileMapping.h>
+#include <commonvcqx/platform/internal/FailureSeams.h>
 
 #include <unistd.h>
 #include <atomic>
@@ -16,8 +16,8 @@
 
 namespace {
 
-using cvq::platform::EMappingOperation;
-using cvq::platform::FailNthMappingOperation;
+using cvq::platform::EFailureSeam;
+using cvq::platform::FailNthOperation;
 using cvq::test::Catch;
 using cvq::test::ErrorText;
 namespace fs = std::filesystem;
@@ -26,11 +26,6 @@ const uint32_t kPage = static_cast<uint32_t>(sysconf(_SC_PAGESIZE));
 
 class MemoryMappedFileTest : public cvq::test::ScratchFolder {
 protected:
-    void TearDown() override {
-        FailNthMappingOperation(EMappingOperation::Create, 0, 0);
-        FailNthMappingOperation(EMappingOperation::Map, 0, 0);
-        ScratchFolder::TearDown();
-    }
     // Three pages, each filled with its own letter.
     std::string PutPages(const std::string& leaf) const {
         std::string contents =
@@ -180,19 +175,19 @@ TEST_F(MemoryMappedFileTest, FailuresRaiseTheirErrorsAndLeaveNothingBehind) {
     // ...one that was there before is kept with its contents.
     std::string name = PutPages("old.bin");
     const struct {
-        EMappingOperation operation;
+        EFailureSeam seam;
         int errorNumber;
         std::string text;
         uint32_t code;
     } cases[] = {
-        {EMappingOperation::Create, ENOMEM, ErrorText(18026), 8},
-        {EMappingOperation::Create, ENOSPC, ErrorText(18019, "C:"), 112},
-        {EMappingOperation::Create, EACCES, ErrorText(18021), 5},
-        {EMappingOperation::Map, ENOMEM, ErrorText(18026), 8},
-        {EMappingOperation::Map, EIO, ErrorText(18021), 1117},
+        {EFailureSeam::CreateMapping, ENOMEM, ErrorText(18026), 8},
+        {EFailureSeam::CreateMapping, ENOSPC, ErrorText(18019, "C:"), 112},
+        {EFailureSeam::CreateMapping, EACCES, ErrorText(18021), 5},
+        {EFailureSeam::MapView, ENOMEM, ErrorText(18026), 8},
+        {EFailureSeam::MapView, EIO, ErrorText(18021), 1117},
     };
     for (const auto& c : cases) {
-        FailNthMappingOperation(c.operation, 1, c.errorNumber);
+        FailNthOperation(c.seam, 1, c.errorNumber);
         auto caught = Catch([&] { TMemoryMappedFile map(name.c_str(), 0x8, 1, 0); });
         EXPECT_EQ(caught.text, c.text) << c.errorNumber;
         EXPECT_EQ(caught.code, c.code) << c.errorNumber;
@@ -201,7 +196,7 @@ TEST_F(MemoryMappedFileTest, FailuresRaiseTheirErrorsAndLeaveNothingBehind) {
 
     // A failed growth keeps the old mapping usable and the file at its size.
     TMemoryMappedFile map(name.c_str(), 0x8, 1, 0);
-    FailNthMappingOperation(EMappingOperation::Create, 1, ENOSPC);
+    FailNthOperation(EFailureSeam::CreateMapping, 1, ENOSPC);
     auto full = Catch([&] { map.SetFileSize(8 * kPage, 1, 1); });
     EXPECT_EQ(full.code, 112u);
     EXPECT_EQ(map.GetMappingSize(), 3 * kPage);

@@ -2,11 +2,12 @@
 #include <commonvcqx/frame/ExceptionThrower.h>
 #include <commonvcqx/memory/AllocatorHooks.h>
 #include <commonvcqx/memory/Heap.h>
-#include <commonvcqx/platform/internal/VirtualMemory.h>
+#include <commonvcqx/platform/internal/FailureSeams.h>
 #include <commonvcqx/text/StaticStrings.h>
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <functional>
 #include <new>
@@ -144,7 +145,7 @@ TEST(ExceptionTest, OutOfMemorySurfacesAsException) {
     ASSERT_NE(std::get_new_handler(), nullptr);  // installed at load
 
     auto expectOutOfMemory = [](const std::function<void()>& allocate) {
-        cvq::platform::FailNthMemoryOperation(1, 0);
+        cvq::platform::FailNthOperation(cvq::platform::EFailureSeam::Reserve, 1, ENOMEM);
         try {
             allocate();
             ADD_FAILURE() << "allocation did not fail";
@@ -153,7 +154,7 @@ TEST(ExceptionTest, OutOfMemorySurfacesAsException) {
             EXPECT_EQ(e.GetSecondMessage(), nullptr);
             EXPECT_EQ(e.GetCode(), 0u);
         }
-        cvq::platform::FailNthMemoryOperation(0, 0);
+        cvq::platform::DisarmFailures();
     };
 
     NH_Heap heap(NH_AHeap::kMultithreaded);
@@ -172,9 +173,9 @@ TEST(ExceptionTest, OutOfMemorySurfacesAsException) {
     expectOutOfMemory([] { kept = new char[64 << 20]; });
     delete[] kept;
     // malloc reaches the same handler, and as the C allocator returns null.
-    cvq::platform::FailNthMemoryOperation(1, 0);
+    cvq::platform::FailNthOperation(cvq::platform::EFailureSeam::Reserve, 1, ENOMEM);
     void* volatile p = std::malloc(64 << 20);
-    cvq::platform::FailNthMemoryOperation(0, 0);
+    cvq::platform::DisarmFailures();
     EXPECT_EQ(p, nullptr);
     std::free(p);
 }

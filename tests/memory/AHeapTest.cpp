@@ -1,16 +1,19 @@
 // NH_AHeap: the out-of-memory chain, driven by failing reservations and commits.
 #include <commonvcqx/memory/AllocatorHooks.h>
 #include <commonvcqx/memory/Heap.h>
-#include <commonvcqx/platform/internal/VirtualMemory.h>
+#include <commonvcqx/platform/internal/FailureSeams.h>
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstring>
 #include <new>
 
 namespace {
 
-using cvq::platform::FailNthMemoryOperation;
+using cvq::platform::DisarmFailures;
+using cvq::platform::EFailureSeam;
+using cvq::platform::FailNthOperation;
 
 int emergencyCalls = 0;
 int handlerCalls = 0;
@@ -30,7 +33,7 @@ void StandardHandler() {
 
 struct TFailureScope {
     ~TFailureScope() {
-        FailNthMemoryOperation(0, 0);
+        DisarmFailures();
         std::set_new_handler(nullptr);
     }
 };
@@ -42,7 +45,8 @@ TEST(AHeapTest, EmergencyReserveServesTheFirstFailure) {
     emergencyCalls = 0;
     ASSERT_TRUE(NH_AHeap::SetEmergencyReserve(8192, &CountEmergency));
     NH_Heap heap(NH_AHeap::kNoStandardHandler);
-    FailNthMemoryOperation(1, 0);  // the heap's first page set cannot be reserved
+    // The heap's first page set cannot be reserved.
+    FailNthOperation(EFailureSeam::Reserve, 1, ENOMEM);
     char* p = static_cast<char*>(heap.AllocMem(100));
     ASSERT_NE(p, nullptr);
     EXPECT_EQ(emergencyCalls, 1);
@@ -53,7 +57,7 @@ TEST(AHeapTest, EmergencyReserveServesTheFirstFailure) {
 
     // A big request whose commit fails gives the (new) reserve up and retries.
     ASSERT_TRUE(NH_AHeap::SetEmergencyReserve(100000, &CountEmergency));  // capped to 64 KB
-    FailNthMemoryOperation(0, 1);
+    FailNthOperation(EFailureSeam::Commit, 1, ENOMEM);
     EXPECT_NE(heap.AllocMem(500000), nullptr);
     EXPECT_EQ(emergencyCalls, 2);
 }
@@ -64,30 +68,30 @@ TEST(AHeapTest, HeapHandlerDecidesWhetherToRetry) {
     heap.SetNewHandler(&CountingHandler);
     handlerCalls = 0;
     handlerAnswer = 1;
-    FailNthMemoryOperation(1, 0);
+    FailNthOperation(EFailureSeam::Reserve, 1, ENOMEM);
     EXPECT_NE(heap.AllocMem(10), nullptr);  // retried after the handler
     EXPECT_EQ(handlerCalls, 1);
 
     handlerCalls = 0;
     handlerAnswer = 0;
-    FailNthMemoryOperation(1, 0);
+    FailNthOperation(EFailureSeam::Reserve, 1, ENOMEM);
     EXPECT_EQ(heap.AllocMem(70000), nullptr);  // gives up: null, no exception
     EXPECT_EQ(handlerCalls, 1);
 
     // A failed move keeps the old block intact.
     char* p = static_cast<char*>(heap.AllocMem(600));
     std::memset(p, 'k', 600);
-    FailNthMemoryOperation(1, 0);
+    FailNthOperation(EFailureSeam::Reserve, 1, ENOMEM);
     EXPECT_EQ(heap.Realloc(p, 200000, 0), nullptr);
     EXPECT_TRUE(IsMemoryFilledWith(p, 600, 'k'));
     EXPECT_EQ(NH_Heap::GetBlockSize(p), 600u);
     // A failed commit of a new page set's first page, and of the next page to carve:
     // three 1024-byte blocks fill the first page, the fourth needs another.
     NH_Heap carving(NH_AHeap::kNoStandardHandler);
-    FailNthMemoryOperation(0, 1);
+    FailNthOperation(EFailureSeam::Commit, 1, ENOMEM);
     EXPECT_EQ(carving.AllocMem(1000), nullptr);
     for (int i = 0; i < 3; ++i) ASSERT_NE(carving.AllocMem(1000), nullptr);
-    FailNthMemoryOperation(0, 1);
+    FailNthOperation(EFailureSeam::Commit, 1, ENOMEM);
     EXPECT_EQ(carving.AllocMem(1000), nullptr);
     EXPECT_NE(carving.AllocMem(1000), nullptr);  // and recovers
 }
@@ -109,7 +113,7 @@ TEST(AHeapTest, HandlerMayUseTheHeapAndMakeHeaps) {
     NH_Heap heap(NH_AHeap::kMultithreaded | NH_AHeap::kNoStandardHandler);
     handlerHeap = &heap;
     heap.SetNewHandler(&HandlerThatUsesHeaps);
-    FailNthMemoryOperation(1, 0);  // the first page set of `heap`
+    FailNthOperation(EFailureSeam::Reserve, 1, ENOMEM);  // the first page set of `heap`
     void* p = heap.AllocMem(10);
     ASSERT_NE(p, nullptr);
     ASSERT_NE(allocatedInHandler, nullptr);
@@ -123,12 +127,12 @@ TEST(AHeapTest, StandardNewHandlerUnlessTheHeapSaysNo) {
     std::set_new_handler(&StandardHandler);
     standardCalls = 0;
     NH_Heap heap(0);
-    FailNthMemoryOperation(1, 0);
+    FailNthOperation(EFailureSeam::Reserve, 1, ENOMEM);
     EXPECT_NE(heap.AllocMem(10), nullptr);
     EXPECT_EQ(standardCalls, 1);
 
     NH_Heap refusing(NH_AHeap::kNoStandardHandler);
-    FailNthMemoryOperation(1, 0);
+    FailNthOperation(EFailureSeam::Reserve, 1, ENOMEM);
     EXPECT_EQ(refusing.AllocMem(10), nullptr);
     EXPECT_EQ(standardCalls, 1);
 
@@ -138,7 +142,7 @@ TEST(AHeapTest, StandardNewHandlerUnlessTheHeapSaysNo) {
 
     // A throwing handler passes through the heap, which stays usable.
     std::set_new_handler([] { throw std::bad_alloc(); });
-    FailNthMemoryOperation(1, 0);
+    FailNthOperation(EFailureSeam::Reserve, 1, ENOMEM);
     NH_Heap throwing(NH_AHeap::kMultithreaded);
     EXPECT_THROW(throwing.AllocMem(10), std::bad_alloc);
     EXPECT_NE(throwing.AllocMem(10), nullptr);

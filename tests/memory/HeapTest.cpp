@@ -2,10 +2,12 @@
 #include <commonvcqx/memory/AllocatorHooks.h>
 #include <commonvcqx/memory/Heap.h>
 #include <commonvcqx/memory/internal/HeapInternals.h>
+#include <commonvcqx/platform/internal/FailureSeams.h>
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cerrno>
 #include <cstring>
 #include <mutex>
 #include <random>
@@ -166,9 +168,9 @@ TEST(HeapTest, LoneBigBlockMovesWithItsPagesAndKeepsEverything) {
     heap.ForEach([](void*, void* user) { ++*static_cast<int*>(user); }, &count);
     EXPECT_EQ(count, 1);
     // When the new reservation cannot be had, the block is copied instead.
-    cvq::platform::FailNthMemoryOperation(1, 0);
+    cvq::platform::FailNthOperation(cvq::platform::EFailureSeam::Reserve, 1, ENOMEM);
     char* copied = static_cast<char*>(heap.Realloc(p, size + (8 << 20), 0));
-    cvq::platform::FailNthMemoryOperation(0, 0);
+    cvq::platform::DisarmFailures();
     ASSERT_NE(copied, nullptr);
     EXPECT_TRUE(StampIntact(copied, 2000));
     EXPECT_TRUE(IsMemoryFilledWith(copied + 900000, size - 900000, 0x77));

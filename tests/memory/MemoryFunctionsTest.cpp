@@ -4,10 +4,11 @@
 #include <commonvcqx/memory/MemoryFunctions.h>
 #include <commonvcqx/memory/internal/FastMemory.h>
 #include <commonvcqx/memory/internal/HeapInternals.h>
-#include <commonvcqx/platform/internal/VirtualMemory.h>
+#include <commonvcqx/platform/internal/FailureSeams.h>
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstring>
 #include <set>
 #include <string>
@@ -47,9 +48,9 @@ TEST(MemoryFunctionsTest, ThrowingWrappersFollowTheirTable) {
 TEST(MemoryFunctionsTest, OutOfMemoryThrowsTheIntegerZero) {
     // malloc reaches the library's heaps, so a refused reservation exhausts it.
     struct TScope {
-        ~TScope() { cvq::platform::FailNthMemoryOperation(0, 0); }
+        ~TScope() { cvq::platform::DisarmFailures(); }
     } scope;
-    cvq::platform::FailNthMemoryOperation(1, 0);
+    cvq::platform::FailNthOperation(cvq::platform::EFailureSeam::Reserve, 1, ENOMEM);
     try {
         malloc_ex(50 << 20);
         ADD_FAILURE() << "no exception";
@@ -58,7 +59,7 @@ TEST(MemoryFunctionsTest, OutOfMemoryThrowsTheIntegerZero) {
     }
     char* p = static_cast<char*>(malloc_ex(100));
     std::strcpy(p, "intact");
-    cvq::platform::FailNthMemoryOperation(1, 0);
+    cvq::platform::FailNthOperation(cvq::platform::EFailureSeam::Reserve, 1, ENOMEM);
     EXPECT_THROW(realloc_ex(p, 50 << 20), int);
     EXPECT_STREQ(p, "intact");
     free_ex(p);

@@ -4,10 +4,12 @@
 #include <commonvcqx/memory/PageMemory.h>
 #include <commonvcqx/memory/internal/PageCacheState.h>
 #include <commonvcqx/memory/internal/PageRegions.h>
+#include <commonvcqx/platform/internal/FailureSeams.h>
 #include <commonvcqx/platform/internal/VirtualMemory.h>
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <new>
@@ -19,12 +21,14 @@ namespace {
 using cvq::detail::AllocatedPageBlocks;
 using cvq::detail::CachedPageBlocks;
 using cvq::detail::kPageCacheClasses;
-using cvq::platform::FailNthMemoryOperation;
+using cvq::platform::DisarmFailures;
+using cvq::platform::EFailureSeam;
+using cvq::platform::FailNthOperation;
 
 struct TCleanCache {
     TCleanCache() { ClearAllCachedPageAlignedMemory(1); }
     ~TCleanCache() {
-        FailNthMemoryOperation(0, 0);
+        DisarmFailures();
         ClearAllCachedPageAlignedMemory(1);
     }
 };
@@ -148,13 +152,13 @@ TEST(PageCacheTest, ExistingBlocksOnlyByMode) {
 TEST(PageCacheTest, OutOfMemoryGivesAnEmptyAddressAndCountsNothing) {
     TCleanCache clean;
     int32_t allocated = AllocatedPageBlocks(2);
-    FailNthMemoryOperation(1, 0);
+    FailNthOperation(EFailureSeam::Reserve, 1, ENOMEM);
     TMemoryBlock failed = AllocCachedPageAlignedMemory(10000, 0);
     EXPECT_EQ(failed.address, nullptr);
     EXPECT_EQ(failed.size, 12288u);
     FreeCachedPageAlignedMemory(failed);  // harmless
     EXPECT_EQ(AllocatedPageBlocks(2), allocated);
-    FailNthMemoryOperation(0, 1);
+    FailNthOperation(EFailureSeam::Commit, 1, ENOMEM);
     EXPECT_EQ(AllocCachedPageAlignedMemory(400000, 0).address, nullptr);
 
     // A cached block needs no new memory.
@@ -162,7 +166,8 @@ TEST(PageCacheTest, OutOfMemoryGivesAnEmptyAddressAndCountsNothing) {
     ASSERT_NE(block.address, nullptr);
     void* address = block.address;
     FreeCachedPageAlignedMemory(block);
-    FailNthMemoryOperation(1, 1);
+    FailNthOperation(EFailureSeam::Reserve, 1, ENOMEM);
+    FailNthOperation(EFailureSeam::Commit, 1, ENOMEM);
     TMemoryBlock reused = AllocCachedPageAlignedMemory(10000, 0);
     EXPECT_EQ(reused.address, address);
     FreeCachedPageAlignedMemory(reused);
@@ -173,7 +178,7 @@ TEST(PageCacheTest, OutOfMemoryGivesAnEmptyAddressAndCountsNothing) {
         ++handlerCalls;
         ClearAllCachedPageAlignedMemory(1);
     });
-    FailNthMemoryOperation(1, 0);
+    FailNthOperation(EFailureSeam::Reserve, 1, ENOMEM);
     EXPECT_EQ(AllocCachedPageAlignedMemory(70000, 1).address, nullptr);
     std::set_new_handler(nullptr);
     EXPECT_EQ(handlerCalls, 1);

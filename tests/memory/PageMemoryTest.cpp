@@ -3,17 +3,21 @@
 #include <commonvcqx/memory/AllocatorHooks.h>
 #include <commonvcqx/memory/PageMemory.h>
 #include <commonvcqx/memory/internal/PageRegions.h>
+#include <commonvcqx/platform/internal/FailureSeams.h>
 #include <commonvcqx/platform/internal/VirtualMemory.h>
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <new>
 
 namespace {
 
-using cvq::platform::FailNthMemoryOperation;
+using cvq::platform::DisarmFailures;
+using cvq::platform::EFailureSeam;
+using cvq::platform::FailNthOperation;
 
 int standardCalls = 0;
 void StandardHandler() {
@@ -22,7 +26,7 @@ void StandardHandler() {
 
 struct TFailureScope {
     ~TFailureScope() {
-        FailNthMemoryOperation(0, 0);
+        DisarmFailures();
         std::set_new_handler(nullptr);
     }
 };
@@ -69,14 +73,15 @@ TEST(PageMemoryTest, FailedPageAllocationRunsTheNewHandlerOnceOnRequest) {
     } cases[] = {{1, 0, 1, 1}, {1, 0, 0, 0}, {0, 1, 1, 1}, {0, 1, 0, 0}};
     for (const auto& c : cases) {
         standardCalls = 0;
-        FailNthMemoryOperation(c.reserve, c.commit);
+        FailNthOperation(EFailureSeam::Reserve, c.reserve, ENOMEM);
+        FailNthOperation(EFailureSeam::Commit, c.commit, ENOMEM);
         EXPECT_EQ(AllocPageAlignedMemory(100000, c.callNewHandler), nullptr);
         EXPECT_EQ(standardCalls, c.calls);
         EXPECT_EQ(cvq::detail::PageRegionCount(), regions);  // nothing half-made kept
     }
     // A handler that throws is let through.
     std::set_new_handler([] { throw std::bad_alloc(); });
-    FailNthMemoryOperation(1, 0);
+    FailNthOperation(EFailureSeam::Reserve, 1, ENOMEM);
     EXPECT_THROW(AllocPageAlignedMemory(10, 1), std::bad_alloc);
     void* p = AllocPageAlignedMemory(10, 1);  // and the next request succeeds
     EXPECT_NE(p, nullptr);
@@ -99,7 +104,7 @@ TEST(PageMemoryTest, DirectPagesRoundToPages) {
     }
     EXPECT_EQ(AllocDirectMemoryPages(0, 0), nullptr);
     EXPECT_EQ(AllocDirectMemoryPages(-4096, 0), nullptr);
-    FailNthMemoryOperation(0, 1);
+    FailNthOperation(EFailureSeam::Commit, 1, ENOMEM);
     EXPECT_EQ(AllocDirectMemoryPages(8192, 0), nullptr);
     FreeDirectMemoryPages(nullptr);
 }
@@ -132,7 +137,7 @@ TEST(PageMemoryTest, VirtualRegionGrowsAndShrinksInPlaceWithinItsReservation) {
     EXPECT_TRUE(IsMemoryFilledWith(p + 10, 50000 - 10, 0));
 
     // A failed commit leaves the region as it was, and it grows later.
-    FailNthMemoryOperation(0, 1);
+    FailNthOperation(EFailureSeam::Commit, 1, ENOMEM);
     EXPECT_EQ(ResizeVirtual(p, 90000, 1), nullptr);
     EXPECT_TRUE(IsMemoryFilledWith(p, 10, 'b'));
     EXPECT_EQ(ResizeVirtual(p, 90000, 1), p);
@@ -148,9 +153,9 @@ TEST(PageMemoryTest, VirtualRegionGrowsAndShrinksInPlaceWithinItsReservation) {
     ASSERT_NE(empty, nullptr);
     FreeVirtual(empty);
 
-    FailNthMemoryOperation(1, 0);
+    FailNthOperation(EFailureSeam::Reserve, 1, ENOMEM);
     EXPECT_EQ(AllocVirtual(1 << 20, 10, 0), nullptr);
-    FailNthMemoryOperation(0, 1);
+    FailNthOperation(EFailureSeam::Commit, 1, ENOMEM);
     EXPECT_EQ(AllocVirtual(1 << 20, 10, 0), nullptr);
     EXPECT_EQ(AllocVirtual(SIZE_MAX - 8, 10, 0), nullptr);
     EXPECT_EQ(ResizeVirtual(nullptr, 10, 0), nullptr);

@@ -2,7 +2,7 @@
 
 #include <commonvcqx/files/File.h>
 #include <commonvcqx/memory/Heap.h>
-#include <commonvcqx/platform/internal/Files.h>
+#include <commonvcqx/platform/internal/FailureSeams.h>
 #include <commonvcqx/streams/TaggedInputStream.h>
 #include <commonvcqx/streams/TaggedOutputStream.h>
 
@@ -20,11 +20,6 @@ using cvq::test::ErrorText;
 
 class TaggedFileTest : public cvq::test::ScratchFolder {
 protected:
-    void TearDown() override {
-        cvq::platform::FailNthFileOperation(cvq::platform::EFileOperation::Write, 0, 0);
-        ScratchFolder::TearDown();
-    }
-
     // A small document with a group, a text and raw bytes.
     static void Fill(TTaggedOutputStream& out) {
         out.SetValue(int32_t(3), "Siz", 0);
@@ -153,7 +148,7 @@ TEST_F(TaggedFileTest, FailedSaveReportsTheDiskAndKeepsTheOldFile) {
         SCOPED_TRACE(c.errorNumber);
         TTaggedOutputStream out(1, "song", 1);
         Fill(out);
-        cvq::platform::FailNthFileOperation(cvq::platform::EFileOperation::Write, 1, c.errorNumber);
+        cvq::platform::FailNthOperation(cvq::platform::EFailureSeam::Write, 1, c.errorNumber);
         auto failed = Catch([&] { out.SaveAs(name.c_str(), c.checkSpace); });
         EXPECT_TRUE(failed.thrown);
         EXPECT_EQ(failed.text, c.text);

@@ -1,7 +1,6 @@
-// Many threads at once: message order per sender, conservation of semaphore units
-// through competing waits, threads coming and going, suspension inside library calls.
+// Many threads at once: message order per sender, threads coming and going, suspension
+// inside library calls.
 #include <commonvcqx/platform/Messages.h>
-#include <commonvcqx/platform/internal/KernelObjects.h>
 #include <commonvcqx/threads/CriticalSection.h>
 #include <commonvcqx/threads/Thread.h>
 #include <commonvcqx/threads/ThreadEvent.h>
@@ -59,44 +58,6 @@ TEST(ThreadStressTest, ManySendersKeepTheirOrder) {
     consumer.WaitForEnd();
     EXPECT_TRUE(inOrder.load());
     for (int s = 0; s < kSenders; ++s) EXPECT_EQ(next[s], kEach);
-}
-
-TEST(ThreadStressTest, CompetingWaitsConserveSemaphoreUnits) {
-    using namespace cvq::platform;
-    constexpr int kProducers = 4, kConsumers = 4, kUnitsEach = 1500;
-    HANDLE semaphores[3] = {CreateSemaphoreObject(0, 1000), CreateSemaphoreObject(0, 1000),
-                            CreateSemaphoreObject(0, 1000)};
-    std::atomic<int> taken{0};
-    std::atomic<bool> producing{true};
-    std::vector<std::thread> threads;
-    for (int p = 0; p < kProducers; ++p)
-        threads.emplace_back([&, p] {
-            for (int i = 0; i < kUnitsEach; ++i)
-                while (!ReleaseSemaphoreObject(semaphores[(p + i) % 3], 1))
-                    std::this_thread::yield();
-        });
-    for (int c = 0; c < kConsumers; ++c)
-        threads.emplace_back([&, c] {
-            for (;;) {
-                // Half the consumers take one unit of any, half one unit of each.
-                bool all = c % 2 == 1;
-                DWORD result = WaitForObjects(semaphores, 3, all, 20);
-                if (result == WAIT_TIMEOUT) {
-                    if (!producing.load()) return;
-                    continue;
-                }
-                taken += all ? 3 : 1;
-            }
-        });
-    for (int p = 0; p < kProducers; ++p) threads[p].join();
-    producing = false;
-    for (size_t t = kProducers; t < threads.size(); ++t) threads[t].join();
-    int left = 0;
-    for (HANDLE semaphore : semaphores) {
-        while (WaitForObject(semaphore, 0) == WAIT_OBJECT_0) ++left;
-        CloseObjectHandle(semaphore);
-    }
-    EXPECT_EQ(taken.load() + left, kProducers * kUnitsEach);
 }
 
 TEST(ThreadStressTest, ThreadsComeAndGoCleanly) {

@@ -1,5 +1,4 @@
 // Events, semaphores, critical sections and the multi-event waits.
-#include <commonvcqx/platform/internal/KernelObjects.h>
 #include <commonvcqx/threads/BasicCriticalSection.h>
 #include <commonvcqx/threads/CriticalSection.h>
 #include <commonvcqx/threads/MultithreadedObject.h>
@@ -185,8 +184,6 @@ TEST(SemaphoreTest, CountsUnitsUpToTheMaximum) {
     copy.ReleaseAccess(1);
     EXPECT_TRUE(semaphore.WaitForAccess(0));
 
-    EXPECT_EQ(cvq::platform::CreateSemaphoreObject(4, 3), nullptr);
-    EXPECT_EQ(cvq::platform::CreateSemaphoreObject(0, 0), nullptr);
     TSemaphore broken(5, 2);  // creation failed: waits fail, nothing hangs
     EXPECT_FALSE(broken.WaitForAccess(INFINITE));
     broken.WaitForExclusiveAccess();
@@ -220,6 +217,12 @@ TEST(SemaphoreTest, ExclusiveAccessExcludesEveryOtherHolder) {
     EXPECT_FALSE(overlap.load());
 }
 
+// The owner enters again, which the thread-safety analysis (it knows no recursive
+// locks) reports.
+#if defined(__clang__)
+#pragma clang diagnostic push
+#pragma clang diagnostic ignored "-Wthread-safety-analysis"
+#endif
 TEST(CriticalSectionTest, ReentrantAndMutuallyExclusive) {
     TCriticalSection lock;
     TBasicCriticalSection basic;
@@ -242,6 +245,9 @@ TEST(CriticalSectionTest, ReentrantAndMutuallyExclusive) {
     EXPECT_EQ(counter, 8000);
     EXPECT_EQ(basicCounter, 8000);
 }
+#if defined(__clang__)
+#pragma clang diagnostic pop
+#endif
 
 TEST(CriticalSectionTest, CopiesGetAFreeLockOfTheirOwn) {
     TCriticalSection held;
@@ -281,27 +287,6 @@ TEST(CriticalSectionTest, CopiesGetAFreeLockOfTheirOwn) {
     holder.join();
 }
 
-TEST(CriticalSectionTest, TryEnterAndForeignLeave) {
-    CRITICAL_SECTION section;
-    InitializeCriticalSection(&section);
-    EnterCriticalSection(&section);
-    std::thread other([&] {
-        EXPECT_FALSE(TryEnterCriticalSection(&section));
-        LeaveCriticalSection(&section);  // not the owner: ignored
-        EXPECT_FALSE(TryEnterCriticalSection(&section));
-    });
-    other.join();
-    EXPECT_TRUE(TryEnterCriticalSection(&section));
-    LeaveCriticalSection(&section);
-    LeaveCriticalSection(&section);
-    std::thread after([&] {
-        EXPECT_TRUE(TryEnterCriticalSection(&section));
-        LeaveCriticalSection(&section);
-    });
-    after.join();
-    DeleteCriticalSection(&section);
-}
-
 TEST(CriticalSectionTest, GlobalLockIsOneObject) {
     TCriticalSection* seen[4] = {};
     std::vector<std::thread> threads;
@@ -310,34 +295,4 @@ TEST(CriticalSectionTest, GlobalLockIsOneObject) {
     for (auto& thread : threads) thread.join();
     for (TCriticalSection* section : seen) EXPECT_EQ(section, &GetGlobalCriticalSection());
     TAutoCriticalSection guard(GetGlobalCriticalSection());
-}
-
-TEST(KernelObjectTest, BadHandlesFailWithoutHanging) {
-    using namespace cvq::platform;
-    HANDLE none = nullptr;
-    EXPECT_EQ(WaitForObjects(&none, 1, false, INFINITE), WAIT_FAILED);
-    EXPECT_EQ(WaitForObjects(nullptr, 0, true, 0), WAIT_FAILED);
-    EXPECT_FALSE(SetEventObject(nullptr));
-    HANDLE semaphore = CreateSemaphoreObject(0, 1);
-    EXPECT_FALSE(SetEventObject(semaphore));
-    EXPECT_FALSE(ReleaseSemaphoreObject(semaphore, 0));
-    int32_t previous = -1;
-    EXPECT_TRUE(ReleaseSemaphoreObject(semaphore, 1, &previous));
-    EXPECT_EQ(previous, 0);
-    EXPECT_FALSE(ReleaseSemaphoreObject(semaphore, 1));
-    // A wait keeps its object alive when the last handle is closed meanwhile.
-    HANDLE event = CreateEventObject(false, false);
-    HANDLE alias = DuplicateObjectHandle(event);
-    std::atomic<bool> waiting{false};
-    std::thread waiter([&] {
-        HANDLE own = event;
-        waiting = true;
-        EXPECT_EQ(WaitForObject(own, 300), WAIT_TIMEOUT);
-    });
-    while (!waiting.load()) std::this_thread::yield();
-    std::this_thread::sleep_for(20ms);
-    CloseObjectHandle(alias);
-    CloseObjectHandle(event);
-    waiter.join();
-    CloseObjectHandle(semaphore);
 }

@@ -7,24 +7,40 @@
 //   cvq::detail::TNotificationGuard guard;    // before any publisher's own lock
 #pragma once
 
+#include <commonvcqx/base/ThreadSafety.h>
+#include <commonvcqx/base/Visibility.h>
+#include <commonvcqx/platform/CriticalSection.h>
+
 class TEventPublisher;
 class TNotificationQueue;
 
 namespace cvq::detail {
 
-void EnterNotificationLock() noexcept;
-void LeaveNotificationLock() noexcept;
-
-class TNotificationGuard {
+/// A critical section whose zero state is free, so that it works from the first
+/// instant of the load to the last of the unload, whatever the order of the static
+/// objects.
+class CVQ_CAPABILITY("mutex") TNotificationLock {
 public:
-    TNotificationGuard() noexcept { EnterNotificationLock(); }
-    ~TNotificationGuard() { LeaveNotificationLock(); }
+    void Enter() noexcept CVQ_ACQUIRE() { EnterCriticalSection(&m_section); }
+    void Leave() noexcept CVQ_RELEASE() { LeaveCriticalSection(&m_section); }
+
+private:
+    CRITICAL_SECTION m_section;
+};
+
+/// The notification lock.
+CVQ_HIDDEN extern TNotificationLock g_notificationLock;
+
+class CVQ_SCOPED_CAPABILITY TNotificationGuard {
+public:
+    TNotificationGuard() noexcept CVQ_ACQUIRE(g_notificationLock) { g_notificationLock.Enter(); }
+    ~TNotificationGuard() CVQ_RELEASE() { g_notificationLock.Leave(); }
     TNotificationGuard(const TNotificationGuard&) = delete;
     TNotificationGuard& operator=(const TNotificationGuard&) = delete;
 };
 
-/// Deletes the publisher's records from every live queue; the caller holds the lock.
-void PurgePendingRecords(const TEventPublisher* publisher);
+/// Deletes the publisher's records from every live queue.
+void PurgePendingRecords(const TEventPublisher* publisher) CVQ_REQUIRES(g_notificationLock);
 
 /// The calling thread's own queue (null without library data), nothing else done.
 TNotificationQueue* CurrentNotificationQueue() noexcept;

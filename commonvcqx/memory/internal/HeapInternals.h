@@ -6,6 +6,7 @@
 // All of it is constant-initialized, so the heaps serve malloc before any constructor.
 #pragma once
 
+#include <commonvcqx/base/Visibility.h>
 #include <commonvcqx/memory/Heap.h>
 #include <commonvcqx/platform/internal/SpinLock.h>
 #include <commonvcqx/platform/internal/VirtualMemory.h>
@@ -13,9 +14,6 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-
-// Internal to the library: reached directly, not through the GOT or the PLT.
-#define CVQ_HIDDEN __attribute__((visibility("hidden")))
 
 namespace cvq::detail {
 
@@ -157,18 +155,18 @@ public:
 struct THeapGlobals {
     platform::TSpinLock lock;          // the global heap lock
     platform::TSpinLock registryLock;  // guards the list of heaps (taken before heap locks)
-    NH_AHeap* registry;
-    char* emergencyReserve;
-    size_t emergencyCommitted;
-    int32_t hooksInstalled;
-    int32_t initNewHeapConstructed;
-    int32_t threadingDeclared;
-    int32_t multithreaded;
+    NH_AHeap* registry CVQ_GUARDED_BY(registryLock);
+    char* emergencyReserve CVQ_GUARDED_BY(lock);
+    size_t emergencyCommitted CVQ_GUARDED_BY(lock);
+    int32_t hooksInstalled;  // set once under the lock, read atomically without it
+    int32_t initNewHeapConstructed CVQ_GUARDED_BY(lock);
+    int32_t threadingDeclared CVQ_GUARDED_BY(lock);
+    int32_t multithreaded CVQ_GUARDED_BY(lock);
     // Emptied small page sets kept (unmarked, pages still committed) for the next page
     // set, so that a heap whose use swings around a page-set boundary does not map and
     // unmap memory on every swing.
-    int32_t cachedPageSets;
-    char* pageSetCache[32];
+    int32_t cachedPageSets CVQ_GUARDED_BY(lock);
+    char* pageSetCache[32] CVQ_GUARDED_BY(lock);
 };
 
 CVQ_HIDDEN extern constinit THeapGlobals g_heap;
@@ -203,13 +201,15 @@ CVQ_HIDDEN size_t HookBlockSize(void* p);
 CVQ_HIDDEN void* HookAlignedAlloc(size_t alignment, size_t size);
 
 /// Takes a heap's lock when the heap has one; remembers whether it did and lets go on
-/// every exit (a standard new handler may throw through an allocation).
-class THeapGuard {
+/// every exit (a standard new handler may throw through an allocation). To the
+/// analysis the lock is held either way: a heap without one is never shared.
+class CVQ_SCOPED_CAPABILITY THeapGuard {
 public:
-    THeapGuard(platform::TSpinLock& lock, int32_t active) : m_lock(active ? &lock : nullptr) {
+    THeapGuard(platform::TSpinLock& lock, int32_t active) CVQ_ACQUIRE(lock)
+        : m_lock(active ? &lock : nullptr) {
         if (m_lock) m_lock->Lock();
     }
-    ~THeapGuard() {
+    ~THeapGuard() CVQ_RELEASE() {
         if (m_lock) m_lock->Unlock();
     }
     THeapGuard(const THeapGuard&) = delete;
@@ -221,7 +221,8 @@ private:
 
 /// Access to the heaps' protected parts for the library's own machinery.
 struct THeapAccess {
-    static int Construct(NH_Heap& heap, int32_t flags);
+    /// Starts a heap not yet shared with other threads (its lock guards nothing yet).
+    static int Construct(NH_Heap& heap, int32_t flags) CVQ_NO_THREAD_SAFETY_ANALYSIS;
     static void DropLock(NH_AHeap& heap);
     static int LockActive(const NH_AHeap& heap) { return heap.LockActive(); }
     static int Initialized(const NH_AHeap& heap) {
@@ -231,8 +232,10 @@ struct THeapAccess {
         heap.m_flags |= NH_AHeap::kBypassFree;
         __atomic_store_n(&heap.m_bypass, 1, __ATOMIC_RELAXED);
     }
-    static void PrepareFork();
-    static void AfterFork();
+    // They take and leave the registry lock, every heap's lock and the global lock: a
+    // set of locks the analysis cannot name.
+    static void PrepareFork() CVQ_NO_THREAD_SAFETY_ANALYSIS;
+    static void AfterFork() CVQ_NO_THREAD_SAFETY_ANALYSIS;
     static void Register(NH_AHeap& heap);
     static void Unregister(NH_AHeap& heap);
 };

@@ -3,7 +3,7 @@
 // replaces the process allocator; sanitizer builds keep their runtime's malloc.
 #include <commonvcqx/memory/AllocatorHooks.h>
 #include <commonvcqx/memory/internal/HeapInternals.h>
-#include <commonvcqx/platform/internal/VirtualMemory.h>
+#include <commonvcqx/platform/internal/SystemAllocator.h>
 
 #if CVQ_OVERRIDE_MALLOC
 

@@ -47,12 +47,4 @@ bool UnmapView(void* address, size_t size, DWORD& error);
 /// Writes the view's changed pages to the file and waits for them.
 bool FlushView(void* address, size_t size, DWORD& error);
 
-/// Operations the test seam can fail.
-enum class EMappingOperation { Create, Map };
-
-/// Test seam: the `nth` following `operation` (1 = the next; 0 = never) fails with the
-/// system error number `errorNumber` (12 for short memory, 28 for a full disk). Fires
-/// once.
-void FailNthMappingOperation(EMappingOperation operation, int nth, int errorNumber);
-
 }  // namespace cvq::platform

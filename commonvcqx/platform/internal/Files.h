@@ -128,11 +128,4 @@ bool AsyncReadResult(FileHandle* file, HANDLE event, bool wait, size_t& done, DW
 /// does this too).
 void FinishAsyncReads(FileHandle* file);
 
-/// Operations the test seam can fail.
-enum class EFileOperation { Open, Write, Sync, Rename };
-
-/// Test seam: the `nth` following `operation` (1 = the next; 0 = never) fails with the
-/// system error number `errorNumber` (e.g. 28 for a full disk). Fires once.
-void FailNthFileOperation(EFileOperation operation, int nth, int errorNumber);
-
 }  // namespace cvq::platform

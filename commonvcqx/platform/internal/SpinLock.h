@@ -12,6 +12,8 @@
 //   lock.Lock(); ... lock.Unlock();
 #pragma once
 
+#include <commonvcqx/base/ThreadSafety.h>
+
 #include <cstdint>
 
 namespace cvq::platform {
@@ -30,11 +32,11 @@ inline uintptr_t CurrentThreadToken() {
 /// Makes every running thread of the process execute a full memory barrier.
 void SerializeAllThreads();
 
-class TSpinLock {
+class CVQ_CAPABILITY("mutex") TSpinLock {
 public:
     TSpinLock() = default;
 
-    void Lock() {
+    void Lock() CVQ_ACQUIRE() {
         uintptr_t self = CurrentThreadToken();
         if (__atomic_load_n(&m_bias, __ATOMIC_RELAXED) == self) {
             if (__atomic_load_n(&m_biasBusy, __ATOMIC_RELAXED)) {
@@ -58,7 +60,7 @@ public:
         LockSlow(self);
     }
 
-    void Unlock() {
+    void Unlock() CVQ_RELEASE() {
         if (m_depth != 0) {
             --m_depth;
             return;
@@ -70,14 +72,14 @@ public:
     }
 
     /// Leaves the lock completely, whatever the nesting; returns the nesting to restore.
-    uint32_t UnlockAll() {
+    uint32_t UnlockAll() CVQ_RELEASE() {
         uint32_t depth = m_depth;
         m_depth = 0;
         Unlock();
         return depth;
     }
 
-    void Relock(uint32_t depth) {
+    void Relock(uint32_t depth) CVQ_ACQUIRE() {
         Lock();
         m_depth = depth;
     }
@@ -107,14 +109,14 @@ public:
     static constexpr uintptr_t kRevoked = 1;
 
 private:
-    void LockSlow(uintptr_t self);
+    void LockSlow(uintptr_t self) CVQ_ACQUIRE();
 };
 
 /// Scope guard for TSpinLock.
-class TSpinLockGuard {
+class CVQ_SCOPED_CAPABILITY TSpinLockGuard {
 public:
-    explicit TSpinLockGuard(TSpinLock& lock) : m_lock(lock) { m_lock.Lock(); }
-    ~TSpinLockGuard() { m_lock.Unlock(); }
+    explicit TSpinLockGuard(TSpinLock& lock) CVQ_ACQUIRE(lock) : m_lock(lock) { m_lock.Lock(); }
+    ~TSpinLockGuard() CVQ_RELEASE() { m_lock.Unlock(); }
     TSpinLockGuard(const TSpinLockGuard&) = delete;
     TSpinLockGuard& operator=(const TSpinLockGuard&) = delete;
 

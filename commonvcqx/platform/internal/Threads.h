@@ -41,6 +41,10 @@ bool StartThread(TThreadStart& start);
 /// The calling thread's kernel id.
 DWORD CurrentThreadId();
 
+/// True when `p` lies on the calling thread's stack (a heap object there is not a
+/// static heap). The bounds are read on the thread's first call.
+bool IsOnCurrentStack(const void* p);
+
 /// Raise (lower) the suspend count; the previous count, or 0xFFFFFFFF on failure.
 /// When SuspendThreadObject returns, the thread runs no more code outside the library.
 DWORD SuspendThreadObject(HANDLE thread);

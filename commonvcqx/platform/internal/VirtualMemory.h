@@ -1,9 +1,9 @@
 // commonvcqx/platform/internal/VirtualMemory.h
 //
 // Address space for the library's heaps: reserve aligned regions, commit and decommit
-// pages inside them, release them. Also the few process facts an allocator needs (page
-// size, the calling thread's stack, the C library's own block sizes). Nothing here
-// allocates from the heap, so every function may be called from inside malloc.
+// pages inside them, move and release them, and the page size they are made of.
+// Nothing here allocates from the heap, so every function may be called from inside
+// malloc. The failure seams Reserve and Commit (internal/FailureSeams.h) fail them.
 //
 //   char* region = static_cast<char*>(cvq::platform::ReserveRegion(1 << 20));
 //   if (region && cvq::platform::CommitPages(region, cvq::platform::PageSize())) ...
@@ -36,30 +36,5 @@ bool MovePages(void* from, size_t size, void* to);
 
 /// Gives back a whole reservation made by ReserveRegion.
 void ReleaseRegion(void* address, size_t size);
-
-/// Test seam: the `nthReserve`-th following ReserveRegion and the `nthCommit`-th
-/// following CommitPages fail (1 = the next one; 0 = never). Each fires once.
-void FailNthMemoryOperation(int nthReserve, int nthCommit);
-
-/// True while a failure set up by FailNthMemoryOperation is still to come.
-bool MemoryFailureArmed();
-
-/// True when `p` lies on the calling thread's stack.
-bool IsOnCurrentStack(const void* p);
-
-/// Usable size of a block that the C library's own allocator handed out before the
-/// library's heaps took over.
-size_t ForeignBlockSize(void* p);
-
-/// Records an allocation failure the way the C allocator reports it (errno ENOMEM) and
-/// returns that error number.
-int SetOutOfMemoryError();
-
-/// The error number for an invalid argument (EINVAL), which posix_memalign returns.
-int InvalidArgumentError();
-
-/// Registers handlers that run around fork(): `prepare` in the parent before it, the
-/// other two after it in parent and child.
-void RunAroundFork(void (*prepare)(), void (*parent)(), void (*child)());
 
 }  // namespace cvq::platform

@@ -2,9 +2,9 @@
 // even for a write-only file, since a shared writable map needs read access too).
 #include <commonvcqx/platform/internal/FileMapping.h>
 
-#include <commonvcqx/platform/posix/FileState.h>
-
 #include <commonvcqx/platform/ErrorCodes.h>
+#include <commonvcqx/platform/internal/FailureSeams.h>
+#include <commonvcqx/platform/posix/FileState.h>
 
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -26,8 +26,6 @@ namespace {
 
 constexpr DWORD kFileInvalid = 1006;      // an empty file has nothing to map
 constexpr DWORD kMappedAlignment = 1132;  // the offset misses the allocation granularity
-
-posix::TFailureSeam g_seams[2];
 
 // A descriptor of its own for the mapping: write-only descriptors cannot back a shared
 // writable map, so those are reopened for reading and writing (the file's permissions
@@ -73,8 +71,7 @@ FileMapping* CreateFileMapping(FileHandle* file, uint64_t size, EViewAccess acce
         error = ERROR_INVALID_HANDLE;
         return nullptr;
     }
-    if (g_seams[static_cast<int>(EMappingOperation::Create)].Fires())
-        return posix::Fail(error), nullptr;
+    if (FailureFires(EFailureSeam::CreateMapping)) return posix::Fail(error), nullptr;
     // A stream's buffered bytes belong in the file before its pages are mapped.
     if (file->stream && !posix::StreamFlush(*file, error)) return nullptr;
     int fd = OwnDescriptor(file->fd, access);
@@ -143,8 +140,7 @@ void* MapView(FileMapping* mapping, uint64_t offset, size_t size, DWORD& error) 
         return nullptr;
     }
     if (size == 0) size = static_cast<size_t>(mapping->size - offset);
-    if (g_seams[static_cast<int>(EMappingOperation::Map)].Fires())
-        return posix::Fail(error), nullptr;
+    if (FailureFires(EFailureSeam::MapView)) return posix::Fail(error), nullptr;
     void* address = ::mmap(nullptr, size, mapping->protection, MAP_SHARED, mapping->fd,
                            static_cast<off_t>(offset));
     if (address == MAP_FAILED) return posix::Fail(error), nullptr;
@@ -159,10 +155,6 @@ bool UnmapView(void* address, size_t size, DWORD& error) {
 bool FlushView(void* address, size_t size, DWORD& error) {
     if (::msync(address, size, MS_SYNC) != 0) return posix::Fail(error);
     return true;
-}
-
-void FailNthMappingOperation(EMappingOperation operation, int nth, int errorNumber) {
-    g_seams[static_cast<int>(operation)].Arm(nth, errorNumber);
 }
 
 }  // namespace cvq::platform

@@ -5,8 +5,6 @@
 #include <commonvcqx/platform/WinTypes.h>
 #include <commonvcqx/platform/internal/Files.h>
 
-#include <atomic>
-#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -32,38 +30,10 @@ struct FileHandle {
 
 namespace posix {
 
-/// A test seam: armed to make the `nth` following operation (1 = the next; 0 = never)
-/// fail with the system error number `errorNumber`. Fires once.
-class TFailureSeam {
-public:
-    void Arm(int nth, int errorNumber) noexcept {
-        m_errorNumber.store(errorNumber, std::memory_order_relaxed);
-        m_countdown.store(nth < 0 ? 0 : nth);
-    }
-    /// True, with errno set, for the operation the seam was armed for.
-    bool Fires() noexcept {
-        int left = m_countdown.load(std::memory_order_relaxed);
-        while (left > 0) {
-            if (m_countdown.compare_exchange_weak(left, left - 1)) {
-                if (left != 1) return false;
-                errno = m_errorNumber.load(std::memory_order_relaxed);
-                return true;
-            }
-        }
-        return false;
-    }
-
-private:
-    std::atomic<int> m_countdown{0};
-    std::atomic<int> m_errorNumber{0};
-};
-
 /// Sets `error` to the Windows code of errno; always false, to end a failing call.
 bool Fail(DWORD& error);
 /// The native path of a library name; false with `error` for an unmapped drive.
 bool Native(std::string_view name, std::string& native, DWORD& error);
-/// True (with errno set) when the test seam makes this operation fail.
-bool SeamFires(EFileOperation operation);
 
 /// Byte range of the lock that stands for the sharing mode: far beyond any 32-bit
 /// offset, so that byte-range locks never meet it.

@@ -2,6 +2,7 @@
 // stream sits over the handle's descriptor, so sizes, times, locks and mappings keep
 // working on fd once the buffered bytes are handed over with StreamFlush.
 #include <commonvcqx/platform/ErrorCodes.h>
+#include <commonvcqx/platform/internal/FailureSeams.h>
 #include <commonvcqx/platform/internal/Files.h>
 #include <commonvcqx/platform/posix/FileState.h>
 
@@ -53,7 +54,7 @@ bool StreamRead(FileHandle& file, void* buffer, size_t count, size_t& done, DWOR
 bool StreamWrite(FileHandle& file, const void* data, size_t count, size_t& done, DWORD& error) {
     done = 0;
     if (!Turn(file, kWrite, error)) return false;
-    if (SeamFires(EFileOperation::Write)) return Fail(error);
+    if (FailureFires(EFailureSeam::Write)) return Fail(error);
     errno = 0;
     done = ::fwrite(data, 1, count, file.stream);
     if (done < count) {

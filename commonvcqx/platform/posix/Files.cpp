@@ -4,6 +4,7 @@
 #include <commonvcqx/platform/Drives.h>
 #include <commonvcqx/platform/ErrorCodes.h>
 #include <commonvcqx/platform/FileFlags.h>
+#include <commonvcqx/platform/internal/FailureSeams.h>
 #include <commonvcqx/platform/internal/Files.h>
 #include <commonvcqx/platform/posix/FileState.h>
 
@@ -28,15 +29,9 @@ using namespace cvq::open_flags;
 // FILETIME of 1970-01-01 in 100 ns steps since 1601.
 constexpr int64_t kUnixEpoch = 116444736000000000LL;
 
-posix::TFailureSeam g_seams[4];
-
 }  // namespace
 
 namespace posix {
-
-bool SeamFires(EFileOperation operation) {
-    return g_seams[static_cast<int>(operation)].Fires();
-}
 
 bool Fail(DWORD& error) {
     error = WindowsErrorFromErrno(errno);
@@ -53,12 +48,11 @@ bool Native(std::string_view name, std::string& native, DWORD& error) {
 
 using posix::Fail;
 using posix::Native;
-using posix::SeamFires;
 
 namespace {
 
 int OpenNative(const std::string& path, int oflags, mode_t mode) {
-    if (SeamFires(EFileOperation::Open)) return -1;
+    if (FailureFires(EFailureSeam::Open)) return -1;
     int fd;
     do {
         fd = ::open(path.c_str(), oflags | O_CLOEXEC, mode);
@@ -232,7 +226,7 @@ bool WriteFile(FileHandle* file, const void* data, size_t count, size_t& done, D
     done = 0;
     const char* in = static_cast<const char*>(data);
     while (done < count) {
-        if (SeamFires(EFileOperation::Write)) return Fail(error);
+        if (FailureFires(EFailureSeam::Write)) return Fail(error);
         ssize_t n = ::write(file->fd, in + done, count - done);
         if (n < 0) {
             if (errno == EINTR) continue;
@@ -280,7 +274,7 @@ bool TruncateFile(FileHandle* file, int64_t size, DWORD& error) {
 
 bool SyncFile(FileHandle* file, DWORD& error) {
     if (file->stream && !posix::StreamFlush(*file, error)) return false;
-    if (SeamFires(EFileOperation::Sync) || ::fsync(file->fd) != 0) return Fail(error);
+    if (FailureFires(EFailureSeam::Sync) || ::fsync(file->fd) != 0) return Fail(error);
     return true;
 }
 
@@ -382,7 +376,7 @@ bool DeleteFile(std::string_view name, DWORD& error) {
 bool RenameFile(std::string_view from, std::string_view to, bool replace, DWORD& error) {
     std::string source, target;
     if (!Native(from, source, error) || !Native(to, target, error)) return false;
-    if (SeamFires(EFileOperation::Rename)) return Fail(error);
+    if (FailureFires(EFailureSeam::Rename)) return Fail(error);
     int rc =
         replace ? ::rename(source.c_str(), target.c_str())
                 : ::renameat2(AT_FDCWD, source.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE);
@@ -561,7 +555,7 @@ bool ReplaceFileContents(std::string_view name, const void* data, size_t count, 
     }
     if (ok) ok = SyncFile(&handle, error);
     if (!CloseFd(fd, error)) ok = false;
-    if (ok && SeamFires(EFileOperation::Rename)) ok = Fail(error);
+    if (ok && FailureFires(EFailureSeam::Rename)) ok = Fail(error);
     if (ok && ::rename(temp.c_str(), path.c_str()) != 0) ok = Fail(error);
     if (!ok) {
         ::unlink(temp.c_str());
@@ -570,10 +564,6 @@ bool ReplaceFileContents(std::string_view name, const void* data, size_t count, 
     SyncDirectoryOf(path);
     stage = EReplaceStage::None;
     return finish(true);
-}
-
-void FailNthFileOperation(EFileOperation operation, int nth, int errorNumber) {
-    g_seams[static_cast<int>(operation)].Arm(nth, errorNumber);
 }
 
 }  // namespace cvq::platform

@@ -1,42 +1,22 @@
-// Virtual memory, stack bounds and fork hooks for the heaps on Linux.
+// Virtual memory for the heaps on Linux: mmap, mprotect and mremap.
 #include <commonvcqx/platform/internal/VirtualMemory.h>
 
-#include <dlfcn.h>
-#include <pthread.h>
+#include <commonvcqx/platform/internal/FailureSeams.h>
+
 #include <sys/mman.h>
 #include <unistd.h>
 #include <atomic>
-#include <cerrno>
 #include <cstdint>
 
 namespace cvq::platform {
 namespace {
 
 std::atomic<size_t> pageSize{0};
-std::atomic<int> reserveCountdown{0};
-std::atomic<int> commitCountdown{0};
-
-// Counts down and reports whether this call is the one chosen to fail.
-bool InjectedFailure(std::atomic<int>& countdown) {
-    int left = countdown.load(std::memory_order_relaxed);
-    while (left > 0) {
-        if (countdown.compare_exchange_weak(left, left - 1, std::memory_order_relaxed))
-            return left == 1;
-    }
-    return false;
-}
 
 void* MapInaccessible(size_t size) {
     void* p = mmap(nullptr, size, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
     return p == MAP_FAILED ? nullptr : p;
 }
-
-struct TStackBounds {
-    uintptr_t low;
-    uintptr_t high;
-};
-
-__attribute__((tls_model("initial-exec"))) thread_local TStackBounds stackBounds{0, 0};
 
 }  // namespace
 
@@ -51,7 +31,7 @@ size_t PageSize() {
 }
 
 void* ReserveRegion(size_t size) {
-    if (InjectedFailure(reserveCountdown)) return nullptr;
+    if (FailureFires(EFailureSeam::Reserve)) return nullptr;
     char* p = static_cast<char*>(MapInaccessible(size));
     if (!p) return nullptr;
     if ((reinterpret_cast<uintptr_t>(p) & (kAllocationGranularity - 1)) == 0) return p;
@@ -69,7 +49,7 @@ void* ReserveRegion(size_t size) {
 }
 
 bool CommitPages(void* address, size_t size) {
-    if (InjectedFailure(commitCountdown)) return false;
+    if (FailureFires(EFailureSeam::Commit)) return false;
     return mprotect(address, size, PROT_READ | PROT_WRITE) == 0;
 }
 
@@ -83,59 +63,8 @@ void ReleaseRegion(void* address, size_t size) {
 }
 
 bool MovePages(void* from, size_t size, void* to) {
-    if (InjectedFailure(reserveCountdown)) return false;
+    if (FailureFires(EFailureSeam::Reserve)) return false;
     return mremap(from, size, size, MREMAP_MAYMOVE | MREMAP_FIXED, to) != MAP_FAILED;
-}
-
-void FailNthMemoryOperation(int nthReserve, int nthCommit) {
-    reserveCountdown.store(nthReserve, std::memory_order_relaxed);
-    commitCountdown.store(nthCommit, std::memory_order_relaxed);
-}
-
-bool MemoryFailureArmed() {
-    return reserveCountdown.load(std::memory_order_relaxed) > 0 ||
-           commitCountdown.load(std::memory_order_relaxed) > 0;
-}
-
-bool IsOnCurrentStack(const void* p) {
-    TStackBounds& bounds = stackBounds;
-    if (bounds.high == 0) {
-        pthread_attr_t attr;
-        if (pthread_getattr_np(pthread_self(), &attr) != 0) return false;
-        void* low = nullptr;
-        size_t size = 0;
-        pthread_attr_getstack(&attr, &low, &size);
-        pthread_attr_destroy(&attr);
-        bounds.low = reinterpret_cast<uintptr_t>(low);
-        bounds.high = bounds.low + size;
-    }
-    uintptr_t address = reinterpret_cast<uintptr_t>(p);
-    return address >= bounds.low && address < bounds.high;
-}
-
-size_t ForeignBlockSize(void* p) {
-    using TSizeFunction = size_t (*)(void*);
-    static std::atomic<TSizeFunction> original{nullptr};
-    TSizeFunction function = original.load(std::memory_order_acquire);
-    if (!function) {
-        function = reinterpret_cast<TSizeFunction>(dlsym(RTLD_NEXT, "malloc_usable_size"));
-        if (!function) return 0;
-        original.store(function, std::memory_order_release);
-    }
-    return function(p);
-}
-
-int SetOutOfMemoryError() {
-    errno = ENOMEM;
-    return ENOMEM;
-}
-
-int InvalidArgumentError() {
-    return EINVAL;
-}
-
-void RunAroundFork(void (*prepare)(), void (*parent)(), void (*child)()) {
-    pthread_atfork(prepare, parent, child);
 }
 
 }  // namespace cvq::platform

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <deque>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -118,6 +119,26 @@ TEST_F(MessagesTest, WindowsAreCreatedOwnedAndDestroyed) {
     EXPECT_FALSE(PostMessageA(window, WM_USER, 0, 0));
     EXPECT_FALSE(SendMessageTimeoutA(window, WM_USER, 0, 0, SMTO_NORMAL, 10, &result));
     EXPECT_FALSE(DestroyWindow(window));
+}
+
+TEST_F(MessagesTest, WindowTextIsCutToTheBufferAndEmptyWithoutAWindow) {
+    HWND window = CreateWindowExA(0, "TestWindow", "Mixer", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                  nullptr, nullptr);
+    ASSERT_NE(window, nullptr);
+    char small[4];
+    EXPECT_EQ(GetWindowTextA(window, small, sizeof small), 3);
+    EXPECT_STREQ(small, "Mix");
+    std::string title(700, 'T');
+    ASSERT_TRUE(SetWindowTextA(window, title.c_str()));
+    EXPECT_EQ(GetWindowTextA(window, small, sizeof small), 3);
+    EXPECT_STREQ(small, "TTT");
+    EXPECT_TRUE(DestroyWindow(window));
+    // No window, or one that is gone: no text.
+    for (HWND none : {static_cast<HWND>(nullptr), window}) {
+        EXPECT_EQ(GetWindowTextA(none, small, sizeof small), 0);
+        EXPECT_STREQ(small, "");
+        EXPECT_FALSE(SetWindowTextA(none, "x"));
+    }
 }
 
 TEST_F(MessagesTest, SentMessagesOvertakePostedOnes) {

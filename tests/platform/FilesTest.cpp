@@ -1,7 +1,8 @@
 // The platform file layer: time conversion, attributes, times on open files, name
 // operations and the Windows codes of their failures.
-#include "FileTestSupport.h"
+#include "../files/FileTestSupport.h"
 
+#include <commonvcqx/platform/internal/FailureSeams.h>
 #include <commonvcqx/platform/internal/Files.h>
 
 #include <cerrno>
@@ -108,7 +109,7 @@ TEST_F(PlatformFilesTest, NameOperationsReportWindowsCodes) {
     EXPECT_EQ(Get("b"), "a");
     EXPECT_TRUE(pf::CreateDirectory(Name("dir\\sub"), error));
 
-    pf::FailNthFileOperation(pf::EFileOperation::Open, 2, EMFILE);
+    pf::FailNthOperation(pf::EFailureSeam::Open, 2, EMFILE);
     pf::FileHandle* first = pf::OpenFile(Name("b"), 0x2 | 0x80, error);
     EXPECT_NE(first, nullptr);
     EXPECT_EQ(pf::OpenFile(Name("b"), 0x2 | 0x80, error), nullptr);
