@@ -10,6 +10,7 @@
 //   delete heap;                                              // releases its pages
 #pragma once
 
+#include <commonvcqx/base/IntrusiveList.h>
 #include <commonvcqx/base/ThreadSafety.h>
 #include <commonvcqx/platform/internal/SpinLock.h>
 
@@ -22,6 +23,19 @@ namespace cvq::detail {
 struct TPageSet;
 struct TAltBlock;
 struct THeapAccess;
+struct THeapRegistryLinks;
+// The heaps' lists run through links kept in their records (internal/HeapInternals.h).
+struct TPageSetLinks {
+    using TElement = TPageSet;
+    static TPageSet*& Next(TPageSet& e) noexcept;
+    static TPageSet*& Prev(TPageSet& e) noexcept;
+};
+struct TFreePageSetLinks {
+    using TElement = TPageSet;
+    static TPageSet*& Next(TPageSet& e) noexcept;
+    static TPageSet*& Prev(TPageSet& e) noexcept;
+};
+using TPageSetList = TIntrusiveList<TPageSetLinks>;
 /// Selects the constant constructor of the library's own static heaps.
 struct TStaticHeapTag {};
 }  // namespace cvq::detail
@@ -66,7 +80,7 @@ protected:
     /// The name is not kept.
     explicit NH_AHeap(const char* name);
     explicit constexpr NH_AHeap(cvq::detail::TStaticHeapTag)
-        : m_pageSets(nullptr),
+        : m_pageSets(),
           m_bypass(0),
           m_flags(0),
           m_initialized(0),
@@ -93,15 +107,16 @@ protected:
 
     // No default initializers: a static heap may be in use before its constructor runs,
     // and the constructor must not wipe that state.
-    cvq::detail::TPageSet* m_pageSets CVQ_GUARDED_BY(m_lock);
+    cvq::detail::TPageSetList m_pageSets CVQ_GUARDED_BY(m_lock);
     int32_t m_bypass;
     int32_t m_flags;
     int32_t m_initialized;
     int32_t m_lockActive;
     cvq::platform::TSpinLock m_lock;
     int (*m_newHandler)();
-    NH_AHeap* m_registryNext;  // heaps with a lock, taken around fork()
+    NH_AHeap* m_registryNext;  // the heaps listed for fork() (THeapRegistryLinks)
     NH_AHeap* m_registryPrev;
 
     friend struct cvq::detail::THeapAccess;
+    friend struct cvq::detail::THeapRegistryLinks;
 };

@@ -16,7 +16,11 @@ __attribute__((tls_model("initial-exec"))) thread_local NH_Heap* t_defaultHeap =
 
 }  // namespace
 
-NH_Heap::NH_Heap(int32_t flags, const char* name) : NH_AHeap(name) {
+NH_Heap::NH_Heap(int32_t flags, const char* name)
+    : NH_AHeap(name),
+      m_altBlocks(cvq::kKeepList),
+      m_bigPageSets(cvq::kKeepList),
+      m_bigFreeChunks(cvq::kKeepList) {
     if (Init(flags | 0x20000000, 0)) ResetLists();
     THeapAccess::Register(*this);
 }
@@ -26,11 +30,11 @@ NH_Heap::~NH_Heap() {
 }
 
 void NH_Heap::ResetLists() {
-    m_altBlocks = nullptr;
+    m_altBlocks.Clear();
     m_reservedBlockCount = 0;
     std::fill(std::begin(m_freeLists), std::end(m_freeLists), nullptr);
-    m_bigPageSets = nullptr;
-    m_bigFreeChunks = nullptr;
+    m_bigPageSets.Clear();
+    m_bigFreeChunks.Clear();
 }
 
 void NH_Heap::LazyInit() {
@@ -170,15 +174,15 @@ void* NH_Heap::AllocAligned(size_t alignment, size_t size, int zero) {
 void NH_Heap::Clear() {
     {
         THeapGuard guard(m_lock, LockActive());
-        for (TAltBlock* block = m_altBlocks; block;) {
+        for (TAltBlock* block = m_altBlocks.First(); block;) {
             TAltBlock* next = block->next;
             if (block->kind == kReservedBlock) ReleaseReserved(block);
             block = next;
         }
-        while (m_bigPageSets) {
-            TPageSet* set = m_bigPageSets;
-            m_bigPageSets = set->next;
+        for (TPageSet* set = m_bigPageSets.First(); set;) {
+            TPageSet* next = set->next;
             ReleaseMarked(set, set->reservedEnd - Bytes(set));
+            set = next;
         }
         ResetLists();
     }

@@ -18,6 +18,16 @@
 namespace cvq::detail {
 struct TSmallBlock;
 struct TBigChunk;
+struct TAltBlockLinks {
+    using TElement = TAltBlock;
+    static TAltBlock*& Next(TAltBlock& e) noexcept;
+    static TAltBlock*& Prev(TAltBlock& e) noexcept;
+};
+struct TBigChunkLinks {
+    using TElement = TBigChunk;
+    static TBigChunk*& Next(TBigChunk& e) noexcept;
+    static TBigChunk*& Prev(TBigChunk& e) noexcept;
+};
 inline constexpr int kSizeClassCount = 41;
 /// free() of the process (internal to the library).
 CVQ_HIDDEN void FreeLibraryBlock(void* p);
@@ -33,11 +43,11 @@ public:
     /// The library's own static heaps: constant-initialized, usable before start-up.
     explicit constexpr NH_Heap(cvq::detail::TStaticHeapTag tag)
         : NH_AHeap(tag),
-          m_altBlocks(nullptr),
+          m_altBlocks(),
           m_reservedBlockCount(0),
           m_freeLists{},
-          m_bigPageSets(nullptr),
-          m_bigFreeChunks(nullptr) {}
+          m_bigPageSets(),
+          m_bigFreeChunks() {}
     ~NH_Heap() override;
 
     /// A block of `size` bytes, or null when the out-of-memory chain gives up.
@@ -125,11 +135,11 @@ private:
     CVQ_HIDDEN void ReleaseBigPageSet(cvq::detail::TPageSet* set) CVQ_REQUIRES(m_lock);
 
     // What the heap's lock guards (its page sets are the base's).
-    cvq::detail::TAltBlock* m_altBlocks CVQ_GUARDED_BY(m_lock);
+    cvq::TIntrusiveList<cvq::detail::TAltBlockLinks> m_altBlocks CVQ_GUARDED_BY(m_lock);
     int32_t m_reservedBlockCount CVQ_GUARDED_BY(m_lock);
     cvq::detail::TSmallBlock* m_freeLists[cvq::detail::kSizeClassCount] CVQ_GUARDED_BY(m_lock);
-    cvq::detail::TPageSet* m_bigPageSets CVQ_GUARDED_BY(m_lock);
-    cvq::detail::TBigChunk* m_bigFreeChunks CVQ_GUARDED_BY(m_lock);
+    cvq::detail::TPageSetList m_bigPageSets CVQ_GUARDED_BY(m_lock);
+    cvq::TIntrusiveList<cvq::detail::TBigChunkLinks> m_bigFreeChunks CVQ_GUARDED_BY(m_lock);
 
     friend struct cvq::detail::THeapAccess;
     friend void cvq::detail::FreeLibraryBlock(void* p);

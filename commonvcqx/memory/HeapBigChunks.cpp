@@ -38,18 +38,11 @@ void* NH_Heap::AllocBig(size_t size, size_t alignment) {
 }
 
 void NH_Heap::PushFreeChunk(TBigChunk* chunk) {
-    chunk->prev = nullptr;
-    chunk->next = m_bigFreeChunks;
-    if (m_bigFreeChunks) m_bigFreeChunks->prev = chunk;
-    m_bigFreeChunks = chunk;
+    m_bigFreeChunks.PushFront(*chunk);
 }
 
 void NH_Heap::UnlinkFreeChunk(TBigChunk* chunk) {
-    if (chunk->prev)
-        chunk->prev->next = chunk->next;
-    else
-        m_bigFreeChunks = chunk->next;
-    if (chunk->next) chunk->next->prev = chunk->prev;
+    m_bigFreeChunks.Unlink(*chunk);
 }
 
 TBigChunk* NH_Heap::NewFreeChunk(char* start, size_t size, TPageSet* set) {
@@ -65,7 +58,7 @@ void* NH_Heap::AllocBigBlock(size_t need, size_t) {
     size_t chunkSize = ChunkSizeFor(need);
     size_t page = platform::PageSize();
     for (;;) {
-        for (TBigChunk* chunk = m_bigFreeChunks; chunk; chunk = chunk->next) {
+        for (TBigChunk* chunk = m_bigFreeChunks.First(); chunk; chunk = chunk->next) {
             size_t size = ChunkSize(chunk);
             if (size < chunkSize) continue;
             UnlinkFreeChunk(chunk);
@@ -78,7 +71,7 @@ void* NH_Heap::AllocBigBlock(size_t need, size_t) {
             return chunk;
         }
         bool grown = false;
-        for (TPageSet* set = m_bigPageSets; set; set = set->next) {
+        for (TPageSet* set = m_bigPageSets.First(); set; set = set->next) {
             if (size_t(set->reservedEnd - set->committedEnd) < chunkSize) continue;
             size_t grow =
                 std::min(RoundUp(chunkSize, page), size_t(set->reservedEnd - set->committedEnd));
@@ -110,19 +103,13 @@ void* NH_Heap::AllocBigBlock(size_t need, size_t) {
         std::memset(set, 0, kBigPageSetHeader);
         set->committedEnd = base + commit;
         set->reservedEnd = base + reserve;
-        set->next = m_bigPageSets;
-        if (m_bigPageSets) m_bigPageSets->prev = set;
-        m_bigPageSets = set;
+        m_bigPageSets.PushFront(*set);
         NewFreeChunk(FirstChunk(set), commit - kBigPageSetHeader, set);
     }
 }
 
 void NH_Heap::ReleaseBigPageSet(TPageSet* set) {
-    if (set->prev)
-        set->prev->next = set->next;
-    else
-        m_bigPageSets = set->next;
-    if (set->next) set->next->prev = set->prev;
+    m_bigPageSets.Unlink(*set);
     ReleaseMarked(set, set->reservedEnd - Bytes(set));
 }
 
@@ -146,8 +133,8 @@ void NH_Heap::ReleaseBigBlock(TBigChunk* chunk) {
         size += ChunkSize(next);
     }
     TBigChunk* merged = NewFreeChunk(start, size, set);
-    if (--set->inUse == 0 &&
-        !(set == m_bigPageSets && set->committedEnd - Bytes(set) <= ptrdiff_t(kGranularity))) {
+    if (--set->inUse == 0 && !(set == m_bigPageSets.First() &&
+                               set->committedEnd - Bytes(set) <= ptrdiff_t(kGranularity))) {
         UnlinkFreeChunk(merged);
         ReleaseBigPageSet(set);
     }
@@ -245,11 +232,7 @@ void* NH_Heap::MoveBigPageSet(TAltBlock* block, size_t size) {
         return nullptr;
     }
     TPageSet* moved = reinterpret_cast<TPageSet*>(base);
-    if (moved->prev)
-        moved->prev->next = moved;
-    else
-        m_bigPageSets = moved;
-    if (moved->next) moved->next->prev = moved;
+    m_bigPageSets.Relocated(*moved);
     moved->committedEnd = base + committed;
     moved->reservedEnd = base + reserve;
     for (char* p = FirstChunk(moved); p < moved->committedEnd;) {
