@@ -139,6 +139,10 @@ int NH_AHeap::HandleOutOfMemory() {
         if (s_fpEmergencyCallback) s_fpEmergencyCallback();
         return 1;
     }
+    return RunNewHandlers();
+}
+
+int NH_AHeap::RunNewHandlers() {
     // Handlers run without the global lock: they may take long, allocate, build heaps.
     if (m_newHandler) return m_newHandler();
     if (m_flags & kNoStandardHandler) return 0;

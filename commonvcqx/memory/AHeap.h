@@ -98,6 +98,9 @@ protected:
     cvq::detail::TPageSet* AllocPageSet(size_t headerSize) CVQ_REQUIRES(m_lock);
     /// Non-zero when the caller shall retry the failed allocation.
     int HandleOutOfMemory();
+    /// The heap's own handler, else the standard new handler: HandleOutOfMemory without
+    /// the emergency reserve, for a request no memory could satisfy. Called without locks.
+    int RunNewHandlers();
     /// HandleOutOfMemory with the heap's lock left meanwhile and held again on return
     /// (the analysis cannot follow a lock left through a guard object).
     int HandleOutOfMemoryMT() CVQ_REQUIRES(m_lock) CVQ_NO_THREAD_SAFETY_ANALYSIS;

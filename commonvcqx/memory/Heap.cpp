@@ -20,8 +20,17 @@ NH_Heap::NH_Heap(int32_t flags, const char* name)
     : NH_AHeap(name),
       m_altBlocks(cvq::kKeepList),
       m_bigPageSets(cvq::kKeepList),
-      m_bigFreeChunks(cvq::kKeepList) {
-    if (Init(flags | 0x20000000, 0)) ResetLists();
+      m_chunkBins(),
+      m_chunkBinsInUse(0),
+      m_freeChunkBytes(0) {
+    if (Init(flags | 0x20000000, 0)) {
+        ResetLists();
+    } else {
+        // Used before this constructor ran: the bins were just emptied, the chunks'
+        // own tags still tell which are free.
+        THeapGuard guard(m_lock, LockActive());
+        RebuildChunkBins();
+    }
     THeapAccess::Register(*this);
 }
 
@@ -34,7 +43,9 @@ void NH_Heap::ResetLists() {
     m_reservedBlockCount = 0;
     std::fill(std::begin(m_freeLists), std::end(m_freeLists), nullptr);
     m_bigPageSets.Clear();
-    m_bigFreeChunks.Clear();
+    for (auto& bin : m_chunkBins) bin.Clear();
+    m_chunkBinsInUse = 0;
+    m_freeChunkBytes = 0;
 }
 
 void NH_Heap::LazyInit() {
@@ -164,7 +175,7 @@ void* NH_Heap::AllocArray(size_t count, size_t size, int zero) {
 
 void* NH_Heap::AllocAligned(size_t alignment, size_t size, int zero) {
     if (alignment <= 16) return Alloc(size, zero);
-    if (alignment & (alignment - 1) || alignment > kGranularity * 16) return nullptr;
+    if (alignment & (alignment - 1)) return nullptr;
     if (!__atomic_load_n(&m_initialized, __ATOMIC_ACQUIRE)) LazyInit();
     void* p = AllocBig(size, alignment);
     if (p && zero && !(m_flags & kZeroFill)) std::memset(p, 0, size);

@@ -110,6 +110,8 @@ inline constexpr size_t kChunkFooter = 8;
 inline constexpr size_t kMinChunk = 1152;   // 1112, kept a multiple of 64
 inline constexpr size_t kSplitRest = 1112;  // split only when the rest is at least this
 inline constexpr size_t kBigPageSetUnit = 1 << 20;
+inline constexpr size_t kPurgeSpan = 64 << 10;         // free pages given back from this span on
+inline constexpr size_t kResidentFreeBytes = 8 << 20;  // free chunks a heap keeps resident
 
 /// Head of a private reservation (AllocWithReserve).
 struct TReservedRegion {

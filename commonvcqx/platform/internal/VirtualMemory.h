@@ -30,6 +30,10 @@ bool CommitPages(void* address, size_t size);
 /// Returns the pages to the system; they read as zero once committed again.
 void DecommitPages(void* address, size_t size);
 
+/// Gives the memory of committed pages back to the system while they stay committed:
+/// they read as zero when next touched.
+void PurgePages(void* address, size_t size);
+
 /// Moves `size` committed bytes at `from` (page-aligned) to `to`, inside another
 /// reservation, without copying; `from` is left unmapped. False when it cannot.
 bool MovePages(void* from, size_t size, void* to);
