@@ -1,7 +1,8 @@
 // commonvcqx/platform/internal/VirtualMemory.h
 //
 // Address space for the library's heaps: reserve aligned regions, commit and decommit
-// pages inside them, move and release them, and the page size they are made of.
+// pages inside them, purge their memory, move and release them, and the page size
+// they are made of.
 // Nothing here allocates from the heap, so every function may be called from inside
 // malloc. The failure seams Reserve and Commit (internal/FailureSeams.h) fail them.
 //
