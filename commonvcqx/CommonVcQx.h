@@ -101,10 +101,12 @@
 
 #include <commonvcqx/geometry/GeometryText.h>
 #include <commonvcqx/geometry/Margins.h>
+#include <commonvcqx/geometry/NumericFunctions.h>
 #include <commonvcqx/geometry/Point.h>
 #include <commonvcqx/geometry/Randomizer.h>
 #include <commonvcqx/geometry/Rect.h>
 #include <commonvcqx/geometry/Size.h>
+#include <commonvcqx/geometry/StraightLine.h>
 
 #include <commonvcqx/time/CycleCount.h>
 #include <commonvcqx/time/DurationPredictor.h>

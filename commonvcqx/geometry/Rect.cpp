@@ -1,5 +1,6 @@
 // TRect: centring, fitting, subtraction and its stored forms.
 #include <commonvcqx/geometry/Rect.h>
+#include <commonvcqx/geometry/StraightLine.h>
 #include <commonvcqx/geometry/internal/RawCoordinates.h>
 
 namespace {
@@ -65,4 +66,28 @@ char TRect::RestoreState(TTaggedInputStream& in, int32_t, const char* name, int 
     if (!cvq::detail::RestoreCoordinatesState(in, values, 4, name, index)) return 0;
     Set(values[0], values[1], values[2], values[3]);
     return 1;
+}
+
+int FindInCorner(const TRect& first, const TRect& second, const TPoint& point) {
+    const bool inFirst = first.Contains(point), inSecond = second.Contains(point);
+    if (!inFirst) return inSecond ? 1 : -1;
+    if (!inSecond) return 0;
+    const bool sameLeft = first.Left() == second.Left(), sameTop = first.Top() == second.Top();
+    const bool sameRight = first.Right() == second.Right();
+    const bool sameBottom = first.Bottom() == second.Bottom();
+    const bool sharesCorner = (sameLeft && sameTop) || (sameRight && sameTop) ||
+                              (sameRight && sameBottom) || (sameLeft && sameBottom);
+    if (!sharesCorner) return 0;
+
+    const TRect both = first & second;  // valid: the point lies in it
+    auto reachesUpOrRight = [&](const TRect& r) {
+        return r.Right() > both.Right() || r.Top() < both.Top();
+    };
+    const bool firstReaches = reachesUpOrRight(first), secondReaches = reachesUpOrRight(second);
+    const int upperRightOwner = firstReaches != secondReaches    ? (secondReaches ? 1 : 0)
+                                : second.Right() > first.Right() ? 1
+                                                                 : 0;
+    const TStraightLine diagonal(both.TopLeft(), both.BottomRight());
+    const bool upperRight = point.Y() < diagonal.X_to_Y(point.X());
+    return upperRight ? upperRightOwner : 1 - upperRightOwner;
 }

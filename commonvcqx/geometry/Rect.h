@@ -235,3 +235,12 @@ private:
     TPoint m_topLeft;
     TPoint m_bottomRight;
 };
+
+/// Which of two rectangles that share a corner owns `point`: -1 when it lies in
+/// neither, 0 in the first only, 1 in the second only. In both, the diagonal from the
+/// top-left to the bottom-right corner of their intersection splits it: the half
+/// beside the intersection's top and right edges (points on the diagonal excluded)
+/// goes to the rectangle that reaches beyond the intersection to the right or
+/// upwards; when both or neither do, to the second when its right edge reaches past
+/// the first's, else to the first. Rectangles that share no corner give 0.
+int FindInCorner(const TRect& first, const TRect& second, const TPoint& point);

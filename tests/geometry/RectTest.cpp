@@ -323,3 +323,39 @@ TEST(RectTest, DamagedStoredFormsAreRefused) {
                   }));
     EXPECT_TRUE(FailsAsDamaged([&] { r.RestoreState(plain.In(), 0, "R", 0); }));
 }
+
+TEST(RectTest, FindInCornerSplitsTheSharedCornerAlongTheDiagonal) {
+    struct TCase {
+        TRect first, second;
+        TPoint point;
+        int owner;
+    };
+    const TRect tall(0, 0, 10, 100), wide(0, 0, 100, 10);  // sharing the top-left corner
+    const TCase cases[] = {
+        {tall, wide, TPoint(500, 500), -1},
+        {tall, wide, TPoint(5, 50), 0},
+        {tall, wide, TPoint(50, 5), 1},
+        {tall, wide, TPoint(8, 2), 1},  // beside the top and right edges: the wide one
+        {tall, wide, TPoint(2, 8), 0},
+        {tall, wide, TPoint(5, 5), 0},  // on the diagonal
+        {wide, tall, TPoint(8, 2), 0},
+        {wide, tall, TPoint(2, 8), 1},
+        // Sharing the bottom-right corner: the tall one reaches upwards.
+        {TRect(-90, 0, 10, 10), TRect(0, -90, 10, 10), TPoint(8, 2), 1},
+        {TRect(-90, 0, 10, 10), TRect(0, -90, 10, 10), TPoint(2, 8), 0},
+        // Sharing the top-right corner: neither reaches right or up, nor past the other.
+        {TRect(-90, 0, 10, 10), TRect(0, 0, 10, 100), TPoint(8, 2), 0},
+        {TRect(-90, 0, 10, 10), TRect(0, 0, 10, 100), TPoint(2, 8), 1},
+        // Sharing the bottom-left corner: both reach, the second past the first.
+        {TRect(0, -90, 10, 10), TRect(0, 0, 100, 10), TPoint(8, 2), 1},
+        {TRect(0, -90, 10, 10), TRect(0, 0, 100, 10), TPoint(2, 8), 0},
+        // No shared corner.
+        {TRect(0, 0, 10, 10), TRect(5, 5, 20, 20), TPoint(7, 6), 0},
+        {TRect(0, 0, 10, 10), TRect(5, 5, 20, 20), TPoint(6, 7), 0},
+    };
+    for (const TCase& c : cases) {
+        EXPECT_EQ(FindInCorner(c.first, c.second, c.point), c.owner)
+            << ValueToString(c.first).c_str() << " / " << ValueToString(c.second).c_str() << " at "
+            << ValueToString(c.point).c_str();
+    }
+}
