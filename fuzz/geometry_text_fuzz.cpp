@@ -27,8 +27,9 @@ void Expected(const std::string& text, int32_t* values, int count) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const std::string text(reinterpret_cast<const char*>(data),
-                           strnlen(reinterpret_cast<const char*>(data), size));
+    // The text up to its first NUL (an empty input may come without a buffer).
+    const char* bytes = reinterpret_cast<const char*>(data);
+    const std::string text(bytes, size != 0 ? strnlen(bytes, size) : 0);
     const TString input(text.c_str());
     int32_t values[4];
 
