@@ -3,7 +3,6 @@
 #include <commonvcqx/geometry/NumericFunctions.h>
 
 #include <algorithm>
-#include <bit>
 #include <cmath>
 
 double RoundToClosestInteger(double value) noexcept {
@@ -25,14 +24,6 @@ int32_t DivideAndRound(int32_t a, int32_t b) noexcept {
     if (2 * uint64_t(dividend % divisor) > divisor) ++quotient;
     if ((a < 0) != (b < 0)) return cvq::SaturateToInt32(-int64_t(quotient));
     return cvq::SaturateToInt32(int64_t(quotient));
-}
-
-int Log2(uint32_t value) noexcept {
-    return std::has_single_bit(value) ? std::countr_zero(value) : -1;
-}
-
-int FindNumBits(int32_t value) noexcept {
-    return std::popcount(uint32_t(value));
 }
 
 int32_t ComputeFiboTerm(int n) noexcept {

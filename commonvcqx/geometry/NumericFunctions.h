@@ -14,6 +14,7 @@
 // give the documented fallback, never an undefined conversion.
 #pragma once
 
+#include <bit>
 #include <cstdint>
 
 /// The closest integer, halves away from zero, exact for every value (NaN and
@@ -26,10 +27,14 @@ float RoundToClosestInteger(float value) noexcept;
 int32_t DivideAndRound(int32_t a, int32_t b) noexcept;
 
 /// n when value is exactly 2^n, else -1.
-int Log2(uint32_t value) noexcept;
+constexpr int Log2(uint32_t value) noexcept {
+    return std::has_single_bit(value) ? std::countr_zero(value) : -1;
+}
 
 /// The number of set bits of the 32-bit value.
-int FindNumBits(int32_t value) noexcept;
+constexpr int FindNumBits(int32_t value) noexcept {
+    return std::popcount(uint32_t(value));
+}
 
 /// The Fibonacci term n from Binet's formula, exact up to n = 46; 0 below n = 0 and
 /// INT32_MAX past the 32-bit range.
