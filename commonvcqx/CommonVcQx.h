@@ -99,7 +99,14 @@
 #include <commonvcqx/threads/VitalInterThreadMessageAgent.h>
 #include <commonvcqx/threads/WaitFunctions.h>
 
+#include <commonvcqx/geometry/GeometryText.h>
+#include <commonvcqx/geometry/Margins.h>
+#include <commonvcqx/geometry/NumericFunctions.h>
+#include <commonvcqx/geometry/Point.h>
 #include <commonvcqx/geometry/Randomizer.h>
+#include <commonvcqx/geometry/Rect.h>
+#include <commonvcqx/geometry/Size.h>
+#include <commonvcqx/geometry/StraightLine.h>
 
 #include <commonvcqx/time/CycleCount.h>
 #include <commonvcqx/time/DurationPredictor.h>
