@@ -48,6 +48,14 @@ bool ReadFile(FileHandle* file, void* buffer, size_t count, size_t& done, DWORD&
 /// Writes all `count` bytes, looping over short writes; `done` counts what reached the
 /// file even when a later part failed.
 bool WriteFile(FileHandle* file, const void* data, size_t count, size_t& done, DWORD& error);
+/// Reads up to `count` bytes at `offset` without using or moving the position (a
+/// stream's buffer is handed to the system first); fewer only at the end of the file.
+bool ReadFileAt(FileHandle* file, void* buffer, size_t count, uint64_t offset, size_t& done,
+                DWORD& error);
+/// Writes all `count` bytes at `offset` without using or moving the position, so a
+/// thread writing behind the owner never lands where the owner has sought to.
+bool WriteFileAt(FileHandle* file, const void* data, size_t count, uint64_t offset, size_t& done,
+                 DWORD& error);
 /// Moves the position (origin 0 start, 1 current, other end); the new position, or -1.
 int64_t SeekFile(FileHandle* file, int64_t offset, int origin, DWORD& error);
 /// Size in bytes, or -1.

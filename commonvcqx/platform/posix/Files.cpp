@@ -210,6 +210,7 @@ bool ReadFile(FileHandle* file, void* buffer, size_t count, size_t& done, DWORD&
     done = 0;
     char* out = static_cast<char*>(buffer);
     while (done < count) {
+        if (FailureFires(EFailureSeam::Read)) return Fail(error);
         ssize_t n = ::read(file->fd, out + done, count - done);
         if (n < 0) {
             if (errno == EINTR) continue;
@@ -233,6 +234,45 @@ bool WriteFile(FileHandle* file, const void* data, size_t count, size_t& done, D
             return Fail(error);
         }
         if (n == 0) {  // no progress and no error: the device is full
+            error = ERROR_DISK_FULL;
+            return false;
+        }
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+bool ReadFileAt(FileHandle* file, void* buffer, size_t count, uint64_t offset, size_t& done,
+                DWORD& error) {
+    done = 0;
+    if (file->stream && !posix::StreamFlush(*file, error)) return false;
+    char* out = static_cast<char*>(buffer);
+    while (done < count) {
+        if (FailureFires(EFailureSeam::Read)) return Fail(error);
+        ssize_t n = ::pread(file->fd, out + done, count - done, static_cast<off_t>(offset + done));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return Fail(error);
+        }
+        if (n == 0) break;
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+bool WriteFileAt(FileHandle* file, const void* data, size_t count, uint64_t offset, size_t& done,
+                 DWORD& error) {
+    done = 0;
+    if (file->stream && !posix::StreamFlush(*file, error)) return false;
+    const char* in = static_cast<const char*>(data);
+    while (done < count) {
+        if (FailureFires(EFailureSeam::Write)) return Fail(error);
+        ssize_t n = ::pwrite(file->fd, in + done, count - done, static_cast<off_t>(offset + done));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return Fail(error);
+        }
+        if (n == 0) {
             error = ERROR_DISK_FULL;
             return false;
         }
