@@ -60,6 +60,8 @@ bool WriteFileAt(FileHandle* file, const void* data, size_t count, uint64_t offs
 int64_t SeekFile(FileHandle* file, int64_t offset, int origin, DWORD& error);
 /// Size in bytes, or -1.
 int64_t GetFileSize(FileHandle* file, DWORD& error);
+/// The file's identity on its device (two handles of one file give the same pair).
+bool GetFileIdentity(FileHandle* file, uint64_t& device, uint64_t& inode, DWORD& error);
 /// Sets the end of the file; the position is left where it was.
 bool TruncateFile(FileHandle* file, int64_t size, DWORD& error);
 /// Writes the file's data and size to the device.

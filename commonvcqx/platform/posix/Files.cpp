@@ -299,6 +299,14 @@ int64_t GetFileSize(FileHandle* file, DWORD& error) {
     return info.st_size;
 }
 
+bool GetFileIdentity(FileHandle* file, uint64_t& device, uint64_t& inode, DWORD& error) {
+    struct stat info;
+    if (::fstat(file->fd, &info) != 0) return Fail(error);
+    device = static_cast<uint64_t>(info.st_dev);
+    inode = static_cast<uint64_t>(info.st_ino);
+    return true;
+}
+
 bool TruncateFile(FileHandle* file, int64_t size, DWORD& error) {
     if (size < 0) {
         error = ERROR_NEGATIVE_SEEK;
