@@ -45,9 +45,14 @@ struct TFiles {
             maps.push_back(kFileSizes[f] ? std::make_unique<TMemoryMappedFile>(*files.back(), 0, 0)
                                          : nullptr);
         }
-        std::atexit([] {
-            for (const std::string& path : Files().native) ::unlink(path.c_str());
-        });
+    }
+    ~TFiles() {
+        maps.clear();
+        files.clear();
+        for (size_t f = 0; f < native.size(); ++f) {
+            ::close(fds[f]);
+            ::unlink(native[f].c_str());
+        }
     }
     static TFiles& Files() {
         static TFiles files;

@@ -59,6 +59,7 @@ public:
                     int32_t margin, int32_t bufferSize, char writeMode) const;
     /// Makes the write buffer size fit the 64 KB blocks it is written in.
     void RoundWriteBufferSizeToAlignment();
+    /// The buffer (of the copies sharing this file) the file is working for now.
     void SetOwner(TMultiFileBuffer* owner, int channel) noexcept {
         m_owner = owner;
         m_channel = channel;

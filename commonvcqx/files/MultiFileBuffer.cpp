@@ -26,17 +26,20 @@ namespace {
 
 constexpr size_t kMaxCachedShapes = 10;
 
-struct TShapeCache {
+}  // namespace
+
+struct TMultiFileBuffer::TShapeCache {
+    ~TShapeCache() {
+        for (TPool* pool : pools) delete pool;
+    }
     std::mutex lock;
-    std::vector<void*> pools;  // TMultiFileBuffer::TPool, private to the class
+    std::vector<TPool*> pools;
 };
 
-TShapeCache& Shapes() {
+TMultiFileBuffer::TShapeCache& TMultiFileBuffer::Shapes() {
     static TShapeCache cache;
     return cache;
 }
-
-}  // namespace
 
 TMultiFileBuffer::TMultiFileBuffer(EMode mode, int32_t numChannels, int32_t numBuffers,
                                    TFile::ECacheMode cacheMode, int32_t processId,
@@ -51,7 +54,7 @@ TMultiFileBuffer::TMultiFileBuffer(EMode mode, int32_t numChannels, int32_t numB
         TShapeCache& cache = Shapes();
         std::lock_guard guard(cache.lock);
         for (auto it = cache.pools.begin(); it != cache.pools.end(); ++it) {
-            auto* pool = static_cast<TPool*>(*it);
+            TPool* pool = *it;
             if (pool->numChannels == m_numChannels && pool->numBuffers == buffers) {
                 m_pool = pool;
                 cache.pools.erase(it);
@@ -135,7 +138,7 @@ int32_t TMultiFileBuffer::GetCachedShapeCount() {
 void TMultiFileBuffer::End() {
     TShapeCache& cache = Shapes();
     std::lock_guard guard(cache.lock);
-    for (void* pool : cache.pools) delete static_cast<TPool*>(pool);
+    for (TPool* pool : cache.pools) delete pool;
     cache.pools.clear();
 }
 
@@ -244,6 +247,7 @@ void TMultiFileBuffer::ValidateWriting(int32_t offset, int32_t size, uint32_t fl
                                        int channel, char stop) {
     TBufferedFile* file = GetCurrentFile(channel);
     if (!file) return;
+    file->SetOwner(this, channel);
     file->ValidateWriting(offset, size, flags, reopen);
     if (stop) StopUsingFile(file->GetFileObject());
 }
@@ -288,6 +292,7 @@ int32_t TMultiFileBuffer::TakeBuffer(int channel, TBufferedFile& file) {
 void* TMultiFileBuffer::PointerFor(int32_t offset, int channel, char forward) {
     TBufferedFile* file = GetCurrentFile(channel);
     if (!file || offset < 0) return nullptr;
+    file->SetOwner(this, channel);  // copies share the file: it works for the caller
     if (m_processId == kThreadProcessId)
         m_processId = static_cast<int32_t>(static_cast<uint32_t>(kThreadProcessId) +
                                            cvq::platform::CurrentThreadId());

@@ -130,6 +130,8 @@ private:
         int32_t buffer = -1;
     };
     struct TPool;
+    struct TShapeCache;
+    static TShapeCache& Shapes();
 
     void* PointerFor(int32_t offset, int channel, char forward);
     int32_t TakeBuffer(int channel, TBufferedFile& file);

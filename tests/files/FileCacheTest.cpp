@@ -4,6 +4,7 @@
 #include <commonvcqx/files/File.h>
 #include <commonvcqx/frame/LibraryFrame.h>
 #include <commonvcqx/memory/PageCache.h>
+#include <commonvcqx/platform/TraceSink.h>
 
 #include "FileTestSupport.h"
 
@@ -271,7 +272,13 @@ TEST_F(FileCacheTest, EndCommonThreadsFinishesQueuedWorkFirst) {
         ASSERT_TRUE(in.ReadAligned(at, block, 65536, 1, &read, TFile::kReadAhead, 3));
         out.WriteInCache(block.address, read);
     }
-    EndCommonThreads();
+    static std::vector<std::string> traced;
+    traced.clear();
+    TTraceSink previous = SetTraceSink([](const char* line) { traced.emplace_back(line); });
+    EndCommonThreads();  // `in` is still open with the read cache: reported, not waited for
+    SetTraceSink(previous);
+    ASSERT_EQ(traced.size(), 1u);
+    EXPECT_NE(traced[0].find("1 file(s) still open"), std::string::npos) << traced[0];
     // Nothing is left queued for the stopped threads; both start again when needed.
     EXPECT_FALSE(TFile::ParallelReaderReadNext());
     ASSERT_TRUE(in.ReadAligned(0, block, 65536, 1, &read, TFile::kReadAhead, 3));

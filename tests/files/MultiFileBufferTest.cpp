@@ -329,6 +329,25 @@ TEST_F(MultiFileBufferTest, WriteFailuresReachTheWriter) {
     }
 }
 
+TEST_F(MultiFileBufferTest, MappedWritingGrowsTheFileFirst) {
+    TFile file(Name("mapped").c_str(), 0x18);
+    file.SetSize(1);
+    TMemoryMappedFile map(file, 0, 0);
+    TMultiFileBuffer buffer(TMultiFileBuffer::kWriteMode, 1, 0, TFile::kNoCache, 1, 0);
+    TMappedBufferedFile::Register(buffer, 0, map, 0, 0, 1, 16, 65536, 1);
+    pf::FailNthOperation(pf::EFailureSeam::CreateMapping, 1, ENOSPC);
+    // A full disk is reported when the window is asked for, never as a fault later.
+    auto caught = Catch([&] { buffer.GetVirtualPointer(0, 0); });
+    EXPECT_TRUE(caught.thrown);
+    EXPECT_EQ(caught.code, 112u);
+    EXPECT_EQ(caught.text, ErrorText(18019, "C:"));
+    auto* p = static_cast<char*>(buffer.GetVirtualPointer(0, 0));
+    ASSERT_NE(p, nullptr);
+    std::memcpy(p, "take", 4);
+    buffer.ValidateWriting(4, 4, 0, 0, 0, 1);
+    EXPECT_EQ(Get("mapped"), "take");
+}
+
 TEST_F(MultiFileBufferTest, RandomUseMatchesTheFiles) {
     const std::vector<std::string> contents = {Pattern(90000, 13), Pattern(250000, 14),
                                                Pattern(5000, 15)};
