@@ -28,6 +28,7 @@
 #include <commonvcqx/events/PendingNotification.h>
 #include <commonvcqx/events/SubscriptionGroup.h>
 
+#include <commonvcqx/files/BufferedFile.h>
 #include <commonvcqx/files/DirectoryScanner.h>
 #include <commonvcqx/files/File.h>
 #include <commonvcqx/files/FileName.h>
@@ -35,6 +36,7 @@
 #include <commonvcqx/files/FileObject.h>
 #include <commonvcqx/files/FoundFile.h>
 #include <commonvcqx/files/MemoryMappedFile.h>
+#include <commonvcqx/files/MultiFileBuffer.h>
 
 #include <commonvcqx/frame/AutoInitProcedure.h>
 #include <commonvcqx/frame/Exception.h>
