@@ -52,6 +52,9 @@ bool WriteFile(FileHandle* file, const void* data, size_t count, size_t& done, D
 int64_t SeekFile(FileHandle* file, int64_t offset, int origin, DWORD& error);
 /// Size in bytes, or -1.
 int64_t GetFileSize(FileHandle* file, DWORD& error);
+/// From now on every write goes to the end of the file, atomically with respect to other
+/// writers (O_APPEND), wherever the position is.
+bool SetFileAppending(FileHandle* file, DWORD& error);
 /// Sets the end of the file; the position is left where it was.
 bool TruncateFile(FileHandle* file, int64_t size, DWORD& error);
 /// Writes the file's data and size to the device.

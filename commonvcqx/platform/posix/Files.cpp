@@ -259,6 +259,12 @@ int64_t GetFileSize(FileHandle* file, DWORD& error) {
     return info.st_size;
 }
 
+bool SetFileAppending(FileHandle* file, DWORD& error) {
+    int flags = ::fcntl(file->fd, F_GETFL);
+    if (flags < 0 || ::fcntl(file->fd, F_SETFL, flags | O_APPEND) < 0) return Fail(error);
+    return true;
+}
+
 bool TruncateFile(FileHandle* file, int64_t size, DWORD& error) {
     if (size < 0) {
         error = ERROR_NEGATIVE_SEEK;
