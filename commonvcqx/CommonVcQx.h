@@ -107,5 +107,10 @@
 #include <commonvcqx/time/Time.h>
 #include <commonvcqx/time/TimeSpan.h>
 #include <commonvcqx/time/Timer.h>
+#include <commonvcqx/undo/ChiefOperator.h>
+#include <commonvcqx/undo/MacroOperation.h>
+#include <commonvcqx/undo/Operation.h>
+#include <commonvcqx/undo/StringOperation.h>
+#include <commonvcqx/undo/SwitchOperation.h>
 #include <commonvcqx/undo/UndoMemento.h>
 #include <commonvcqx/undo/Undoable.h>
