@@ -71,7 +71,7 @@ void TLogFile::Open() {
         file->Open(m_name, kSequentialScan | kCreate | kReadWrite);
     }
     DWORD error = 0;
-    if (!cvq::platform::SetFileAppending(file->GetHandle(), error)) {
+    if (!file->IsOpen() || !cvq::platform::SetFileAppending(file->GetHandle(), error)) {
         m_bypassed = 1;
         return;
     }

@@ -487,9 +487,12 @@ char TChiefOperator::UndoUntilOperation(const TOperation* target, int32_t argume
     const int32_t targetId = target ? target->GetId() : 0;
     return SerialChange([&] {
         while (TOperation* operation = FirstUndoableOperation()) {
+            const int32_t count = m_operations.GetCount();
             if (!UndoOperation(operation, argument)) return char{0};
-            // Reached, or merged into the operation just undone.
-            if (target && (operation->GetId() == targetId || !FindUndoableOperation(targetId)))
+            // Reached, or merged into the operation just undone (only a step that
+            // deleted operations can have taken it).
+            if (target && (operation->GetId() == targetId ||
+                           (m_operations.GetCount() != count && !FindUndoableOperation(targetId))))
                 break;
         }
         return char{1};

@@ -140,46 +140,6 @@ TEST_F(ChiefOperatorTest, NonTrivialSubmissionDiscardsTheRedoable) {
     EXPECT_EQ(trivialOnly.FindLastNonTrivialUndoableOperationId(), 0);
 }
 
-TEST_F(ChiefOperatorTest, MergingAtOnceAndWithDelay) {
-    THostTexts texts("%s>%s");
-    auto logName = std::filesystem::temp_directory_path() / "cvq_undo_merge.log";
-    std::filesystem::remove(logName);
-    TFileName name(FileNameFromNativePath(logName.string()).c_str());
-    {
-        TTestChief chief(-1, 0, &name, "");
-        for (const char* v : {"a", "ab", "abc"}) Text(chief, 0, v)->Launch(0, 1, nullptr);
-        EXPECT_EQ(History(chief), "f0: |");  // one operation holding the value before all
-        EXPECT_TRUE(chief.UndoOperation(0, nullptr));
-        EXPECT_EQ(m_document.fields[0], "");
-        EXPECT_TRUE(chief.RedoOperation(0, nullptr));
-        EXPECT_EQ(m_document.fields[0], "abc");
-
-        for (const char* v : {"x", "xy"}) Text(chief, 1, v, kDelayed)->Launch(0, 1, nullptr);
-        EXPECT_EQ(History(chief), "f0: f1: f1:x |");  // still separate
-        Op(chief, "p")->Launch(0, 1, nullptr);
-        EXPECT_EQ(History(chief), "f0: f1: p |");
-        chief.UndoOperation(0, nullptr);
-        chief.UndoOperation(0, nullptr);
-        EXPECT_EQ(m_document.fields[1], "");
-
-        // Without delayed compressing, operations mergeable with delay stop a run.
-        chief.EnableDelayedCompressing(0);
-        Text(chief, 2, "1", kDelayed)->Launch(0, 1, nullptr);
-        Text(chief, 2, "2", kDelayed)->Launch(0, 1, nullptr);
-        Op(chief, "q")->Launch(0, 1, nullptr);
-        EXPECT_EQ(History(chief), "f0: f2: f2:1 q |");
-    }
-    // Logged: the string operations of a run only once it ends, with their newest
-    // texts; plain operations as they come.
-    std::ifstream in(logName);
-    TStrings lines;
-    for (std::string line; std::getline(in, line);)
-        lines.push_back(line.substr(line.find(' ', 12) + 1));
-    EXPECT_EQ(lines, (TStrings{"Done: >abc\r", "Done: >xy\r", "Done: p\r", "Undone: p\r",
-                               "Done: >abc\r", "Done: 1>2\r", "Done: q\r", "Done: \r"}));
-    std::filesystem::remove(logName);
-}
-
 TEST_F(ChiefOperatorTest, RepeatableMergingUndoMergesTheRunFirst) {
     TTestChief chief;
     for (const char* n : {"a", "b", "c"}) Op(chief, n, kRepeatMerge)->Launch(0, 1, nullptr);
@@ -453,14 +413,14 @@ protected:
         ChiefOperatorTest::SetUp();
         ::setenv("TZ", "UTC0", 1);
         ::tzset();
-        m_path = std::filesystem::temp_directory_path() /
-                 ("cvq_undo_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-                  ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".log");
-        std::filesystem::remove(m_path);
+        std::string folder = (std::filesystem::temp_directory_path() / "cvq_undo_XXXXXX").string();
+        ASSERT_NE(::mkdtemp(folder.data()), nullptr);
+        m_folder = folder;
+        m_path = m_folder / "history.log";
         m_name = FileNameFromNativePath(m_path.string()).c_str();
     }
     void TearDown() override {
-        std::filesystem::remove(m_path);
+        std::filesystem::remove_all(m_folder);
         ::unsetenv("TZ");
         ::tzset();
         ChiefOperatorTest::TearDown();
@@ -471,9 +431,46 @@ protected:
         all << in.rdbuf();
         return all.str();
     }
+    std::filesystem::path m_folder;
     std::filesystem::path m_path;
     TFileName m_name;
 };
+
+TEST_F(ChiefOperatorLogTest, MergingAtOnceAndWithDelay) {
+    THostTexts texts("%s>%s");
+    {
+        TTestChief chief(-1, 0, &m_name, "");
+        for (const char* v : {"a", "ab", "abc"}) Text(chief, 0, v)->Launch(0, 1, nullptr);
+        EXPECT_EQ(History(chief), "f0: |");  // one operation holding the value before all
+        EXPECT_TRUE(chief.UndoOperation(0, nullptr));
+        EXPECT_EQ(m_document.fields[0], "");
+        EXPECT_TRUE(chief.RedoOperation(0, nullptr));
+        EXPECT_EQ(m_document.fields[0], "abc");
+
+        for (const char* v : {"x", "xy"}) Text(chief, 1, v, kDelayed)->Launch(0, 1, nullptr);
+        EXPECT_EQ(History(chief), "f0: f1: f1:x |");  // still separate
+        Op(chief, "p")->Launch(0, 1, nullptr);
+        EXPECT_EQ(History(chief), "f0: f1: p |");
+        chief.UndoOperation(0, nullptr);
+        chief.UndoOperation(0, nullptr);
+        EXPECT_EQ(m_document.fields[1], "");
+
+        // Without delayed compressing, operations mergeable with delay stop a run.
+        chief.EnableDelayedCompressing(0);
+        Text(chief, 2, "1", kDelayed)->Launch(0, 1, nullptr);
+        Text(chief, 2, "2", kDelayed)->Launch(0, 1, nullptr);
+        Op(chief, "q")->Launch(0, 1, nullptr);
+        EXPECT_EQ(History(chief), "f0: f2: f2:1 q |");
+    }
+    // Logged: the string operations of a run only once it ends, with their newest
+    // texts; plain operations as they come.
+    std::ifstream in(m_path);
+    TStrings lines;
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line.substr(line.find(' ', 12) + 1));
+    EXPECT_EQ(lines, (TStrings{"Done: >abc\r", "Done: >xy\r", "Done: p\r", "Undone: p\r",
+                               "Done: >abc\r", "Done: 1>2\r", "Done: q\r", "Done: \r"}));
+}
 
 TEST_F(ChiefOperatorLogTest, LinesAreExact) {
     THostTexts texts("'%s' to '%s'", "undone ", "done ");
