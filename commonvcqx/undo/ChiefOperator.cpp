@@ -321,6 +321,7 @@ void TChiefOperator::TrimHistory() {
 
 char TChiefOperator::SubmitOperation(TOperation* operation, char execute, int32_t argument,
                                      char keepInHistory, double* seconds) {
+    if (seconds) *seconds = 0;  // also when nothing is timed
     TPending pending(operation);
     if (m_recordingMacro && !m_executeWhileRecording) {
         m_recordingMacro->AddOperation(pending.Release());
@@ -482,6 +483,7 @@ char TChiefOperator::SerialChange(Series&& series) {
 
 char TChiefOperator::UndoUntilOperation(const TOperation* target, int32_t argument,
                                         double* seconds) {
+    if (seconds) *seconds = 0;
     if (target && !IsUndoable(target)) return 0;
     TTiming timing(seconds, nullptr);
     const int32_t targetId = target ? target->GetId() : 0;
@@ -501,6 +503,7 @@ char TChiefOperator::UndoUntilOperation(const TOperation* target, int32_t argume
 
 char TChiefOperator::RedoUntilOperation(const TOperation* target, int32_t argument,
                                         double* seconds) {
+    if (seconds) *seconds = 0;
     if (target && !IsRedoable(target)) return 0;
     TTiming timing(seconds, nullptr);
     return SerialChange([&] {

@@ -11,9 +11,9 @@
 //   public:
 //       TGainOperation(TChiefOperator* chief, double gain)
 //           : TOperation(g_gain, chief, 0, 0), m_gain(gain) {}
-//       char Execute(int32_t) override { return Swap(), 1; }
+//       char Execute(int32_t) override { Swap(); return 1; }
 //       void Unexecute(int32_t) override { Swap(); }
-//       ...
+//       ...                                // Swap exchanges m_gain with the track's gain
 //   };
 //   (new TGainOperation(&chief, 2.0))->Launch(0, 1, nullptr);
 //

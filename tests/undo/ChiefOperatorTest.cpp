@@ -317,6 +317,23 @@ TEST_F(ChiefOperatorTest, Timing) {
     seconds = -1;
     EXPECT_TRUE(chief.SubmitOperation(nullptr, 1, 0, 1, &seconds));
     EXPECT_GE(seconds, 0);
+
+    // Nothing timed: refused, recorded into a macro, or a series that does not start.
+    seconds = -1;
+    chief.refuse = 1;
+    EXPECT_FALSE(Op(chief, "refused", kTimed)->Launch(0, 1, &seconds));
+    EXPECT_EQ(seconds, 0);
+    chief.refuse = 0;
+    seconds = -1;
+    TScriptedOperation* stranger = Op(chief, "x", kTimed);
+    EXPECT_FALSE(chief.UndoUntilOperation(stranger, 0, &seconds));
+    EXPECT_EQ(seconds, 0);
+    stranger->Delete();
+    chief.StartMacroRecording(kMacro, 0);
+    seconds = -1;
+    EXPECT_TRUE(Op(chief, "recorded", kTimed)->Launch(0, 1, &seconds));
+    EXPECT_EQ(seconds, 0);
+    chief.ValidateMacroRecording(0, 0, 0);
 }
 
 TEST_F(ChiefOperatorTest, MacroRecording) {

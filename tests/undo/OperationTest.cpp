@@ -16,7 +16,10 @@ class TToggle : public TSwitchOperation {
 public:
     TToggle(TChiefOperator* chief, int* executions)
         : TSwitchOperation(kPlain, chief, 0, 0, 1), m_executions(executions) {}
-    char Execute(int32_t) override { return ++*m_executions, 1; }
+    char Execute(int32_t) override {
+        ++*m_executions;
+        return 1;
+    }
     ~TToggle() override = default;
     char Flag() const { return m_flag; }
     int* m_executions;

@@ -145,10 +145,6 @@ public:
         : TChiefOperator(name, log, maximumCount, maximumAge) {
         SetClock(&TestClock);
     }
-    ~TTestChief() override {
-        // The base's cleanup runs the base's hooks; recorded here nothing more.
-    }
-
     std::vector<std::string> hooks;
     char refuse = 0;
     bool throwOnChange = false;
