@@ -35,6 +35,7 @@
 #include <commonvcqx/files/FileNameEx.h>
 #include <commonvcqx/files/FileObject.h>
 #include <commonvcqx/files/FoundFile.h>
+#include <commonvcqx/files/LogFile.h>
 #include <commonvcqx/files/MemoryMappedFile.h>
 #include <commonvcqx/files/MultiFileBuffer.h>
 
@@ -115,5 +116,10 @@
 #include <commonvcqx/time/Time.h>
 #include <commonvcqx/time/TimeSpan.h>
 #include <commonvcqx/time/Timer.h>
+#include <commonvcqx/undo/ChiefOperator.h>
+#include <commonvcqx/undo/MacroOperation.h>
+#include <commonvcqx/undo/Operation.h>
+#include <commonvcqx/undo/StringOperation.h>
+#include <commonvcqx/undo/SwitchOperation.h>
 #include <commonvcqx/undo/UndoMemento.h>
 #include <commonvcqx/undo/Undoable.h>

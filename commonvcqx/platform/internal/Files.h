@@ -62,6 +62,9 @@ int64_t SeekFile(FileHandle* file, int64_t offset, int origin, DWORD& error);
 int64_t GetFileSize(FileHandle* file, DWORD& error);
 /// The file's identity on its device (two handles of one file give the same pair).
 bool GetFileIdentity(FileHandle* file, uint64_t& device, uint64_t& inode, DWORD& error);
+/// From now on every write goes to the end of the file, atomically with respect to other
+/// writers (O_APPEND), wherever the position is.
+bool SetFileAppending(FileHandle* file, DWORD& error);
 /// Sets the end of the file; the position is left where it was.
 bool TruncateFile(FileHandle* file, int64_t size, DWORD& error);
 /// Writes the file's data and size to the device.

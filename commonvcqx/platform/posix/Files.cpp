@@ -307,6 +307,12 @@ bool GetFileIdentity(FileHandle* file, uint64_t& device, uint64_t& inode, DWORD&
     return true;
 }
 
+bool SetFileAppending(FileHandle* file, DWORD& error) {
+    int flags = ::fcntl(file->fd, F_GETFL);
+    if (flags < 0 || ::fcntl(file->fd, F_SETFL, flags | O_APPEND) < 0) return Fail(error);
+    return true;
+}
+
 bool TruncateFile(FileHandle* file, int64_t size, DWORD& error) {
     if (size < 0) {
         error = ERROR_NEGATIVE_SEEK;
