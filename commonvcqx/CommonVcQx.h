@@ -99,6 +99,9 @@
 #include <commonvcqx/threads/VitalInterThreadMessageAgent.h>
 #include <commonvcqx/threads/WaitFunctions.h>
 
+#include <commonvcqx/config/Config.h>
+#include <commonvcqx/config/ConfigKey.h>
+
 #include <commonvcqx/geometry/Randomizer.h>
 
 #include <commonvcqx/time/CycleCount.h>
