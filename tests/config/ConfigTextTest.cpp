@@ -5,6 +5,7 @@
 
 #include <commonvcqx/config/Config.h>
 #include <commonvcqx/files/File.h>
+#include <commonvcqx/platform/Messages.h>
 #include <commonvcqx/platform/TraceSink.h>
 #include <commonvcqx/platform/internal/FailureSeams.h>
 
@@ -276,11 +277,20 @@ TEST_F(ConfigFileTest, AFailedSaveKeepsTheOldFile) {
         EXPECT_EQ(Get("prefs.cfg"), kExample) << int(seam);
         EXPECT_EQ(Entries(), 1u) << int(seam);  // no temporary file left behind
     }
-    // Without rethrow the failure is posted, not thrown.
+    // Without rethrow the failure is posted to the loading thread, not thrown.
+    TException::NotifyPostHandle(nullptr);
+    MSG msg;
+    EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));  // the queue exists from here
     cvq::platform::FailNthOperation(cvq::platform::EFailureSeam::Write, 1, 28);
     EXPECT_FALSE(Throws([&] { config.Save(name.c_str(), 0); }));
     cvq::platform::DisarmFailures();
     EXPECT_EQ(Get("prefs.cfg"), kExample);
+    ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
+    EXPECT_EQ(msg.message, 0x83EBu);
+    auto* posted = reinterpret_cast<TException*>(msg.lParam);
+    ASSERT_NE(posted->GetMessage(), nullptr);
+    EXPECT_EQ(std::string(posted->GetMessage()->c_str()), name + "\r\nFile error");
+    delete posted;
 
     // The destructor's save reports to the trace sink and lets nothing out.
     static std::vector<std::string> traced;
