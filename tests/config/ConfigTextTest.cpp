@@ -243,6 +243,7 @@ TEST_F(ConfigFileTest, TheFileTimeStampNoticesOutsideEdits) {
     config.Save(name.c_str(), 1);
     config.Load(name.c_str());
     EXPECT_FALSE(config.HasWrongFileTime());
+    config.GetBinary(&stamp, nullptr, 8, "config", 0);  // the second save's stamp
     std::string text = Get("stamped.cfg");
     Put("stamped.cfg", text);
     std::filesystem::last_write_time(
