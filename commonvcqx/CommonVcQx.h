@@ -102,6 +102,9 @@
 #include <commonvcqx/threads/VitalInterThreadMessageAgent.h>
 #include <commonvcqx/threads/WaitFunctions.h>
 
+#include <commonvcqx/config/Config.h>
+#include <commonvcqx/config/ConfigKey.h>
+
 #include <commonvcqx/geometry/GeometryText.h>
 #include <commonvcqx/geometry/Margins.h>
 #include <commonvcqx/geometry/NumericFunctions.h>
