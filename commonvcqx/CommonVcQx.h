@@ -126,3 +126,5 @@
 #include <commonvcqx/undo/SwitchOperation.h>
 #include <commonvcqx/undo/UndoMemento.h>
 #include <commonvcqx/undo/Undoable.h>
+
+#include <commonvcqx/system/System.h>
