@@ -42,6 +42,7 @@ using HACCEL = struct HACCEL__*;
 using HMENU = struct HMENU__*;
 using HICON = struct HICON__*;
 using HCURSOR = HICON;
+using FARPROC = void (*)();  // casts to any procedure type without a warning
 
 inline constexpr DWORD MAX_PATH = 260;
 inline constexpr DWORD INFINITE = 0xFFFFFFFFu;
