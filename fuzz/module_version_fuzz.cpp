@@ -24,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (name.empty() || value.size() > cvq::platform::kLongestModuleText) std::abort();
         if (cvq::platform::FindVersionValue(values, name) != &value) std::abort();  // unique
         const char* found = nullptr;
-        if (!info.GetInfoString(name.c_str(), found) || value != found) {
+        if (!info.GetInfoString(name.c_str(), found) || std::strcmp(found, value.c_str()) != 0) {
             if (name.find('\0') == std::string::npos) std::abort();
         }
     }

@@ -88,14 +88,19 @@ void MonitorFormatted(const char* format, const int32_t* args, int count) {
         cvq::TBoundedText conversion(spec);
         const char* start = at++;
         while (*at && IsFlag(*at)) ++at;
+        // Widths and precisions beyond the line's 1,000 bytes are not conversions: a
+        // padding of millions would only be cut off again.
+        const char* digits = at;
         while (*at >= '0' && *at <= '9') ++at;
+        bool tooWide = at - digits > 3;
         if (*at == '.') {
-            ++at;
+            digits = ++at;
             while (*at >= '0' && *at <= '9') ++at;
+            tooWide = tooWide || at - digits > 3;
         }
         while (*at == 'h' || *at == 'l' || *at == 'L' || *at == 'z' || *at == 'j' || *at == 't')
             ++at;
-        if (!*at || !std::strchr("diouxXcsSpneEfFgGaA", *at) || at - start > 40) {
+        if (!*at || !std::strchr("diouxXcsSpneEfFgGaA", *at) || tooWide || at - start > 40) {
             line.Append(start, size_t(at - start));  // not a conversion: kept as text
             continue;
         }

@@ -78,6 +78,11 @@ TEST_F(DiagnosticsTest, MonitorFormatsThirtyTwoBitArgumentsAtEveryWidth) {
     EXPECT_EQ(Last(), "%s at %p%n");
     Monitor("%*d and %q and %", 4, 5);
     EXPECT_EQ(Last(), "%*d and %q and %");
+    Monitor("[%999d|%1000d|%.1000f]", 1, 2, 3);
+    EXPECT_EQ(Last().substr(0, 6), "[     ");
+    EXPECT_EQ(Last().size(), 998u);  // 1000 bytes less the newline and the NUL
+    Monitor("%01000d", 1);
+    EXPECT_EQ(Last(), "%01000d");
     Monitor(static_cast<const char*>(nullptr), 1);
     EXPECT_EQ(Last(), "");
     const std::string wide = std::string(990, '-') + "%d";
