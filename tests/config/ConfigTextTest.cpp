@@ -199,6 +199,10 @@ TEST_F(ConfigFileTest, SaveAndLoadRoundTripAFileByteForByte) {
     TConfig strict("S", TConfig::kThrowIfNotLoaded);
     EXPECT_TRUE(Throws([&] { strict.Load(Name("missing.cfg").c_str()); }));
     strict.Load(Name("prefs.cfg").c_str());
+    // A constructor whose load throws does not auto-save over the file.
+    EXPECT_TRUE(Throws(
+        [&] { TConfig failed("F", Name("missing.cfg").c_str(), 1, TConfig::kThrowIfNotLoaded); }));
+    EXPECT_FALSE(std::filesystem::exists(Path("missing.cfg")));
     strict.Load("");  // nothing for an empty name
     strict.Save("", 1);
 
