@@ -5,7 +5,12 @@
 
 #include <benchmark/benchmark.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
 #include <atomic>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <random>
@@ -166,6 +171,71 @@ void BigCopy(benchmark::State& state) {
     A::Free(src);
 }
 
+// The memory ratchet: 4000 live blocks of log-uniform sizes 1 B..1 MiB, one at a time
+// resized to a new random size, growing and shrinking. Each allocator runs in a child
+// process of its own, so that the peak resident memory (reported in MiB beside the live
+// data) is its own.
+long ResidentKiB(const char* field) {
+    FILE* status = std::fopen("/proc/self/status", "r");
+    char line[256];
+    long value = 0;
+    size_t length = std::strlen(field);
+    while (status && std::fgets(line, sizeof line, status))
+        if (std::strncmp(line, field, length) == 0) value = std::atol(line + length);
+    if (status) std::fclose(status);
+    return value;
+}
+
+template <class A>
+void ReallocRatchet(benchmark::State& state) {
+    struct TResult {
+        double seconds;
+        double peakMiB;
+        double liveMiB;
+    };
+    for (auto _ : state) {
+        int channel[2];
+        if (pipe(channel) != 0) state.SkipWithError("pipe");
+        pid_t child = fork();
+        if (child == 0) {
+            long before = ResidentKiB("VmRSS:");
+            auto start = std::chrono::steady_clock::now();
+            std::mt19937_64 random(42);
+            auto anySize = [&] {
+                return size_t(std::exp2(std::uniform_real_distribution<double>(0, 20)(random)));
+            };
+            std::vector<std::pair<char*, size_t>> blocks(4000);
+            for (auto& [p, size] : blocks) {
+                size = anySize();
+                p = static_cast<char*>(A::Alloc(size));
+                std::memset(p, 1, size);
+            }
+            for (int step = 0; step < 300000; ++step) {
+                auto& [p, size] = blocks[random() % blocks.size()];
+                size_t wanted = anySize();
+                p = static_cast<char*>(A::Realloc(p, wanted));
+                if (wanted > size) std::memset(p + size, 2, wanted - size);
+                size = wanted;
+            }
+            size_t live = 0;
+            for (auto& block : blocks) live += block.second;
+            TResult result{
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(),
+                double(ResidentKiB("VmHWM:") - before) / 1024, double(live) / (1 << 20)};
+            ssize_t written = write(channel[1], &result, sizeof result);
+            _exit(written == sizeof result ? 0 : 1);
+        }
+        close(channel[1]);
+        TResult result{};
+        if (read(channel[0], &result, sizeof result) != sizeof result) state.SkipWithError("child");
+        close(channel[0]);
+        waitpid(child, nullptr, 0);
+        state.SetIterationTime(result.seconds);
+        state.counters["peak_MiB"] = result.peakMiB;
+        state.counters["live_MiB"] = result.liveMiB;
+    }
+}
+
 // (a) once the application has declared itself single-threaded: "DefaultHeap" has no
 // lock from here on, so this runs last.
 void RandomPairsSingleThreaded(benchmark::State& state) {
@@ -191,6 +261,7 @@ CVQ_PEERS(WorkingSet);
 CVQ_PEERS(ReallocGrowth, ->Unit(benchmark::kMillisecond));
 CVQ_PEERS(CrossThread, ->UseRealTime());
 CVQ_PEERS(BigCopy, ->RangeMultiplier(4)->Range(32 << 10, 4 << 20));
+CVQ_PEERS(ReallocRatchet, ->UseManualTime()->Iterations(1)->Unit(benchmark::kSecond));
 BENCHMARK(RandomPairsSingleThreaded);
 
 BENCHMARK_MAIN();

@@ -28,13 +28,16 @@
 #include <commonvcqx/events/PendingNotification.h>
 #include <commonvcqx/events/SubscriptionGroup.h>
 
+#include <commonvcqx/files/BufferedFile.h>
 #include <commonvcqx/files/DirectoryScanner.h>
 #include <commonvcqx/files/File.h>
 #include <commonvcqx/files/FileName.h>
 #include <commonvcqx/files/FileNameEx.h>
 #include <commonvcqx/files/FileObject.h>
 #include <commonvcqx/files/FoundFile.h>
+#include <commonvcqx/files/LogFile.h>
 #include <commonvcqx/files/MemoryMappedFile.h>
+#include <commonvcqx/files/MultiFileBuffer.h>
 
 #include <commonvcqx/frame/AutoInitProcedure.h>
 #include <commonvcqx/frame/Exception.h>
@@ -102,12 +105,24 @@
 #include <commonvcqx/config/Config.h>
 #include <commonvcqx/config/ConfigKey.h>
 
+#include <commonvcqx/geometry/GeometryText.h>
+#include <commonvcqx/geometry/Margins.h>
+#include <commonvcqx/geometry/NumericFunctions.h>
+#include <commonvcqx/geometry/Point.h>
 #include <commonvcqx/geometry/Randomizer.h>
+#include <commonvcqx/geometry/Rect.h>
+#include <commonvcqx/geometry/Size.h>
+#include <commonvcqx/geometry/StraightLine.h>
 
 #include <commonvcqx/time/CycleCount.h>
 #include <commonvcqx/time/DurationPredictor.h>
 #include <commonvcqx/time/Time.h>
 #include <commonvcqx/time/TimeSpan.h>
 #include <commonvcqx/time/Timer.h>
+#include <commonvcqx/undo/ChiefOperator.h>
+#include <commonvcqx/undo/MacroOperation.h>
+#include <commonvcqx/undo/Operation.h>
+#include <commonvcqx/undo/StringOperation.h>
+#include <commonvcqx/undo/SwitchOperation.h>
 #include <commonvcqx/undo/UndoMemento.h>
 #include <commonvcqx/undo/Undoable.h>

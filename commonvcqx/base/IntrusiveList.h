@@ -36,12 +36,19 @@ struct TMemberLinks {
     static T*& Prev(T& e) noexcept { return e.*kPrev; }
 };
 
+/// Selects the list constructor that leaves the list's state untouched.
+struct TKeepList {};
+inline constexpr TKeepList kKeepList{};
+
 template <class TLinks>
 class TIntrusiveList {
 public:
     using TElement = typename TLinks::TElement;
 
-    TIntrusiveList() noexcept = default;
+    constexpr TIntrusiveList() noexcept : m_first(nullptr), m_last(nullptr), m_count(0) {}
+    /// Leaves the list as it is: for a list in static storage that is in use before its
+    /// owner's constructor runs (the heaps), which must not wipe it.
+    explicit TIntrusiveList(TKeepList) noexcept {}
     // A chain has one owner; Splice and SwapWith hand it over.
     TIntrusiveList(const TIntrusiveList&) = delete;
     TIntrusiveList& operator=(const TIntrusiveList&) = delete;
@@ -82,6 +89,12 @@ public:
     void MoveBefore(TElement& e, TElement* pos) noexcept {
         Drop(e);
         InsertBefore(e, pos);
+    }
+    /// e was moved in memory, links and all, from where it stood in this list: its
+    /// neighbours and the ends point to its new place.
+    void Relocated(TElement& e) noexcept {
+        (TLinks::Prev(e) ? TLinks::Next(*TLinks::Prev(e)) : m_first) = &e;
+        (TLinks::Next(e) ? TLinks::Prev(*TLinks::Next(e)) : m_last) = &e;
     }
     /// Forgets every element; their links are left as they are.
     void Clear() noexcept {
@@ -311,9 +324,10 @@ private:
         return first;
     }
 
-    TElement* m_first = nullptr;
-    TElement* m_last = nullptr;
-    int32_t m_count = 0;
+    // No default initializers: the TKeepList constructor must not touch them.
+    TElement* m_first;
+    TElement* m_last;
+    int32_t m_count;
 };
 
 }  // namespace cvq

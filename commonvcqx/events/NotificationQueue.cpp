@@ -29,25 +29,18 @@ TNotificationLockStart notificationLockStart;
 
 // Every live queue.
 struct TQueueRegistry {
-    static inline TNotificationQueue* first CVQ_GUARDED_BY(cvq::detail::g_notificationLock) =
-        nullptr;
+    static constinit inline cvq::TIntrusiveList<TNotificationQueue::TRegistryLinks> queues
+        CVQ_GUARDED_BY(cvq::detail::g_notificationLock);
 
     static void Link(TNotificationQueue* queue) CVQ_REQUIRES(cvq::detail::g_notificationLock) {
-        queue->m_nextQueue = first;
-        if (first) first->m_prevQueue = queue;
-        first = queue;
+        queues.PushFront(*queue);
     }
     static void Unlink(TNotificationQueue* queue) CVQ_REQUIRES(cvq::detail::g_notificationLock) {
-        if (queue->m_prevQueue)
-            queue->m_prevQueue->m_nextQueue = queue->m_nextQueue;
-        else
-            first = queue->m_nextQueue;
-        if (queue->m_nextQueue) queue->m_nextQueue->m_prevQueue = queue->m_prevQueue;
-        queue->m_prevQueue = queue->m_nextQueue = nullptr;
+        queues.Unlink(*queue);
     }
     static void Purge(const TEventPublisher* publisher)
         CVQ_REQUIRES(cvq::detail::g_notificationLock) {
-        for (TNotificationQueue* queue = first; queue; queue = queue->m_nextQueue) {
+        for (TNotificationQueue* queue = queues.First(); queue; queue = queue->m_nextQueue) {
             for (TListElement* e = queue->GetFirst(); e;) {
                 TListElement* next = queue->GetNext(e);
                 auto* record = dynamic_cast<TPendingRecord*>(e);

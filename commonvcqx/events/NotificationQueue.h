@@ -15,6 +15,7 @@
 // event objects, when it goes.
 #pragma once
 
+#include <commonvcqx/base/IntrusiveList.h>
 #include <commonvcqx/containers/DoubleList.h>
 
 #include <cstdint>
@@ -39,6 +40,8 @@ private:
     // can take its records out of all of them.
     TNotificationQueue* m_prevQueue = nullptr;
     TNotificationQueue* m_nextQueue = nullptr;
+    using TRegistryLinks = cvq::TMemberLinks<TNotificationQueue, &TNotificationQueue::m_nextQueue,
+                                             &TNotificationQueue::m_prevQueue>;
 };
 
 /// Dispatches every record of the queue in order (records added meanwhile included),

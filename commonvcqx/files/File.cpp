@@ -6,6 +6,7 @@
 #include <commonvcqx/events/EventPublisher.h>
 #include <commonvcqx/files/internal/FileErrors.h>
 #include <commonvcqx/files/internal/FileNotifier.h>
+#include <commonvcqx/files/internal/FileThreads.h>
 #include <commonvcqx/frame/Exception.h>
 #include <commonvcqx/platform/FileFlags.h>
 #include <commonvcqx/platform/internal/Files.h>
@@ -25,6 +26,8 @@ using namespace cvq::open_flags;
 using cvq::detail::IsDiskFull;
 using cvq::detail::ThrowFileError;
 using cvq::detail::ThrowNotEnoughDiskSpace;
+using cvq::detail::TransfersWholePages;
+using cvq::detail::WholePages;
 
 namespace {
 
@@ -42,15 +45,6 @@ struct TFileNotifierStart {
     static inline bool alive = false;
 };
 __attribute__((init_priority(cvq::detail::kStartFileNotifier))) TFileNotifierStart fileNotifier;
-
-// Unbuffered plain files move whole pages; on a stream 0x1000000 only drops its buffer.
-bool TransfersWholePages(int flags) {
-    return (flags & (kUnbuffered | kMultimedia)) == kUnbuffered;
-}
-
-size_t WholePages(size_t bytes) {
-    return (bytes + pf::PageSize() - 1) / pf::PageSize() * pf::PageSize();
-}
 
 }  // namespace
 
@@ -101,8 +95,8 @@ char TFile::Open(const TFileName& name, int flags) {
         // A stream cannot be deleted by the system when closed: the library does it.
         if ((m_flags & kMultimedia) && (m_flags & kSystemDeletes))
             m_flags = (m_flags & ~kSystemDeletes) | kLibraryDeletes;
-        // With 0x8000 the file registers with the parallel reader here, and with 0x10000
-        // makes sure the parallel writer runs, once the buffered files provide them.
+        if (m_flags & kReadCache) cvq::detail::TParallelReader::Instance().AddUser();
+        if (m_flags & kWriteBehind) cvq::detail::TParallelWriter::Instance().EnsureRunning();
         return 1;
     }
     DeleteOwnObjects();
@@ -119,27 +113,14 @@ void TFile::CloseHandleOnly(uint32_t& error) {
 
 void TFile::CreateOwnObjects() {
     if (m_flags & kOwnLock) m_lock = new TCriticalSection;
-    if (m_flags & kWriteBehind) {
-        m_writeBehindEvent = pf::CreateEventObject(true, true);
-        if (!m_writeBehindEvent) {
-            DeleteOwnObjects();
-            ThrowFileError(18000, m_name.c_str(), ERROR_NOT_ENOUGH_MEMORY);
-        }
-    }
-    // With 0x100000 the buffered files add the file's read-cache record here.
+    if (m_flags & kWriteBehind) m_writeBehind = new cvq::detail::TWriteBehind;
+    if (m_flags & kReadCacheRecord) m_readCacheRecord = cvq::detail::NewReadRecord();
 }
 
 void TFile::DeleteOwnObjects() {
     delete m_lock;
     m_lock = nullptr;
-    if (m_writeBehindEvent) pf::CloseObjectHandle(m_writeBehindEvent);
-    m_writeBehindEvent = nullptr;
-}
-
-void TFile::WaitEndOfWriteBehind() {
-    // The event is reset while write-behind blocks of the file are queued; nothing
-    // queues them until the buffered files do, so it is signalled and this returns.
-    if (m_writeBehindEvent) pf::WaitForObject(m_writeBehindEvent, INFINITE);
+    ReleaseCacheObjects();
 }
 
 void TFile::Close() {
@@ -147,11 +128,22 @@ void TFile::Close() {
     uint32_t error = 0;
     DWORD ignored = 0;
     pf::FinishAsyncReads(m_handle);  // before the file is cut or closed under them
+    if (m_flags & kReadCache) cvq::detail::TParallelReader::Instance().RemoveUser(*this);
+    // Queued blocks reach the file before it is cut or closed; a failure is raised once
+    // the file is closed.
+    uint32_t queuedError = 0;
+    if (m_writeBehind) {
+        try {
+            WaitEndOfCacheWriting();
+        } catch (const TException& failure) {
+            queuedError = static_cast<uint32_t>(failure.GetCode());
+            if (queuedError == 0) queuedError = ERROR_GEN_FAILURE;
+        }
+    }
     if ((m_flags & (kSystemDeletes | kLibraryDeletes)) && !(m_flags & kMultimedia))
         pf::TruncateFile(m_handle, 0, ignored);  // nothing to flush for a file going away
-    // With 0x8000 the file leaves the parallel reader's cache here, under its lock.
-    WaitEndOfWriteBehind();
     CloseHandleOnly(error);
+    if (queuedError != 0) error = queuedError;
     if (m_flags & kLibraryDeletes) Delete(m_name, 0, 1);
     if (m_flags & kKeepReadOnly) {
         int32_t attributes = GetAttributes(m_name);
@@ -241,6 +233,8 @@ int32_t TFile::GetSize() const {
 }
 
 int32_t TFile::Seek(int32_t offset, ESeekOrigin origin, char throwOnError) {
+    if (origin != kFromStart && origin != kFromCurrent) SettleWriteBehind();  // the real end
+    SyncPosition();
     DWORD error = ERROR_INVALID_HANDLE;
     int64_t position = m_handle ? pf::SeekFile(m_handle, offset, origin, error) : -1;
     if (position < 0 || position > INT32_MAX) {
@@ -253,6 +247,7 @@ int32_t TFile::Seek(int32_t offset, ESeekOrigin origin, char throwOnError) {
 }
 
 void TFile::SetSize(int32_t size) {
+    SettleWriteBehind();
     DWORD error = ERROR_INVALID_HANDLE;
     bool ok = m_handle && size >= 0 && pf::TruncateFile(m_handle, size, error);
     if (m_handle && size < 0) error = ERROR_NEGATIVE_SEEK;
@@ -270,6 +265,8 @@ void TFile::SetSize(int32_t size) {
 
 char TFile::ReadData(void* buffer, int32_t count, char throwOnError, int32_t* read) {
     if (read) *read = count < 0 ? -1 : 0;
+    SettleWriteBehind();
+    SyncPosition();
     DWORD error = ERROR_INVALID_HANDLE;
     size_t done = 0;
     size_t wanted = count < 0 ? 0 : static_cast<size_t>(count);
@@ -309,11 +306,16 @@ TString TFile::ReadLine() {
     return TString(line.c_str());
 }
 
-void TFile::Write(const void* data, uint32_t count, char) {
+void TFile::Write(const void* data, uint32_t count, char useCache) {
     if (count == 0) return;
+    if (useCache && TransfersWholePages(m_flags)) {
+        if (count > INT32_MAX) ThrowFileError(18003, ERROR_INVALID_PARAMETER);
+        WriteInCache(data, static_cast<int32_t>(count));
+        return;
+    }
+    SettleWriteBehind();
+    SyncPosition();
     size_t total = count;
-    // Unbuffered writes with `useCache` go to write-behind once the buffered files
-    // provide it; until then they are written here like the others.
     if (TransfersWholePages(m_flags)) {
         // The caller's buffer holds the rounded size; the bytes past the data are
         // zeroed there.
@@ -376,7 +378,7 @@ void TFile::CloseKeepingFile() {
 }
 
 void TFile::AdjustSizeOfFile(int32_t size, int32_t reopenFlags, char reopen) {
-    WaitEndOfWriteBehind();
+    if (m_writeBehind) WaitEndOfCacheWriting();
     m_flags &= ~kKeepWrittenSize;
     m_writtenSize = 0;
     if (size != GetSize()) {

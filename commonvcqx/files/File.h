@@ -8,9 +8,14 @@
 // static functions are the file-system operations on names. Failures raise TException
 // with a text of the file error table (18000-18026) and the system's Windows error code.
 //
-// The read cache (0x8000, 0x100000) and write-behind (0x10000) flags are accepted and
-// give the file its lock and write-behind event; until the buffered files serve them,
-// reads and writes go straight to the file.
+// The read cache (0x8000: reads through ReadLowLevel, ReadAligned and ReadCache may be
+// served by the parallel reader; 0x100000: the file's own 64 KB chunk for ReadCache)
+// and write-behind (0x10000: WriteInCache and WriteEx queue 64 KB blocks to the
+// parallel writer) run on the library's two file threads. Queued transfers carry their
+// own offsets. A queued write that failed is raised by the next write, by
+// WaitEndOfCacheWriting and by Close (18019 with the drive for a full disk, else 18003,
+// with the error code); its data, and what was queued after it, is not on disk.
+// Plain reads, writes and sizing of a write-behind file first wait for what is queued.
 //
 // Every Close notifies the process-wide publisher "GlobalFileNotifier" on the closing
 // thread, event kFileClosedEvent, with the closing TFile split over the first (low
@@ -39,6 +44,11 @@
 namespace cvq::platform {
 struct FileHandle;
 }
+namespace cvq::detail {
+struct TReadRecord;
+struct TWriteBehind;
+}  // namespace cvq::detail
+struct TMemoryBlock;
 
 class TCriticalSection;
 class TListElement;
@@ -53,6 +63,11 @@ class TFile : public TFileObject {
 public:
     enum EType : int32_t { kFile = 0, kDirectory = 1, kAnything = 2 };
     enum ESeekOrigin : int32_t { kFromStart = 0, kFromCurrent = 1, kFromEnd = 2 };
+    /// What reads through the parallel reader leave behind: nothing, a copy of what was
+    /// read, or a read-ahead of the range that follows.
+    enum ECacheMode : int32_t { kNoCache = 0, kCacheCopy = 1, kReadAhead = 2 };
+    /// Size of write-behind blocks and of the 0x100000 read chunk.
+    static constexpr int32_t kCacheBlockSize = 65536;
     /// Event id of the close notification.
     static constexpr int32_t kFileClosedEvent = 0;
 
@@ -123,6 +138,42 @@ public:
     void WriteLine(const TString& text, char first = '\r', char second = '\n') {
         WriteLine(text.c_str(), first, second);
     }
+    // Read cache and write-behind.
+    /// Reads `count` bytes at the position as ReadData does; with flag 0x8000 and a
+    /// `mode`, a read record of this file and `key` covering the range serves it (a
+    /// `block` of the record's size asked for exactly its range is exchanged with it),
+    /// and a direct read leaves a read-ahead of the next (`backward`: the previous) range
+    /// or a copy behind. Offsets past 2^31 - 1 are refused (87).
+    char ReadLowLevel(void* buffer, int32_t count, char throwOnError, int32_t* read,
+                      ECacheMode mode, int32_t key, TMemoryBlock* block = nullptr,
+                      char backward = 0);
+    /// ReadLowLevel of `count` bytes at `offset` into `block` (given a cached
+    /// page-aligned block when it has none or one too small), under the file's lock.
+    char ReadAligned(int32_t offset, TMemoryBlock& block, int32_t count, char throwOnError,
+                     int32_t* read, ECacheMode mode, int32_t key = 0, char backward = 0);
+    /// Copies `count` bytes at `offset` through the file's 64 KB chunk (flag 0x100000),
+    /// reading page-aligned chunks with read-ahead as needed; `*read` gets the bytes
+    /// copied (fewer only at the end of the file). Leaves the position alone.
+    char ReadCache(int32_t offset, void* buffer, int32_t count, char throwOnError, int32_t* read,
+                   int32_t key);
+    /// True, with the record's range through the arguments (and one more second to
+    /// live), when a read record of this file and `key` covers [*offset, *offset + *count).
+    char SuggestReadFromCacheState(int32_t* offset, int32_t* count, int32_t key);
+    /// Drops every pending and cached read of `key`.
+    static void FlushReadCache(int32_t key);
+    /// Serves one queued read on the calling thread; true when there was one.
+    static char ParallelReaderReadNext();
+    /// Collects `count` bytes at the position into 64 KB blocks; full blocks go to the
+    /// parallel writer (0x10000) or are written at once. No data queues the partial
+    /// block. Raises the failure of an earlier queued write (the partial block is lost).
+    void WriteInCache(const void* data, int32_t count);
+    /// Writes `count` bytes of the page-aligned `block` at `offset` through
+    /// write-behind (at once without 0x10000). The block is taken and `block` emptied.
+    void WriteEx(int32_t offset, TMemoryBlock& block, int32_t count);
+    /// Queues the partial block and waits until the file's queued blocks are written;
+    /// a failed one raises its error.
+    void WaitEndOfCacheWriting();
+
     /// Makes written data durable on the device (a stream's buffer first).
     void FlushBuffers();
     void Flush() { FlushBuffers(); }
@@ -285,13 +336,22 @@ private:
     void NotifyFileClosed();
     void CreateOwnObjects();
     void DeleteOwnObjects();
-    void WaitEndOfWriteBehind();
+    void SyncPosition();
+    void SettleWriteBehind();
+    void QueueWriteBlock();
+    [[noreturn]] void ThrowQueuedWriteError(uint32_t code);
+    char DirectReadAt(int64_t offset, void* buffer, int32_t count, char throwOnError,
+                      int32_t* read);
+    void ReleaseCacheObjects();
 
     TFileName m_name;
     TCriticalSection* m_lock = nullptr;  // flag 0x2000
     int m_flags = 0;
     cvq::platform::FileHandle* m_handle = nullptr;
-    HANDLE m_writeBehindEvent = nullptr;  // flag 0x10000: signalled while nothing is queued
+    cvq::detail::TWriteBehind* m_writeBehind = nullptr;  // WriteInCache's block and queue
     int32_t m_position = 0;
     int32_t m_writtenSize = 0;
+    cvq::detail::TReadRecord* m_readCacheRecord = nullptr;  // flag 0x100000
+    // Positioned transfers moved m_position but not the system's position.
+    bool m_positionMoved = false;
 };

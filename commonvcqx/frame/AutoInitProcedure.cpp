@@ -1,4 +1,5 @@
 // The registry is a doubly linked list kept in descending priority order.
+#include <commonvcqx/base/IntrusiveList.h>
 #include <commonvcqx/frame/AutoInitProcedure.h>
 
 #include <cctype>
@@ -16,10 +17,7 @@ struct TEntry {
     intptr_t value;
 };
 
-struct TRegistry {
-    TEntry* first = nullptr;
-    TEntry* last = nullptr;
-};
+using TRegistry = cvq::TIntrusiveList<cvq::TMemberLinks<TEntry, &TEntry::next, &TEntry::prev>>;
 
 // Created by the first registration, which may come before any of the library's own
 // constructors have run; hence constant-initialized.
@@ -34,11 +32,6 @@ bool SameGroup(const char* a, const char* b) {
     }
 }
 
-void Unlink(TEntry* entry) {
-    (entry->prev ? entry->prev->next : registry->first) = entry->next;
-    (entry->next ? entry->next->prev : registry->last) = entry->prev;
-}
-
 }  // namespace
 
 TAutoInitProcedure::TAutoInitProcedure(const char* group, TAutoInitFunction init,
@@ -48,18 +41,14 @@ TAutoInitProcedure::TAutoInitProcedure(const char* group, TAutoInitFunction init
         new TEntry{nullptr, nullptr, group ? group : "", init, cleanup, priority, value};
     // After every entry of the same or a higher priority. Priorities are compared, not
     // subtracted, so extreme values cannot overflow into the wrong order.
-    TEntry* before = registry->first;
-    while (before && before->priority >= priority) before = before->next;
-    entry->next = before;
-    entry->prev = before ? before->prev : registry->last;
-    (entry->prev ? entry->prev->next : registry->first) = entry;
-    (before ? before->prev : registry->last) = entry;
+    registry->InsertBefore(
+        *entry, registry->FindFirst([priority](const TEntry& e) { return e.priority < priority; }));
 }
 
 char RunAutoInit(const char* group) {
     if (!registry) return 1;
     if (!group) group = "";
-    for (TEntry* entry = registry->first; entry; entry = entry->next) {
+    for (TEntry* entry = registry->First(); entry; entry = entry->next) {
         if (!entry->init || !SameGroup(entry->group, group)) continue;
         try {
             entry->value = reinterpret_cast<intptr_t>(entry->init(entry->value));
@@ -73,7 +62,7 @@ char RunAutoInit(const char* group) {
 void RunAutoCleanup(const char* group) {
     if (!registry) return;
     if (!group) group = "";
-    TEntry* entry = registry->last;
+    TEntry* entry = registry->Last();
     while (entry) {
         TEntry* previous = entry->prev;
         if (SameGroup(entry->group, group)) {
@@ -86,13 +75,13 @@ void RunAutoCleanup(const char* group) {
                 }
             }
             if (done) {
-                Unlink(entry);
+                registry->Unlink(*entry);
                 delete entry;
             }
         }
         entry = previous;
     }
-    if (!registry->first) {
+    if (registry->IsEmpty()) {
         delete registry;
         registry = nullptr;
     }

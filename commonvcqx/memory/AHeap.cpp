@@ -15,7 +15,7 @@ void (*NH_AHeap::s_fpEmergencyCallback)() = nullptr;
 int32_t NH_AHeap::s_globalBypassFree = 0;
 
 // Deliberately touches no field: a static heap may already be in use (see Init).
-NH_AHeap::NH_AHeap(const char*) {}
+NH_AHeap::NH_AHeap(const char*) : m_pageSets(cvq::kKeepList) {}
 
 NH_AHeap::~NH_AHeap() {
     if (!(m_flags & kStaticHeap)) NH_AHeap::Clear();
@@ -48,7 +48,7 @@ int NH_AHeap::Init(int32_t flags, int lazy) {
             __atomic_store_n(&m_lockActive, effective & kMultithreaded, __ATOMIC_RELAXED);
             m_lock.Initialize();
             m_newHandler = nullptr;
-            m_pageSets = nullptr;
+            m_pageSets.Clear();
             m_registryNext = m_registryPrev = nullptr;
             m_bypass = (effective & kBypassFree) ? 1 : 0;
             platform::PageSize();
@@ -109,19 +109,12 @@ TPageSet* NH_AHeap::AllocPageSet(size_t headerSize) {
     set->oneSizeOwner = nullptr;
     set->word7 = 0;
     set->nextFree = set->prevFree = nullptr;
-    set->prev = nullptr;
-    set->next = m_pageSets;
-    if (m_pageSets) m_pageSets->prev = set;
-    m_pageSets = set;
+    m_pageSets.PushFront(*set);
     return set;
 }
 
 void NH_AHeap::ReleasePageSet(TPageSet* set) {
-    if (set->prev)
-        set->prev->next = set->next;
-    else
-        m_pageSets = set->next;
-    if (set->next) set->next->prev = set->prev;
+    m_pageSets.Unlink(*set);
     {
         platform::TSpinLockGuard guard(g_heap.lock);
         if (g_heap.cachedPageSets < int32_t(std::size(g_heap.pageSetCache))) {
@@ -146,6 +139,10 @@ int NH_AHeap::HandleOutOfMemory() {
         if (s_fpEmergencyCallback) s_fpEmergencyCallback();
         return 1;
     }
+    return RunNewHandlers();
+}
+
+int NH_AHeap::RunNewHandlers() {
     // Handlers run without the global lock: they may take long, allocate, build heaps.
     if (m_newHandler) return m_newHandler();
     if (m_flags & kNoStandardHandler) return 0;
@@ -190,11 +187,12 @@ int NH_AHeap::SetEmergencyReserve(size_t size, void (*callback)()) {
 
 void NH_AHeap::Clear() {
     THeapGuard guard(m_lock, LockActive());
-    while (m_pageSets) {
-        TPageSet* set = m_pageSets;
-        m_pageSets = set->next;
+    for (TPageSet* set = m_pageSets.First(); set;) {
+        TPageSet* next = set->next;
         ReleaseMarked(set, kGranularity);
+        set = next;
     }
+    m_pageSets.Clear();
 }
 
 void* NH_AHeap::operator new(size_t size) {

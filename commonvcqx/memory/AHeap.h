@@ -10,6 +10,7 @@
 //   delete heap;                                              // releases its pages
 #pragma once
 
+#include <commonvcqx/base/IntrusiveList.h>
 #include <commonvcqx/base/ThreadSafety.h>
 #include <commonvcqx/platform/internal/SpinLock.h>
 
@@ -22,6 +23,19 @@ namespace cvq::detail {
 struct TPageSet;
 struct TAltBlock;
 struct THeapAccess;
+struct THeapRegistryLinks;
+// The heaps' lists run through links kept in their records (internal/HeapInternals.h).
+struct TPageSetLinks {
+    using TElement = TPageSet;
+    static TPageSet*& Next(TPageSet& e) noexcept;
+    static TPageSet*& Prev(TPageSet& e) noexcept;
+};
+struct TFreePageSetLinks {
+    using TElement = TPageSet;
+    static TPageSet*& Next(TPageSet& e) noexcept;
+    static TPageSet*& Prev(TPageSet& e) noexcept;
+};
+using TPageSetList = TIntrusiveList<TPageSetLinks>;
 /// Selects the constant constructor of the library's own static heaps.
 struct TStaticHeapTag {};
 }  // namespace cvq::detail
@@ -66,7 +80,7 @@ protected:
     /// The name is not kept.
     explicit NH_AHeap(const char* name);
     explicit constexpr NH_AHeap(cvq::detail::TStaticHeapTag)
-        : m_pageSets(nullptr),
+        : m_pageSets(),
           m_bypass(0),
           m_flags(0),
           m_initialized(0),
@@ -84,6 +98,9 @@ protected:
     cvq::detail::TPageSet* AllocPageSet(size_t headerSize) CVQ_REQUIRES(m_lock);
     /// Non-zero when the caller shall retry the failed allocation.
     int HandleOutOfMemory();
+    /// The heap's own handler, else the standard new handler: HandleOutOfMemory without
+    /// the emergency reserve, for a request no memory could satisfy. Called without locks.
+    int RunNewHandlers();
     /// HandleOutOfMemory with the heap's lock left meanwhile and held again on return
     /// (the analysis cannot follow a lock left through a guard object).
     int HandleOutOfMemoryMT() CVQ_REQUIRES(m_lock) CVQ_NO_THREAD_SAFETY_ANALYSIS;
@@ -93,15 +110,16 @@ protected:
 
     // No default initializers: a static heap may be in use before its constructor runs,
     // and the constructor must not wipe that state.
-    cvq::detail::TPageSet* m_pageSets CVQ_GUARDED_BY(m_lock);
+    cvq::detail::TPageSetList m_pageSets CVQ_GUARDED_BY(m_lock);
     int32_t m_bypass;
     int32_t m_flags;
     int32_t m_initialized;
     int32_t m_lockActive;
     cvq::platform::TSpinLock m_lock;
     int (*m_newHandler)();
-    NH_AHeap* m_registryNext;  // heaps with a lock, taken around fork()
+    NH_AHeap* m_registryNext;  // the heaps listed for fork() (THeapRegistryLinks)
     NH_AHeap* m_registryPrev;
 
     friend struct cvq::detail::THeapAccess;
+    friend struct cvq::detail::THeapRegistryLinks;
 };

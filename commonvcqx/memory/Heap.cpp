@@ -16,8 +16,21 @@ __attribute__((tls_model("initial-exec"))) thread_local NH_Heap* t_defaultHeap =
 
 }  // namespace
 
-NH_Heap::NH_Heap(int32_t flags, const char* name) : NH_AHeap(name) {
-    if (Init(flags | 0x20000000, 0)) ResetLists();
+NH_Heap::NH_Heap(int32_t flags, const char* name)
+    : NH_AHeap(name),
+      m_altBlocks(cvq::kKeepList),
+      m_bigPageSets(cvq::kKeepList),
+      m_chunkBins(),
+      m_chunkBinsInUse(0),
+      m_freeChunkBytes(0) {
+    if (Init(flags | 0x20000000, 0)) {
+        ResetLists();
+    } else {
+        // Used before this constructor ran: the bins were just emptied, the chunks'
+        // own tags still tell which are free.
+        THeapGuard guard(m_lock, LockActive());
+        RebuildChunkBins();
+    }
     THeapAccess::Register(*this);
 }
 
@@ -26,11 +39,13 @@ NH_Heap::~NH_Heap() {
 }
 
 void NH_Heap::ResetLists() {
-    m_altBlocks = nullptr;
+    m_altBlocks.Clear();
     m_reservedBlockCount = 0;
     std::fill(std::begin(m_freeLists), std::end(m_freeLists), nullptr);
-    m_bigPageSets = nullptr;
-    m_bigFreeChunks = nullptr;
+    m_bigPageSets.Clear();
+    for (auto& bin : m_chunkBins) bin.Clear();
+    m_chunkBinsInUse = 0;
+    m_freeChunkBytes = 0;
 }
 
 void NH_Heap::LazyInit() {
@@ -160,7 +175,7 @@ void* NH_Heap::AllocArray(size_t count, size_t size, int zero) {
 
 void* NH_Heap::AllocAligned(size_t alignment, size_t size, int zero) {
     if (alignment <= 16) return Alloc(size, zero);
-    if (alignment & (alignment - 1) || alignment > kGranularity * 16) return nullptr;
+    if (alignment & (alignment - 1)) return nullptr;
     if (!__atomic_load_n(&m_initialized, __ATOMIC_ACQUIRE)) LazyInit();
     void* p = AllocBig(size, alignment);
     if (p && zero && !(m_flags & kZeroFill)) std::memset(p, 0, size);
@@ -170,15 +185,15 @@ void* NH_Heap::AllocAligned(size_t alignment, size_t size, int zero) {
 void NH_Heap::Clear() {
     {
         THeapGuard guard(m_lock, LockActive());
-        for (TAltBlock* block = m_altBlocks; block;) {
+        for (TAltBlock* block = m_altBlocks.First(); block;) {
             TAltBlock* next = block->next;
             if (block->kind == kReservedBlock) ReleaseReserved(block);
             block = next;
         }
-        while (m_bigPageSets) {
-            TPageSet* set = m_bigPageSets;
-            m_bigPageSets = set->next;
+        for (TPageSet* set = m_bigPageSets.First(); set;) {
+            TPageSet* next = set->next;
             ReleaseMarked(set, set->reservedEnd - Bytes(set));
+            set = next;
         }
         ResetLists();
     }

@@ -18,7 +18,19 @@
 namespace cvq::detail {
 struct TSmallBlock;
 struct TBigChunk;
+struct TAltBlockLinks {
+    using TElement = TAltBlock;
+    static TAltBlock*& Next(TAltBlock& e) noexcept;
+    static TAltBlock*& Prev(TAltBlock& e) noexcept;
+};
+struct TBigChunkLinks {
+    using TElement = TBigChunk;
+    static TBigChunk*& Next(TBigChunk& e) noexcept;
+    static TBigChunk*& Prev(TBigChunk& e) noexcept;
+};
 inline constexpr int kSizeClassCount = 41;
+/// Free big chunks are kept in bins of sizes, four to each power of two from 1 KiB.
+inline constexpr int kChunkBinCount = 64;
 /// free() of the process (internal to the library).
 CVQ_HIDDEN void FreeLibraryBlock(void* p);
 }  // namespace cvq::detail
@@ -33,11 +45,13 @@ public:
     /// The library's own static heaps: constant-initialized, usable before start-up.
     explicit constexpr NH_Heap(cvq::detail::TStaticHeapTag tag)
         : NH_AHeap(tag),
-          m_altBlocks(nullptr),
+          m_altBlocks(),
           m_reservedBlockCount(0),
           m_freeLists{},
-          m_bigPageSets(nullptr),
-          m_bigFreeChunks(nullptr) {}
+          m_bigPageSets(),
+          m_chunkBins(),
+          m_chunkBinsInUse(0),
+          m_freeChunkBytes(0) {}
     ~NH_Heap() override;
 
     /// A block of `size` bytes, or null when the out-of-memory chain gives up.
@@ -93,6 +107,8 @@ public:
 private:
     // Internal to the library: the files of the heap's mechanisms call each other directly.
     CVQ_HIDDEN void ResetLists() CVQ_REQUIRES(m_lock);
+    /// Files the free chunks of the big page sets into the bins again.
+    void RebuildChunkBins() CVQ_REQUIRES(m_lock);
     bool ContendedPath() const;
     /// Starts a static heap on its first use, under the global heap lock.
     CVQ_HIDDEN void LazyInit() CVQ_NO_THREAD_SAFETY_ANALYSIS;
@@ -105,7 +121,11 @@ private:
         CVQ_REQUIRES(m_lock);
     CVQ_HIDDEN void PushFreeChunk(cvq::detail::TBigChunk* chunk) CVQ_REQUIRES(m_lock);
     CVQ_HIDDEN void UnlinkFreeChunk(cvq::detail::TBigChunk* chunk) CVQ_REQUIRES(m_lock);
+    CVQ_HIDDEN void AddCommittedPages(cvq::detail::TPageSet* set, size_t size) CVQ_REQUIRES(m_lock);
+    /// A free chunk of at least `chunkSize` bytes, still linked, or null.
+    CVQ_HIDDEN cvq::detail::TBigChunk* FindFreeChunk(size_t chunkSize) CVQ_REQUIRES(m_lock);
     CVQ_HIDDEN void ReleaseBigBlock(cvq::detail::TBigChunk* chunk) CVQ_REQUIRES(m_lock);
+    CVQ_HIDDEN void PurgeFreeChunk(cvq::detail::TBigChunk* chunk) CVQ_REQUIRES(m_lock);
     CVQ_HIDDEN bool ResizeBigInPlace(cvq::detail::TBigChunk* chunk, size_t need)
         CVQ_REQUIRES(m_lock);
     CVQ_HIDDEN void* MoveBigPageSet(cvq::detail::TAltBlock* block, size_t size)
@@ -125,11 +145,14 @@ private:
     CVQ_HIDDEN void ReleaseBigPageSet(cvq::detail::TPageSet* set) CVQ_REQUIRES(m_lock);
 
     // What the heap's lock guards (its page sets are the base's).
-    cvq::detail::TAltBlock* m_altBlocks CVQ_GUARDED_BY(m_lock);
+    cvq::TIntrusiveList<cvq::detail::TAltBlockLinks> m_altBlocks CVQ_GUARDED_BY(m_lock);
     int32_t m_reservedBlockCount CVQ_GUARDED_BY(m_lock);
     cvq::detail::TSmallBlock* m_freeLists[cvq::detail::kSizeClassCount] CVQ_GUARDED_BY(m_lock);
-    cvq::detail::TPageSet* m_bigPageSets CVQ_GUARDED_BY(m_lock);
-    cvq::detail::TBigChunk* m_bigFreeChunks CVQ_GUARDED_BY(m_lock);
+    cvq::detail::TPageSetList m_bigPageSets CVQ_GUARDED_BY(m_lock);
+    cvq::TIntrusiveList<cvq::detail::TBigChunkLinks>
+        m_chunkBins[cvq::detail::kChunkBinCount] CVQ_GUARDED_BY(m_lock);
+    uint64_t m_chunkBinsInUse CVQ_GUARDED_BY(m_lock);  // bit b: bin b holds a chunk
+    size_t m_freeChunkBytes CVQ_GUARDED_BY(m_lock);    // in the bins
 
     friend struct cvq::detail::THeapAccess;
     friend void cvq::detail::FreeLibraryBlock(void* p);

@@ -12,7 +12,12 @@ using namespace cvq::detail;
 namespace platform = cvq::platform;
 
 void* NH_Heap::AllocBig(size_t size, size_t alignment) {
-    if (size > kMaxRequest) return nullptr;
+    if (size > kMaxRequest || alignment > kMaxRequest) {
+        // The new handler still runs, as operator new owes it for every size: it is what
+        // turns the failure into the program's own exception. Once: no retry can help.
+        RunNewHandlers();
+        return nullptr;
+    }
     size_t need = RoundUp(size + sizeof(TAltBlock), 16) + (alignment > 16 ? alignment : 0);
     TAltBlock* block;
     {
@@ -37,19 +42,72 @@ void* NH_Heap::AllocBig(size_t size, size_t alignment) {
     return UserOf(block);
 }
 
+namespace {
+
+int ChunkBinOf(size_t size) {
+    size = std::max<size_t>(size, 1024);
+    int log = 63 - __builtin_clzll(size);
+    int bin = (log - 10) * 4 + int((size >> (log - 2)) & 3);
+    return std::min(bin, kChunkBinCount - 1);
+}
+
+}  // namespace
+
 void NH_Heap::PushFreeChunk(TBigChunk* chunk) {
-    chunk->prev = nullptr;
-    chunk->next = m_bigFreeChunks;
-    if (m_bigFreeChunks) m_bigFreeChunks->prev = chunk;
-    m_bigFreeChunks = chunk;
+    int bin = ChunkBinOf(ChunkSize(chunk));
+    m_chunkBins[bin].PushFront(*chunk);
+    m_chunkBinsInUse |= uint64_t(1) << bin;
+    m_freeChunkBytes += ChunkSize(chunk);
 }
 
 void NH_Heap::UnlinkFreeChunk(TBigChunk* chunk) {
-    if (chunk->prev)
-        chunk->prev->next = chunk->next;
-    else
-        m_bigFreeChunks = chunk->next;
-    if (chunk->next) chunk->next->prev = chunk->prev;
+    int bin = ChunkBinOf(ChunkSize(chunk));
+    m_chunkBins[bin].Unlink(*chunk);
+    m_freeChunkBytes -= ChunkSize(chunk);
+    if (m_chunkBins[bin].IsEmpty()) m_chunkBinsInUse &= ~(uint64_t(1) << bin);
+}
+
+// Pages just committed at the end of a big page set: they extend the free chunk that
+// ends there (filed again by its new size) or make a free chunk of their own.
+void NH_Heap::AddCommittedPages(TPageSet* set, size_t size) {
+    char* area = set->committedEnd;
+    set->committedEnd += size;
+    size_t before = *reinterpret_cast<size_t*>(area - kChunkFooter);
+    if (!(before & 1)) {
+        NewFreeChunk(area, size, set);
+        return;
+    }
+    TBigChunk* last = reinterpret_cast<TBigChunk*>(area - (before & ~size_t(1)));
+    UnlinkFreeChunk(last);
+    WriteTags(last, ChunkSize(last) + size, true);
+    PushFreeChunk(last);
+}
+
+// The chunk's own bin may hold chunks too small for it; every chunk of a higher bin is
+// large enough, but for the last, open-ended one.
+TBigChunk* NH_Heap::FindFreeChunk(size_t chunkSize) {
+    int bin = ChunkBinOf(chunkSize);
+    for (uint64_t bins = m_chunkBinsInUse >> bin; bins; bins &= bins - 1) {
+        int found = bin + __builtin_ctzll(bins);
+        for (TBigChunk* chunk = m_chunkBins[found].First(); chunk; chunk = chunk->next) {
+            if (ChunkSize(chunk) >= chunkSize) return chunk;
+            if (found != bin && found != kChunkBinCount - 1) break;
+        }
+    }
+    return nullptr;
+}
+
+void NH_Heap::RebuildChunkBins() {
+    for (auto& bin : m_chunkBins) bin.Clear();
+    m_chunkBinsInUse = 0;
+    m_freeChunkBytes = 0;
+    for (TPageSet* set = m_bigPageSets.First(); set; set = set->next) {
+        for (char* p = FirstChunk(set); p < set->committedEnd;) {
+            TBigChunk* chunk = reinterpret_cast<TBigChunk*>(p);
+            p += ChunkSize(chunk);
+            if (ChunkFree(chunk)) PushFreeChunk(chunk);
+        }
+    }
 }
 
 TBigChunk* NH_Heap::NewFreeChunk(char* start, size_t size, TPageSet* set) {
@@ -65,9 +123,8 @@ void* NH_Heap::AllocBigBlock(size_t need, size_t) {
     size_t chunkSize = ChunkSizeFor(need);
     size_t page = platform::PageSize();
     for (;;) {
-        for (TBigChunk* chunk = m_bigFreeChunks; chunk; chunk = chunk->next) {
+        if (TBigChunk* chunk = FindFreeChunk(chunkSize)) {
             size_t size = ChunkSize(chunk);
-            if (size < chunkSize) continue;
             UnlinkFreeChunk(chunk);
             if (size - chunkSize >= kSplitRest) {
                 NewFreeChunk(Bytes(chunk) + chunkSize, size - chunkSize, chunk->owner);
@@ -78,21 +135,12 @@ void* NH_Heap::AllocBigBlock(size_t need, size_t) {
             return chunk;
         }
         bool grown = false;
-        for (TPageSet* set = m_bigPageSets; set; set = set->next) {
+        for (TPageSet* set = m_bigPageSets.First(); set; set = set->next) {
             if (size_t(set->reservedEnd - set->committedEnd) < chunkSize) continue;
             size_t grow =
                 std::min(RoundUp(chunkSize, page), size_t(set->reservedEnd - set->committedEnd));
             if (!platform::CommitPages(set->committedEnd, grow)) return nullptr;
-            char* area = set->committedEnd;
-            set->committedEnd += grow;
-            size_t before = *reinterpret_cast<size_t*>(area - kChunkFooter);
-            if (before & 1) {
-                // The new pages extend the free chunk that ends there.
-                TBigChunk* last = reinterpret_cast<TBigChunk*>(area - (before & ~size_t(1)));
-                WriteTags(last, ChunkSize(last) + grow, true);
-            } else {
-                NewFreeChunk(area, grow, set);
-            }
+            AddCommittedPages(set, grow);
             grown = true;
             break;
         }
@@ -110,19 +158,13 @@ void* NH_Heap::AllocBigBlock(size_t need, size_t) {
         std::memset(set, 0, kBigPageSetHeader);
         set->committedEnd = base + commit;
         set->reservedEnd = base + reserve;
-        set->next = m_bigPageSets;
-        if (m_bigPageSets) m_bigPageSets->prev = set;
-        m_bigPageSets = set;
+        m_bigPageSets.PushFront(*set);
         NewFreeChunk(FirstChunk(set), commit - kBigPageSetHeader, set);
     }
 }
 
 void NH_Heap::ReleaseBigPageSet(TPageSet* set) {
-    if (set->prev)
-        set->prev->next = set->next;
-    else
-        m_bigPageSets = set->next;
-    if (set->next) set->next->prev = set->prev;
+    m_bigPageSets.Unlink(*set);
     ReleaseMarked(set, set->reservedEnd - Bytes(set));
 }
 
@@ -146,11 +188,27 @@ void NH_Heap::ReleaseBigBlock(TBigChunk* chunk) {
         size += ChunkSize(next);
     }
     TBigChunk* merged = NewFreeChunk(start, size, set);
-    if (--set->inUse == 0 &&
-        !(set == m_bigPageSets && set->committedEnd - Bytes(set) <= ptrdiff_t(kGranularity))) {
+    if (--set->inUse == 0 && !(set == m_bigPageSets.First() &&
+                               set->committedEnd - Bytes(set) <= ptrdiff_t(kGranularity))) {
         UnlinkFreeChunk(merged);
         ReleaseBigPageSet(set);
+        return;
     }
+    PurgeFreeChunk(merged);
+}
+
+// A free chunk's memory goes back to the system but for its tags, so that free space
+// left between blocks in use costs no resident memory. A few megabytes of free chunks
+// stay as they are, so that a buffer freed and made again does not fault its pages in
+// every time; and only large spans are worth the system call.
+void NH_Heap::PurgeFreeChunk(TBigChunk* chunk) {
+    if (m_freeChunkBytes <= kResidentFreeBytes) return;
+    size_t page = platform::PageSize();
+    uintptr_t start = RoundUp(reinterpret_cast<uintptr_t>(chunk) + sizeof(TBigChunk), page);
+    uintptr_t end =
+        (reinterpret_cast<uintptr_t>(chunk) + ChunkSize(chunk) - kChunkFooter) & ~(page - 1);
+    if (end > start && end - start >= kPurgeSpan)
+        platform::PurgePages(reinterpret_cast<void*>(start), end - start);
 }
 
 // Grows or shrinks a chunk in place; false (chunk unchanged in what it holds) when it
@@ -199,7 +257,7 @@ bool NH_Heap::ResizeBigInPlace(TBigChunk* chunk, size_t need) {
             restSize += ChunkSize(next);
         }
         WriteTags(chunk, wanted, false);
-        NewFreeChunk(rest, restSize, set);
+        PurgeFreeChunk(NewFreeChunk(rest, restSize, set));
     }
     return true;
 }
@@ -245,11 +303,7 @@ void* NH_Heap::MoveBigPageSet(TAltBlock* block, size_t size) {
         return nullptr;
     }
     TPageSet* moved = reinterpret_cast<TPageSet*>(base);
-    if (moved->prev)
-        moved->prev->next = moved;
-    else
-        m_bigPageSets = moved;
-    if (moved->next) moved->next->prev = moved;
+    m_bigPageSets.Relocated(*moved);
     moved->committedEnd = base + committed;
     moved->reservedEnd = base + reserve;
     for (char* p = FirstChunk(moved); p < moved->committedEnd;) {
@@ -259,17 +313,7 @@ void* NH_Heap::MoveBigPageSet(TAltBlock* block, size_t size) {
         if (ChunkFree(c)) PushFreeChunk(c);
     }
     ReleaseMarked(set, oldReserve);  // what is left there: the inaccessible tail
-    if (extra) {
-        char* area = moved->committedEnd;
-        moved->committedEnd += extra;
-        size_t before = *reinterpret_cast<size_t*>(area - kChunkFooter);
-        if (before & 1) {
-            TBigChunk* last = reinterpret_cast<TBigChunk*>(area - (before & ~size_t(1)));
-            WriteTags(last, ChunkSize(last) + extra, true);
-        } else {
-            NewFreeChunk(area, extra, moved);
-        }
-    }
+    if (extra) AddCommittedPages(moved, extra);
     TBigChunk* movedChunk = reinterpret_cast<TBigChunk*>(base + chunkOffset);
     TAltBlock* movedBlock = reinterpret_cast<TAltBlock*>(Bytes(movedChunk) + kChunkHeader);
     LinkAlt(movedBlock);

@@ -7,7 +7,7 @@
 using namespace cvq::detail;
 
 void NH_Heap::ForEach(void (*fn)(void* block, void* user), void* user) {
-    for (TPageSet* set = m_pageSets; set; set = set->next) {
+    for (TPageSet* set = m_pageSets.First(); set; set = set->next) {
         char* end = set->committedEnd - set->remaining;
         for (char* p = Bytes(set) + kSmallPageSetHeader; p < end;) {
             TSmallBlock* block = reinterpret_cast<TSmallBlock*>(p);
@@ -15,7 +15,7 @@ void NH_Heap::ForEach(void (*fn)(void* block, void* user), void* user) {
             if (!(block->flags & kFreeBlockFlag)) fn(Bytes(block) + kSmallHeader, user);
         }
     }
-    for (TAltBlock* block = m_altBlocks; block;) {
+    for (TAltBlock* block = m_altBlocks.First(); block;) {
         TAltBlock* next = block->next;
         fn(UserOf(block), user);
         block = next;
@@ -23,7 +23,7 @@ void NH_Heap::ForEach(void (*fn)(void* block, void* user), void* user) {
 }
 
 void* NH_Heap::FindFirstThat(int (*fn)(void* block, void* user), void* user) {
-    for (TPageSet* set = m_pageSets; set; set = set->next) {
+    for (TPageSet* set = m_pageSets.First(); set; set = set->next) {
         char* end = set->committedEnd - set->remaining;
         for (char* p = Bytes(set) + kSmallPageSetHeader; p < end;) {
             TSmallBlock* block = reinterpret_cast<TSmallBlock*>(p);
@@ -32,7 +32,7 @@ void* NH_Heap::FindFirstThat(int (*fn)(void* block, void* user), void* user) {
                 return Bytes(block) + kSmallHeader;
         }
     }
-    for (TAltBlock* block = m_altBlocks; block; block = block->next)
+    for (TAltBlock* block = m_altBlocks.First(); block; block = block->next)
         if (fn(UserOf(block), user)) return UserOf(block);
     return nullptr;
 }

@@ -20,7 +20,7 @@ size_t OneSizeBlock(size_t size) {
 }  // namespace
 
 NH_HeapOneSize::NH_HeapOneSize(size_t blockSize, uint32_t flags, const char* name)
-    : NH_AHeap(name) {
+    : NH_AHeap(name), m_freeSets(cvq::kKeepList) {
     if (Init(static_cast<int32_t>(flags), 0)) InitHeapOneSize(blockSize);
     THeapAccess::Register(*this);
 }
@@ -31,16 +31,11 @@ NH_HeapOneSize::~NH_HeapOneSize() {
 
 void NH_HeapOneSize::InitHeapOneSize(size_t size) {
     m_blockSize = OneSizeBlock(size);
-    m_freeSets = nullptr;
+    m_freeSets.Clear();
 }
 
 void NH_HeapOneSize::UnlinkFree(TPageSet* set) {
-    if (set->prevFree)
-        set->prevFree->nextFree = set->nextFree;
-    else
-        m_freeSets = set->nextFree;
-    if (set->nextFree) set->nextFree->prevFree = set->prevFree;
-    set->nextFree = set->prevFree = nullptr;
+    m_freeSets.Unlink(*set);
 }
 
 void* NH_HeapOneSize::AllocMem(size_t size) {
@@ -58,7 +53,7 @@ void* NH_HeapOneSize::AllocMem(size_t size) {
     char* block = nullptr;
     {
         THeapGuard guard(m_lock, LockActive());
-        if (TPageSet* withFree = m_freeSets) {
+        if (TPageSet* withFree = m_freeSets.First()) {
             block = reinterpret_cast<char*>(withFree) + withFree->word7;
             withFree->word7 = *reinterpret_cast<uint32_t*>(block);
             withFree->inUse++;
@@ -66,7 +61,7 @@ void* NH_HeapOneSize::AllocMem(size_t size) {
         } else {
             size_t page = platform::PageSize();
             for (;;) {
-                TPageSet* set = m_pageSets;
+                TPageSet* set = m_pageSets.First();
                 if (set && set->remaining >= size) {
                     block = set->committedEnd - set->remaining;
                     set->remaining -= size;
@@ -104,24 +99,19 @@ void NH_HeapOneSize::FreeBlock(TPageSet* set, void* p) {
     if (__atomic_load_n(&m_bypass, __ATOMIC_RELAXED)) return;
     THeapGuard guard(m_lock, LockActive());
     --set->inUse;
-    bool otherHasFree = m_freeSets && (m_freeSets != set || set->nextFree);
+    bool otherHasFree = m_freeSets.Count() > (set->word7 != 0 ? 1 : 0);
     if (set->inUse == 0 && otherHasFree) {
-        if (set->word7 != 0 || m_freeSets == set) UnlinkFree(set);
+        if (set->word7 != 0) UnlinkFree(set);
         ReleasePageSet(set);
     } else {
         *static_cast<uint32_t*>(p) = static_cast<uint32_t>(set->word7);
-        if (set->word7 == 0) {
-            set->prevFree = nullptr;
-            set->nextFree = m_freeSets;
-            if (m_freeSets) m_freeSets->prevFree = set;
-            m_freeSets = set;
-        }
+        if (set->word7 == 0) m_freeSets.PushFront(*set);
         set->word7 = static_cast<char*>(p) - reinterpret_cast<char*>(set);
     }
 }
 
 void NH_HeapOneSize::Clear() {
     THeapGuard guard(m_lock, LockActive());
-    m_freeSets = nullptr;
+    m_freeSets.Clear();
     NH_AHeap::Clear();
 }

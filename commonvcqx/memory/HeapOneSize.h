@@ -36,5 +36,6 @@ private:
     void UnlinkFree(cvq::detail::TPageSet* set) CVQ_REQUIRES(m_lock);
 
     size_t m_blockSize;
-    cvq::detail::TPageSet* m_freeSets CVQ_GUARDED_BY(m_lock);
+    // Page sets with free blocks; a page set is in it exactly when its word7 is not 0.
+    cvq::TIntrusiveList<cvq::detail::TFreePageSetLinks> m_freeSets CVQ_GUARDED_BY(m_lock);
 };

@@ -13,7 +13,7 @@ __attribute__((noinline)) TSmallBlock* NH_Heap::CarveSmall(int cls) {
     size_t classSize = kClassSizes[cls];
     TPageSet* set;
     for (;;) {
-        set = m_pageSets;
+        set = m_pageSets.First();
         if (!set) {
             set = AllocPageSet(kSmallPageSetHeader);
             if (!set) {
@@ -85,7 +85,7 @@ void NH_Heap::CutTail(TPageSet* set) {
 
 // For a page set whose last block was just freed.
 __attribute__((noinline)) void NH_Heap::ReleaseEmptyPageSet(TPageSet* set) {
-    if (set == m_pageSets) return;  // the one being carved stays
+    if (set == m_pageSets.First()) return;  // the one being carved stays
     UnlinkCarvedBlocks(set);
     ReleasePageSet(set);
 }

@@ -348,4 +348,25 @@ TEST(IntrusiveListTest, OneElementStandsInTwoListsThroughItsTwoPairsOfLinks) {
     EXPECT_EQ(TLinksOf<0>::Next(items[3]), &items[1]);
 }
 
+// The heaps move a page set's pages whole; the lists it stands in follow it.
+TEST(IntrusiveListTest, AnElementMovedInMemoryIsFoundAtItsNewPlace) {
+    using TList = cvq::TIntrusiveList<TLinksOf<0>>;
+    for (size_t count : {1, 2, 5}) {
+        for (size_t moved = 0; moved < count; ++moved) {
+            std::vector<TItem> items(count + 1);  // the last one is where it moves to
+            TList list;
+            std::list<TItem*> model;
+            for (size_t i = 0; i < count; ++i) {
+                list.PushBack(items[i]);
+                model.push_back(&items[i]);
+            }
+            items[count] = items[moved];
+            items[moved] = TItem{};
+            list.Relocated(items[count]);
+            std::replace(model.begin(), model.end(), &items[moved], &items[count]);
+            ExpectMatches(list, model);
+        }
+    }
+}
+
 }  // namespace

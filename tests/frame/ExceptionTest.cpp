@@ -172,6 +172,9 @@ TEST(ExceptionTest, OutOfMemorySurfacesAsException) {
     static char* volatile kept;  // so that the compiler cannot drop the allocation
     expectOutOfMemory([] { kept = new char[64 << 20]; });
     delete[] kept;
+    // A size no memory could serve is out of memory too, not a bare std::bad_alloc.
+    volatile size_t impossible = SIZE_MAX / 4;
+    expectOutOfMemory([&] { kept = new char[impossible]; });
     // malloc reaches the same handler, and as the C allocator returns null.
     cvq::platform::FailNthOperation(cvq::platform::EFailureSeam::Reserve, 1, ENOMEM);
     void* volatile p = std::malloc(64 << 20);

@@ -96,6 +96,30 @@ TEST(AHeapTest, HeapHandlerDecidesWhetherToRetry) {
     EXPECT_NE(carving.AllocMem(1000), nullptr);  // and recovers
 }
 
+TEST(AHeapTest, RequestsNoMemoryCouldServeStillReachTheNewHandlers) {
+    // operator new owes the new handler a call for every size: it is what turns the
+    // failure into the program's own exception.
+    TFailureScope scope;
+    std::set_new_handler(&StandardHandler);
+    standardCalls = 0;
+    NH_Heap heap(0);
+    size_t impossible = SIZE_MAX / 2;
+    EXPECT_EQ(heap.AllocMem(impossible), nullptr);
+    EXPECT_EQ(heap.AllocAligned(size_t(1) << 62, 10, 0), nullptr);
+    EXPECT_EQ(standardCalls, 2);  // once each: no retry could help
+
+    NH_Heap refusing(NH_AHeap::kNoStandardHandler);
+    refusing.SetNewHandler(&CountingHandler);
+    handlerCalls = 0;
+    handlerAnswer = 1;  // a handler that always asks for a retry does not hang it
+    EXPECT_EQ(refusing.AllocMem(impossible), nullptr);
+    EXPECT_EQ(handlerCalls, 1);
+    EXPECT_EQ(standardCalls, 2);
+
+    std::set_new_handler([] { throw std::bad_alloc(); });
+    EXPECT_THROW(heap.AllocMem(impossible), std::bad_alloc);
+}
+
 NH_Heap* handlerHeap = nullptr;
 void* allocatedInHandler = nullptr;
 

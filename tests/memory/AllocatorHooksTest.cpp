@@ -20,6 +20,7 @@
 #include <memory>
 #include <mutex>
 #include <random>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -216,9 +217,41 @@ TEST(AllocatorHooksTest, EveryEntryPointServesLibraryMemory) {
     errno = 0;
     EXPECT_EQ(std::malloc(huge), nullptr);
     EXPECT_EQ(errno, ENOMEM);
-    EXPECT_THROW(static_cast<void>(::operator new(huge)), std::bad_alloc);
     EXPECT_EQ(::operator new(huge, std::nothrow), nullptr);
+    std::new_handler saved = std::set_new_handler(nullptr);
+    EXPECT_THROW(static_cast<void>(::operator new(huge)), std::bad_alloc);
+#if CVQ_OVERRIDE_MALLOC
+    // The installed handler decides even for a size no memory could serve.
+    std::set_new_handler([] { throw std::length_error("handled"); });
+    EXPECT_THROW(static_cast<void>(::operator new(huge)), std::length_error);
+    EXPECT_THROW(static_cast<void>(::operator new(huge, std::align_val_t(64))), std::length_error);
+#endif
+    std::set_new_handler(saved);
 }
+
+#if CVQ_OVERRIDE_MALLOC
+TEST(AllocatorHooksTest, AlignmentsTheCLibraryGrants) {
+    // Huge-page alignments, and alignments aligned_alloc rounds up as the C library does.
+    for (size_t alignment : {size_t(2) << 20, size_t(16) << 20}) {
+        void* p = nullptr;
+        ASSERT_EQ(posix_memalign(&p, alignment, 3 << 20), 0);
+        EXPECT_TRUE(Aligned(p, alignment));
+        std::memset(p, 1, 3 << 20);
+        std::free(p);
+        void* q = aligned_alloc(alignment, 100);
+        ASSERT_NE(q, nullptr);
+        EXPECT_TRUE(Aligned(q, alignment));
+        std::free(q);
+        char* r = static_cast<char*>(::operator new(1000, std::align_val_t(alignment)));
+        EXPECT_TRUE(Aligned(r, alignment));
+        ::operator delete(r, std::align_val_t(alignment));
+    }
+    void* odd = aligned_alloc(24, 48);
+    ASSERT_NE(odd, nullptr);
+    EXPECT_TRUE(Aligned(odd, 32));
+    std::free(odd);
+}
+#endif
 
 TEST(AllocatorHooksTest, ProcessRunsOnTheLibraryHeaps) {
     // The test framework, the C++ runtime and the C library all allocate here.

@@ -6,8 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <atomic>
 #include <cerrno>
+#include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <mutex>
 #include <random>
@@ -34,6 +37,15 @@ bool StampIntact(const void* p, size_t size) {
     for (size_t i = 0; i < size; ++i)
         if (bytes[i] != static_cast<unsigned char>((i * 7 + size) ^ 0x5A)) return false;
     return true;
+}
+
+size_t ResidentBytes() {
+    FILE* statm = std::fopen("/proc/self/statm", "r");
+    unsigned long pages = 0, resident = 0;
+    if (!statm) return 0;
+    if (std::fscanf(statm, "%lu %lu", &pages, &resident) != 2) resident = 0;
+    std::fclose(statm);
+    return resident * size_t(sysconf(_SC_PAGESIZE));
 }
 
 }  // namespace
@@ -197,6 +209,37 @@ TEST(HeapTest, EmptyPageSetsGoBackToTheSystem) {
     EXPECT_FALSE(IsDynamicMemory(huge));
 }
 
+TEST(HeapTest, BlocksThatGrowAndShrinkAtRandomKeepTheFootprintNearTheLiveBytes) {
+    // Blocks of log-uniform sizes, each resized at random up and down: the free space
+    // left between blocks must be reused or given back, not pile up as resident memory.
+    NH_Heap heap(0);
+    std::mt19937_64 random(7);
+    auto anySize = [&] {
+        return size_t(std::exp2(std::uniform_real_distribution<double>(10, 20)(random)));
+    };
+    std::vector<std::pair<char*, size_t>> blocks(300);
+    size_t before = ResidentBytes();
+    size_t peak = 0, live = 0;
+    for (auto& [p, size] : blocks) {
+        size = anySize();
+        p = static_cast<char*>(heap.AllocMem(size));
+        std::memset(p, 1, size);
+        live += size;
+    }
+    for (int step = 0; step < 8000; ++step) {
+        auto& [p, size] = blocks[random() % blocks.size()];
+        size_t wanted = anySize();
+        p = static_cast<char*>(heap.Realloc(p, wanted, 0));
+        ASSERT_NE(p, nullptr);
+        if (wanted > size) std::memset(p + size, 2, wanted - size);
+        live += wanted;
+        live -= size;
+        size = wanted;
+        if (step % 1000 == 0) peak = std::max(peak, ResidentBytes());
+    }
+    EXPECT_LT(peak - before, live + live / 2 + (8 << 20)) << "live " << live;
+}
+
 TEST(HeapTest, ClearReleasesEverything) {
     NH_Heap heap(NH_AHeap::kMultithreaded);
     std::vector<void*> blocks;
@@ -324,7 +367,8 @@ TEST(HeapTest, ReservedBlocksGrowInPlaceUpToTheirReservation) {
 
 TEST(HeapTest, AlignedBlocks) {
     NH_Heap heap(0);
-    for (size_t alignment = 8; alignment <= 65536; alignment *= 2) {
+    // Up to huge-page alignments, which the pages of a reservation serve as well.
+    for (size_t alignment = 4; alignment <= (size_t(4) << 20); alignment *= 4) {
         for (size_t size : {0, 1, 100, 5000}) {
             void* p = heap.AllocAligned(alignment, size, 1);
             ASSERT_NE(p, nullptr);

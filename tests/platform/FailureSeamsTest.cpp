@@ -82,6 +82,12 @@ TEST_F(FailureSeamsTest, EachSeamFailsItsNthCallOnceWithTheArmedError) {
              void* view = pf::MapView(mapping, 0, 0, e);
              return view && pf::UnmapView(view, pf::MappingSize(mapping), e);
          }},
+        {EFailureSeam::Read, EIO, 1117,
+         [&](DWORD& e) {
+             char byte = 0;
+             size_t done = 0;
+             return pf::ReadFileAt(file, &byte, 1, 0, done, e);
+         }},
     };
     static_assert(std::size(cases) == pf::kFailureSeamCount, "a case for every seam");
     for (Case& c : cases) {

@@ -1,5 +1,5 @@
 // The platform file layer: time conversion, attributes, times on open files, name
-// operations and the Windows codes of their failures.
+// operations and the Windows codes of their failures, appending writes.
 #include "../files/FileTestSupport.h"
 
 #include <commonvcqx/platform/internal/FailureSeams.h>
@@ -118,6 +118,21 @@ TEST_F(PlatformFilesTest, NameOperationsReportWindowsCodes) {
     EXPECT_NE(third, nullptr);
     pf::CloseFile(first, error);
     pf::CloseFile(third, error);
+}
+
+TEST_F(PlatformFilesTest, AppendingWritesGoToTheEnd) {
+    Put("a.txt", "abc");
+    DWORD error = 0;
+    pf::FileHandle* file = pf::OpenFile(Name("a.txt"), 0x8, error);
+    ASSERT_NE(file, nullptr);
+    size_t done = 0;
+    ASSERT_TRUE(pf::SetFileAppending(file, error));
+    ASSERT_TRUE(pf::WriteFile(file, "d", 1, done, error));
+    Put("a.txt", "wxyz");  // another writer grows the file meanwhile
+    ASSERT_EQ(pf::SeekFile(file, 0, 0, error), 0);
+    ASSERT_TRUE(pf::WriteFile(file, "e", 1, done, error));
+    ASSERT_TRUE(pf::CloseFile(file, error));
+    EXPECT_EQ(Get("a.txt"), "wxyze");
 }
 
 }  // namespace

@@ -84,16 +84,9 @@ inline constexpr size_t kMaxRequest = size_t(1) << 47;
 // The list of a heap's blocks that are not small blocks: big chunks and reserved
 // regions, for freeing the heap and for enumeration.
 inline void NH_Heap::LinkAlt(cvq::detail::TAltBlock* block) {
-    block->prev = nullptr;
-    block->next = m_altBlocks;
-    if (m_altBlocks) m_altBlocks->prev = block;
-    m_altBlocks = block;
+    m_altBlocks.PushFront(*block);
 }
 
 inline void NH_Heap::UnlinkAlt(cvq::detail::TAltBlock* block) {
-    if (block->prev)
-        block->prev->next = block->next;
-    else
-        m_altBlocks = block->next;
-    if (block->next) block->next->prev = block->prev;
+    m_altBlocks.Unlink(*block);
 }

@@ -20,7 +20,7 @@ constinit TStaticHeap<NH_Heap> testHeap2;
 
 }  // namespace
 
-constinit THeapGlobals g_heap{{}, {}, nullptr, nullptr, 0, 0, 0, 0, 1, 0, {}};
+constinit THeapGlobals g_heap{{}, {}, {}, nullptr, 0, 0, 0, 0, 1, 0, {}};
 constinit TRegionMap g_regions{};
 constinit uint64_t* TRegionMap::m_leaves[1 << 16] = {};
 
@@ -107,35 +107,29 @@ void THeapAccess::DropLock(NH_AHeap& heap) {
 
 void THeapAccess::Register(NH_AHeap& heap) {
     platform::TSpinLockGuard guard(g_heap.registryLock);
-    if (heap.m_registryNext || heap.m_registryPrev || g_heap.registry == &heap) return;
-    heap.m_registryPrev = nullptr;
-    heap.m_registryNext = g_heap.registry;
-    if (g_heap.registry) g_heap.registry->m_registryPrev = &heap;
-    g_heap.registry = &heap;
+    if (heap.m_registryNext || heap.m_registryPrev || g_heap.registry.First() == &heap) return;
+    g_heap.registry.PushFront(heap);
 }
 
 void THeapAccess::Unregister(NH_AHeap& heap) {
     platform::TSpinLockGuard guard(g_heap.registryLock);
-    if (!heap.m_registryNext && !heap.m_registryPrev && g_heap.registry != &heap) return;
-    if (heap.m_registryPrev)
-        heap.m_registryPrev->m_registryNext = heap.m_registryNext;
-    else
-        g_heap.registry = heap.m_registryNext;
-    if (heap.m_registryNext) heap.m_registryNext->m_registryPrev = heap.m_registryPrev;
-    heap.m_registryNext = heap.m_registryPrev = nullptr;
+    if (!heap.m_registryNext && !heap.m_registryPrev && g_heap.registry.First() != &heap) return;
+    g_heap.registry.Unlink(heap);
 }
 
 // Order: registry, every heap, then the global lock (a heap's lock may be held while
 // the global one is taken, never the other way round).
 void THeapAccess::PrepareFork() {
     g_heap.registryLock.Lock();
-    for (NH_AHeap* heap = g_heap.registry; heap; heap = heap->m_registryNext) heap->m_lock.Lock();
+    for (NH_AHeap* heap = g_heap.registry.First(); heap; heap = heap->m_registryNext)
+        heap->m_lock.Lock();
     g_heap.lock.Lock();
 }
 
 void THeapAccess::AfterFork() {
     g_heap.lock.Unlock();
-    for (NH_AHeap* heap = g_heap.registry; heap; heap = heap->m_registryNext) heap->m_lock.Unlock();
+    for (NH_AHeap* heap = g_heap.registry.First(); heap; heap = heap->m_registryNext)
+        heap->m_lock.Unlock();
     g_heap.registryLock.Unlock();
 }
 

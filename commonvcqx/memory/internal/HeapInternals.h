@@ -39,6 +39,18 @@ struct TPageSet {
     TPageSet* prevFree;
 };
 static_assert(sizeof(TPageSet) == 80);
+inline TPageSet*& TPageSetLinks::Next(TPageSet& e) noexcept {
+    return e.next;
+}
+inline TPageSet*& TPageSetLinks::Prev(TPageSet& e) noexcept {
+    return e.prev;
+}
+inline TPageSet*& TFreePageSetLinks::Next(TPageSet& e) noexcept {
+    return e.nextFree;
+}
+inline TPageSet*& TFreePageSetLinks::Prev(TPageSet& e) noexcept {
+    return e.prevFree;
+}
 
 // Blocks start 8 bytes before a multiple of 16 so that user addresses are 16-aligned.
 inline constexpr size_t kSmallPageSetHeader = 72;
@@ -71,6 +83,12 @@ struct TAltBlock {
     uint8_t flags;  // kAltBlockFlag
 };
 static_assert(sizeof(TAltBlock) == 48);
+inline TAltBlock*& TAltBlockLinks::Next(TAltBlock& e) noexcept {
+    return e.next;
+}
+inline TAltBlock*& TAltBlockLinks::Prev(TAltBlock& e) noexcept {
+    return e.prev;
+}
 inline constexpr uint32_t kChunkBlock = 0;
 inline constexpr uint32_t kReservedBlock = 1;
 
@@ -81,11 +99,19 @@ struct TBigChunk {
     TBigChunk* next;  // while free
     TBigChunk* prev;
 };
+inline TBigChunk*& TBigChunkLinks::Next(TBigChunk& e) noexcept {
+    return e.next;
+}
+inline TBigChunk*& TBigChunkLinks::Prev(TBigChunk& e) noexcept {
+    return e.prev;
+}
 inline constexpr size_t kChunkHeader = 16;
 inline constexpr size_t kChunkFooter = 8;
 inline constexpr size_t kMinChunk = 1152;   // 1112, kept a multiple of 64
 inline constexpr size_t kSplitRest = 1112;  // split only when the rest is at least this
 inline constexpr size_t kBigPageSetUnit = 1 << 20;
+inline constexpr size_t kPurgeSpan = 64 << 10;         // free pages given back from this span on
+inline constexpr size_t kResidentFreeBytes = 8 << 20;  // free chunks a heap keeps resident
 
 /// Head of a private reservation (AllocWithReserve).
 struct TReservedRegion {
@@ -152,10 +178,17 @@ public:
     CVQ_HIDDEN static uint64_t* m_leaves[1 << 16];
 };
 
+// Heaps with a lock, taken around fork().
+struct THeapRegistryLinks {
+    using TElement = NH_AHeap;
+    static NH_AHeap*& Next(NH_AHeap& e) noexcept { return e.m_registryNext; }
+    static NH_AHeap*& Prev(NH_AHeap& e) noexcept { return e.m_registryPrev; }
+};
+
 struct THeapGlobals {
     platform::TSpinLock lock;          // the global heap lock
     platform::TSpinLock registryLock;  // guards the list of heaps (taken before heap locks)
-    NH_AHeap* registry CVQ_GUARDED_BY(registryLock);
+    TIntrusiveList<THeapRegistryLinks> registry CVQ_GUARDED_BY(registryLock);
     char* emergencyReserve CVQ_GUARDED_BY(lock);
     size_t emergencyCommitted CVQ_GUARDED_BY(lock);
     int32_t hooksInstalled;  // set once under the lock, read atomically without it

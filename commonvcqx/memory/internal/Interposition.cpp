@@ -44,8 +44,9 @@ void* NewOrThrow(size_t size) {
     return p;
 }
 
+// The new handler's exception passes through, as it does for plain new.
 void* AlignedNewOrThrow(size_t size, std::align_val_t alignment) {
-    void* p = HookAlignedAlloc(static_cast<size_t>(alignment), size);
+    void* p = DefaultAllocAligned(static_cast<size_t>(alignment), size, 0);
     if (!p) throw std::bad_alloc();
     return p;
 }
@@ -95,20 +96,17 @@ int posix_memalign(void** result, size_t alignment, size_t size) noexcept {
     return 0;
 }
 
-void* aligned_alloc(size_t alignment, size_t size) noexcept {
-    if (!IsPowerOfTwo(alignment)) {
-        platform::SetOutOfMemoryError();
-        return nullptr;
-    }
-    return Aligned(alignment, size);
-}
-
 void* memalign(size_t alignment, size_t size) noexcept {
     // As the C library does: anything not a power of two is rounded up to one.
     size_t power = 16;
     while (power < alignment && power != 0) power <<= 1;
     if (power == 0) return Failed();
     return Aligned(power, size);
+}
+
+// The C library serves any alignment here as memalign does; programs rely on it.
+void* aligned_alloc(size_t alignment, size_t size) noexcept {
+    return memalign(alignment, size);
 }
 
 void* valloc(size_t size) noexcept {

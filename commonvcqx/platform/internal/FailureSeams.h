@@ -20,15 +20,16 @@ namespace cvq::platform {
 /// The operations a test can make fail.
 enum class EFailureSeam : uint8_t {
     Open,           ///< OpenFile
-    Write,          ///< each write attempt of WriteFile (also on a stream)
+    Write,          ///< each write attempt of WriteFile and WriteFileAt (also on a stream)
     Sync,           ///< SyncFile
     Rename,         ///< RenameFile and the final rename of ReplaceFileContents
     Reserve,        ///< ReserveRegion and MovePages
     Commit,         ///< CommitPages
     CreateMapping,  ///< CreateFileMapping
     MapView,        ///< MapView
+    Read,           ///< each read attempt of ReadFile and ReadFileAt
 };
-inline constexpr int kFailureSeamCount = 8;
+inline constexpr int kFailureSeamCount = 9;
 
 /// Arms `seam`: the `nth` following call (1 = the next; 0 or less = never) fails with
 /// the system error number `errorNumber` (28 for a full disk, 12 for short memory).

@@ -48,10 +48,23 @@ bool ReadFile(FileHandle* file, void* buffer, size_t count, size_t& done, DWORD&
 /// Writes all `count` bytes, looping over short writes; `done` counts what reached the
 /// file even when a later part failed.
 bool WriteFile(FileHandle* file, const void* data, size_t count, size_t& done, DWORD& error);
+/// Reads up to `count` bytes at `offset` without using or moving the position (a
+/// stream's buffer is handed to the system first); fewer only at the end of the file.
+bool ReadFileAt(FileHandle* file, void* buffer, size_t count, uint64_t offset, size_t& done,
+                DWORD& error);
+/// Writes all `count` bytes at `offset` without using or moving the position, so a
+/// thread writing behind the owner never lands where the owner has sought to.
+bool WriteFileAt(FileHandle* file, const void* data, size_t count, uint64_t offset, size_t& done,
+                 DWORD& error);
 /// Moves the position (origin 0 start, 1 current, other end); the new position, or -1.
 int64_t SeekFile(FileHandle* file, int64_t offset, int origin, DWORD& error);
 /// Size in bytes, or -1.
 int64_t GetFileSize(FileHandle* file, DWORD& error);
+/// The file's identity on its device (two handles of one file give the same pair).
+bool GetFileIdentity(FileHandle* file, uint64_t& device, uint64_t& inode, DWORD& error);
+/// From now on every write goes to the end of the file, atomically with respect to other
+/// writers (O_APPEND), wherever the position is.
+bool SetFileAppending(FileHandle* file, DWORD& error);
 /// Sets the end of the file; the position is left where it was.
 bool TruncateFile(FileHandle* file, int64_t size, DWORD& error);
 /// Writes the file's data and size to the device.

@@ -1,7 +1,8 @@
 // commonvcqx/platform/internal/VirtualMemory.h
 //
 // Address space for the library's heaps: reserve aligned regions, commit and decommit
-// pages inside them, move and release them, and the page size they are made of.
+// pages inside them, purge their memory, move and release them, and the page size
+// they are made of.
 // Nothing here allocates from the heap, so every function may be called from inside
 // malloc. The failure seams Reserve and Commit (internal/FailureSeams.h) fail them.
 //
@@ -29,6 +30,10 @@ bool CommitPages(void* address, size_t size);
 
 /// Returns the pages to the system; they read as zero once committed again.
 void DecommitPages(void* address, size_t size);
+
+/// Gives the memory of committed pages back to the system while they stay committed:
+/// they read as zero when next touched.
+void PurgePages(void* address, size_t size);
 
 /// Moves `size` committed bytes at `from` (page-aligned) to `to`, inside another
 /// reservation, without copying; `from` is left unmapped. False when it cannot.

@@ -40,6 +40,7 @@ bool AttachStream(FileHandle& file, int oflags, bool unbuffered, DWORD& error) {
 bool StreamRead(FileHandle& file, void* buffer, size_t count, size_t& done, DWORD& error) {
     done = 0;
     if (!Turn(file, kRead, error)) return false;
+    if (FailureFires(EFailureSeam::Read)) return Fail(error);
     errno = 0;
     done = ::fread(buffer, 1, count, file.stream);
     if (done < count && ::ferror(file.stream)) {

@@ -210,6 +210,7 @@ bool ReadFile(FileHandle* file, void* buffer, size_t count, size_t& done, DWORD&
     done = 0;
     char* out = static_cast<char*>(buffer);
     while (done < count) {
+        if (FailureFires(EFailureSeam::Read)) return Fail(error);
         ssize_t n = ::read(file->fd, out + done, count - done);
         if (n < 0) {
             if (errno == EINTR) continue;
@@ -241,6 +242,45 @@ bool WriteFile(FileHandle* file, const void* data, size_t count, size_t& done, D
     return true;
 }
 
+bool ReadFileAt(FileHandle* file, void* buffer, size_t count, uint64_t offset, size_t& done,
+                DWORD& error) {
+    done = 0;
+    if (file->stream && !posix::StreamFlush(*file, error)) return false;
+    char* out = static_cast<char*>(buffer);
+    while (done < count) {
+        if (FailureFires(EFailureSeam::Read)) return Fail(error);
+        ssize_t n = ::pread(file->fd, out + done, count - done, static_cast<off_t>(offset + done));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return Fail(error);
+        }
+        if (n == 0) break;
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+bool WriteFileAt(FileHandle* file, const void* data, size_t count, uint64_t offset, size_t& done,
+                 DWORD& error) {
+    done = 0;
+    if (file->stream && !posix::StreamFlush(*file, error)) return false;
+    const char* in = static_cast<const char*>(data);
+    while (done < count) {
+        if (FailureFires(EFailureSeam::Write)) return Fail(error);
+        ssize_t n = ::pwrite(file->fd, in + done, count - done, static_cast<off_t>(offset + done));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return Fail(error);
+        }
+        if (n == 0) {
+            error = ERROR_DISK_FULL;
+            return false;
+        }
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
 int64_t SeekFile(FileHandle* file, int64_t offset, int origin, DWORD& error) {
     int whence = origin == 0 ? SEEK_SET : origin == 1 ? SEEK_CUR : SEEK_END;
     if (file->stream) return posix::StreamSeek(*file, offset, whence, error);
@@ -257,6 +297,20 @@ int64_t GetFileSize(FileHandle* file, DWORD& error) {
     struct stat info;
     if (::fstat(file->fd, &info) != 0) return Fail(error), -1;
     return info.st_size;
+}
+
+bool GetFileIdentity(FileHandle* file, uint64_t& device, uint64_t& inode, DWORD& error) {
+    struct stat info;
+    if (::fstat(file->fd, &info) != 0) return Fail(error);
+    device = static_cast<uint64_t>(info.st_dev);
+    inode = static_cast<uint64_t>(info.st_ino);
+    return true;
+}
+
+bool SetFileAppending(FileHandle* file, DWORD& error) {
+    int flags = ::fcntl(file->fd, F_GETFL);
+    if (flags < 0 || ::fcntl(file->fd, F_SETFL, flags | O_APPEND) < 0) return Fail(error);
+    return true;
 }
 
 bool TruncateFile(FileHandle* file, int64_t size, DWORD& error) {

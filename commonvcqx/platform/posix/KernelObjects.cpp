@@ -59,27 +59,13 @@ long TryAcquire(TKernelObject* const* objects, DWORD count, bool waitAll) {
 
 void Link(Waiter& waiter) {
     for (DWORD i = 0; i < waiter.count; ++i) {
-        TKernelObject* object = waiter.objects[i];
-        TWaitLink& link = waiter.links[i];
-        link.waiter = &waiter;
-        link.next = nullptr;
-        link.previous = object->tail;
-        if (object->tail)
-            object->tail->next = &link;
-        else
-            object->head = &link;
-        object->tail = &link;
+        waiter.links[i].waiter = &waiter;
+        waiter.objects[i]->waiters.PushBack(waiter.links[i]);
     }
 }
 
 void Unlink(Waiter& waiter) {
-    for (DWORD i = 0; i < waiter.count; ++i) {
-        TKernelObject* object = waiter.objects[i];
-        TWaitLink& link = waiter.links[i];
-        (link.previous ? link.previous->next : object->head) = link.next;
-        (link.next ? link.next->previous : object->tail) = link.previous;
-        link.previous = link.next = nullptr;
-    }
+    for (DWORD i = 0; i < waiter.count; ++i) waiter.objects[i]->waiters.Unlink(waiter.links[i]);
 }
 
 // Words of granted waiters, woken after the lock is released so that a woken thread
@@ -111,7 +97,7 @@ private:
 
 // Grants, oldest first, the waits that the object's new state satisfies.
 void GrantWaits(TKernelObject* object, TWakeList& wake) {
-    TWaitLink* link = object->head;
+    TWaitLink* link = object->waiters.First();
     while (link && IsSignalled(object)) {
         Waiter* waiter = link->waiter;
         long result = waiter->state.load(std::memory_order_relaxed) == kWaiting
@@ -127,7 +113,7 @@ void GrantWaits(TKernelObject* object, TWakeList& wake) {
             waiter->owner->activeWait = nullptr;
         waiter->state.store(kGranted, std::memory_order_release);
         wake.Add(&waiter->state);
-        link = object->head;
+        link = object->waiters.First();
     }
 }
 

@@ -2,6 +2,7 @@
 // Private to platform/posix.
 #pragma once
 
+#include <commonvcqx/base/IntrusiveList.h>
 #include <commonvcqx/platform/WinTypes.h>
 
 #include <atomic>
@@ -34,6 +35,7 @@ struct TWaitLink {
     Waiter* waiter = nullptr;
     TWaitLink* previous = nullptr;
     TWaitLink* next = nullptr;
+    using TLinks = cvq::TMemberLinks<TWaitLink, &TWaitLink::next, &TWaitLink::previous>;
 };
 
 // Guarded by the kernel-object lock except `references`.
@@ -46,8 +48,7 @@ struct TKernelObject {
     bool signalled = false;  // events; threads once ended
     int32_t count = 0;       // semaphores
     int32_t maximum = 0;
-    TWaitLink* head = nullptr;
-    TWaitLink* tail = nullptr;
+    cvq::TIntrusiveList<TWaitLink::TLinks> waiters;  // oldest first
 };
 
 void AddReference(TKernelObject* object);

@@ -58,6 +58,10 @@ void DecommitPages(void* address, size_t size) {
     mmap(address, size, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE | MAP_FIXED, -1, 0);
 }
 
+void PurgePages(void* address, size_t size) {
+    madvise(address, size, MADV_DONTNEED);
+}
+
 void ReleaseRegion(void* address, size_t size) {
     munmap(address, size);
 }
