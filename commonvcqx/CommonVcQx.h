@@ -116,7 +116,9 @@
 
 #include <commonvcqx/time/CycleCount.h>
 #include <commonvcqx/time/DurationPredictor.h>
+#include <commonvcqx/time/MusicTiming.h>
 #include <commonvcqx/time/Time.h>
+#include <commonvcqx/time/TimeMetrics.h>
 #include <commonvcqx/time/TimeSpan.h>
 #include <commonvcqx/time/Timer.h>
 #include <commonvcqx/undo/ChiefOperator.h>
