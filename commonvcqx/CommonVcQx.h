@@ -88,6 +88,7 @@
 #include <commonvcqx/text/StringFunctions.h>
 #include <commonvcqx/text/StringGerm.h>
 #include <commonvcqx/text/StringPattern.h>
+#include <commonvcqx/text/ValueFormatting.h>
 
 #include <commonvcqx/threads/BasicCriticalSection.h>
 #include <commonvcqx/threads/CommandThread.h>
