@@ -88,6 +88,7 @@
 #include <commonvcqx/text/StringFunctions.h>
 #include <commonvcqx/text/StringGerm.h>
 #include <commonvcqx/text/StringPattern.h>
+#include <commonvcqx/text/ValueFormatting.h>
 
 #include <commonvcqx/threads/BasicCriticalSection.h>
 #include <commonvcqx/threads/CommandThread.h>
@@ -116,7 +117,9 @@
 
 #include <commonvcqx/time/CycleCount.h>
 #include <commonvcqx/time/DurationPredictor.h>
+#include <commonvcqx/time/MusicTiming.h>
 #include <commonvcqx/time/Time.h>
+#include <commonvcqx/time/TimeMetrics.h>
 #include <commonvcqx/time/TimeSpan.h>
 #include <commonvcqx/time/Timer.h>
 #include <commonvcqx/undo/ChiefOperator.h>
