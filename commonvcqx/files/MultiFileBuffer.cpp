@@ -322,7 +322,8 @@ void* TMultiFileBuffer::PointerFor(int32_t offset, int channel, char forward) {
         TBuffer& b = buffers[static_cast<size_t>(found)];
         if (b.pendingOffset >= 0) {
             if (!m_commitStatus) return nullptr;
-            if (!file->CarryOutRequest(b) || offset > b.offset + b.size) {
+            if (!file->CarryOutRequest(b) || b.offset > low || high > b.offset + b.size ||
+                offset > b.offset + b.size) {
                 ReleaseBuffer(b);
                 return nullptr;
             }
@@ -367,7 +368,10 @@ void* TMultiFileBuffer::PointerFor(int32_t offset, int channel, char forward) {
                 return nullptr;
             }
             if (b.pendingOffset >= 0) return nullptr;  // recorded for the commit
-            if (offset > b.offset + b.size) return nullptr;
+            if (b.offset > low || high > b.offset + b.size || offset > b.offset + b.size) {
+                ReleaseBuffer(b);  // a window short of the offset's unit fails cleanly
+                return nullptr;
+            }
         }
     }
     TBuffer& b = buffers[static_cast<size_t>(found)];
