@@ -177,11 +177,17 @@ char* PutTimeUnits(char* p, double samples, int32_t format, double rate, int32_t
     double rest = std::fabs(samples);
     int last = kSamples;
     while (!used[last]) --last;
+    // Far from zero the rests are rounding noise; each stays inside the unit above it
+    // so that no smaller unit grows beyond its range.
     double values[kUnitCount] = {};
-    for (int unit = 0; unit < last; ++unit) {
+    for (int unit = 0, parent = -1; unit < last; ++unit) {
         if (!used[unit]) continue;
         values[unit] = std::max(0.0, std::floor(rest / perUnit[unit]));
-        rest = std::max(0.0, rest - values[unit] * perUnit[unit]);
+        if (parent >= 0)
+            values[unit] =
+                std::min(values[unit], kUnitMicroseconds[parent] / kUnitMicroseconds[unit] - 1);
+        rest = std::clamp(rest - values[unit] * perUnit[unit], 0.0, perUnit[unit]);
+        parent = unit;
     }
     values[last] = RoundToClosestInteger(rest / perUnit[last]);
     // Rounding that reaches a whole larger unit carries into it, up the chain.

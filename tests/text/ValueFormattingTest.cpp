@@ -229,6 +229,14 @@ TEST(ValueFormattingTest, TimeWithUnits) {
     EXPECT_EQ(Time(1003.5, kTimeUnits | kTimeSeconds | kTimeMilliseconds | kTimeSamples, kHz),
               "1 s 4 ms");
     EXPECT_EQ(Time(1e300, kTimeUnits, Metrics(1)).size(), 297u + 2);  // hours, exactly
+    // Hours beyond the double's precision leave noise as their rest; the smaller units
+    // stay in range instead of growing to hundreds of digits.
+    const std::string noise =
+        Time(252, kTimeUnits | kTimeMinutes | kTimeSeconds, Metrics(7.3e-304));
+    ASSERT_LT(noise.size(), kTimeTextSize);
+    const size_t hours = noise.find(" h");
+    ASSERT_NE(hours, std::string::npos);
+    EXPECT_LE(noise.size() - hours, std::string(" h 59 mn 59 s").size()) << noise;
 }
 
 TEST(ValueFormattingTest, Timecode) {
