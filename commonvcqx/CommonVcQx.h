@@ -129,3 +129,8 @@
 #include <commonvcqx/undo/SwitchOperation.h>
 #include <commonvcqx/undo/UndoMemento.h>
 #include <commonvcqx/undo/Undoable.h>
+
+#include <commonvcqx/system/Diagnostics.h>
+#include <commonvcqx/system/Module.h>
+#include <commonvcqx/system/ModuleVersionInfo.h>
+#include <commonvcqx/system/System.h>
