@@ -34,6 +34,7 @@
 #include <commonvcqx/files/FileName.h>
 #include <commonvcqx/files/FileNameEx.h>
 #include <commonvcqx/files/FileObject.h>
+#include <commonvcqx/files/FileSelector.h>
 #include <commonvcqx/files/FoundFile.h>
 #include <commonvcqx/files/LogFile.h>
 #include <commonvcqx/files/MemoryMappedFile.h>
