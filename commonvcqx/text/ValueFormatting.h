@@ -24,6 +24,13 @@
 // (0.125 with 2 places gives "0.13", printf "0.12"), and places beyond the precision of
 // the double may differ in their last digits.
 //
+// Text with units: a unit that is not shown leaves its share to the next smaller one
+// that is (90 s with minutes hidden reads "90 s"), and rounding that reaches a whole
+// larger unit carries into it (119.6 s with minutes and seconds reads "2 mn"; zero
+// pieces are not shown). In timecode a frame count that rounds to a whole second is
+// frame 0 of the next second, and a leading field left out by kTimeShort takes its
+// separator with it (1.5 s at 25 fps reads "01.13").
+//
 // The 29.97 frames-per-second timecode counts 30 frames of 1/30 s in every second and
 // 29.97 sub-frames per frame length; it is neither SMPTE drop-frame nor non-drop-frame.
 #pragma once
@@ -76,7 +83,8 @@ inline constexpr int32_t kFrequencyNote = 0x20;
 /// Room for any FloatToString text: DBL_MAX grouped with 9 kept places and a sign is
 /// 422 characters.
 inline constexpr size_t kFloatTextSize = 424;
-/// Room for any TimeToString text.
+/// Room for any TimeToString text: hours of up to 309 digits with every smaller piece
+/// (units), or with frames of a frame rate up to DBL_MAX (timecode), stay below 680.
 inline constexpr size_t kTimeTextSize = 704;
 /// Room for any AudioLevelToString text.
 inline constexpr size_t kLevelTextSize = kFloatTextSize + 4;

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
 #include <cstdio>
@@ -448,4 +449,27 @@ TEST(ValueFormattingTest, FileSizes) {
     EXPECT_STREQ(ByteSizeToString(3 * 1048576.0).c_str(), "3.00 MB");
     EXPECT_STREQ(ByteSizeToString(1.5 * 1073741824.0).c_str(), "1.50 GB");
     EXPECT_STREQ(ByteSizeToString(-1).c_str(), "-1.00 B");
+}
+
+TEST(ValueFormattingTest, LongestTextsFitTheirRoom) {
+    const int32_t everyUnit = kTimeUnits | kTimeMinutes | kTimeSeconds | kTimeMilliseconds |
+                              kTimeMicroseconds | kTimeSamples;
+    const int32_t fullTimecode = kTimeTimecode | kTimeHundredths | kTimeLabels;
+    const TTimeMetrics extremes[] = {Metrics(1, DBL_MAX), Metrics(1e-300, 1e300),
+                                     Metrics(DBL_MAX, 1), Metrics(1e6, 1e6),
+                                     Metrics(2.2e-308, 0.6)};
+    size_t longest = 0;
+    for (const TTimeMetrics& metrics : extremes) {
+        for (double value : {DBL_MAX, -DBL_MAX, 1e300, 3.7e305, 1e-300, 123456.789}) {
+            for (int32_t format :
+                 {everyUnit, everyUnit | kTimeShort, fullTimecode, kTimeSamples | kTimeLabels}) {
+                longest = std::max(longest, Time(value, format, metrics, 0x3F).size());
+                longest =
+                    std::max(longest, Frequency(value, format, &metrics, kNumPlusSign).size());
+            }
+        }
+    }
+    EXPECT_LT(longest, kTimeTextSize);
+    EXPECT_GT(longest, 400u);
+    EXPECT_LT(Level(FLT_MAX, kLevelPercent, 0x3F | kNumKeepZeros).size(), kLevelTextSize);
 }
