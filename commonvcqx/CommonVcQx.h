@@ -34,6 +34,7 @@
 #include <commonvcqx/files/FileName.h>
 #include <commonvcqx/files/FileNameEx.h>
 #include <commonvcqx/files/FileObject.h>
+#include <commonvcqx/files/FileSelector.h>
 #include <commonvcqx/files/FoundFile.h>
 #include <commonvcqx/files/LogFile.h>
 #include <commonvcqx/files/MemoryMappedFile.h>
@@ -88,6 +89,7 @@
 #include <commonvcqx/text/StringFunctions.h>
 #include <commonvcqx/text/StringGerm.h>
 #include <commonvcqx/text/StringPattern.h>
+#include <commonvcqx/text/ValueFormatting.h>
 
 #include <commonvcqx/threads/BasicCriticalSection.h>
 #include <commonvcqx/threads/CommandThread.h>
@@ -116,7 +118,9 @@
 
 #include <commonvcqx/time/CycleCount.h>
 #include <commonvcqx/time/DurationPredictor.h>
+#include <commonvcqx/time/MusicTiming.h>
 #include <commonvcqx/time/Time.h>
+#include <commonvcqx/time/TimeMetrics.h>
 #include <commonvcqx/time/TimeSpan.h>
 #include <commonvcqx/time/Timer.h>
 #include <commonvcqx/undo/ChiefOperator.h>

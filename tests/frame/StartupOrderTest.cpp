@@ -9,10 +9,16 @@ using namespace cvq::detail;
 namespace {
 
 // The steps that the library builds today, in the order they must run.
-const std::vector<int> kLandedSteps = {
-    kStartHeaps,      kStartFileNotifier,      kStartParallelReaderHeap, kStartProcessorClock,
-    kStartStringHeap, kStartExceptionHandlers, kStartExceptionPrototype, kStartNotificationLock,
-    kStartThreadData};
+const std::vector<int> kLandedSteps = {kStartHeaps,
+                                       kStartFileNotifier,
+                                       kStartParallelReaderHeap,
+                                       kStartProcessorClock,
+                                       kStartStringHeap,
+                                       kStartFileSelectorLock,
+                                       kStartExceptionHandlers,
+                                       kStartExceptionPrototype,
+                                       kStartNotificationLock,
+                                       kStartThreadData};
 
 }  // namespace
 
