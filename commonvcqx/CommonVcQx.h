@@ -89,6 +89,7 @@
 #include <commonvcqx/text/StringFunctions.h>
 #include <commonvcqx/text/StringGerm.h>
 #include <commonvcqx/text/StringPattern.h>
+#include <commonvcqx/text/ValueFormatting.h>
 
 #include <commonvcqx/threads/BasicCriticalSection.h>
 #include <commonvcqx/threads/CommandThread.h>
@@ -117,7 +118,9 @@
 
 #include <commonvcqx/time/CycleCount.h>
 #include <commonvcqx/time/DurationPredictor.h>
+#include <commonvcqx/time/MusicTiming.h>
 #include <commonvcqx/time/Time.h>
+#include <commonvcqx/time/TimeMetrics.h>
 #include <commonvcqx/time/TimeSpan.h>
 #include <commonvcqx/time/Timer.h>
 #include <commonvcqx/undo/ChiefOperator.h>
@@ -127,3 +130,8 @@
 #include <commonvcqx/undo/SwitchOperation.h>
 #include <commonvcqx/undo/UndoMemento.h>
 #include <commonvcqx/undo/Undoable.h>
+
+#include <commonvcqx/system/Diagnostics.h>
+#include <commonvcqx/system/Module.h>
+#include <commonvcqx/system/ModuleVersionInfo.h>
+#include <commonvcqx/system/System.h>

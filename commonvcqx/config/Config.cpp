@@ -84,8 +84,9 @@ TConfig::TConfig(const char* name, EMode mode)
 TConfig::TConfig(const char* name, const TFileName& fileName, char autoSave, EMode mode)
     : TConfig(name, mode) {
     m_fileName = fileName;
-    m_autoSave = autoSave;
+    // Auto-save only once loaded: a load that throws must not save over the file.
     Load(m_fileName);
+    m_autoSave = autoSave;
 }
 
 TConfig::TConfig(const TConfig& other)
@@ -155,18 +156,28 @@ TConfigKey* TConfig::MoveDown(const char* path, int index) {
         return m_current;
     }
     if (text[0] == '/') m_current = &m_root;
-    std::vector<std::string_view> parts;
+    // The index belongs to the last part that is not empty.
+    size_t lastStart = text.size();
+    for (size_t end = text.size(); end > 0;) {
+        size_t slash = text.rfind('/', end - 1);
+        size_t start = slash == std::string_view::npos ? 0 : slash + 1;
+        if (!TrimBlanks(text.substr(start, end - start)).empty()) {
+            lastStart = start;
+            break;
+        }
+        if (slash == std::string_view::npos) break;
+        end = slash;
+    }
     for (size_t start = 0; start <= text.size();) {
         size_t slash = text.find('/', start);
         if (slash == std::string_view::npos) slash = text.size();
         std::string_view part = TrimBlanks(text.substr(start, slash - start));
-        if (!part.empty()) parts.push_back(part);
+        if (!part.empty()) {
+            TKeyName name(part, start == lastStart ? index : 0);
+            // Without auto-create the walk ends at the deepest group that exists.
+            if (!EnterChild(name.View(), 1)) break;
+        }
         start = slash + 1;
-    }
-    for (size_t i = 0; i < parts.size(); ++i) {
-        TKeyName name(parts[i], i + 1 == parts.size() ? index : 0);
-        // Without auto-create the walk ends at the deepest group that exists.
-        if (!EnterChild(name.View(), 1)) break;
     }
     return m_current;
 }

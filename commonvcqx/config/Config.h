@@ -20,8 +20,12 @@
 // Names and values the text form cannot carry back are refused with a TException
 // when a key is made from caller text: line breaks in names or values, names that
 // are empty or "{" or "}" once trimmed of blanks, and value names holding "=" after
-// their first character. Blanks at the ends of names and at the end of values are
-// trimmed away when the text is read back.
+// their first character. Blanks at the start of names, at the end of values and at the
+// end of a name whose value is empty do not survive the text.
+//
+// Reading is lenient with damaged text: a "{" line that follows no header is skipped
+// (the first one opens the root when the root's name line was empty), a "}" line
+// always ends a group, and one outside every group ends the reading.
 //
 // A read of an absent key returns the caller's default unchanged. A configuration is
 // not locked; one thread uses it at a time.

@@ -120,6 +120,17 @@ int CompareShallow(const TConfigKey& a, const TConfigKey& b, int flags, bool ski
     return 0;
 }
 
+// FNV-1a: a short walk over a name that is read anyway.
+uint32_t NameHash(std::string_view name) noexcept {
+    uint32_t hash = 2166136261u;
+    for (char c : name) hash = (hash ^ static_cast<unsigned char>(c)) * 16777619u;
+    return hash;
+}
+
+uint32_t NameHash(const TString& name) noexcept {
+    return NameHash(std::string_view(name.c_str(), name.GetLength()));
+}
+
 std::unique_ptr<TFlexList<TConfigKey>> NewChildList(int mode) {
     auto list = std::make_unique<TFlexList<TConfigKey>>();
     list->SetCompareMode(mode & 6);
@@ -129,7 +140,7 @@ std::unique_ptr<TFlexList<TConfigKey>> NewChildList(int mode) {
 }  // namespace
 
 TConfigKey::TConfigKey(const TConfig& config, const TString& name, TConfigKey* parent, char isGroup)
-    : m_config(&config), m_parent(parent), m_name(name) {
+    : m_config(&config), m_parent(parent), m_name(name), m_nameHash(NameHash(name)) {
     if (isGroup) m_children = NewChildList(config.m_mode);
 }
 
@@ -162,6 +173,7 @@ void TConfigKey::Assign(const TConfigKey& source, const TConfig& config) {
     if (m_parent) m_parent->DropIndex();
     m_config = &config;
     m_name = source.m_name;
+    m_nameHash = source.m_nameHash;
     m_value = source.m_value;
     if (m_children) DeleteAllChildren();
     if (source.IsGroup() && !m_children) m_children = NewChildList(config.m_mode);
@@ -244,7 +256,9 @@ TConfigKey* TConfigKey::FindChild(std::string_view name, EKind kind) const {
         }
         return m_index->Find(name, kind);
     }
+    const uint32_t hash = NameHash(name);
     for (TConfigKey* child = m_children->GetFirst(); child; child = child->GetNext()) {
+        if (child->m_nameHash != hash) continue;
         if (kind == kGroupKind && !child->IsGroup()) continue;
         if (kind == kValueKind && child->IsGroup()) continue;
         if (child->m_name.GetLength() == name.size() &&
@@ -282,4 +296,5 @@ void TConfigKey::DropIndex() noexcept {
 void TConfigKey::SetName(const TString& name) {
     if (m_parent) m_parent->DropIndex();
     m_name = name;
+    m_nameHash = NameHash(name);
 }

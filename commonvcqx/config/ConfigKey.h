@@ -99,6 +99,8 @@ private:
     TConfigKey* m_parent;
     std::unique_ptr<TFlexList<TConfigKey>> m_children;
     TString m_name;
+    /// Tells most other names apart without reading either text.
+    uint32_t m_nameHash;
     TString m_value;
     mutable std::unique_ptr<cvq::detail::TChildIndex> m_index;
 };

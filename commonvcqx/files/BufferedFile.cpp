@@ -7,6 +7,7 @@
 #include <commonvcqx/platform/FileFlags.h>
 #include <commonvcqx/platform/internal/Files.h>
 #include <commonvcqx/platform/internal/VirtualMemory.h>
+#include <commonvcqx/threads/CriticalSection.h>
 
 #include <algorithm>
 #include <climits>
@@ -134,7 +135,7 @@ void TClassicBufferedFile::Identity(uint64_t& device, uint64_t& inode) const {
 }
 
 bool TClassicBufferedFile::OnDataRequest(int32_t offset, TMultiFileBuffer::TBuffer& buffer,
-                                         char forward, TMultiFileBuffer::TBuffer*) {
+                                         char forward, TMultiFileBuffer::TBuffer* previous) {
     const int64_t size = m_readBufferSize;
     const int64_t first = FloorTo(m_start, Page());
     const int64_t end = GetEnd();
@@ -154,41 +155,71 @@ bool TClassicBufferedFile::OnDataRequest(int32_t offset, TMultiFileBuffer::TBuff
         to = std::max<int64_t>(end, offset);
         from = std::max(first, FloorTo(std::max<int64_t>(to - size, 0), Page()));
     }
-    if (m_owner->GetLowLevelCacheMode() == TFile::kCacheCopy) {
+    if (forward && m_owner->GetLowLevelCacheMode() == TFile::kCacheCopy) {
         int32_t cachedOffset = offset, cachedCount = Narrow(10 * int64_t{m_alignment});
         if (m_classicFile->SuggestReadFromCacheState(&cachedOffset, &cachedCount,
                                                      m_owner->GetProcessId()) &&
-            cachedOffset % Page() == 0) {
+            cachedOffset % Page() == 0 &&
+            int64_t{cachedOffset} + cachedCount >= std::min<int64_t>(end, offset + m_alignment)) {
             from = cachedOffset;
             to = int64_t{cachedOffset} + cachedCount;
         }
     }
     if (to <= from) to = from + Page();  // an empty file still gets its window
     buffer.offset = from;
-    buffer.size = Narrow(to - from);
+    buffer.size = Narrow(to - from);  // the range planned; the data once it is read
     buffer.pendingOffset = from;
     buffer.pendingLength = Narrow(to - from);
     buffer.data = nullptr;
+    // Walking forward, the bytes the previous window already holds are copied, and the
+    // file is read from where that window ended: just where its read-ahead went.
+    if (forward && previous && previous->data && previous->owner == this &&
+        previous->pendingOffset < 0) {
+        const int64_t previousEnd = previous->offset + previous->size;
+        if (previousEnd % Page() == 0 && from >= previous->offset && from < previousEnd &&
+            previousEnd < to) {
+            // Near the end the window may start a page earlier than a full one would.
+            const auto need = static_cast<size_t>(CeilTo(to - from, Page()));
+            if (!buffer.block.address || buffer.block.size < need) {
+                if (buffer.block.address) FreeCachedPageAlignedMemory(buffer.block);
+                buffer.block = AllocCachedPageAlignedMemory(need, 1);
+                if (!buffer.block.address) ThrowFileError(18002, "", ERROR_NOT_ENOUGH_MEMORY);
+            }
+            std::memcpy(buffer.block.address, previous->data + (from - previous->offset),
+                        static_cast<size_t>(previousEnd - from));
+            buffer.pendingOffset = previousEnd;
+            buffer.pendingLength = Narrow(to - previousEnd);
+        }
+    }
     if (m_owner->GetCommitStatus()) return CarryOutRequest(buffer);
     // Recorded for the commit; the parallel reader may have it by then.
     if ((m_classicFile->GetOpenFlags() & cvq::open_flags::kReadCache) &&
         m_owner->GetLowLevelCacheMode() != TFile::kNoCache)
-        cvq::detail::TParallelReader::Instance().Request(*m_classicFile, m_owner->GetProcessId(),
-                                                         from, buffer.pendingLength);
+        cvq::detail::TParallelReader::Instance().Request(
+            *m_classicFile, m_owner->GetProcessId(), buffer.pendingOffset, buffer.pendingLength);
     return true;
 }
 
 bool TClassicBufferedFile::CarryOutRequest(TMultiFileBuffer::TBuffer& buffer) {
     if (buffer.pendingOffset < 0) return true;
     int32_t read = 0;
-    if (!m_classicFile->ReadAligned(Narrow(buffer.pendingOffset), buffer.block,
-                                    buffer.pendingLength, 1, &read, m_owner->GetLowLevelCacheMode(),
-                                    m_owner->GetProcessId()))
-        return false;
+    const int64_t kept = buffer.pendingOffset - buffer.offset;  // bytes copied already
+    if (kept == 0) {
+        if (!m_classicFile->ReadAligned(Narrow(buffer.pendingOffset), buffer.block,
+                                        buffer.pendingLength, 1, &read,
+                                        m_owner->GetLowLevelCacheMode(), m_owner->GetProcessId()))
+            return false;
+    } else {
+        TAutoCriticalSection guard(m_classicFile->GetLock());
+        m_classicFile->Seek(Narrow(buffer.pendingOffset), TFile::kFromStart, 1);
+        if (!m_classicFile->ReadLowLevel(static_cast<char*>(buffer.block.address) + kept,
+                                         buffer.pendingLength, 1, &read,
+                                         m_owner->GetLowLevelCacheMode(), m_owner->GetProcessId()))
+            return false;
+    }
     m_owner->NotifySomethingRead();
     buffer.data = static_cast<char*>(buffer.block.address);
-    buffer.offset = buffer.pendingOffset;
-    buffer.size = std::min(read, buffer.pendingLength);
+    buffer.size = Narrow(kept + std::min(read, buffer.pendingLength));
     buffer.pendingOffset = -1;
     buffer.pendingLength = -1;
     return true;

@@ -133,9 +133,17 @@ void TParallelReader::RemoveUser(const TFile& file) {
 
 bool TParallelReader::Take(const TFile& file, int32_t key, int64_t offset, void* buffer,
                            int32_t count, TMemoryBlock* block, bool readAhead, bool backward) {
-    std::lock_guard lists(m_lists);
-    auto found = std::find_if(m_read.begin(), m_read.end(),
-                              [&](TReadRecord* r) { return Covers(*r, file, key, offset, count); });
+    std::unique_lock lists(m_lists);
+    auto covering = [&](const TReadRecord* r) { return Covers(*r, file, key, offset, count); };
+    auto found = std::find_if(m_read.begin(), m_read.end(), covering);
+    // The range being read right now is waited for rather than read a second time.
+    while (found == m_read.end() && m_inFlight && m_inFlight->file == &file &&
+           m_inFlight->key == key && m_inFlight->offset <= offset &&
+           offset + count <= m_inFlight->offset + m_inFlight->count) {
+        const TReadRecord* awaited = m_inFlight;
+        m_served.wait(lists, [&] { return m_inFlight != awaited; });
+        found = std::find_if(m_read.begin(), m_read.end(), covering);
+    }
     if (found == m_read.end()) {
         // Read directly now; the same read queued would only be done twice.
         auto pending = std::find_if(m_pending.begin(), m_pending.end(), [&](TReadRecord* r) {
@@ -266,6 +274,7 @@ bool TParallelReader::ServeOne() {
         if (m_pending.empty()) return false;
         r = m_pending.front();
         m_pending.pop_front();
+        m_inFlight = r;
     }
     // The access lock keeps the file open while its record is out of every list.
     if (r->block.address && r->block.size < static_cast<size_t>(r->count))
@@ -278,6 +287,8 @@ bool TParallelReader::ServeOne() {
               pf::ReadFileAt(r->handle, r->block.address, static_cast<size_t>(r->count),
                              static_cast<uint64_t>(r->offset), done, error);
     std::lock_guard lists(m_lists);
+    m_inFlight = nullptr;
+    m_served.notify_all();
     if (!ok || done == 0) {
         ToFree(r);
         return true;

@@ -299,10 +299,13 @@ void* TMultiFileBuffer::PointerFor(int32_t offset, int channel, char forward) {
     const int64_t unit = file->GetAlignmentUnit();
     const int64_t end = file->GetEnd();
     int64_t low = offset, high = offset;
-    if (forward)
+    // Forward: a unit from the offset on; backward: a unit below it, and its own byte.
+    if (forward) {
         high = std::min<int64_t>(offset + unit, std::max<int64_t>(end, offset));
-    else
+    } else {
         low = std::max<int64_t>(file->GetStart(), offset - unit);
+        high = std::min<int64_t>(offset + 1, std::max<int64_t>(end, offset));
+    }
     auto& buffers = m_pool->buffers;
     int32_t found = -1;
     for (int32_t index : m_pool->order) {
@@ -319,7 +322,8 @@ void* TMultiFileBuffer::PointerFor(int32_t offset, int channel, char forward) {
         TBuffer& b = buffers[static_cast<size_t>(found)];
         if (b.pendingOffset >= 0) {
             if (!m_commitStatus) return nullptr;
-            if (!file->CarryOutRequest(b) || offset > b.offset + b.size) {
+            if (!file->CarryOutRequest(b) || b.offset > low || high > b.offset + b.size ||
+                offset > b.offset + b.size) {
                 ReleaseBuffer(b);
                 return nullptr;
             }
@@ -344,7 +348,13 @@ void* TMultiFileBuffer::PointerFor(int32_t offset, int channel, char forward) {
             b.owner = file;  // growing a mapped file releases its buffers first
         } else {
             if (previous == &b) previous = nullptr;
-            if (b.owner) ReleaseBuffer(b);
+            if (b.owner) {
+                // The memory stays for the next range: no new pages to fault in.
+                TMemoryBlock keep = b.block;
+                b.block = TMemoryBlock{};
+                ReleaseBuffer(b);
+                b.block = keep;
+            }
             b.owner = file;
             bool filled = false;
             try {
@@ -358,7 +368,10 @@ void* TMultiFileBuffer::PointerFor(int32_t offset, int channel, char forward) {
                 return nullptr;
             }
             if (b.pendingOffset >= 0) return nullptr;  // recorded for the commit
-            if (offset > b.offset + b.size) return nullptr;
+            if (b.offset > low || high > b.offset + b.size || offset > b.offset + b.size) {
+                ReleaseBuffer(b);  // a window short of the offset's unit fails cleanly
+                return nullptr;
+            }
         }
     }
     TBuffer& b = buffers[static_cast<size_t>(found)];

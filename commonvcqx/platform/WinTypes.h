@@ -36,6 +36,13 @@ using HMODULE = HINSTANCE;
 using HWND = struct HWND__*;
 using HKEY = struct HKEY__*;
 using HBITMAP = struct HBITMAP__*;
+using HRSRC = struct HRSRC__*;
+using HGLOBAL = void*;
+using HACCEL = struct HACCEL__*;
+using HMENU = struct HMENU__*;
+using HICON = struct HICON__*;
+using HCURSOR = HICON;
+using FARPROC = void (*)();  // casts to any procedure type without a warning
 
 inline constexpr DWORD MAX_PATH = 260;
 inline constexpr DWORD INFINITE = 0xFFFFFFFFu;
@@ -149,10 +156,55 @@ struct CREATESTRUCTA {
     const char* lpszClass;
     DWORD dwExStyle;
 };
+struct VS_FIXEDFILEINFO {
+    DWORD dwSignature;
+    DWORD dwStrucVersion;
+    DWORD dwFileVersionMS;
+    DWORD dwFileVersionLS;
+    DWORD dwProductVersionMS;
+    DWORD dwProductVersionLS;
+    DWORD dwFileFlagsMask;
+    DWORD dwFileFlags;
+    DWORD dwFileOS;
+    DWORD dwFileType;
+    DWORD dwFileSubtype;
+    DWORD dwFileDateMS;
+    DWORD dwFileDateLS;
+};
 // NOLINTEND(readability-identifier-naming)
 
+inline constexpr DWORD VER_PLATFORM_WIN32s = 0;
+inline constexpr DWORD VER_PLATFORM_WIN32_WINDOWS = 1;
 inline constexpr DWORD VER_PLATFORM_WIN32_NT = 2;
+inline constexpr WORD PROCESSOR_ARCHITECTURE_INTEL = 0;
+inline constexpr WORD PROCESSOR_ARCHITECTURE_ARM64 = 12;
 inline constexpr WORD PROCESSOR_ARCHITECTURE_AMD64 = 9;
+inline constexpr WORD PROCESSOR_ARCHITECTURE_UNKNOWN = 0xFFFF;
+inline constexpr DWORD PROCESSOR_INTEL_386 = 386;
+inline constexpr DWORD PROCESSOR_INTEL_486 = 486;
+inline constexpr DWORD PROCESSOR_INTEL_PENTIUM = 586;
+inline constexpr DWORD PROCESSOR_AMD_X8664 = 8664;
+inline constexpr DWORD PROCESSOR_ARM = 0;
+
+// Version resources: the fixed part's signature, flags, systems and file types.
+inline constexpr DWORD VS_FFI_SIGNATURE = 0xFEEF04BDu;
+inline constexpr DWORD VS_FFI_STRUCVERSION = 0x00010000u;
+inline constexpr DWORD VS_FFI_FILEFLAGSMASK = 0x3Fu;
+inline constexpr DWORD VS_FF_DEBUG = 0x1;
+inline constexpr DWORD VS_FF_PRERELEASE = 0x2;
+inline constexpr DWORD VS_FF_PATCHED = 0x4;
+inline constexpr DWORD VS_FF_PRIVATEBUILD = 0x8;
+inline constexpr DWORD VS_FF_INFOINFERRED = 0x10;
+inline constexpr DWORD VS_FF_SPECIALBUILD = 0x20;
+inline constexpr DWORD VOS_UNKNOWN = 0x0;
+inline constexpr DWORD VOS_NT_WINDOWS32 = 0x40004;
+inline constexpr DWORD VFT_UNKNOWN = 0;
+inline constexpr DWORD VFT_APP = 1;
+inline constexpr DWORD VFT_DLL = 2;
+inline constexpr DWORD VFT_DRV = 3;
+inline constexpr DWORD VFT_FONT = 4;
+inline constexpr DWORD VFT_VXD = 5;
+inline constexpr DWORD VFT_STATIC_LIB = 7;
 
 // Window and thread messages.
 inline constexpr UINT WM_NULL = 0x0000;

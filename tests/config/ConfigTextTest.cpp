@@ -86,6 +86,8 @@ TEST(ConfigTextTest, ReadingFollowsTheLineRules) {
         {"a line before a brace is a header", "R\n{\nv=1\n{\nw=2\n}",
          "R\r\n{\r\n\tv=1\r\n\t{\r\n\t\tw=2\r\n\t}\r\n}\r\n"},
         {"empty block", "", "\r\n{\r\n}\r\n"},
+        {"outer lines join the root", "R\n{\na=1\n}\nb=2\n}\nc=3",
+         "R\r\n{\r\n\ta=1\r\n\tb=2\r\n}\r\n"},
     };
     for (const Case& c : cases) {
         TConfig config("", TConfig::kNoMode);
@@ -199,6 +201,10 @@ TEST_F(ConfigFileTest, SaveAndLoadRoundTripAFileByteForByte) {
     TConfig strict("S", TConfig::kThrowIfNotLoaded);
     EXPECT_TRUE(Throws([&] { strict.Load(Name("missing.cfg").c_str()); }));
     strict.Load(Name("prefs.cfg").c_str());
+    // A constructor whose load throws does not auto-save over the file.
+    EXPECT_TRUE(Throws(
+        [&] { TConfig failed("F", Name("missing.cfg").c_str(), 1, TConfig::kThrowIfNotLoaded); }));
+    EXPECT_FALSE(std::filesystem::exists(Path("missing.cfg")));
     strict.Load("");  // nothing for an empty name
     strict.Save("", 1);
 
@@ -292,6 +298,16 @@ TEST_F(ConfigFileTest, AFailedSaveKeepsTheOldFile) {
     ASSERT_NE(posted->GetMessage(), nullptr);
     EXPECT_EQ(std::string(posted->GetMessage()->c_str()), name + "\r\nFile error");
     delete posted;
+
+    // A file that cannot be read leaves the tree alone and counts as not loaded.
+    TConfig strict("S", TConfig::kThrowIfNotLoaded);
+    strict.SetValue(1, "kept", 0);
+    cvq::platform::FailNthOperation(cvq::platform::EFailureSeam::Open, 1, 5);
+    EXPECT_TRUE(Throws([&] { strict.Load(name.c_str()); }));
+    cvq::platform::DisarmFailures();
+    EXPECT_EQ(strict.GetValue(0, "kept", 0), 1);
+    strict.Load(name.c_str());
+    EXPECT_EQ(strict.GetValue(0, "Width", 0), 640);
 
     // The destructor's save reports to the trace sink and lets nothing out.
     static std::vector<std::string> traced;

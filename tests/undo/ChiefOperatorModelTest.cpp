@@ -23,6 +23,7 @@ const TKind kKinds[] = {
     {&kTrivial, false, false, true, true, false},
     {&kRepeatable, false, false, true, false, true},
     {&kNotUndoable, false, false, false, false, false},
+    {&kRepeatMerge, true, false, true, false, true},
 };
 constexpr int kNumKinds = sizeof(kKinds) / sizeof(kKinds[0]);
 constexpr int kMacroKind = -1;
@@ -33,6 +34,7 @@ struct TEntry {
     std::string stored;
     int32_t time = 0;
     std::vector<TEntry> inner;  // a macro's operations
+    int id = 0;                 // which operation of the run it is, for the series
 
     bool Mergeable() const { return kind >= 0 && (kKinds[kind].atOnce || kKinds[kind].delay); }
     bool Trivial() const { return kind >= 0 && kKinds[kind].trivial; }
@@ -113,7 +115,13 @@ public:
     }
     // `e` is outside the list; the undoable part ends at the cursor.
     void MergeNewlyExecuted(TEntry& e) {
-        if (e.kind >= 0 && kKinds[e.kind].atOnce) Merge(e, cursor);
+        if (e.kind >= 0 && kKinds[e.kind].atOnce) {
+            // A repeatable one leaves its predecessors to merge among themselves.
+            if (kKinds[e.kind].repeatable && cursor > 0 && history[cursor - 1].SameType(e))
+                MergeAt(cursor - 1);
+            else
+                Merge(e, cursor);
+        }
         if (cursor == 0) return;
         TEntry& newest = history[cursor - 1];
         if (newest.Mergeable() && !newest.SameType(e)) MergeAt(cursor - 1);
@@ -127,7 +135,10 @@ public:
         return n;
     }
 
+    int lastId = 0;
+
     bool Submit(TEntry e, bool execute, bool keep, int32_t now) {
+        e.id = ++lastId;
         if (recording && !executeWhileRecording) {
             macro.push_back(std::move(e));
             return true;
@@ -160,6 +171,8 @@ public:
     }
     void Undo(int32_t now) {
         if (cursor == 0) return;
+        const int kind = history[cursor - 1].kind;
+        if (kind >= 0 && kKinds[kind].atOnce && kKinds[kind].repeatable) MergeAt(cursor - 1);
         TEntry& e = history[cursor - 1];
         Unexecute(e);
         e.time = now;
@@ -271,7 +284,16 @@ bool RunSequence(uint32_t seed, int steps, std::string& trace) {
                 int k = pick(undoable);
                 what = "undo until " + std::to_string(k);
                 got = chief.UndoUntilOperation(chief.GetUndoableOperation(-k), 0, nullptr);
-                for (int i = 0; i <= k; ++i) model.Undo(now);
+                // Until the target is undone, or merged into the one just undone.
+                const int target = model.history[model.cursor - 1 - static_cast<size_t>(k)].id;
+                while (model.cursor > 0) {
+                    model.Undo(now);
+                    if (model.history[model.cursor].id == target) break;
+                    bool present = false;
+                    for (size_t i = 0; i < model.cursor; ++i)
+                        present = present || model.history[i].id == target;
+                    if (!present) break;
+                }
             } else if (redoable > 0) {
                 int k = pick(redoable);
                 what = "redo until " + std::to_string(k);

@@ -10,6 +10,7 @@
 #include <commonvcqx/text/String.h>
 
 #include <cstring>
+#include <string>
 #include <string_view>
 
 namespace cvq::detail {
@@ -27,9 +28,9 @@ public:
             m_view = std::string_view(text.Text(), text.Length());
             return;
         }
-        m_long = TString(name.data(), 0, 0, uint32_t(name.size()));
-        m_long += TString(int32_t(index));
-        m_view = std::string_view(m_long.c_str(), m_long.GetLength());
+        m_long.assign(name);
+        m_long += std::to_string(index);
+        m_view = m_long;
     }
     TKeyName(const TKeyName&) = delete;
     TKeyName& operator=(const TKeyName&) = delete;
@@ -38,7 +39,7 @@ public:
 
 private:
     char m_buffer[64];
-    TString m_long;
+    std::string m_long;  // empty (and free of heap calls) for the common short name
     std::string_view m_view;
 };
 

@@ -109,6 +109,8 @@ private:
     std::shared_mutex m_access;
     std::mutex m_lists;
     std::condition_variable m_work;
+    std::condition_variable m_served;  // a read in flight has landed
+    const TReadRecord* m_inFlight = nullptr;
     std::vector<TReadRecord*> m_free;
     std::deque<TReadRecord*> m_pending;
     std::vector<TReadRecord*> m_read;  // oldest first

@@ -1,9 +1,7 @@
 // commonvcqx/platform/internal/HostStrings.h
 //
-// The host executable's string resources: a text file "<executable>.strings" beside
-// it, one "id=text" line per string. In the text, \n, \r, \t and \\ stand for a line
-// feed, a carriage return, a tab and a backslash; a text is cut to 999 characters.
-// Lines that do not start with a number are ignored; the first line of an id wins.
+// The host executable's string resources: the strings file "<executable>.strings"
+// beside it, read as every module's strings file is (ModuleTexts.h).
 //
 //   const char* text = cvq::platform::FindHostString(20001);   // null when absent
 #pragma once

@@ -13,6 +13,13 @@ namespace cvq::platform {
 /// Loads the module with all its symbols bound now and kept to itself; loading it
 /// again counts up. Null on failure.
 void* OpenSharedModule(const char* path) noexcept;
+/// Loads a module named as the library names files: a name with a drive, a folder or
+/// a "/" goes through the drive table; a bare name ("libfx.so") is looked for beside
+/// the executable first and then where the loader searches. Null on failure (an
+/// unmapped drive included), with the reason in LastSharedModuleError.
+void* OpenModuleByName(const char* name) noexcept;
+/// The running program's own module (never unloaded).
+void* ProgramModule() noexcept;
 /// The address of an exported symbol, or null.
 void* FindModuleSymbol(void* module, const char* name) noexcept;
 /// Counts a load down; the last one unloads the module, running its static destructors

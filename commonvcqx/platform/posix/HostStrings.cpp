@@ -1,11 +1,8 @@
 #include <commonvcqx/platform/internal/HostStrings.h>
+#include <commonvcqx/platform/internal/ModuleTexts.h>
 
 #include <unistd.h>
 
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <map>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -13,15 +10,11 @@
 namespace cvq::platform {
 namespace {
 
-constexpr size_t kLongestText = 999;
-
-using TStrings = std::map<int32_t, std::string>;
-
 struct THostStrings {
     std::mutex lock;
-    std::string path;                 // empty: the executable's file
-    TStrings* strings = nullptr;      // loaded on first lookup; never freed
-    std::vector<TStrings*> replaced;  // tables whose texts callers may still hold
+    std::string path;                     // empty: the executable's file
+    TStringTable* strings = nullptr;      // loaded on first lookup; never freed
+    std::vector<TStringTable*> replaced;  // tables whose texts callers may still hold
 };
 
 THostStrings& Host() {
@@ -29,58 +22,20 @@ THostStrings& Host() {
     return *host;
 }
 
-std::string ExecutableStringsFile() {
+std::string ExecutablePath() {
     char path[4096];
     const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
     if (length <= 0) return std::string();
-    return std::string(path, size_t(length)) + ".strings";
+    return std::string(path, size_t(length));
 }
 
-std::string Unescape(const char* text, size_t length) {
-    std::string out;
-    for (size_t i = 0; i < length && out.size() < kLongestText; ++i) {
-        char c = text[i];
-        if (c == '\\' && i + 1 < length) {
-            switch (text[i + 1]) {
-                case 'n':
-                    c = '\n', ++i;
-                    break;
-                case 'r':
-                    c = '\r', ++i;
-                    break;
-                case 't':
-                    c = '\t', ++i;
-                    break;
-                case '\\':
-                    ++i;
-                    break;
-                default:
-                    break;
-            }
-        }
-        out += c;
-    }
-    return out;
-}
-
-TStrings* Load(const std::string& file) {
-    auto* strings = new TStrings;
-    std::FILE* in = file.empty() ? nullptr : std::fopen(file.c_str(), "rb");
-    if (!in) return strings;
-    char* line = nullptr;
-    size_t capacity = 0;
-    ssize_t length;
-    while ((length = getline(&line, &capacity, in)) > 0) {
-        while (length > 0 && (line[length - 1] == '\n' || line[length - 1] == '\r')) --length;
-        char* end = nullptr;
-        const long id = std::strtol(line, &end, 10);
-        if (end == line || *end != '=') continue;
-        const char* text = end + 1;
-        strings->emplace(int32_t(id), Unescape(text, size_t(line + length - text)));
-    }
-    std::free(line);
-    std::fclose(in);
-    return strings;
+TStringTable* Load(const std::string& file) {
+    std::string text;
+    if (file.empty())
+        ReadCompanionFile(ExecutablePath(), ".strings", text);
+    else
+        ReadModuleTextFile(file, text);
+    return new TStringTable(ParseStringTable(text));
 }
 
 }  // namespace
@@ -88,7 +43,7 @@ TStrings* Load(const std::string& file) {
 const char* FindHostString(int32_t id) {
     THostStrings& host = Host();
     std::lock_guard<std::mutex> guard(host.lock);
-    if (!host.strings) host.strings = Load(host.path.empty() ? ExecutableStringsFile() : host.path);
+    if (!host.strings) host.strings = Load(host.path);
     const auto found = host.strings->find(id);
     return found == host.strings->end() ? nullptr : found->second.c_str();
 }
