@@ -29,7 +29,7 @@ constexpr size_t kLongestReadText = 999;
 struct TRootFile {
     bool valid = false;
     std::string path;
-    pf::FileStamp stamp;  // of the file parsed; size -1 for a missing file
+    pf::TFileStamp stamp;  // of the file parsed; size -1 for a missing file
     std::string text;
     std::shared_ptr<const TRegistryKey> tree;
 };
@@ -93,19 +93,19 @@ bool Refresh(TRootFile& file, const std::string& path, bool checkBytes) {
     const bool same = file.valid && file.path == path;
     DWORD error = 0;
     if (!checkBytes) {
-        pf::FileStamp stamp;
-        if (!pf::GetFileStamp(path, stamp, error)) stamp = pf::FileStamp();
+        pf::TFileStamp stamp;
+        if (!pf::GetFileStamp(path, stamp, error)) stamp = pf::TFileStamp();
         if (same && stamp == file.stamp) return true;
     }
     std::string text;
-    pf::FileStamp stamp;
+    pf::TFileStamp stamp;
     if (!pf::ReadWholeFile(path, text, stamp, error)) {
         if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
             file.valid = false;
             return false;
         }
         text.clear();
-        stamp = pf::FileStamp();
+        stamp = pf::TFileStamp();
     }
     if (same && text == file.text) {
         file.stamp = stamp;

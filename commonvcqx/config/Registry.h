@@ -16,7 +16,9 @@
 // ("<root name>.lock") from its read to the atomic replace of the file, and an Ensure
 // that changes nothing writes nothing. A reader sees a whole file, the old or the new.
 // A damaged file is read as far as it is sound. Parsed files are kept, keyed by the
-// file's stamp, so repeated reads do not parse again.
+// file's stamp (identity, size and times), so repeated reads do not parse again; a change
+// always reads the file afresh under the lock, so no write is lost even when a stamp
+// cannot tell two versions apart.
 //
 // The Ensure helpers throw an int of value 0 when the key cannot be made or the value
 // not be written: an unknown root, a path deeper than 512 keys, a file or folder that
@@ -38,7 +40,8 @@ void EnsureRegistryString(HKEY root, const char* subKey, const char* valueName, 
 /// Writes `value` as a 32-bit number unless it is a number of that value.
 void EnsureRegistryLong(HKEY root, const char* subKey, const char* valueName, int32_t value);
 /// The string value, with `found` set; otherwise empty with `found` 0 (null `found` is
-/// allowed). Makes no key.
+/// allowed). A missing key is made, as opening it for reading does on Windows; a failure
+/// to make it is ignored.
 TString GetRegistryString(HKEY root, const char* subKey, const char* valueName, char* found);
 /// The 32-bit number value, with `found` set; otherwise 0 with `found` 0.
 int32_t GetRegistryLong(HKEY root, const char* subKey, const char* valueName, char* found);

@@ -20,11 +20,11 @@ using PlatformStoreFilesTest = cvq::test::ScratchFolder;
 
 TEST_F(PlatformStoreFilesTest, StampTellsChangesApart) {
     DWORD error = 0;
-    pf::FileStamp stamp;
+    pf::TFileStamp stamp;
     EXPECT_FALSE(pf::GetFileStamp(Path("missing"), stamp, error));
     EXPECT_EQ(error, DWORD(2));
     Put("a", "one");
-    pf::FileStamp first, same, replaced;
+    pf::TFileStamp first, same, replaced;
     ASSERT_TRUE(pf::GetFileStamp(Name("a"), first, error));
     EXPECT_EQ(first.size, 3);
     ASSERT_TRUE(pf::GetFileStamp(Path("a"), same, error));
@@ -39,7 +39,7 @@ TEST_F(PlatformStoreFilesTest, StampTellsChangesApart) {
 TEST_F(PlatformStoreFilesTest, WholeFileWithItsOwnStamp) {
     DWORD error = 0;
     std::string contents = "stale";
-    pf::FileStamp stamp, byName;
+    pf::TFileStamp stamp, byName;
     EXPECT_FALSE(pf::ReadWholeFile(Path("missing"), contents, stamp, error));
     EXPECT_EQ(error, DWORD(2));
     EXPECT_FALSE(pf::ReadWholeFile(m_native, contents, stamp, error));

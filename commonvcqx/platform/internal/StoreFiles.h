@@ -21,24 +21,24 @@ namespace cvq::platform {
 
 /// Identity, size and change times of a file. A file replaced by a rename gets a new
 /// identity, so equal stamps mean the same contents as far as the system can tell.
-struct FileStamp {
+struct TFileStamp {
     uint64_t device = 0;
     uint64_t inode = 0;
     int64_t size = -1;
     int64_t modifiedNs = 0;
     int64_t changedNs = 0;
 
-    bool operator==(const FileStamp&) const = default;
+    bool operator==(const TFileStamp&) const = default;
 };
 
 /// The stamp of the file `name` (symbolic links followed); false with `error` (2 for a
 /// missing file).
-bool GetFileStamp(std::string_view name, FileStamp& stamp, DWORD& error);
+bool GetFileStamp(std::string_view name, TFileStamp& stamp, DWORD& error);
 
 /// The whole contents of `name` and the stamp of the very file read. Takes no sharing
 /// lock, so a reader never stops ReplaceFileContents; a file replaced by a rename is
 /// read whole, old or new. False with `error` (2 for a missing file).
-bool ReadWholeFile(std::string_view name, std::string& contents, FileStamp& stamp, DWORD& error);
+bool ReadWholeFile(std::string_view name, std::string& contents, TFileStamp& stamp, DWORD& error);
 
 /// Opens `name` for reading and writing, creating it when missing, and waits until the
 /// new handle holds the exclusive lock of the file. The lock belongs to the handle, so

@@ -18,7 +18,7 @@ namespace cvq::platform {
 
 namespace {
 
-void StampOf(const struct stat& info, FileStamp& stamp) {
+void StampOf(const struct stat& info, TFileStamp& stamp) {
     stamp.device = info.st_dev;
     stamp.inode = info.st_ino;
     stamp.size = info.st_size;
@@ -28,7 +28,7 @@ void StampOf(const struct stat& info, FileStamp& stamp) {
 
 }  // namespace
 
-bool GetFileStamp(std::string_view name, FileStamp& stamp, DWORD& error) {
+bool GetFileStamp(std::string_view name, TFileStamp& stamp, DWORD& error) {
     std::string path;
     if (!posix::Native(name, path, error)) return false;
     struct stat info;
@@ -37,7 +37,7 @@ bool GetFileStamp(std::string_view name, FileStamp& stamp, DWORD& error) {
     return true;
 }
 
-bool ReadWholeFile(std::string_view name, std::string& contents, FileStamp& stamp, DWORD& error) {
+bool ReadWholeFile(std::string_view name, std::string& contents, TFileStamp& stamp, DWORD& error) {
     std::string path;
     if (!posix::Native(name, path, error)) return false;
     if (FailureFires(EFailureSeam::Open)) return posix::Fail(error);
