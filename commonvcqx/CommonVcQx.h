@@ -61,6 +61,7 @@
 #include <commonvcqx/platform/ErrorCodes.h>
 #include <commonvcqx/platform/MessageBoxHandler.h>
 #include <commonvcqx/platform/Messages.h>
+#include <commonvcqx/platform/RegistryKeys.h>
 #include <commonvcqx/platform/TraceSink.h>
 #include <commonvcqx/platform/WinTypes.h>
 
@@ -105,7 +106,9 @@
 #include <commonvcqx/threads/WaitFunctions.h>
 
 #include <commonvcqx/config/Config.h>
+#include <commonvcqx/config/AutoConfig.h>
 #include <commonvcqx/config/ConfigKey.h>
+#include <commonvcqx/config/Registry.h>
 
 #include <commonvcqx/geometry/GeometryText.h>
 #include <commonvcqx/geometry/Margins.h>
