@@ -105,8 +105,8 @@
 #include <commonvcqx/threads/VitalInterThreadMessageAgent.h>
 #include <commonvcqx/threads/WaitFunctions.h>
 
-#include <commonvcqx/config/Config.h>
 #include <commonvcqx/config/AutoConfig.h>
+#include <commonvcqx/config/Config.h>
 #include <commonvcqx/config/ConfigKey.h>
 #include <commonvcqx/config/Registry.h>
 
