@@ -239,6 +239,9 @@ TEST(FileDialogTextTest, FileUrisDecode) {
         {"file://", false, ""},
         {"", false, ""},
     };
+    std::string raw = "untouched";
+    EXPECT_FALSE(pf::DecodeFileUri(std::string_view("file:///a\0b", 10), raw));
+    EXPECT_EQ(raw, "untouched");
     for (const auto& c : cases) {
         std::string path = "untouched";
         EXPECT_EQ(pf::DecodeFileUri(c.uri, path), c.ok) << c.uri;

@@ -100,7 +100,7 @@ std::unique_ptr<AFileDialog> CreateSubprocessFileDialog();
 bool WaitServingQueue(int fd, const std::function<void()>& serveQueue);
 
 /// The path of a "file://" URI with its %XX escapes decoded; false for any other
-/// scheme, a host other than "" or "localhost", a bad escape or an encoded NUL.
+/// scheme, a host other than "" or "localhost", a bad escape or a NUL, encoded or not.
 bool DecodeFileUri(std::string_view uri, std::string& path);
 
 /// zenity's output: the text without its one final line feed, split at `separator`

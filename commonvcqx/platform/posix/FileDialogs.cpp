@@ -94,6 +94,7 @@ bool DecodeFileUri(std::string_view uri, std::string& path) {
     std::string decoded;
     decoded.reserve(uri.size());
     for (size_t i = 0; i < uri.size(); ++i) {
+        if (uri[i] == '\0') return false;
         if (uri[i] != '%') {
             decoded += uri[i];
             continue;
