@@ -408,8 +408,14 @@ NH_Heap staticHeap(NH_AHeap::kMultithreaded);
 extern NH_Heap lateHeap;
 struct TEarlyUser {
     char* block;
+    void* big;
     CVQ_BEFORE_CONSTRUCTION TEarlyUser() {
         block = lateHeap.StoreString("made before the heap's constructor");
+        // A big block freed next to one kept leaves a free chunk the constructor must
+        // file again, as its bins start empty.
+        void* freed = lateHeap.AllocMem(20000);
+        big = lateHeap.AllocMem(20000);
+        NH_Heap::FreeMem(freed);
     }
 } earlyUser;
 NH_Heap lateHeap(0);
@@ -424,7 +430,11 @@ TEST(HeapTest, StaticHeapWorksBeforeItsConstructor) {
     std::vector<void*> seen;
     lateHeap.ForEach(
         [](void* b, void* user) { static_cast<std::vector<void*>*>(user)->push_back(b); }, &seen);
-    EXPECT_EQ(seen, std::vector<void*>{earlyUser.block});
+    EXPECT_EQ(seen, (std::vector<void*>{earlyUser.block, earlyUser.big}));
+    void* reused = lateHeap.AllocMem(20000);
+    EXPECT_LT(reused, earlyUser.big);  // the free chunk before it, found in its bin
+    NH_Heap::FreeMem(reused);
+    NH_Heap::FreeMem(earlyUser.big);
     NH_Heap::FreeMem(earlyUser.block);
 }
 
