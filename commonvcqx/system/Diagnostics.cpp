@@ -21,23 +21,24 @@ bool IsFlag(char c) {
 }
 
 // One conversion ("%-08ld") with its argument read at the width it names.
-void AppendConversion(cvq::TBoundedText& line, const char* spec, const int32_t* args, int count,
-                      int& used) {
-    const size_t length = std::strlen(spec);
-    const char kind = spec[length - 1];
-    const bool longLong = std::strstr(spec, "ll") != nullptr || std::strchr(spec, 'L') != nullptr;
-    const bool isLong = !longLong && std::strchr(spec, 'l') != nullptr;
-    const bool isShort = std::strchr(spec, 'h') != nullptr;
+void AppendConversion(cvq::TBoundedText& line, const char* directive, const int32_t* args,
+                      int count, int& used) {
+    const size_t length = std::strlen(directive);
+    const char kind = directive[length - 1];
+    const bool longLong =
+        std::strstr(directive, "ll") != nullptr || std::strchr(directive, 'L') != nullptr;
+    const bool isLong = !longLong && std::strchr(directive, 'l') != nullptr;
+    const bool isShort = std::strchr(directive, 'h') != nullptr;
     const bool isSigned = kind == 'd' || kind == 'i';
     if (kind == 's' || kind == 'S' || kind == 'p' || kind == 'n') {
-        line.Append(spec);
+        line.Append(directive);
         return;
     }
     const int32_t value = used < count ? args[used] : 0;
     ++used;
     switch (kind) {
         case 'c':
-            line.AppendFormat(spec, int(value));
+            line.AppendFormat(directive, int(value));
             return;
         case 'e':
         case 'E':
@@ -49,7 +50,7 @@ void AppendConversion(cvq::TBoundedText& line, const char* spec, const int32_t* 
         case 'A': {
             char plain[64];
             cvq::TBoundedText rebuilt(plain);
-            for (const char* at = spec; *at; ++at)
+            for (const char* at = directive; *at; ++at)
                 if (*at != 'l' && *at != 'L' && *at != 'h') rebuilt.Append(*at);
             line.AppendFormat(plain, double(value));
             return;
@@ -58,15 +59,16 @@ void AppendConversion(cvq::TBoundedText& line, const char* spec, const int32_t* 
             break;
     }
     if (longLong)
-        isSigned ? line.AppendFormat(spec, static_cast<long long>(value))
-                 : line.AppendFormat(spec, static_cast<unsigned long long>(uint32_t(value)));
+        isSigned ? line.AppendFormat(directive, static_cast<long long>(value))
+                 : line.AppendFormat(directive, static_cast<unsigned long long>(uint32_t(value)));
     else if (isLong)
-        isSigned ? line.AppendFormat(spec, static_cast<long>(value))
-                 : line.AppendFormat(spec, static_cast<unsigned long>(uint32_t(value)));
+        isSigned ? line.AppendFormat(directive, static_cast<long>(value))
+                 : line.AppendFormat(directive, static_cast<unsigned long>(uint32_t(value)));
     else if (isShort || !isSigned)
-        isSigned ? line.AppendFormat(spec, int(value)) : line.AppendFormat(spec, unsigned(value));
+        isSigned ? line.AppendFormat(directive, int(value))
+                 : line.AppendFormat(directive, unsigned(value));
     else
-        line.AppendFormat(spec, int(value));
+        line.AppendFormat(directive, int(value));
 }
 
 void MonitorFormatted(const char* format, const int32_t* args, int count) {
@@ -84,8 +86,8 @@ void MonitorFormatted(const char* format, const int32_t* args, int count) {
             continue;
         }
         // Flags, width, precision, length, conversion; "*" widths are not taken.
-        char spec[64];
-        cvq::TBoundedText conversion(spec);
+        char directive[64];
+        cvq::TBoundedText conversion(directive);
         const char* start = at++;
         while (*at && IsFlag(*at)) ++at;
         // Widths and precisions beyond the line's 1,000 bytes are not conversions: a
@@ -106,10 +108,10 @@ void MonitorFormatted(const char* format, const int32_t* args, int count) {
         }
         ++at;
         conversion.Append(start, size_t(at - start));
-        if (std::strpbrk(spec, "zjt")) {  // widths of no 32-bit meaning: read as long
+        if (std::strpbrk(directive, "zjt")) {  // widths of no 32-bit meaning: read as long
             char plain[64];
             cvq::TBoundedText rebuilt(plain);
-            for (const char* c = spec; *c; ++c)
+            for (const char* c = directive; *c; ++c)
                 if (!std::strchr("zjt", *c)) rebuilt.Append(*c);
             const size_t last = std::strlen(plain) - 1;
             std::string withLong(plain, last);
@@ -117,7 +119,7 @@ void MonitorFormatted(const char* format, const int32_t* args, int count) {
             withLong += plain[last];
             AppendConversion(line, withLong.c_str(), args, count, used);
         } else {
-            AppendConversion(line, spec, args, count, used);
+            AppendConversion(line, directive, args, count, used);
         }
     }
     Monitor(buffer);

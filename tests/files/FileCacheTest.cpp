@@ -22,25 +22,12 @@ using cvq::test::Catch;
 using cvq::test::ErrorText;
 using FileCacheTest = cvq::test::ScratchFolder;
 
+using cvq::test::Pattern;
+using cvq::test::SameBytes;
+
 namespace {
 
 constexpr int32_t kUnusedKey = -7;
-
-std::string Pattern(size_t size, uint32_t seed) {
-    std::mt19937 random(seed);
-    std::string bytes(size, '\0');
-    for (char& c : bytes) c = static_cast<char>(random());
-    return bytes;
-}
-
-// Equal bytes; on a difference only its place is shown, not megabytes of data.
-::testing::AssertionResult SameBytes(const std::string& actual, const std::string& expected) {
-    if (actual == expected) return ::testing::AssertionSuccess();
-    size_t at = 0;
-    while (at < actual.size() && at < expected.size() && actual[at] == expected[at]) ++at;
-    return ::testing::AssertionFailure() << "sizes " << actual.size() << " and " << expected.size()
-                                         << ", first difference at " << at;
-}
 
 // Serves what is queued here and waits for a read the thread has in flight (flushing
 // takes the reader exclusively), so the cache's state is settled.

@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <string>
 
@@ -83,6 +84,24 @@ inline std::string ErrorText(int id, const std::string& argument = "") {
     size_t at = text.find("%s");
     if (at != std::string::npos) text.replace(at, 2, argument);
     return text;
+}
+
+/// `size` bytes of a seeded random pattern.
+inline std::string Pattern(size_t size, uint32_t seed) {
+    std::mt19937 random(seed);
+    std::string bytes(size, '\0');
+    for (char& c : bytes) c = static_cast<char>(random());
+    return bytes;
+}
+
+/// Equal bytes; on a difference only its place is shown, not megabytes of data.
+inline ::testing::AssertionResult SameBytes(const std::string& actual,
+                                            const std::string& expected) {
+    if (actual == expected) return ::testing::AssertionSuccess();
+    size_t at = 0;
+    while (at < actual.size() && at < expected.size() && actual[at] == expected[at]) ++at;
+    return ::testing::AssertionFailure() << "sizes " << actual.size() << " and " << expected.size()
+                                         << ", first difference at " << at;
 }
 
 }  // namespace cvq::test

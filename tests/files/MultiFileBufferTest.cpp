@@ -18,24 +18,11 @@
 namespace pf = cvq::platform;
 using cvq::test::Catch;
 using cvq::test::ErrorText;
+using cvq::test::Pattern;
+using cvq::test::SameBytes;
 using MultiFileBufferTest = cvq::test::ScratchFolder;
 
 namespace {
-
-std::string Pattern(size_t size, uint32_t seed) {
-    std::mt19937 random(seed);
-    std::string bytes(size, '\0');
-    for (char& c : bytes) c = static_cast<char>(random());
-    return bytes;
-}
-
-::testing::AssertionResult SameBytes(const std::string& actual, const std::string& expected) {
-    if (actual == expected) return ::testing::AssertionSuccess();
-    size_t at = 0;
-    while (at < actual.size() && at < expected.size() && actual[at] == expected[at]) ++at;
-    return ::testing::AssertionFailure() << "sizes " << actual.size() << " and " << expected.size()
-                                         << ", first difference at " << at;
-}
 
 enum class EKind { Classic, Mapped };
 
