@@ -68,7 +68,7 @@ private:
     bool m_failed = false;
     bool m_accepted = false;
     int m_armedRuns = 0;
-    char m_thrown[96] = {};
+    char m_thrown[512] = {};
 };
 
 using TOutOfMemoryCase = void (*)(TOutOfMemoryRun& run);

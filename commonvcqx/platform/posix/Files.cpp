@@ -532,17 +532,36 @@ bool FollowLinks(std::string& path, DWORD& error) {
     return false;
 }
 
-void SyncDirectoryOf(const std::string& path) {
+// The folder a path lies in, for syncing it after a rename.
+std::string FolderOf(const std::string& path) {
     size_t slash = path.find_last_of('/');
-    std::string folder = slash == std::string::npos ? std::string(".")
-                         : slash == 0               ? "/"
-                                                    : path.substr(0, slash);
+    return slash == std::string::npos ? std::string(".")
+           : slash == 0               ? std::string("/")
+                                      : path.substr(0, slash);
+}
+
+void SyncFolder(const std::string& folder) {
     int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd >= 0) {
         ::fsync(fd);  // the rename is done; a folder that cannot sync keeps it all the same
         ::close(fd);
     }
 }
+
+// What a replacement holds until it ends, whichever way (a full memory throws through
+// the strings): the old file's descriptor, with its sharing lock, and the new file
+// beside it until the rename has put it in place.
+struct TReplacement {
+    int old = -1;
+    int fd = -1;
+    std::string temp;
+    bool renamed = false;
+    ~TReplacement() {
+        if (fd >= 0) ::close(fd);
+        if (!temp.empty() && !renamed) ::unlink(temp.c_str());
+        if (old >= 0) ::close(old);
+    }
+};
 
 }  // namespace
 
@@ -551,73 +570,67 @@ bool ReplaceFileContents(std::string_view name, const void* data, size_t count, 
     stage = EReplaceStage::Open;
     std::string path;
     if (!Native(name, path, error) || !FollowLinks(path, error)) return false;
+    // Everything that allocates comes before the rename, so that a replacement done is
+    // never reported as failed.
+    const std::string folder = FolderOf(path);
 
     // Hold the old file for the whole replacement, as an open for writing would: a file
     // we may not write (read-only, a directory) is refused, and a user of the library
     // who holds it with a conflicting sharing mode stops the save.
-    int old = OpenNative(path, O_RDWR, 0);
+    TReplacement replacement;
+    replacement.old = OpenNative(path, O_RDWR, 0);
     struct stat oldInfo;
     bool hadOld = false;
-    if (old >= 0) {
+    if (replacement.old >= 0) {
         hadOld = true;
-        if (::fstat(old, &oldInfo) != 0) {
-            Fail(error);
-            ::close(old);
-            return false;
-        }
-        if (!LockForSharing(old, F_WRLCK, error)) {
-            ::close(old);
-            return false;
-        }
+        if (::fstat(replacement.old, &oldInfo) != 0) return Fail(error);
+        if (!LockForSharing(replacement.old, F_WRLCK, error)) return false;
     } else if (errno != ENOENT) {
         return Fail(error);
     }
-    auto finish = [&](bool ok) {
-        if (old >= 0) ::close(old);
-        return ok;
-    };
 
     // The new file lies beside the target so the rename stays on one file system.
     static std::atomic<unsigned> serial{0};
-    std::string temp;
-    int fd = -1;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        size_t slash = path.find_last_of('/');
-        std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-        std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
-        temp = folder + "." + base + "." + std::to_string(::getpid()) + "." +
-               std::to_string(serial.fetch_add(1)) + ".tmp";
-        fd = OpenNative(temp, O_WRONLY | O_CREAT | O_EXCL, 0666);
-        if (fd < 0) {
+    const size_t slash = path.find_last_of('/');
+    const std::string prefix =
+        slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+    const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
+    for (int attempt = 0; attempt < 100 && replacement.fd < 0; ++attempt) {
+        std::string temp = prefix + "." + base + "." + std::to_string(::getpid()) + "." +
+                           std::to_string(serial.fetch_add(1)) + ".tmp";
+        replacement.fd = OpenNative(temp, O_WRONLY | O_CREAT | O_EXCL, 0666);
+        if (replacement.fd < 0) {
             error = WindowsErrorFromErrno(errno);  // before the strings go and free
             if (error != ERROR_FILE_EXISTS) break;
+        } else {
+            replacement.temp.swap(temp);
         }
     }
-    if (fd < 0) return finish(false);
+    if (replacement.fd < 0) return false;
 
     stage = EReplaceStage::Write;
     FileHandle handle;
-    handle.fd = fd;
+    handle.fd = replacement.fd;
     size_t done = 0;
     bool ok = WriteFile(&handle, data, count, done, error);
     if (ok && hadOld) {
-        ::fchmod(fd, oldInfo.st_mode & 07777);
+        ::fchmod(replacement.fd, oldInfo.st_mode & 07777);
         // Keeping the owner needs privileges; a file we may replace but not chown simply
         // becomes ours, as a rewrite by another user would.
-        if (::fchown(fd, oldInfo.st_uid, oldInfo.st_gid) != 0) {
+        if (::fchown(replacement.fd, oldInfo.st_uid, oldInfo.st_gid) != 0) {
         }
     }
     if (ok) ok = SyncFile(&handle, error);
+    int fd = replacement.fd;
+    replacement.fd = -1;
     if (!CloseFd(fd, error)) ok = false;
     if (ok && FailureFires(EFailureSeam::Rename)) ok = Fail(error);
-    if (ok && ::rename(temp.c_str(), path.c_str()) != 0) ok = Fail(error);
-    if (!ok) {
-        ::unlink(temp.c_str());
-        return finish(false);
-    }
-    SyncDirectoryOf(path);
+    if (ok && ::rename(replacement.temp.c_str(), path.c_str()) != 0) ok = Fail(error);
+    if (!ok) return false;
+    replacement.renamed = true;
+    SyncFolder(folder);
     stage = EReplaceStage::None;
-    return finish(true);
+    return true;
 }
 
 }  // namespace cvq::platform
