@@ -8,6 +8,7 @@
 #pragma once
 
 #include <commonvcqx/frame/Exception.h>
+#include <commonvcqx/memory/AllocatorHooks.h>
 #include <commonvcqx/memory/Heap.h>
 #include <commonvcqx/memory/internal/AllocationFailures.h>
 #include <commonvcqx/memory/internal/HeapInternals.h>
@@ -128,6 +129,15 @@ inline bool AllocatesNormally() {
     ok = ok && own;
     NH_Heap::FreeMem(own);
     return ok;
+}
+
+/// True when operator new and malloc are the library's heaps; a sanitizer build keeps
+/// its runtime's allocator, and only what the library asks of its heaps directly fails.
+inline bool HeapsServeTheProcess() {
+    char* probe = new char;
+    bool interposed = IsDynamicMemory(probe) != 0;
+    delete probe;
+    return interposed;
 }
 
 /// Runs `entry` at every failure point; returns the number of failed runs checked.

@@ -265,7 +265,9 @@ TEST_F(OutOfMemoryStorageTest, StorageOperationsFailCleanlyAtEveryAllocation) {
     for (const auto& entry : kStorageCases) {
         int32_t points = DriveOutOfMemory(entry);
         std::printf("%-40s %5d failure points\n", entry.name, points);
-        EXPECT_GT(points, 0) << entry.name;
+        if (cvq::reliability::HeapsServeTheProcess()) {
+            EXPECT_GT(points, 0) << entry.name;
+        }
         if (HasFailure()) return;
         for (const auto& file : std::filesystem::directory_iterator(g_native))
             std::filesystem::remove(file.path());

@@ -269,7 +269,9 @@ TEST(OutOfMemoryTest, TextOperationsFailCleanlyAtEveryAllocation) {
     for (const auto& entry : kTextCases) {
         int32_t points = DriveOutOfMemory(entry);
         std::printf("%-40s %5d failure points\n", entry.name, points);
-        EXPECT_GT(points, 0) << entry.name;
+        if (cvq::reliability::HeapsServeTheProcess()) {
+            EXPECT_GT(points, 0) << entry.name;
+        }
         if (HasFailure()) return;
     }
 }
@@ -278,7 +280,9 @@ TEST(OutOfMemoryTest, ContainerOperationsFailCleanlyAtEveryAllocation) {
     for (const auto& entry : kContainerCases) {
         int32_t points = DriveOutOfMemory(entry);
         std::printf("%-40s %5d failure points\n", entry.name, points);
-        EXPECT_GT(points, 0) << entry.name;
+        if (cvq::reliability::HeapsServeTheProcess()) {
+            EXPECT_GT(points, 0) << entry.name;
+        }
         if (HasFailure()) return;
     }
 }
