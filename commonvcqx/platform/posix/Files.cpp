@@ -554,14 +554,49 @@ void SyncFolder(const std::string& folder) {
 struct TReplacement {
     int old = -1;
     int fd = -1;
+    int holder = -1;  // keeps the new file's lock from the writing to the rename
     std::string temp;
     bool renamed = false;
     ~TReplacement() {
         if (fd >= 0) ::close(fd);
         if (!temp.empty() && !renamed) ::unlink(temp.c_str());
+        if (holder >= 0) ::close(holder);
         if (old >= 0) ::close(old);
     }
 };
+
+// The new file of a replacement is ".<name>.tmp" beside the target, locked on a byte
+// past the sharing lock while it is in use. A save killed on its way leaves that file
+// behind unlocked, and the next save of the target takes it over, so leftovers never
+// pile up. The file is ours once locked and still the one the name leads to (another
+// save may have just renamed it over the target). Null name: in use by another save.
+int TakeOverReplacementFile(const std::string& temp, DWORD& error) {
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        int fd = OpenNative(temp, O_WRONLY | O_CREAT | O_NOFOLLOW, 0666);
+        if (fd < 0) {
+            error = WindowsErrorFromErrno(errno);
+            return -1;
+        }
+        struct flock lock = {};
+        lock.l_type = F_WRLCK;
+        lock.l_whence = SEEK_SET;
+        lock.l_start = static_cast<off_t>(posix::kSharingLockOffset + 1);
+        lock.l_len = 1;
+        struct stat opened, named;
+        if (::fcntl(fd, F_OFD_SETLK, &lock) != 0) {
+            ::close(fd);
+            error = ERROR_SHARING_VIOLATION;
+            return -1;
+        }
+        if (::fstat(fd, &opened) == 0 && ::lstat(temp.c_str(), &named) == 0 &&
+            opened.st_dev == named.st_dev && opened.st_ino == named.st_ino &&
+            S_ISREG(opened.st_mode) && ::ftruncate(fd, 0) == 0)
+            return fd;
+        ::close(fd);
+    }
+    error = ERROR_SHARING_VIOLATION;
+    return -1;
+}
 
 }  // namespace
 
@@ -595,6 +630,14 @@ bool ReplaceFileContents(std::string_view name, const void* data, size_t count, 
     const std::string prefix =
         slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
     const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
+    std::string shared = prefix + "." + base + ".tmp";
+    replacement.fd = TakeOverReplacementFile(shared, error);
+    if (replacement.fd >= 0) {
+        replacement.temp.swap(shared);
+    } else if (error != ERROR_SHARING_VIOLATION) {
+        return false;
+    }
+    // Another save holds the shared name: a name of this process's own, created afresh.
     for (int attempt = 0; attempt < 100 && replacement.fd < 0; ++attempt) {
         std::string temp = prefix + "." + base + "." + std::to_string(::getpid()) + "." +
                            std::to_string(serial.fetch_add(1)) + ".tmp";
@@ -623,6 +666,8 @@ bool ReplaceFileContents(std::string_view name, const void* data, size_t count, 
     if (ok) ok = SyncFile(&handle, error);
     int fd = replacement.fd;
     replacement.fd = -1;
+    if (ok) replacement.holder = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    if (ok && replacement.holder < 0) ok = Fail(error);
     if (!CloseFd(fd, error)) ok = false;
     if (ok && FailureFires(EFailureSeam::Rename)) ok = Fail(error);
     if (ok && ::rename(replacement.temp.c_str(), path.c_str()) != 0) ok = Fail(error);
