@@ -116,7 +116,8 @@ TEST(ConcurrencyTest, FourThreadsLoseNoNotificationStringOrBlock) {
             for (int i = 0; i < rounds; ++i) {
                 publisher.PostNotification(1, w, i);
                 commands.PostMessageA(int32_t(TCountingCommands::kCommand), int16_t(w), LPARAM(i));
-                // Shared inside the thread, then handed over whole.
+                // Shared inside the thread; what crosses to the neighbour has a text of its
+                // own, as strings crossing threads must (their counts are plain).
                 TString text(char('a' + w), uint32_t(1 + i % 50));
                 TString copy = text;
                 copy += "!";
@@ -128,7 +129,7 @@ TEST(ConcurrencyTest, FourThreadsLoseNoNotificationStringOrBlock) {
                 {
                     std::lock_guard lock(next.lock);
                     next.blocks.push_back(block);
-                    next.strings.push_back(new TString(copy));
+                    next.strings.push_back(new TString(copy.c_str()));  // its own text
                 }
                 std::vector<void*> toFree;
                 std::vector<TString*> received;
