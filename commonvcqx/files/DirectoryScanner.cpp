@@ -6,12 +6,14 @@
 #include <commonvcqx/files/DirectoryScanner.h>
 
 #include <commonvcqx/containers/Array.h>
+#include <commonvcqx/memory/AllocatorHooks.h>
 #include <commonvcqx/platform/Drives.h>
 #include <commonvcqx/platform/internal/FindFiles.h>
 #include <commonvcqx/text/StringFunctions.h>
 
 #include <cstring>
 #include <memory>
+#include <new>
 #include <set>
 #include <utility>
 #include <vector>
@@ -30,7 +32,14 @@ TSearch OpenSearch(const TFileName& prefix, const char* pattern, WIN32_FIND_DATA
     TString search(prefix);
     search.Append(pattern);
     DWORD error = 0;
-    return TSearch(pf::FindFirstFile(search.c_str(), &CompareFileNames, entry, error));
+    TSearch found(pf::FindFirstFile(search.c_str(), &CompareFileNames, entry, error));
+    // A folder that cannot be read is skipped; short memory says nothing of the folder
+    // and must not make a scan come back short without a word.
+    if (!found && error == ERROR_NOT_ENOUGH_MEMORY) {
+        ExecuteStandardNewHandler();
+        throw std::bad_alloc();
+    }
+    return found;
 }
 
 // `folder` with one backslash at the end, to which entry names are appended.

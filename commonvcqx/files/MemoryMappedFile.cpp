@@ -86,7 +86,14 @@ TMemoryMappedFile::TMemoryMappedFile(const TFileName& name, int flags, char crea
 
 TMemoryMappedFile::TMemoryMappedFile(TFile& file, char createView, uint32_t maximumSize)
     : m_file(&file) {
-    Initialize(createView, maximumSize);
+    try {
+        Initialize(createView, maximumSize);
+    } catch (...) {
+        // No destructor runs for an object that was never made: its mapping goes here.
+        DeleteAllViews();
+        CloseMapping();
+        throw;
+    }
 }
 
 TMemoryMappedFile::~TMemoryMappedFile() {

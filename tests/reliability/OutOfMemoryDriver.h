@@ -86,13 +86,15 @@ struct THeapCensus {
         size_t bytes = 0;
         bool operator==(const TCount&) const = default;
     };
-    TCount heaps[3];
+    static constexpr int kHeaps = 5;
+    TCount heaps[kHeaps];
     bool operator==(const THeapCensus&) const = default;
 
     static THeapCensus Take() {
         THeapCensus census;
-        NH_Heap* heaps[3] = {&NH_Heap::Default(), _stringHeap, &cvq::detail::HeapForHeaps()};
-        for (int i = 0; i < 3; ++i) {
+        NH_Heap* heaps[kHeaps] = {&NH_Heap::Default(), _stringHeap, &cvq::detail::HeapForHeaps(),
+                                  &cvq::detail::TestHeap1(), &cvq::detail::TestHeap2()};
+        for (int i = 0; i < kHeaps; ++i) {
             heaps[i]->ForEach(
                 [](void* block, void* user) {
                     auto* count = static_cast<TCount*>(user);
@@ -106,8 +108,9 @@ struct THeapCensus {
 };
 
 inline ::testing::AssertionResult SameHeaps(const THeapCensus& before, const THeapCensus& after) {
-    static const char* const kNames[3] = {"DefaultHeap", "StringHeap", "HeapForHeaps"};
-    for (int i = 0; i < 3; ++i) {
+    static const char* const kNames[THeapCensus::kHeaps] = {"DefaultHeap", "StringHeap",
+                                                            "HeapForHeaps", "ah1", "ah2"};
+    for (int i = 0; i < THeapCensus::kHeaps; ++i) {
         if (before.heaps[i] == after.heaps[i]) continue;
         return ::testing::AssertionFailure()
                << kNames[i] << ": " << before.heaps[i].blocks << " blocks of "

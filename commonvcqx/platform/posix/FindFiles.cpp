@@ -204,14 +204,20 @@ TFindHandle* FindFirstFile(std::string_view search, TNameOrder order, WIN32_FIND
         delete find;
         return nullptr;
     }
+    // Short memory throws out of the listing (a new handler's exception): the handle,
+    // its folder and descriptor go with it.
+    struct TCloseOnThrow {
+        TFindHandle* find;
+        ~TCloseOnThrow() { FindClose(find); }
+    } pending{find};
     const bool read = ReadFolder(*find, pattern);
     if (!read || find->entries.empty()) {
         error = read ? ERROR_FILE_NOT_FOUND : LastSystemError();
-        FindClose(find);
         return nullptr;
     }
     Sort(*find, order);
     GiveNext(*find, entry);
+    pending.find = nullptr;
     return find;
 }
 
