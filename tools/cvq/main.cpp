@@ -31,6 +31,10 @@ bool Load(const char* path, std::vector<char>& bytes) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
+        std::fputs("usage: cvq dump FILE\n       cvq verify FILE\n", stdout);
+        return 0;
+    }
     if (argc != 3) return Usage();
     const std::string command = argv[1];
     if (command != "dump" && command != "verify") return Usage();
