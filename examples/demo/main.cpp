@@ -395,8 +395,9 @@ int main() {
     TString title("night drive");
     TString shared = title;  // one text until one of them changes
     shared.MakeUpper();
-    std::printf("malloc served by a library heap: %s; \"%s\" and \"%s\"\n",
-                IsDynamicMemory(block) ? "yes" : "no", title.c_str(), shared.c_str());
+    std::printf("malloc served by %s; \"%s\" and \"%s\"\n",
+                IsDynamicMemory(block) ? "a library heap" : "the C library (no heap override)",
+                title.c_str(), shared.c_str());
     std::free(block);
 
     {
