@@ -80,16 +80,18 @@ int main() {
     }
 
     // The host's loop: any poll/select-based loop (GLib, Qt) can watch the descriptor.
+    // guide: poll
     pollfd watched{GetMessageQueueFileDescriptor(), POLLIN, 0};
     while (state.finished < kWorkers) {
         if (poll(&watched, 1, 5000) <= 0) {
             std::fprintf(stderr, "no wake-up within 5 s\n");
             return 1;
         }
-        MSG msg;
+        MSG msg;  // readable while messages wait: take them all
         while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
             if (msg.message == WM_PENDING_EVENTS) ProcessThreadPendingEvents();
     }
+    // guide: end
     workers.clear();
 
     const bool complete = state.delivered == kWorkers * kSteps && !state.wrongThread;
