@@ -301,8 +301,17 @@ void TConfig::Load(const TFileName& fileName) {
                 m_wrongFileTime = SameFileTime(stamp, written) ? 0 : 1;
             }
         }
-    } catch (const TException&) {
+    } catch (const TException& e) {
+        // Short memory is no unreadable file: the caller hears of it, and the emptied
+        // tree is never saved over the file by itself.
+        if (IsOutOfMemory(e)) {
+            m_autoSave = 0;
+            throw;
+        }
         loaded = false;
+    } catch (const std::bad_alloc&) {
+        m_autoSave = 0;
+        throw;
     } catch (const std::exception&) {
         loaded = false;
     }

@@ -11,6 +11,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -331,7 +332,12 @@ void SetRegistryDirectory(const char* directory) {
     TStore& store = Store();
     std::lock_guard<std::mutex> guard(store.lock);
     store.directory = directory ? directory : "";
-    for (TRootFile& file : store.roots) file = TRootFile();
+    // Swapped out rather than assigned over: an assigned string keeps its buffer, and
+    // a forgotten file's text would stay in memory.
+    for (TRootFile& file : store.roots) {
+        TRootFile forgotten;
+        std::swap(file, forgotten);
+    }
 }
 
 TString GetRegistryDirectory() {
