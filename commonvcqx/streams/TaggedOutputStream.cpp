@@ -73,33 +73,51 @@ void TTaggedOutputStream::MoveDownOne(const char* name, int index) {
         m_current = existing;
         return;
     }
-    const uint32_t node = m_out.Align(4);
-    m_out.WriteBytes(0, kGroupHeader);
-    m_out.WriteString(stored.text, 1);
-    if (stored.length + 1 < 4) m_out.WriteBytes(0, 4 - (stored.length + 1));
+    // Padding, header and name (at least 4 bytes with its NUL) in one piece.
+    const uint32_t position = m_out.GetCurrentPosition();
+    const uint32_t node = (position + 3) & ~3u;
+    const uint32_t end = kGroupHeader + std::max<uint32_t>(stored.length + 1, 4);
+    m_out.ReserveSpace(node - position + end);
+    char* bytes = m_out.GetStart();
+    std::memset(bytes + position, 0, node - position + end);
+    std::memcpy(bytes + node + kGroupHeader, stored.text, stored.length);
+    bytes[node + kNameOffset] = char(kGroupHeader);
     Link(node);
-    Node(node)[kNameOffset] = char(kGroupHeader);
     Put32(node + kParent, m_current);
     m_current = node;
 }
 
-uint32_t TTaggedOutputStream::WriteTag(const char* name, int index, int alignment,
-                                       uint32_t headerSize, uint32_t* node) {
-    TStoredName stored;
-    MakeStoredName(name, index, stored);
-    if (stored.length > kMaxStoredName) ThrowNameTooLong();
-    const uint32_t start = m_out.Align(4);
+uint32_t TTaggedOutputStream::StartValue(const char* name, int index, int alignment,
+                                         uint32_t headerSize, uint32_t length, uint32_t* node) {
+    if (!name) name = "";
+    const size_t nameLength = std::strlen(name);
+    if (nameLength > kMaxStoredName) ThrowNameTooLong();
+    char digits[12];
+    const uint32_t digitCount = PutIndex(index, digits);
+    const uint32_t storedLength = uint32_t(nameLength) + digitCount;
+    if (storedLength > kMaxStoredName) ThrowNameTooLong();
     // The data offset is one byte: check before writing anything.
-    uint32_t end = headerSize + stored.length + 1;
+    uint32_t end = headerSize + storedLength + 1;
     if (end < headerSize + 4) end = headerSize + 4;
     if (alignment > 1)
         end = (end + uint32_t(alignment) - 1) / uint32_t(alignment) * uint32_t(alignment);
     if (end > kLargestDataOffset) ThrowNameTooLong();
-    m_out.WriteBytes(0, headerSize);
-    m_out.WriteString(stored.text, 1);
-    if (stored.length + 1 < 4) m_out.WriteBytes(0, 4 - (stored.length + 1));
+    // Padding to the node, header, name and padding to the data, then room for the data:
+    // one reservation, zeroed up to the data.
+    const uint32_t position = m_out.GetCurrentPosition();
+    const uint32_t start = (position + 3) & ~3u;
+    m_out.ReserveSpace(start - position + end + length);
+    char* bytes = m_out.GetStart();
+    std::memset(bytes + position, 0, start - position + end);
+    std::memcpy(bytes + start + headerSize, name, nameLength);
+    std::memcpy(bytes + start + headerSize + nameLength, digits, digitCount);
     *node = start;
-    return m_out.Align(alignment);
+    return start + end;
+}
+
+uint32_t TTaggedOutputStream::WriteTag(const char* name, int index, int alignment,
+                                       uint32_t headerSize, uint32_t* node) {
+    return StartValue(name, index, alignment, headerSize, 0, node);
 }
 
 void TTaggedOutputStream::Link(uint32_t node) {
@@ -137,9 +155,14 @@ void TTaggedOutputStream::SetBytes(const void* data, uint32_t length, int alignm
     }
     const bool big = bigAlways || length == 0 || length > kLargestSmallValue;
     uint32_t node;
-    const uint32_t start =
-        WriteTag(name, index, big ? 4 : alignment, big ? kBigHeader : kSmallHeader, &node);
-    m_out.WriteData(data, length);
+    const uint32_t start = StartValue(name, index, big ? 4 : alignment,
+                                      big ? kBigHeader : kSmallHeader, length, &node);
+    char* bytes = m_out.GetStart();
+    // Bytes without a source are zeros rather than whatever the block held.
+    if (data)
+        std::memcpy(bytes + start, data, length);
+    else
+        std::memset(bytes + start, 0, length);
     if (big)
         WriteValueNodeEx(node, start);
     else

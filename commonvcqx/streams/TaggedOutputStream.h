@@ -109,6 +109,9 @@ protected:
     /// to `alignment`. Returns the data offset; the node offset goes to *node.
     uint32_t WriteTag(const char* name, int index, int alignment, uint32_t headerSize,
                       uint32_t* node);
+    /// WriteTag, then room for `length` bytes of data, which the position passes over.
+    uint32_t StartValue(const char* name, int index, int alignment, uint32_t headerSize,
+                        uint32_t length, uint32_t* node);
     /// Appends the node to the current group's children.
     void Link(uint32_t node);
     /// Completes a small value whose data starts at `data` and ends at the position.

@@ -1,25 +1,28 @@
 #include <commonvcqx/streams/TaggedStream.h>
 
 #include <commonvcqx/frame/ExceptionThrower.h>
+#include <commonvcqx/streams/internal/SiblingIndex.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <unordered_map>
 
 namespace {
 
 constexpr int kDamagedStream = 18032;
-
-// The first 4 bytes of a stored name, zero-filled past its NUL, as one word.
-uint32_t FirstWord(const char* text, uint32_t available) noexcept {
-    char word[4] = {};
-    for (uint32_t i = 0; i < 4 && i < available && text[i]; ++i) word[i] = text[i];
-    uint32_t value;
-    std::memcpy(&value, word, 4);
-    return value;
-}
+// Children walked one by one before a lookup turns to the group's index: lookups in
+// writing order hit at the first, and small groups are never indexed.
+constexpr int kDirectSteps = 8;
 
 }  // namespace
+
+// The name indexes of the groups whose lookups walked far, by group offset.
+struct TTaggedStream::TIndexes {
+    std::unordered_map<uint32_t, cvq::detail::TSiblingIndex> byGroup;
+    uint32_t lastGroup = 0;
+    cvq::detail::TSiblingIndex* last = nullptr;
+};
 
 TTaggedStream::TTaggedStream(char useTags, TMemoryStream& memory) noexcept
     : m_root(0),
@@ -29,6 +32,8 @@ TTaggedStream::TTaggedStream(char useTags, TMemoryStream& memory) noexcept
       m_lastFoundGroup(0),
       m_useTags(useTags),
       m_swapped(0) {}
+
+TTaggedStream::~TTaggedStream() = default;
 
 TTaggedStream::TAutoPosition::TAutoPosition(TTaggedStream& stream) noexcept
     : m_stream(stream),
@@ -50,6 +55,22 @@ void TTaggedStream::Fail() {
     std::abort();  // a thrower made with post = 0 always throws
 }
 
+uint32_t TTaggedStream::PutIndex(int index, char* dst) noexcept {
+    if (index == 0) return 0;
+    char digits[12];
+    char* p = digits + sizeof digits;
+    // Through unsigned arithmetic so that the smallest int keeps its digits.
+    uint32_t magnitude = index < 0 ? 0u - uint32_t(index) : uint32_t(index);
+    do {
+        *--p = char('0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude);
+    if (index < 0) *--p = '-';
+    const uint32_t count = uint32_t(digits + sizeof digits - p);
+    std::memcpy(dst, p, count);
+    return count;
+}
+
 void TTaggedStream::MakeStoredName(const char* name, int index, TStoredName& stored) noexcept {
     if (!name) name = "";
     const size_t length = std::strlen(name);
@@ -59,32 +80,9 @@ void TTaggedStream::MakeStoredName(const char* name, int index, TStoredName& sto
         return;
     }
     std::memcpy(stored.text, name, length);
-    uint32_t end = uint32_t(length);
-    if (index != 0) {
-        char digits[12];
-        int count = 0;
-        // Through unsigned arithmetic so that the smallest int keeps its digits.
-        uint32_t magnitude = index < 0 ? 0u - uint32_t(index) : uint32_t(index);
-        do {
-            digits[count++] = char('0' + magnitude % 10);
-            magnitude /= 10;
-        } while (magnitude);
-        if (index < 0) stored.text[end++] = '-';
-        while (count) stored.text[end++] = digits[--count];
-    }
+    const uint32_t end = uint32_t(length) + PutIndex(index, stored.text + length);
     stored.text[end] = 0;
     stored.length = end;
-}
-
-uint32_t TTaggedStream::Get32(uint32_t offset) const noexcept {
-    uint32_t value;
-    std::memcpy(&value, m_memory->GetStart() + offset, 4);
-    return m_swapped ? __builtin_bswap32(value) : value;
-}
-
-void TTaggedStream::Put32(uint32_t offset, uint32_t value) noexcept {
-    if (m_swapped) value = __builtin_bswap32(value);
-    std::memcpy(m_memory->GetStart() + offset, &value, 4);
 }
 
 uint32_t TTaggedStream::GetData(uint32_t value, uint32_t* length) const noexcept {
@@ -93,20 +91,27 @@ uint32_t TTaggedStream::GetData(uint32_t value, uint32_t* length) const noexcept
     return value + Byte(value + kDataOffset);
 }
 
-void TTaggedStream::CheckNode(uint32_t offset, uint32_t after) {
-    const uint64_t limit = GetLimit();
+bool TTaggedStream::IsSoundHeader(uint32_t offset, uint32_t after, uint32_t limit) const noexcept {
     // Nodes are aligned, strictly after what leads to them, and their header fits.
-    if (offset % 4 != 0 || offset <= after || uint64_t(offset) + kSmallHeader > limit) Fail();
+    if (offset % 4 != 0 || offset <= after || uint64_t(offset) + kSmallHeader > limit) return false;
     const uint32_t header = IsGroup(offset)      ? kGroupHeader
                             : IsBigValue(offset) ? kBigHeader
                                                  : kSmallHeader;
-    if (uint64_t(offset) + header > limit) Fail();
-    if (Byte(offset + kNameOffset) < header) Fail();
+    if (uint64_t(offset) + header > limit) return false;
+    if (Byte(offset + kNameOffset) < header) return false;
+    return GetName(offset) < limit;
+}
+
+int32_t TTaggedStream::NameLength(uint32_t name, uint32_t limit) const noexcept {
     // The stored name ends inside the block, within the longest name a node can hold.
-    const uint32_t name = GetName(offset);
-    if (name >= limit) Fail();
-    const uint64_t span = std::min<uint64_t>(limit - name, kMaxStoredName + 1);
-    if (!std::memchr(Node(name), 0, size_t(span))) Fail();
+    const size_t span = std::min<size_t>(limit - name, kMaxStoredName + 1);
+    const void* nul = std::memchr(Node(name), 0, span);
+    return nul ? int32_t(static_cast<const char*>(nul) - Node(name)) : -1;
+}
+
+void TTaggedStream::CheckNode(uint32_t offset, uint32_t after) {
+    const uint32_t limit = GetLimit();
+    if (!IsSoundHeader(offset, after, limit) || NameLength(GetName(offset), limit) < 0) Fail();
 }
 
 void TTaggedStream::CheckData(uint32_t value) {
@@ -127,37 +132,67 @@ uint32_t TTaggedStream::FindNode(const char* name, int index, int mode) {
     return FindNode(stored, mode);
 }
 
+uint32_t TTaggedStream::Scan(const TStoredName& stored, uint32_t node, uint32_t after,
+                             uint32_t limit) {
+    const uint32_t compared = stored.length + 1;
+    for (int step = 0; node; ++step) {
+        if (step == kDirectSteps) return ScanIndexed(stored, after, limit);
+        if (!IsSoundHeader(node, after, limit)) Fail();
+        const uint32_t name = GetName(node);
+        // A name that matches ends with its NUL in the block: no search for the NUL.
+        if (compared <= limit - name && std::memcmp(Node(name), stored.text, compared) == 0)
+            return node;
+        if (NameLength(name, limit) < 0) Fail();
+        after = node;
+        node = Next(node);
+    }
+    return 0;
+}
+
+uint32_t TTaggedStream::ScanIndexed(const TStoredName& stored, uint32_t after, uint32_t limit) {
+    if (!m_indexes) m_indexes = std::make_unique<TIndexes>();
+    TIndexes& indexes = *m_indexes;
+    const uint32_t group = m_current;
+    if (!indexes.last || indexes.lastGroup != group) {
+        indexes.last = &indexes.byGroup[group];
+        indexes.lastGroup = group;
+    }
+    cvq::detail::TSiblingIndex& index = *indexes.last;
+    // Takes in the children linked since the last lookup (all of them, the first time),
+    // checked as a walk checks them; the first unsound one ends the chain for good.
+    const char* base = Node(0);
+    if (!index.IsDamaged()) {
+        uint32_t previous = index.GetLast() ? index.GetLast() : group;
+        for (uint32_t node = index.GetLast() ? Next(previous) : FirstChild(group); node;
+             previous = node, node = Next(node)) {
+            const int32_t length =
+                IsSoundHeader(node, previous, limit) ? NameLength(GetName(node), limit) : -1;
+            if (length < 0) {
+                index.SetDamaged();
+                break;
+            }
+            index.Add(base, node, GetName(node), uint32_t(length));
+        }
+    }
+    const uint32_t found = index.FindAfter(base, stored.text, stored.length, after);
+    // A walk without a hit would have reached the damaged node.
+    if (!found && index.IsDamaged()) Fail();
+    return found;
+}
+
 uint32_t TTaggedStream::FindNode(const TStoredName& stored, int mode) {
     if (stored.length > kMaxStoredName) return 0;
     const uint32_t group = m_current;
-    const uint32_t wanted = FirstWord(stored.text, stored.length + 1);
-    const uint32_t compared = stored.length + 1;
-
-    // Scans the chain from `node` (whose predecessor lies at `after`) to its end.
-    auto scan = [&](uint32_t node, uint32_t after) -> uint32_t {
-        while (node) {
-            CheckNode(node, after);
-            const uint32_t name = GetName(node);
-            const uint32_t limit = GetLimit();
-            const uint32_t available = name < limit ? limit - name : 0;
-            if (FirstWord(Node(name), available) == wanted && compared <= available &&
-                std::memcmp(Node(name), stored.text, compared) == 0)
-                return node;
-            after = node;
-            node = Next(node);
-        }
-        return 0;
-    };
-
+    const uint32_t limit = GetLimit();
     const uint32_t first = FirstChild(group);
     uint32_t found = 0;
     if (mode != 0 && m_lastFound && m_lastFoundGroup == group) {
         // Resume after the previous hit, then wrap to the first child once.
         const uint32_t next = Next(m_lastFound);
-        found = scan(next, m_lastFound);
-        if (!found && next != first) found = scan(first, group);
+        found = Scan(stored, next, m_lastFound, limit);
+        if (!found && next != first) found = Scan(stored, first, group, limit);
     } else {
-        found = scan(first, group);
+        found = Scan(stored, first, group, limit);
     }
     if (mode == 1) {
         m_lastFound = found;
