@@ -329,9 +329,14 @@ void TMappedBufferedFile::Identity(uint64_t& device, uint64_t& inode) const {
 }
 
 bool TMappedBufferedFile::MapWindow(TMultiFileBuffer::TBuffer& buffer, int64_t from, int64_t to) {
-    if (to <= from || to > UINT32_MAX) return false;
-    TMemoryMappedFile::TView* view =
-        m_mapped->FindElseCreate(static_cast<uint32_t>(from), static_cast<uint32_t>(to - from));
+    if (to <= from || to > m_mapped->GetMappingSize()) return false;
+    // Windows point into one view of the whole mapping, shared by every buffer of the
+    // file through its count: moving a window maps nothing and keeps the pages mapped.
+    // Only where that view cannot be had (address space short) a window maps its own.
+    TMemoryMappedFile::TView* view = m_mapped->FindElseCreate(0, m_mapped->GetMappingSize());
+    if (!view)
+        view =
+            m_mapped->FindElseCreate(static_cast<uint32_t>(from), static_cast<uint32_t>(to - from));
     if (!view) return false;
     if (buffer.view) m_mapped->Release(buffer.view);
     buffer.view = view;
@@ -373,11 +378,11 @@ void TMappedBufferedFile::OnWriteBufferRequest(int32_t offset, TMultiFileBuffer:
     int64_t to =
         from + std::max<int64_t>(m_writeBufferSize, 2 * int64_t{m_alignment} + granularity);
     if (to > m_mapped->GetMappingSize()) {
-        // Growing remaps the file: no view of it may stay in use. The file is grown on
-        // disk first, so a full disk raises 18019 here rather than faulting later.
-        m_owner->StopUsingFile(*m_mapped);
+        // The file grows on disk before a byte is stored, so a full disk raises 18019
+        // here rather than faulting later; in place, so the windows of other channels
+        // writing this file stay where their pointers are.
         int64_t grown = std::max<int64_t>(to, 2 * int64_t{m_mapped->GetMappingSize()});
-        m_mapped->SetFileSize(static_cast<uint32_t>(std::min<int64_t>(grown, INT32_MAX)), 0, 0);
+        m_mapped->ExtendMapping(static_cast<uint32_t>(std::min<int64_t>(grown, INT32_MAX)));
     }
     if (!MapWindow(buffer, from, to)) ThrowFileError(18021, ERROR_NOT_ENOUGH_MEMORY);
 }

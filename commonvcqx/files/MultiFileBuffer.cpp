@@ -345,7 +345,6 @@ void* TMultiFileBuffer::PointerFor(int32_t offset, int channel, char forward) {
             }
             b.owner = file;
             file->OnWriteBufferRequest(offset, b, reuse ? 1 : 0);
-            b.owner = file;  // growing a mapped file releases its buffers first
         } else {
             if (previous == &b) previous = nullptr;
             if (b.owner) {

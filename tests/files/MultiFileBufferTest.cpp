@@ -45,6 +45,12 @@ struct TChannels {
     }
 };
 
+int ViewCount(const TMemoryMappedFile& map) {
+    int n = 0;
+    for (int i = 0; map.GetView(i); ++i) ++n;
+    return n;
+}
+
 }  // namespace
 
 TEST_F(MultiFileBufferTest, PoolShapeFollowsTheMode) {
@@ -400,4 +406,119 @@ TEST_F(MultiFileBufferTest, RandomUseMatchesTheFiles) {
             }
         }
     }
+}
+
+TEST_F(MultiFileBufferTest, MappedWindowsPointIntoOneSharedView) {
+    const std::string contents = Pattern(1000003, 17);
+    Put("m", contents);
+    TMemoryMappedFile map(Name("m").c_str(), 0x82, 0, 0);
+    TMultiFileBuffer buffer(TMultiFileBuffer::kReadMode, 2, 4, TFile::kNoCache, 1, 0);
+    TMappedBufferedFile::Register(buffer, 0, map, 0, 0, 4, 16, 65536, 0);
+    TMappedBufferedFile::Register(buffer, 1, map, 100, 0, 2, 8, 131072, 0);
+    auto* forward = static_cast<char*>(buffer.GetVirtualPointer(0, 0));
+    auto* backward = static_cast<char*>(buffer.GetVirtualPointerBackward(999000, 1));
+    ASSERT_NE(forward, nullptr);
+    ASSERT_NE(backward, nullptr);
+    ASSERT_EQ(ViewCount(map), 1);
+    TMemoryMappedFile::TView* whole = map.GetView();
+    EXPECT_EQ(whole->GetSize(), map.GetMappingSize());
+    int64_t up = 0, down = 999000;
+    int moves = 0;
+    while (up + 8 <= static_cast<int64_t>(contents.size()) && down - 2 >= 100) {
+        void* before = buffer.GetStartOfCurrentBuffer(0);
+        forward += 4;
+        up += 4;
+        buffer.ValidateVirtualPointer(reinterpret_cast<void**>(&forward), 0);
+        backward -= 2;
+        down -= 2;
+        buffer.ValidateVirtualPointerBackward(reinterpret_cast<void**>(&backward), 1);
+        moves += buffer.GetStartOfCurrentBuffer(0) != before;
+        ASSERT_EQ(std::string(forward, 4), contents.substr(static_cast<size_t>(up), 4)) << up;
+        ASSERT_EQ(std::string(backward, 2), contents.substr(static_cast<size_t>(down), 2)) << down;
+        // Moving windows map nothing: every window is a pointer into the one view.
+        ASSERT_EQ(map.GetView(), whole);
+        ASSERT_EQ(map.GetView(1), nullptr);
+        ASSERT_GE(forward, static_cast<char*>(whole->GetStart()));
+        ASSERT_LT(forward, static_cast<char*>(whole->GetStart()) + whole->GetSize());
+    }
+    EXPECT_GT(moves, 10);
+    buffer.StopUsingFile(map);
+    EXPECT_EQ(ViewCount(map), 0);  // the last window gone, the view is unmapped
+}
+
+TEST_F(MultiFileBufferTest, SeveralChannelsWriteOneMappedFile) {
+    constexpr int kWriters = 3;
+    constexpr size_t kRegion = 300000;
+    std::vector<std::string> data;
+    for (int ch = 0; ch < kWriters; ++ch) data.push_back(Pattern(kRegion, 20 + ch));
+    {
+        TFile file(Name("multi").c_str(), 0x18);
+        file.SetSize(1);
+        TMemoryMappedFile map(file, 0, 0);
+        TMultiFileBuffer buffer(TMultiFileBuffer::kWriteMode, kWriters, 0, TFile::kNoCache, 1, 0);
+        std::vector<char*> p(kWriters);
+        std::vector<size_t> at(kWriters, 0);
+        for (int ch = 0; ch < kWriters; ++ch) {
+            TMappedBufferedFile::Register(buffer, ch, map, static_cast<int32_t>(ch * kRegion), 0, 1,
+                                          128, 65536, 1);
+            p[ch] = static_cast<char*>(
+                buffer.GetVirtualPointer(static_cast<int32_t>(ch * kRegion), ch));
+            ASSERT_NE(p[ch], nullptr);
+        }
+        // The last region's window grows the file at once; the others grow it again as
+        // they go. Every growth leaves the other channels' pointers where they were.
+        std::mt19937 random(21);
+        for (bool going = true; going;) {
+            going = false;
+            for (int ch = 0; ch < kWriters; ++ch) {
+                size_t n = std::min<size_t>(random() % 128 + 1, kRegion - at[ch]);
+                if (n == 0) continue;
+                going = true;
+                ASSERT_GE(buffer.GetAvailableBytesFromVirtualPointer(p[ch], ch),
+                          static_cast<int32_t>(n));
+                std::memcpy(p[ch], data[ch].data() + at[ch], n);
+                p[ch] += n;
+                at[ch] += n;
+                buffer.ValidateVirtualPointer(reinterpret_cast<void**>(&p[ch]), ch);
+                ASSERT_EQ(buffer.VirtualPointerToFileOffset(p[ch], ch),
+                          static_cast<int32_t>(ch * kRegion + at[ch]));
+            }
+        }
+        EXPECT_GT(map.GetMappingSize(), kWriters * kRegion - 1);
+        const auto total = static_cast<int32_t>(kWriters * kRegion);
+        for (int ch = 0; ch < kWriters; ++ch) buffer.ValidateWriting(total, total, 0, 0, ch, 1);
+        EXPECT_EQ(ViewCount(map), 0);
+    }
+    std::string written = Get("multi");
+    ASSERT_EQ(written.size(), kWriters * kRegion);
+    for (int ch = 0; ch < kWriters; ++ch)
+        EXPECT_TRUE(SameBytes(written.substr(ch * kRegion, kRegion), data[ch])) << ch;
+}
+
+TEST_F(MultiFileBufferTest, AFullDiskWhileGrowingLeavesTheOtherWindows) {
+    TFile file(Name("full").c_str(), 0x18);
+    file.SetSize(1);
+    TMemoryMappedFile map(file, 0, 0);
+    TMultiFileBuffer buffer(TMultiFileBuffer::kWriteMode, 2, 0, TFile::kNoCache, 1, 0);
+    TMappedBufferedFile::Register(buffer, 0, map, 0, 0, 1, 16, 65536, 1);
+    TMappedBufferedFile::Register(buffer, 1, map, 1 << 20, 0, 1, 16, 65536, 1);
+    auto* first = static_cast<char*>(buffer.GetVirtualPointer(0, 0));
+    ASSERT_NE(first, nullptr);
+    const uint32_t mapped = map.GetMappingSize();
+    pf::FailNthOperation(pf::EFailureSeam::CreateMapping, 1, ENOSPC);
+    auto caught = Catch([&] { buffer.GetVirtualPointer(1 << 20, 1); });
+    EXPECT_TRUE(caught.thrown);
+    EXPECT_EQ(caught.code, 112u);
+    EXPECT_EQ(caught.text, ErrorText(18019, "C:"));
+    EXPECT_EQ(map.GetMappingSize(), mapped);  // the file kept its size
+    std::memcpy(first, "kept", 4);            // the first window is still the file's
+    EXPECT_EQ(buffer.GetStartOfCurrentBuffer(0), first);
+    auto* second = static_cast<char*>(buffer.GetVirtualPointer(1 << 20, 1));
+    ASSERT_NE(second, nullptr);
+    std::memcpy(second, "late", 4);
+    buffer.ValidateWriting(-1, (1 << 20) + 4, 0, 0, 0, 1);
+    std::string written = Get("full");
+    ASSERT_EQ(written.size(), (1u << 20) + 4);
+    EXPECT_EQ(written.substr(0, 4), "kept");
+    EXPECT_EQ(written.substr(1 << 20), "late");
 }
