@@ -19,7 +19,7 @@ else()
     run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
 endif()
 foreach(file include/commonvcqx/CommonVcQx.h include/commonvcqx/platform/WinTypes.h
-             share/man/man1/cvq.1)
+             share/man/man1/cvq.1.gz)
     if(NOT EXISTS ${prefix}/${file})
         message(FATAL_ERROR "${file} was not installed")
     endif()
