@@ -18,7 +18,9 @@ int main() {
     // guide: end
 
     // guide: locale
-    std::setlocale(LC_ALL, "");  // the user's locale, for the host's own texts
+    std::setlocale(LC_ALL, "");       // the user's locale (GTK and Qt set it at start-up)
+    std::setlocale(LC_NUMERIC, "C");  // TString(double) and to_double are printf and atof
+    TString gain(0.5);                // "0.50", never "0,50"
     TString date = summer.ConvertToString("%a %d %b %Y %H:%M");   // "Mon 01 Jul 2024 12:30"
     TString level = AudioLevelToString(0.5f, kLevelDecibels, 2);  // "-6.02 dB", always a "."
     int32_t now = TTime::GetTickCount();  // seconds since 1970, not milliseconds
@@ -26,7 +28,7 @@ int main() {
 
     const bool ok = summer.GetTime() == 1719829800 && winter.GetTime() == 1704108600 &&
                     late.GetTime() == -1 && date == "Mon 01 Jul 2024 12:30" &&
-                    level == "-6.02 dB" && now > 1700000000;
+                    level == "-6.02 dB" && gain == "0.50" && now > 1700000000;
     std::printf("%s, %s; %d\n", date.c_str(), level.c_str(), int(late.GetTime()));
     return ok ? 0 : 1;
 }

@@ -100,8 +100,8 @@ TEST(PortingGuideTest, EveryBlockIsItsSampleRegionWordForWord) {
     std::map<std::string, std::map<std::string, std::string>> files;
     for (const TQuote& quote : quotes) {
         if (!files.count(quote.path)) {
-            ASSERT_TRUE(fs::exists(kSource / quote.path)) << kGuide << ":" << quote.line << ": "
-                                                          << quote.path << " does not exist";
+            ASSERT_TRUE(fs::exists(kSource / quote.path))
+                << kGuide << ":" << quote.line << ": " << quote.path << " does not exist";
             files[quote.path] = Regions(quote.path);
         }
         const auto& regions = files[quote.path];

@@ -91,8 +91,9 @@ std::string LibraryName(const fs::path& native) {
 // would. Every wait is bounded: the screen is polled until the text expected is there.
 class TTerminal {
 public:
+    // A server of its own, apart from any tmux the suite itself runs in.
     TTerminal(const TScratchTree& tree, const std::string& command)
-        : m_tmux("tmux -L cvq_examples_" + std::to_string(::getpid()) + " ") {
+        : m_tmux("env -u TMUX tmux -L cvq_examples_" + std::to_string(::getpid()) + " ") {
         const fs::path script = tree.Folder("tmux") / "run.sh";
         const fs::path config = tree.Folder("tmux") / "tmux.conf";
         fs::create_directories(script.parent_path());
