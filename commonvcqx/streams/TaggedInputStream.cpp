@@ -94,13 +94,6 @@ char TTaggedInputStream::MoveDownOne(const char* name, int index) {
     return 1;
 }
 
-uint32_t TTaggedInputStream::FindValue(const char* name, int index, int mode) {
-    const uint32_t node = FindNode(name, index, mode);
-    if (!node || !IsValue(node)) return 0;
-    CheckData(node);
-    return node;
-}
-
 template <class T>
 T TTaggedInputStream::GetNumber(T def, const char* name, int index) {
     T value = def;

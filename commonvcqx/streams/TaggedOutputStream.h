@@ -125,8 +125,7 @@ private:
     void MoveDownOne(const char* name, int index);
     template <class T>
     void SetNumber(T value, const char* name, int index);
-    void SetBytes(const void* data, uint32_t length, int alignment, const char* name, int index,
-                  bool bigAlways);
+    void SetBytes(const void* data, uint32_t length, int alignment, const char* name, int index);
 
     TOutputMemoryStream m_out;
     char m_closed;

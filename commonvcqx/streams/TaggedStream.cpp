@@ -4,6 +4,7 @@
 #include <commonvcqx/streams/internal/SiblingIndex.h>
 
 #include <algorithm>
+#include <bit>
 #include <cstdlib>
 #include <cstring>
 #include <unordered_map>
@@ -57,14 +58,24 @@ void TTaggedStream::Fail() {
 
 uint32_t TTaggedStream::PutIndex(int index, char* dst) noexcept {
     if (index == 0) return 0;
+    static const char kPairs[] =
+        "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+        "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+        "8081828384858687888990919293949596979899";
     char digits[12];
     char* p = digits + sizeof digits;
     // Through unsigned arithmetic so that the smallest int keeps its digits.
     uint32_t magnitude = index < 0 ? 0u - uint32_t(index) : uint32_t(index);
-    do {
-        *--p = char('0' + magnitude % 10);
-        magnitude /= 10;
-    } while (magnitude);
+    for (; magnitude >= 100; magnitude /= 100) {
+        p -= 2;
+        std::memcpy(p, kPairs + 2 * (magnitude % 100), 2);
+    }
+    if (magnitude >= 10) {
+        p -= 2;
+        std::memcpy(p, kPairs + 2 * magnitude, 2);
+    } else {
+        *--p = char('0' + magnitude);
+    }
     if (index < 0) *--p = '-';
     const uint32_t count = uint32_t(digits + sizeof digits - p);
     std::memcpy(dst, p, count);
@@ -73,14 +84,20 @@ uint32_t TTaggedStream::PutIndex(int index, char* dst) noexcept {
 
 void TTaggedStream::MakeStoredName(const char* name, int index, TStoredName& stored) noexcept {
     if (!name) name = "";
-    const size_t length = std::strlen(name);
+    // Zeros after short names, which NameIs compares as one word.
+    std::memset(stored.text, 0, 8);
+    uint32_t length = 0;
+    // One pass measures and copies: names are short.
+    while (length <= kMaxStoredName && name[length]) {
+        stored.text[length] = name[length];
+        ++length;
+    }
     if (length > kMaxStoredName) {
         stored.text[0] = 0;
         stored.length = kMaxStoredName + 1;
         return;
     }
-    std::memcpy(stored.text, name, length);
-    const uint32_t end = uint32_t(length) + PutIndex(index, stored.text + length);
+    const uint32_t end = length + PutIndex(index, stored.text + length);
     stored.text[end] = 0;
     stored.length = end;
 }
@@ -114,11 +131,15 @@ void TTaggedStream::CheckNode(uint32_t offset, uint32_t after) {
     if (!IsSoundHeader(offset, after, limit) || NameLength(GetName(offset), limit) < 0) Fail();
 }
 
-void TTaggedStream::CheckData(uint32_t value) {
+bool TTaggedStream::IsSoundData(uint32_t value, uint32_t limit) const noexcept {
     uint32_t length;
     const uint32_t data = GetData(value, &length);
-    if (Byte(value + kDataOffset) <= Byte(value + kNameOffset)) Fail();
-    if (uint64_t(data) + length > GetLimit()) Fail();
+    return Byte(value + kDataOffset) > Byte(value + kNameOffset) &&
+           uint64_t(data) + length <= limit;
+}
+
+void TTaggedStream::CheckData(uint32_t value) {
+    if (!IsSoundData(value, GetLimit())) Fail();
 }
 
 void TTaggedStream::MoveUp() {
@@ -129,19 +150,46 @@ void TTaggedStream::MoveUp() {
 uint32_t TTaggedStream::FindNode(const char* name, int index, int mode) {
     TStoredName stored;
     MakeStoredName(name, index, stored);
-    return FindNode(stored, mode);
+    return Find(stored, mode, GetLimit());
+}
+
+uint32_t TTaggedStream::FindValue(const char* name, int index, int mode) {
+    TStoredName stored;
+    MakeStoredName(name, index, stored);
+    const uint32_t limit = GetLimit();
+    const uint32_t node = Find(stored, mode, limit);
+    if (!node || !IsValue(node)) return 0;
+    if (!IsSoundData(node, limit)) Fail();
+    return node;
+}
+
+bool TTaggedStream::NameIs(uint32_t name, const TStoredName& stored,
+                           uint32_t limit) const noexcept {
+    const uint32_t compared = stored.length + 1;
+    const uint32_t available = limit - name;
+    if (compared > available) return false;
+    if constexpr (std::endian::native == std::endian::little) {
+        // Short names, NUL included, compare as one word.
+        if (compared <= 8 && available >= 8) {
+            uint64_t have, want;
+            std::memcpy(&have, Node(name), 8);
+            std::memcpy(&want, stored.text, 8);
+            const uint64_t mask =
+                compared == 8 ? ~uint64_t(0) : (uint64_t(1) << (8 * compared)) - 1;
+            return ((have ^ want) & mask) == 0;
+        }
+    }
+    return std::memcmp(Node(name), stored.text, compared) == 0;
 }
 
 uint32_t TTaggedStream::Scan(const TStoredName& stored, uint32_t node, uint32_t after,
                              uint32_t limit) {
-    const uint32_t compared = stored.length + 1;
     for (int step = 0; node; ++step) {
         if (step == kDirectSteps) return ScanIndexed(stored, after, limit);
         if (!IsSoundHeader(node, after, limit)) Fail();
         const uint32_t name = GetName(node);
         // A name that matches ends with its NUL in the block: no search for the NUL.
-        if (compared <= limit - name && std::memcmp(Node(name), stored.text, compared) == 0)
-            return node;
+        if (NameIs(name, stored, limit)) return node;
         if (NameLength(name, limit) < 0) Fail();
         after = node;
         node = Next(node);
@@ -181,9 +229,12 @@ uint32_t TTaggedStream::ScanIndexed(const TStoredName& stored, uint32_t after, u
 }
 
 uint32_t TTaggedStream::FindNode(const TStoredName& stored, int mode) {
+    return Find(stored, mode, GetLimit());
+}
+
+uint32_t TTaggedStream::Find(const TStoredName& stored, int mode, uint32_t limit) {
     if (stored.length > kMaxStoredName) return 0;
     const uint32_t group = m_current;
-    const uint32_t limit = GetLimit();
     const uint32_t first = FirstChild(group);
     uint32_t found = 0;
     if (mode != 0 && m_lastFound && m_lastFoundGroup == group) {

@@ -105,6 +105,9 @@ protected:
     /// a few children continues in the group's name index, with the same result.
     uint32_t FindNode(const TStoredName& stored, int mode);
     uint32_t FindNode(const char* name, int index, int mode);
+    /// FindNode for a value whose data lies in the block (checked); 0 when the tag is
+    /// absent or a group.
+    uint32_t FindValue(const char* name, int index, int mode);
 
     /// Walks a path of group names split at "/": each part, trimmed of spaces and tabs,
     /// goes to enter(part, index) (index 0 for all but the last); empty parts are
@@ -186,6 +189,8 @@ protected:
     int32_t NameLength(uint32_t name, uint32_t limit) const noexcept;
     /// Checks that a value's data lies in the block; throws when not.
     void CheckData(uint32_t value);
+    /// CheckData's test for a block of `limit` bytes.
+    bool IsSoundData(uint32_t value, uint32_t limit) const noexcept;
     /// Throws the exception of a damaged stream.
     [[noreturn]] static void Fail();
 
@@ -195,6 +200,9 @@ private:
     /// The first child from `node` on (its predecessor at `after`) stored under
     /// `stored`, 0 when the chain ends first; throws at a damaged node on the way.
     uint32_t Scan(const TStoredName& stored, uint32_t node, uint32_t after, uint32_t limit);
+    uint32_t Find(const TStoredName& stored, int mode, uint32_t limit);
+    /// The stored name at `name` is `stored`; `name` lies below `limit`.
+    bool NameIs(uint32_t name, const TStoredName& stored, uint32_t limit) const noexcept;
     /// Scan's answer from the index of the current group, for `node` after `after`.
     uint32_t ScanIndexed(const TStoredName& stored, uint32_t after, uint32_t limit);
 
