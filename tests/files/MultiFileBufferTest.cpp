@@ -45,12 +45,6 @@ struct TChannels {
     }
 };
 
-int ViewCount(const TMemoryMappedFile& map) {
-    int n = 0;
-    for (int i = 0; map.GetView(i); ++i) ++n;
-    return n;
-}
-
 // 'h' when the channel shows `offset` as it was (`old`: a buffer kept it), 'm' when as
 // it is now (`now`: it was read again).
 char HitOrMiss(TMultiFileBuffer& buffer, int channel, int32_t offset, const std::string& old,
@@ -431,7 +425,7 @@ TEST_F(MultiFileBufferTest, MappedWindowsPointIntoOneSharedView) {
     auto* backward = static_cast<char*>(buffer.GetVirtualPointerBackward(999000, 1));
     ASSERT_NE(forward, nullptr);
     ASSERT_NE(backward, nullptr);
-    ASSERT_EQ(ViewCount(map), 1);
+    ASSERT_EQ(map.GetViews().GetCount(), 1);
     TMemoryMappedFile::TView* whole = map.GetView();
     EXPECT_EQ(whole->GetSize(), map.GetMappingSize());
     int64_t up = 0, down = 999000;
@@ -455,7 +449,7 @@ TEST_F(MultiFileBufferTest, MappedWindowsPointIntoOneSharedView) {
     }
     EXPECT_GT(moves, 10);
     buffer.StopUsingFile(map);
-    EXPECT_EQ(ViewCount(map), 0);  // the last window gone, the view is unmapped
+    EXPECT_EQ(map.GetViews().GetCount(), 0);  // the last window gone, the view is unmapped
 }
 
 TEST_F(MultiFileBufferTest, SeveralChannelsWriteOneMappedFile) {
@@ -499,7 +493,7 @@ TEST_F(MultiFileBufferTest, SeveralChannelsWriteOneMappedFile) {
         EXPECT_GT(map.GetMappingSize(), kWriters * kRegion - 1);
         const auto total = static_cast<int32_t>(kWriters * kRegion);
         for (int ch = 0; ch < kWriters; ++ch) buffer.ValidateWriting(total, total, 0, 0, ch, 1);
-        EXPECT_EQ(ViewCount(map), 0);
+        EXPECT_EQ(map.GetViews().GetCount(), 0);
     }
     std::string written = Get("multi");
     ASSERT_EQ(written.size(), kWriters * kRegion);
