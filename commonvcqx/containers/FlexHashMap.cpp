@@ -75,8 +75,12 @@ void TFlexHashMapImp::Reindex() noexcept {
     std::memset(m_buckets, 0, size_t(m_numSlots) * sizeof(THashableElement*));
     TDoubleList all(0, nullptr);
     all.Absorb(*this, nullptr);
-    while (TListElement* e = all.DetachFirst()) PureAdd(static_cast<THashableElement*>(e));
+    while (TListElement* e = all.DetachFirst()) Link(static_cast<THashableElement*>(e));
 }
+
+void TFlexHashMapImp::Filed(THashableElement&) noexcept {}
+void TFlexHashMapImp::Unfiled(THashableElement&) noexcept {}
+void TFlexHashMapImp::UnfiledAll() noexcept {}
 
 // ---- Adding ----------------------------------------------------------------------
 
@@ -86,17 +90,20 @@ THashableElement* TFlexHashMapImp::Add(THashableElement* e) {
 }
 
 THashableElement* TFlexHashMapImp::PureAdd(THashableElement* e) {
-    const uint32_t hash = e->GetHashedValue();
-    const uint32_t bucket = BucketFor(hash);
+    Link(e);
+    Filed(*e);
+    return e;
+}
+
+void TFlexHashMapImp::Link(THashableElement* e) {
+    const uint32_t bucket = BucketFor(e->GetHashedValue());
     e->m_bucket = bucket;
-    e->m_hash = hash;
     if (THashableElement* head = m_buckets[bucket]) {
         InsertAfter(e, head);
     } else {
         Append(e);
         m_buckets[bucket] = e;
     }
-    return e;
 }
 
 THashableElement* TFlexHashMapImp::AddUnique(THashableElement* e) {
@@ -159,6 +166,7 @@ int32_t TFlexHashMapImp::DeleteAllEqual(const THashableElement& probe) {
 
 THashableElement* TFlexHashMapImp::Detach(THashableElement* e) noexcept {
     if (!e) return nullptr;
+    Unfiled(*e);
     const uint32_t bucket = e->m_bucket;
     if (m_buckets[bucket] == e) {
         auto* next = static_cast<THashableElement*>(e->GetNext());
@@ -182,6 +190,7 @@ char TFlexHashMapImp::DeleteEqual(const THashableElement& probe) {
 void TFlexHashMapImp::DetachAll() noexcept {
     TDoubleList::DetachAll();
     std::memset(m_buckets, 0, size_t(m_numSlots) * sizeof(THashableElement*));
+    UnfiledAll();
 }
 
 void TFlexHashMapImp::DeleteAll() {

@@ -8,6 +8,7 @@
 #include <commonvcqx/frame/internal/ExceptionGlobals.h>
 
 #include <atomic>
+#include <cstring>
 #include <new>
 
 namespace {
@@ -190,6 +191,11 @@ void InitExceptionHandler() {
     // a noexcept function ends the process), and malloc already reaches the new
     // handler through the heaps' out-of-memory path, whatever the mode.
     std::set_new_handler(&ThrowOutOfMemory);
+}
+
+bool IsOutOfMemory(const TException& e) noexcept {
+    return e.GetCode() == 0 && e.GetMessage() && !e.GetSecondMessage() &&
+           std::strcmp(e.GetMessage()->c_str(), "Out of memory") == 0;
 }
 
 namespace {

@@ -83,3 +83,8 @@ private:
 /// new handler that throws TException("Out of memory") with code 0 on the failing
 /// thread. Runs at load; a host may call it again after replacing the new handler.
 void InitExceptionHandler();
+
+/// True for the exception the library's new handler throws ("Out of memory", code 0).
+/// Code that treats a failure as "not there" (a file that cannot be read) lets this one
+/// pass instead: short memory says nothing about the data.
+bool IsOutOfMemory(const TException& e) noexcept;

@@ -1,6 +1,7 @@
 // NH_Heap: construction, the entry points that choose among small blocks, big chunks
 // and reserved regions, freeing by address, Clear and the calling thread's default heap.
 #include <commonvcqx/memory/Heap.h>
+#include <commonvcqx/memory/internal/AllocationFailures.h>
 #include <commonvcqx/memory/internal/HeapInternals.h>
 #include <commonvcqx/memory/internal/HeapSmallPath.h>
 
@@ -59,15 +60,21 @@ void NH_Heap::LazyInit() {
     THeapAccess::Register(*this);
 }
 
-void* NH_Heap::AllocMem(size_t size) {
+__attribute__((always_inline)) inline void* NH_Heap::AllocFresh(size_t size) {
     if (!__atomic_load_n(&m_initialized, __ATOMIC_ACQUIRE)) LazyInit();
     if (size <= kLargestSmallBlock) return AllocSmall(size, size + kSmallHeader);
     return AllocBig(size, 16);
 }
 
+void* NH_Heap::AllocMem(size_t size) {
+    if (AllocationRefused(this) && !RunNewHandlers()) return nullptr;
+    return AllocFresh(size);
+}
+
 void* NH_Heap::Realloc(void* p, size_t size, int zero) {
     if (!p) return Alloc(size, zero);
     if (size > kMaxRequest) return nullptr;
+    if (size > GetBlockSize(p) && AllocationRefused(this) && !RunNewHandlers()) return nullptr;
     bool zeroGrowth = zero || (m_flags & kZeroFill);
     size_t old;
     if (IsAlt(p)) {
@@ -107,7 +114,7 @@ void* NH_Heap::Realloc(void* p, size_t size, int zero) {
             if (inPlace) block->size = size;
         }
         if (!inPlace) {
-            void* moved = AllocMem(size);
+            void* moved = AllocFresh(size);
             if (!moved) return nullptr;
             std::memcpy(moved, p, std::min(old, size));
             FreeMem(p);
@@ -117,7 +124,7 @@ void* NH_Heap::Realloc(void* p, size_t size, int zero) {
         TSmallBlock* block = SmallHeader(p);
         old = block->size;
         if (kClassSizes[block->sizeClass] < size + kSmallHeader) {
-            void* moved = AllocMem(size);
+            void* moved = AllocFresh(size);
             if (!moved) return nullptr;
             std::memcpy(moved, p, old);
             FreeMem(p);
@@ -176,6 +183,7 @@ void* NH_Heap::AllocArray(size_t count, size_t size, int zero) {
 void* NH_Heap::AllocAligned(size_t alignment, size_t size, int zero) {
     if (alignment <= 16) return Alloc(size, zero);
     if (alignment & (alignment - 1)) return nullptr;
+    if (AllocationRefused(this) && !RunNewHandlers()) return nullptr;
     if (!__atomic_load_n(&m_initialized, __ATOMIC_ACQUIRE)) LazyInit();
     void* p = AllocBig(size, alignment);
     if (p && zero && !(m_flags & kZeroFill)) std::memset(p, 0, size);

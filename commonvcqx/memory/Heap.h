@@ -112,6 +112,8 @@ private:
     bool ContendedPath() const;
     /// Starts a static heap on its first use, under the global heap lock.
     CVQ_HIDDEN void LazyInit() CVQ_NO_THREAD_SAFETY_ANALYSIS;
+    /// AllocMem without the failure counter's step (Realloc has taken it already).
+    void* AllocFresh(size_t size);
     void* AllocSmall(size_t size, size_t needed);
     CVQ_HIDDEN cvq::detail::TSmallBlock* CarveSmall(int cls) CVQ_REQUIRES(m_lock);
     CVQ_HIDDEN void* AllocBig(size_t size, size_t alignment);

@@ -1,5 +1,6 @@
 // NH_HeapOneSize: equally sized blocks with per-page-set free lists.
 #include <commonvcqx/memory/HeapOneSize.h>
+#include <commonvcqx/memory/internal/AllocationFailures.h>
 #include <commonvcqx/memory/internal/HeapInternals.h>
 
 #include <cstring>
@@ -39,6 +40,7 @@ void NH_HeapOneSize::UnlinkFree(TPageSet* set) {
 }
 
 void* NH_HeapOneSize::AllocMem(size_t size) {
+    if (AllocationRefused(this) && !RunNewHandlers()) return nullptr;
     if (!__atomic_load_n(&m_initialized, __ATOMIC_ACQUIRE)) {
         {
             platform::TSpinLockGuard guard(g_heap.lock);

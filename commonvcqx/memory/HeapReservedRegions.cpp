@@ -1,6 +1,7 @@
 // NH_Heap's reserved regions (AllocWithReserve): a block alone in a private
 // reservation, which grows and shrinks in place by committing and decommitting pages.
 #include <commonvcqx/memory/Heap.h>
+#include <commonvcqx/memory/internal/AllocationFailures.h>
 #include <commonvcqx/memory/internal/HeapBlocks.h>
 #include <commonvcqx/memory/internal/HeapInternals.h>
 
@@ -11,6 +12,7 @@ namespace platform = cvq::platform;
 
 void* NH_Heap::AllocWithReserve(size_t reserve, size_t size, int zero) {
     if (size > kMaxRequest || reserve > kMaxRequest) return nullptr;
+    if (AllocationRefused(this) && !RunNewHandlers()) return nullptr;
     if (!__atomic_load_n(&m_initialized, __ATOMIC_ACQUIRE)) LazyInit();
     reserve = std::max(reserve, size);
     size_t page = platform::PageSize();

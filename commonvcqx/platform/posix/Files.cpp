@@ -532,16 +532,70 @@ bool FollowLinks(std::string& path, DWORD& error) {
     return false;
 }
 
-void SyncDirectoryOf(const std::string& path) {
+// The folder a path lies in, for syncing it after a rename.
+std::string FolderOf(const std::string& path) {
     size_t slash = path.find_last_of('/');
-    std::string folder = slash == std::string::npos ? std::string(".")
-                         : slash == 0               ? "/"
-                                                    : path.substr(0, slash);
+    return slash == std::string::npos ? std::string(".")
+           : slash == 0               ? std::string("/")
+                                      : path.substr(0, slash);
+}
+
+void SyncFolder(const std::string& folder) {
     int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd >= 0) {
         ::fsync(fd);  // the rename is done; a folder that cannot sync keeps it all the same
         ::close(fd);
     }
+}
+
+// What a replacement holds until it ends, whichever way (a full memory throws through
+// the strings): the old file's descriptor, with its sharing lock, and the new file
+// beside it until the rename has put it in place.
+struct TReplacement {
+    int old = -1;
+    int fd = -1;
+    int holder = -1;  // keeps the new file's lock from the writing to the rename
+    std::string temp;
+    bool renamed = false;
+    ~TReplacement() {
+        if (fd >= 0) ::close(fd);
+        if (!temp.empty() && !renamed) ::unlink(temp.c_str());
+        if (holder >= 0) ::close(holder);
+        if (old >= 0) ::close(old);
+    }
+};
+
+// The new file of a replacement is ".<name>.tmp" beside the target, locked on a byte
+// past the sharing lock while it is in use. A save killed on its way leaves that file
+// behind unlocked, and the next save of the target takes it over, so leftovers never
+// pile up. The file is ours once locked and still the one the name leads to (another
+// save may have just renamed it over the target). Null name: in use by another save.
+int TakeOverReplacementFile(const std::string& temp, DWORD& error) {
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        int fd = OpenNative(temp, O_WRONLY | O_CREAT | O_NOFOLLOW, 0666);
+        if (fd < 0) {
+            error = WindowsErrorFromErrno(errno);
+            return -1;
+        }
+        struct flock lock = {};
+        lock.l_type = F_WRLCK;
+        lock.l_whence = SEEK_SET;
+        lock.l_start = static_cast<off_t>(posix::kSharingLockOffset + 1);
+        lock.l_len = 1;
+        struct stat opened, named;
+        if (::fcntl(fd, F_OFD_SETLK, &lock) != 0) {
+            ::close(fd);
+            error = ERROR_SHARING_VIOLATION;
+            return -1;
+        }
+        if (::fstat(fd, &opened) == 0 && ::lstat(temp.c_str(), &named) == 0 &&
+            opened.st_dev == named.st_dev && opened.st_ino == named.st_ino &&
+            S_ISREG(opened.st_mode) && ::ftruncate(fd, 0) == 0)
+            return fd;
+        ::close(fd);
+    }
+    error = ERROR_SHARING_VIOLATION;
+    return -1;
 }
 
 }  // namespace
@@ -551,73 +605,77 @@ bool ReplaceFileContents(std::string_view name, const void* data, size_t count, 
     stage = EReplaceStage::Open;
     std::string path;
     if (!Native(name, path, error) || !FollowLinks(path, error)) return false;
+    // Everything that allocates comes before the rename, so that a replacement done is
+    // never reported as failed.
+    const std::string folder = FolderOf(path);
 
     // Hold the old file for the whole replacement, as an open for writing would: a file
     // we may not write (read-only, a directory) is refused, and a user of the library
     // who holds it with a conflicting sharing mode stops the save.
-    int old = OpenNative(path, O_RDWR, 0);
+    TReplacement replacement;
+    replacement.old = OpenNative(path, O_RDWR, 0);
     struct stat oldInfo;
     bool hadOld = false;
-    if (old >= 0) {
+    if (replacement.old >= 0) {
         hadOld = true;
-        if (::fstat(old, &oldInfo) != 0) {
-            Fail(error);
-            ::close(old);
-            return false;
-        }
-        if (!LockForSharing(old, F_WRLCK, error)) {
-            ::close(old);
-            return false;
-        }
+        if (::fstat(replacement.old, &oldInfo) != 0) return Fail(error);
+        if (!LockForSharing(replacement.old, F_WRLCK, error)) return false;
     } else if (errno != ENOENT) {
         return Fail(error);
     }
-    auto finish = [&](bool ok) {
-        if (old >= 0) ::close(old);
-        return ok;
-    };
 
     // The new file lies beside the target so the rename stays on one file system.
     static std::atomic<unsigned> serial{0};
-    std::string temp;
-    int fd = -1;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        size_t slash = path.find_last_of('/');
-        std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-        std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
-        temp = folder + "." + base + "." + std::to_string(::getpid()) + "." +
-               std::to_string(serial.fetch_add(1)) + ".tmp";
-        fd = OpenNative(temp, O_WRONLY | O_CREAT | O_EXCL, 0666);
-        if (fd < 0) {
+    const size_t slash = path.find_last_of('/');
+    const std::string prefix =
+        slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+    const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
+    std::string shared = prefix + "." + base + ".tmp";
+    replacement.fd = TakeOverReplacementFile(shared, error);
+    if (replacement.fd >= 0) {
+        replacement.temp.swap(shared);
+    } else if (error != ERROR_SHARING_VIOLATION) {
+        return false;
+    }
+    // Another save holds the shared name: a name of this process's own, created afresh.
+    for (int attempt = 0; attempt < 100 && replacement.fd < 0; ++attempt) {
+        std::string temp = prefix + "." + base + "." + std::to_string(::getpid()) + "." +
+                           std::to_string(serial.fetch_add(1)) + ".tmp";
+        replacement.fd = OpenNative(temp, O_WRONLY | O_CREAT | O_EXCL, 0666);
+        if (replacement.fd < 0) {
             error = WindowsErrorFromErrno(errno);  // before the strings go and free
             if (error != ERROR_FILE_EXISTS) break;
+        } else {
+            replacement.temp.swap(temp);
         }
     }
-    if (fd < 0) return finish(false);
+    if (replacement.fd < 0) return false;
 
     stage = EReplaceStage::Write;
     FileHandle handle;
-    handle.fd = fd;
+    handle.fd = replacement.fd;
     size_t done = 0;
     bool ok = WriteFile(&handle, data, count, done, error);
     if (ok && hadOld) {
-        ::fchmod(fd, oldInfo.st_mode & 07777);
+        ::fchmod(replacement.fd, oldInfo.st_mode & 07777);
         // Keeping the owner needs privileges; a file we may replace but not chown simply
         // becomes ours, as a rewrite by another user would.
-        if (::fchown(fd, oldInfo.st_uid, oldInfo.st_gid) != 0) {
+        if (::fchown(replacement.fd, oldInfo.st_uid, oldInfo.st_gid) != 0) {
         }
     }
     if (ok) ok = SyncFile(&handle, error);
+    int fd = replacement.fd;
+    replacement.fd = -1;
+    if (ok) replacement.holder = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    if (ok && replacement.holder < 0) ok = Fail(error);
     if (!CloseFd(fd, error)) ok = false;
     if (ok && FailureFires(EFailureSeam::Rename)) ok = Fail(error);
-    if (ok && ::rename(temp.c_str(), path.c_str()) != 0) ok = Fail(error);
-    if (!ok) {
-        ::unlink(temp.c_str());
-        return finish(false);
-    }
-    SyncDirectoryOf(path);
+    if (ok && ::rename(replacement.temp.c_str(), path.c_str()) != 0) ok = Fail(error);
+    if (!ok) return false;
+    replacement.renamed = true;
+    SyncFolder(folder);
     stage = EReplaceStage::None;
-    return finish(true);
+    return true;
 }
 
 }  // namespace cvq::platform

@@ -1,0 +1,245 @@
+// Every file operation of a save and of a load failing in turn, with a full disk and
+// with an I/O error: the failure reaches the caller as a TException with the disk's
+// message and the Windows code, the old file stays whole, nothing is left beside it, and
+// no failure passes for success.
+#include <commonvcqx/config/Config.h>
+#include <commonvcqx/config/Registry.h>
+#include <commonvcqx/files/File.h>
+#include <commonvcqx/frame/Exception.h>
+#include <commonvcqx/memory/Heap.h>
+#include <commonvcqx/platform/Drives.h>
+#include <commonvcqx/platform/internal/FailureSeams.h>
+#include <commonvcqx/streams/TaggedInputStream.h>
+#include <commonvcqx/streams/TaggedOutputStream.h>
+#include <commonvcqx/text/StaticStrings.h>
+
+#include <gtest/gtest.h>
+
+#include <stdlib.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace {
+
+namespace fs = std::filesystem;
+namespace pf = cvq::platform;
+using pf::EFailureSeam;
+
+std::string g_native;
+std::string g_library;
+
+TFileName Library(const char* leaf) {
+    return TFileName((g_library + "\\" + leaf).c_str());
+}
+std::string Contents(const char* leaf) {
+    std::ifstream in(g_native + "/" + leaf, std::ios::binary);
+    std::stringstream all;
+    all << in.rdbuf();
+    return all.str();
+}
+void Put(const char* leaf, const std::string& bytes) {
+    std::ofstream(g_native + "/" + leaf, std::ios::binary) << bytes;
+}
+size_t Entries() {
+    size_t n = 0;
+    for (const auto& entry : fs::recursive_directory_iterator(g_native))
+        n += entry.is_regular_file();
+    return n;
+}
+
+struct TOutcome {
+    bool thrown = false;
+    bool otherThrown = false;
+    std::string text;
+    uint32_t code = 0;
+};
+
+template <class F>
+TOutcome Attempt(F&& operation) {
+    TOutcome outcome;
+    try {
+        operation();
+    } catch (const TException& e) {
+        outcome.thrown = true;
+        outcome.text = e.GetMessage() ? e.GetMessage()->c_str() : "";
+        outcome.code = e.GetCode();
+    } catch (...) {
+        outcome.otherThrown = true;
+    }
+    return outcome;
+}
+
+struct TSave {
+    const char* name;
+    const char* leaf;
+    void (*save)();
+};
+
+const TSave kSaves[] = {
+    {"whole file", "data.bin",
+     [] {
+         std::string bytes(200000, 'n');
+         TFile::SaveFile(Library("data.bin"), bytes.data(), uint32_t(bytes.size()));
+     }},
+    {"tagged document", "song.doc",
+     [] {
+         TTaggedOutputStream out(1, "song", 1);
+         out.SetValue(int32_t(2), "Version", 0);
+         out.SaveAs(Library("song.doc"), 0);
+     }},
+    {"configuration", "prefs.cfg",
+     [] {
+         TConfig config("Prefs", TConfig::EMode(0));
+         config.SetValue(int32_t(2), "Version", 0);
+         config.Save(Library("prefs.cfg"), 1);
+     }},
+};
+
+struct TErrorKind {
+    int errorNumber;
+    uint32_t code;  // the Windows code the exception carries
+    int messageId;  // its text: the full disk names the drive
+};
+const TErrorKind kErrors[] = {{ENOSPC, 112, 18019}, {EIO, 1117, 18003}};
+
+class IoErrorTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string pattern = (fs::temp_directory_path() / "cvq_ioerror_XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        g_native = pattern;
+        g_library = FileNameFromNativePath(g_native);
+    }
+    void TearDown() override {
+        pf::DisarmFailures();
+        SetRegistryDirectory(nullptr);
+        std::error_code ignored;
+        fs::remove_all(g_native, ignored);
+    }
+};
+
+TEST_F(IoErrorTest, EveryFailingStepOfASaveKeepsTheOldFileAndIsReported) {
+    int tried = 0;
+    for (const TSave& save : kSaves) {
+        for (EFailureSeam seam : {EFailureSeam::Write, EFailureSeam::Sync, EFailureSeam::Rename}) {
+            for (const TErrorKind& kind : kErrors) {
+                for (int nth = 1;; ++nth) {
+                    SCOPED_TRACE(std::string(save.name) + " seam " + std::to_string(int(seam)) +
+                                 " errno " + std::to_string(kind.errorNumber) + " call " +
+                                 std::to_string(nth));
+                    Put(save.leaf, "the old contents");
+                    pf::FailNthOperation(seam, nth, kind.errorNumber);
+                    TOutcome outcome = Attempt(save.save);
+                    bool reached = !pf::FailureArmed(seam);
+                    pf::DisarmFailures();
+                    if (!reached) {
+                        EXPECT_FALSE(outcome.thrown || outcome.otherThrown) << outcome.text;
+                        EXPECT_NE(Contents(save.leaf), "the old contents");
+                        break;
+                    }
+                    ++tried;
+                    ASSERT_TRUE(outcome.thrown) << "a failed save reported success";
+                    EXPECT_EQ(outcome.code, kind.code);
+                    EXPECT_NE(outcome.text.find(
+                                  std::string(GetStaticString(kind.messageId)).substr(0, 20)),
+                              std::string::npos)
+                        << outcome.text;
+                    EXPECT_EQ(Contents(save.leaf), "the old contents");
+                    EXPECT_EQ(Entries(), 1u) << "a new file was left beside the old one";
+                }
+            }
+        }
+        fs::remove(g_native + "/" + save.leaf);
+    }
+    std::printf("%d failing save steps checked\n", tried);
+}
+
+TEST_F(IoErrorTest, RegistryWritesThatFailChangeNothingAndSaySo) {
+    SetRegistryDirectory(g_native.c_str());
+    EnsureRegistryLong(HKEY_CURRENT_USER, "Software\\Io", "Count", 1);
+    const std::string before = Contents("HKEY_CURRENT_USER.reg");
+    int tried = 0;
+    for (EFailureSeam seam : {EFailureSeam::Write, EFailureSeam::Sync, EFailureSeam::Rename}) {
+        pf::FailNthOperation(seam, 1, ENOSPC);
+        bool refused = false;
+        try {
+            EnsureRegistryLong(HKEY_CURRENT_USER, "Software\\Io", "Count", 2);
+        } catch (int) {
+            refused = true;  // the registry helpers' documented failure
+        }
+        bool reached = !pf::FailureArmed(seam);
+        pf::DisarmFailures();
+        ASSERT_TRUE(reached) << int(seam);
+        ++tried;
+        EXPECT_TRUE(refused) << int(seam);
+        EXPECT_EQ(Contents("HKEY_CURRENT_USER.reg"), before) << int(seam);
+        char found = 0;
+        EXPECT_EQ(GetRegistryLong(HKEY_CURRENT_USER, "Software\\Io", "Count", &found), 1);
+    }
+    std::printf("%d failing registry steps checked\n", tried);
+}
+
+TEST_F(IoErrorTest, EveryFailingStepOfALoadIsReported) {
+    std::string bytes(300000, 'l');
+    TFile::SaveFile(Library("data.bin"), bytes.data(), uint32_t(bytes.size()));
+    {
+        TTaggedOutputStream out(1, "song", 1);
+        out.SetValue(int32_t(5), "Version", 0);
+        out.SaveAs(Library("song.doc"), 0);
+        TConfig config("Prefs", TConfig::EMode(0));
+        config.SetValue(int32_t(5), "Version", 0);
+        config.Save(Library("prefs.cfg"), 1);
+    }
+    struct TLoad {
+        const char* name;
+        void (*load)();
+    } loads[] = {
+        {"whole file",
+         [] {
+             uint32_t size = 0;
+             void* block = TFile::LoadFile(Library("data.bin"), &size);
+             NH_Heap::FreeMem(block);
+             if (size != 300000) throw 1;
+         }},
+        {"tagged document",
+         [] {
+             TTaggedInputStream in(1, Library("song.doc"), 1);
+             if (in.GetValue(int32_t(0), "Version", 0) != 5) throw 1;
+         }},
+        {"configuration",
+         [] {
+             TConfig config("Prefs", TConfig::EMode(TConfig::kThrowIfNotLoaded));
+             config.Load(Library("prefs.cfg"));
+             if (config.GetValue(int32_t(0), "Version", 0) != 5) throw 1;
+         }},
+    };
+    int tried = 0;
+    for (const TLoad& load : loads) {
+        for (EFailureSeam seam : {EFailureSeam::Open, EFailureSeam::Read}) {
+            for (int nth = 1;; ++nth) {
+                SCOPED_TRACE(std::string(load.name) + " seam " + std::to_string(int(seam)) +
+                             " call " + std::to_string(nth));
+                pf::FailNthOperation(seam, nth, EIO);
+                TOutcome outcome = Attempt(load.load);
+                bool reached = !pf::FailureArmed(seam);
+                pf::DisarmFailures();
+                if (!reached) {
+                    EXPECT_FALSE(outcome.thrown || outcome.otherThrown) << outcome.text;
+                    break;
+                }
+                ++tried;
+                // A wrong value read (the int thrown) is worse than no value.
+                EXPECT_FALSE(outcome.otherThrown) << "a failed read passed for data";
+                EXPECT_TRUE(outcome.thrown) << "a failed load reported success";
+            }
+        }
+    }
+    std::printf("%d failing load steps checked\n", tried);
+}
+
+}  // namespace
