@@ -18,9 +18,8 @@ int main() {
     TFile::EnsureDirectory("D:\\takes");
     TFile::SaveFile("D:\\takes\\one.raw", "RIFF", 4);
 
-    std::string native;
-    NativePathFromFileName("D:\\takes\\..\\takes\\one.raw",
-                           native);                           // dataFolder + "/takes/one.raw"
+    std::string native;  // dataFolder + "/takes/one.raw"; ".." stays inside the drive
+    NativePathFromFileName("D:\\takes\\..\\takes\\one.raw", native);
     std::string name = FileNameFromNativePath(native);        // "D:\takes\one.raw"
     std::string same = FileNameFromNativePath("/etc/hosts");  // "C:\etc\hosts"
     // guide: end

@@ -14,6 +14,8 @@ gboolean ServeLibraryQueue(gint, GIOCondition, gpointer) {
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
         if (msg.message == WM_PENDING_EVENTS)
             ProcessThreadPendingEvents();  // posted notifications, in order
+        else if (msg.message == WM_POSTED_EXCEPTION)
+            ShowPostedError(reinterpret_cast<TException*>(msg.lParam));
         else
             DispatchMessageA(&msg);  // the library's hidden windows
     }
@@ -45,7 +47,8 @@ int main() {
         g_main_loop_run(loop);
     }
     g_main_loop_unref(loop);
-    const bool ok = count.delivered == kSteps && !count.wrongThread;
+    const bool ok = count.delivered == kSteps && !count.wrongThread &&
+                    g_postedError == "take 3 could not be saved";
     std::printf("GLib loop: %d of %d notifications on the main thread\n", count.delivered, kSteps);
     return ok ? 0 : 1;
 }

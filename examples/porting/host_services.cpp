@@ -34,8 +34,8 @@ void ToOwnLog(const char* line) {
 // guide: end
 
 // guide: heap-threading
-// Exactly one, with static lifetime: 1 for a program of several threads, 0 for one
-// thread (the default heap then drops its lock).
+// At most one, with static lifetime: 0 when one thread allocates (the default heap
+// then drops its lock), 1, as without one, for several.
 static InitNewHeap g_initNewHeap(1);
 // guide: end
 

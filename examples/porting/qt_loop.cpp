@@ -19,6 +19,8 @@ void WatchLibraryQueue(QObject* parent) {
         while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
             if (msg.message == WM_PENDING_EVENTS)
                 ProcessThreadPendingEvents();
+            else if (msg.message == WM_POSTED_EXCEPTION)
+                ShowPostedError(reinterpret_cast<TException*>(msg.lParam));
             else
                 DispatchMessageA(&msg);
         }
@@ -40,7 +42,8 @@ int main(int argc, char** argv) {
         worker.SetupAndRun(&worker, 0, 0, 0);
         QCoreApplication::exec();
     }
-    const bool ok = count.delivered == kSteps && !count.wrongThread;
+    const bool ok = count.delivered == kSteps && !count.wrongThread &&
+                    g_postedError == "take 3 could not be saved";
     std::printf("Qt loop: %d of %d notifications on the main thread\n", count.delivered, kSteps);
     return ok ? 0 : 1;
 }
