@@ -1,18 +1,21 @@
 // Four threads at once under a mixed load: each posts numbered notifications into the
-// main thread's queue, hands strings (shared inside the thread, as strings may be) and
-// blocks of a shared heap to its neighbour, which checks and frees them, and copies the
-// empty text every thread shares. Nothing may be lost or doubled: every notification
-// arrives once and in order per thread, every string and block arrives intact, and the
+// main thread's queue and numbered commands to a command thread, hands strings (shared inside the
+// thread, as strings may be) and blocks of a shared heap to its neighbour, which checks and frees
+// them, and copies the empty text every thread shares. Nothing may be lost or doubled: every
+// notification arrives once and in order per thread, every string and block arrives intact, and the
 // heap ends empty. CVQ_RELIABILITY_LONG=1 runs it about a minute.
 #include <commonvcqx/events/EventPublisher.h>
 #include <commonvcqx/events/NotificationQueue.h>
 #include <commonvcqx/memory/Heap.h>
 #include <commonvcqx/platform/Messages.h>
 #include <commonvcqx/text/String.h>
+#include <commonvcqx/threads/CommandThread.h>
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -41,6 +44,40 @@ void Receive(int32_t, int32_t worker, int32_t sequence, void*, TEventPublisher*,
     ++g_received;
 }
 
+// Counts the commands of each worker and whether they came in the order posted.
+class TCountingCommands : public TCommandThread {
+public:
+    explicit TCountingCommands(int expected) : TCommandThread("Counter"), m_expected(expected) {}
+    ~TCountingCommands() override { EndCommandLoop(); }
+    char OnMessage(uint32_t message, uint32_t wParam, LPARAM lParam) override {
+        if (message != kCommand) return 0;
+        std::lock_guard lock(m_lock);
+        if (m_next[wParam] != lParam) ++m_outOfOrder;
+        m_next[wParam] = lParam + 1;
+        if (++m_count == m_expected) m_done.notify_all();
+        return 1;
+    }
+    /// Waits until every command has come; false when they stop coming short of that.
+    bool WaitForAll() {
+        std::unique_lock lock(m_lock);
+        return m_done.wait_for(lock, std::chrono::minutes(5),
+                               [&] { return m_count == m_expected; });
+    }
+    int OutOfOrder() {
+        std::lock_guard lock(m_lock);
+        return m_outOfOrder;
+    }
+    static constexpr uint32_t kCommand = 0x8001;
+
+private:
+    std::mutex m_lock;
+    std::condition_variable m_done;
+    LPARAM m_next[kThreads] = {};
+    int m_count = 0;
+    int m_outOfOrder = 0;
+    const int m_expected;
+};
+
 // A block handed from one thread to the next, freed there.
 struct TMailbox {
     std::mutex lock;
@@ -66,6 +103,7 @@ TEST(ConcurrencyTest, FourThreadsLoseNoNotificationStringOrBlock) {
     publisher.SetNotificationQueue(queue);
 
     NH_Heap heap(NH_AHeap::kMultithreaded);
+    TCountingCommands commands(kThreads * rounds);
     std::vector<TMailbox> mailboxes(kThreads);
     std::atomic<int> badStrings{0}, badBlocks{0};
     std::atomic<int> finished{0};
@@ -77,7 +115,9 @@ TEST(ConcurrencyTest, FourThreadsLoseNoNotificationStringOrBlock) {
             TMailbox& next = mailboxes[size_t((w + 1) % kThreads)];
             for (int i = 0; i < rounds; ++i) {
                 publisher.PostNotification(1, w, i);
-                // Shared inside the thread, then handed over whole.
+                commands.PostMessageA(int32_t(TCountingCommands::kCommand), int16_t(w), LPARAM(i));
+                // Shared inside the thread; what crosses to the neighbour has a text of its
+                // own, as strings crossing threads must (their counts are plain).
                 TString text(char('a' + w), uint32_t(1 + i % 50));
                 TString copy = text;
                 copy += "!";
@@ -89,7 +129,7 @@ TEST(ConcurrencyTest, FourThreadsLoseNoNotificationStringOrBlock) {
                 {
                     std::lock_guard lock(next.lock);
                     next.blocks.push_back(block);
-                    next.strings.push_back(new TString(copy));
+                    next.strings.push_back(new TString(copy.c_str()));  // its own text
                 }
                 std::vector<void*> toFree;
                 std::vector<TString*> received;
@@ -131,6 +171,8 @@ TEST(ConcurrencyTest, FourThreadsLoseNoNotificationStringOrBlock) {
         for (TString* handed : box.strings) delete handed;
     }
 
+    EXPECT_TRUE(commands.WaitForAll()) << "commands were lost";
+    EXPECT_EQ(commands.OutOfOrder(), 0);
     EXPECT_EQ(finished.load(), kThreads);
     EXPECT_EQ(g_outOfOrder, 0);
     EXPECT_EQ(badStrings.load(), 0);

@@ -242,4 +242,56 @@ TEST_F(IoErrorTest, EveryFailingStepOfALoadIsReported) {
     std::printf("%d failing load steps checked\n", tried);
 }
 
+TEST_F(IoErrorTest, EveryFailingStepOfAWriteBehindFlushIsRaisedAndWritesNothingAfterIt) {
+    constexpr int kBlocks = 6, kBlock = 65536;
+    std::string data(size_t(kBlocks) * kBlock, '\0');
+    for (size_t i = 0; i < data.size(); ++i) data[i] = char('A' + (i / kBlock) * 3 + i % 3);
+    int tried = 0;
+    for (EFailureSeam seam : {EFailureSeam::Write, EFailureSeam::Sync}) {
+        for (const TErrorKind& kind : kErrors) {
+            for (int nth = 1;; ++nth) {
+                SCOPED_TRACE("seam " + std::to_string(int(seam)) + " errno " +
+                             std::to_string(kind.errorNumber) + " call " + std::to_string(nth));
+                fs::remove(g_native + "/flush.bin");
+                TOutcome outcome;
+                {
+                    TFile file(Library("flush.bin"), 0x10018);
+                    pf::FailNthOperation(seam, nth, kind.errorNumber);
+                    outcome = Attempt([&] {
+                        for (int i = 0; i < kBlocks; ++i)
+                            file.WriteInCache(data.data() + size_t(i) * kBlock, kBlock);
+                        file.WaitEndOfCacheWriting();
+                        file.FlushBuffers();
+                    });
+                    // A queued write that failed is raised for good: the close says so
+                    // as well. A failed sync was raised by the flush itself.
+                    TOutcome closed = Attempt([&] { file.Close(); });
+                    if (outcome.thrown && seam == EFailureSeam::Write) {
+                        EXPECT_TRUE(closed.thrown);
+                        EXPECT_EQ(closed.code, kind.code);
+                    }
+                }
+                bool reached = !pf::FailureArmed(seam);
+                pf::DisarmFailures();
+                std::string written = Contents("flush.bin");
+                if (!reached) {
+                    EXPECT_FALSE(outcome.thrown || outcome.otherThrown) << outcome.text;
+                    EXPECT_EQ(written, data);
+                    break;
+                }
+                ++tried;
+                ASSERT_TRUE(outcome.thrown) << "a failed flush reported success";
+                EXPECT_EQ(outcome.code, kind.code);
+                // What reached the disk is the blocks before the failure, whole.
+                EXPECT_EQ(written.size() % kBlock, 0u);
+                EXPECT_EQ(written, data.substr(0, written.size()));
+                if (seam == EFailureSeam::Write) {
+                    EXPECT_LT(written.size(), data.size());
+                }
+            }
+        }
+    }
+    std::printf("%d failing flush steps checked\n", tried);
+}
+
 }  // namespace

@@ -8,6 +8,8 @@
 #include <commonvcqx/containers/FlexHashMap.h>
 #include <commonvcqx/containers/FlexList.h>
 #include <commonvcqx/containers/StringItem.h>
+#include <commonvcqx/streams/TaggedInputStream.h>
+#include <commonvcqx/streams/TaggedOutputStream.h>
 #include <commonvcqx/text/StringFunctions.h>
 #include <commonvcqx/text/StringPattern.h>
 
@@ -38,6 +40,23 @@ public:
     unsigned int GetHashedValue() const override { return unsigned(m_key) * 2654435761u; }
     int m_key;
 };
+
+// An item that stores its key under its tag.
+class TStoredItem : public TItem {
+public:
+    TStoredItem() : TItem(0) {}
+    void WriteState(TTaggedOutputStream& out, int32_t, const char* name, int index) const override {
+        out.SetValue(int32_t(m_key), name, index);
+    }
+    char RestoreState(TTaggedInputStream& in, int32_t, const char* name, int index) override {
+        m_key = in.GetValue(int32_t(-1), name, index);
+        return m_key >= 0;
+    }
+};
+
+TObject* MakeStoredItem(int32_t) {
+    return new TStoredItem;
+}
 
 std::string Keys(const TArrayBase& array) {
     std::string keys;
@@ -247,6 +266,38 @@ const TNamedOutOfMemoryCase kContainerCases[] = {
                  EXPECT_NE(copy->FindEqual(probe), nullptr);
              }
              delete copy;
+         }
+         EXPECT_EQ(g_alive, alive);
+     }},
+    {"array and list stored and restored",
+     [](TOutOfMemoryRun& run) {
+         int alive = g_alive;
+         {
+             TArrayBase source(20, 20, 1, &MakeStoredItem);
+             for (int i = 0; i < 25; ++i) {
+                 auto* item = new TStoredItem;
+                 item->m_key = i;
+                 source.Add(item);
+             }
+             TArrayBase array(20, 20, 1, &MakeStoredItem);
+             TDoubleList list(1, &MakeStoredItem);
+             bool done = run.Armed([&] {
+                 TTaggedOutputStream out(1, "doc", 1);
+                 source.WriteState(out, 0, "Items", 0);
+                 out.CloseWriting();
+                 TTaggedInputStream in(1, const_cast<char*>(out.GetStart()), int32_t(out.GetSize()),
+                                       0);
+                 array.RestoreState(in, 0, "Items", 0);
+                 list.RestoreState(in, 0, "Items", 0);
+             });
+             if (done) {
+                 EXPECT_EQ(Keys(array), Keys(source));
+                 EXPECT_EQ(list.GetCount(), 25);
+             }
+             // Whatever was restored is whole and owned.
+             for (int i = 0; i < array.GetCount(); ++i) {
+                 EXPECT_EQ(static_cast<TItem*>(array[i])->m_key, i);
+             }
          }
          EXPECT_EQ(g_alive, alive);
      }},

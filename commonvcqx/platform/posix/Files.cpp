@@ -569,12 +569,16 @@ struct TReplacement {
 // past the sharing lock while it is in use. A save killed on its way leaves that file
 // behind unlocked, and the next save of the target takes it over, so leftovers never
 // pile up. The file is ours once locked and still the one the name leads to (another
-// save may have just renamed it over the target). Null name: in use by another save.
+// save may have just renamed it over the target). Error 32: in use by another save, or
+// not a plain file; the caller then uses a name of its own.
 int TakeOverReplacementFile(const std::string& temp, DWORD& error) {
     for (int attempt = 0; attempt < 4; ++attempt) {
         int fd = OpenNative(temp, O_WRONLY | O_CREAT | O_NOFOLLOW, 0666);
         if (fd < 0) {
-            error = WindowsErrorFromErrno(errno);
+            // A link or a folder of that name is never written through: a name of
+            // this process's own serves instead.
+            error = errno == ELOOP || errno == EISDIR ? ERROR_SHARING_VIOLATION
+                                                      : WindowsErrorFromErrno(errno);
             return -1;
         }
         struct flock lock = {};
