@@ -20,9 +20,13 @@ constexpr uint32_t kLargestDataOffset = 255;
 constexpr uint32_t kLargestSmallValue = 255;
 
 const char kRootName[] = "Root";
-// Pieces of a node written as one fixed-size copy when they are this short.
-constexpr uint32_t kZeroedAtOnce = 32;
-constexpr uint32_t kCopiedAtOnce = 16;
+// A value node's padding before it and its header, and what follows its name before
+// the data, zeroed as fixed-size pieces.
+constexpr uint32_t kZeroedAtOnce = 16;
+constexpr uint32_t kZeroedAfterName = 8;
+// The most a value node takes before its data (padding, header, name, index digits,
+// NUL and padding), with room for the fixed-size pieces.
+constexpr uint32_t kLongestTag = 3 + 12 + 255 + 11 + kZeroedAfterName + 16;
 
 [[noreturn]] void ThrowNameTooLong() {
     TExceptionThrower(0).SetAndThrow("The tag name is too long for the tagged stream.");
@@ -93,9 +97,15 @@ void TTaggedOutputStream::MoveDownOne(const char* name, int index) {
 uint32_t TTaggedOutputStream::StartValue(const char* name, int index, int alignment,
                                          uint32_t headerSize, uint32_t length, uint32_t* node) {
     if (!name) name = "";
-    // The stored name, measured while it is copied; zeros after a short one.
-    char stored[kMaxStoredName + 16];
-    std::memset(stored, 0, kCopiedAtOnce);
+    // Room for the longest tag, so that the name goes straight to its place while it is
+    // measured; pieces of a known bound go as fixed-size stores into that room. Nothing
+    // counts as written until the position moves, so a refused name leaves no trace.
+    const uint32_t position = m_out.GetCurrentPosition();
+    const uint32_t start = (position + 3) & ~3u;
+    char* const at = m_out.EnsureRoom(kLongestTag + length);
+    char* const header = at + (start - position);
+    std::memset(at, 0, kZeroedAtOnce);  // padding to the node and its header
+    char* const stored = header + headerSize;
     uint32_t nameLength = 0;
     while (nameLength <= kMaxStoredName && name[nameLength]) {
         stored[nameLength] = name[nameLength];
@@ -104,30 +114,15 @@ uint32_t TTaggedOutputStream::StartValue(const char* name, int index, int alignm
     if (nameLength > kMaxStoredName) ThrowNameTooLong();
     const uint32_t storedLength = nameLength + PutIndex(index, stored + nameLength);
     if (storedLength > kMaxStoredName) ThrowNameTooLong();
-    // The data offset is one byte: check before writing anything.
+    // The data offset is one byte.
     uint32_t end = headerSize + storedLength + 1;
     if (end < headerSize + 4) end = headerSize + 4;
     if (alignment > 1)
         end = (end + uint32_t(alignment) - 1) / uint32_t(alignment) * uint32_t(alignment);
     if (end > kLargestDataOffset) ThrowNameTooLong();
-    // Padding to the node, header, name and padding to the data, then room for the data:
-    // one reservation, zeroed up to the data. Short pieces go as fixed-size copies, which
-    // may also reach over the data (written next) and the free room after it.
-    const uint32_t position = m_out.GetCurrentPosition();
-    const uint32_t start = (position + 3) & ~3u;
-    const uint32_t zeroed = start - position + end;
-    m_out.ReserveSpace(zeroed + length);
-    char* bytes = m_out.GetStart();
-    const uint32_t room = m_out.GetCapacity();
-    if (zeroed <= kZeroedAtOnce && room - position >= kZeroedAtOnce)
-        std::memset(bytes + position, 0, kZeroedAtOnce);
-    else
-        std::memset(bytes + position, 0, zeroed);
-    const uint32_t nameAt = start + headerSize;
-    if (storedLength < kCopiedAtOnce && room - nameAt >= kCopiedAtOnce)
-        std::memcpy(bytes + nameAt, stored, kCopiedAtOnce);
-    else
-        std::memcpy(bytes + nameAt, stored, storedLength);
+    // The NUL and the padding to the data: at most 4 bytes.
+    std::memset(stored + storedLength, 0, kZeroedAfterName);
+    m_out.SetCurrentPosition(start + end + length);
     *node = start;
     return start + end;
 }

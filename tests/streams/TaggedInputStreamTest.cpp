@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 #include <random>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,12 @@ private:
 std::vector<uint8_t> Bytes(TTaggedOutputStream& out) {
     const uint8_t* start = reinterpret_cast<const uint8_t*>(out.GetStart());
     return std::vector<uint8_t>(start, start + out.GetSize());
+}
+
+uint32_t Word(const std::vector<uint8_t>& bytes, size_t offset) {
+    uint32_t value;
+    std::memcpy(&value, &bytes[offset], 4);
+    return value;
 }
 
 void PutWord(std::vector<uint8_t>& bytes, size_t offset, uint32_t value) {
@@ -599,5 +606,68 @@ TEST(TaggedInputStreamTest, LookupsAgreeWithTheSimpleModelInAnyOrder) {
             ASSERT_EQ(in.GetSize(), model.Position());
         }
         while (!kept.empty()) kept.pop_back();
+    }
+}
+
+namespace {
+
+// Reads "E" i of group "G" for each i in turn: the last value, -1 when absent, -2 when
+// the stream failed as damaged on the way.
+int ReadInTurn(const std::vector<uint8_t>& bytes, const std::vector<int>& indexes) {
+    int last = -1;
+    const bool damaged = FailsAsDamaged(bytes, 1, [&](TTaggedInputStream& in) {
+        if (!in.MoveDown("G", 0)) throw std::runtime_error("no group");
+        for (int i : indexes) last = in.GetValue(-1, "E", i);
+    });
+    return damaged ? -2 : last;
+}
+
+}  // namespace
+
+TEST(TaggedInputStreamTest, LargeGroupsFailAtTheDamageAWalkWouldReach) {
+    // Thirty children: lookups that walk past the first few go through the group's index,
+    // which must answer as the walk would, damage included.
+    TTaggedOutputStream out(1, "doc", 1);
+    out.MoveDown("G", 0);
+    for (int i = 0; i < 30; ++i) out.SetValue(i * 3, "E", i);
+    out.MoveUp();
+    const std::vector<uint8_t> good = Bytes(out);
+    std::vector<uint32_t> nodes;
+    for (uint32_t node = Word(good, 44 + 12); node; node = Word(good, node)) nodes.push_back(node);
+    ASSERT_EQ(nodes.size(), 30u);
+
+    struct Case {
+        const char* what;
+        std::function<void(std::vector<uint8_t>&)> damage;
+        int firstLost;  // the first child no walk gets to
+    };
+    const Case cases[] = {
+        {"undamaged", [](auto&) {}, 30},
+        {"chain turns back after E20", [&](auto& b) { PutWord(b, nodes[20], nodes[3]); }, 21},
+        {"E15's name inside its header", [&](auto& b) { b[nodes[15] + 6] = 2; }, 15},
+        {"E25 unaligned", [&](auto& b) { PutWord(b, nodes[24], nodes[25] + 1); }, 25},
+        {"E9 outside the block", [&](auto& b) { PutWord(b, nodes[8], 0x7FFFFFF0); }, 9},
+    };
+    for (const Case& c : cases) {
+        std::vector<uint8_t> bytes = good;
+        c.damage(bytes);
+        const int lost = c.firstLost;
+        auto expect = [&](int index) { return index < lost ? index * 3 : -2; };
+        SCOPED_TRACE(c.what);
+        // Straight to a child, in order, backwards, and wrapping round after a resume.
+        for (int i : {0, 7, 8, 9, 14, 15, 20, 21, 24, 25, 29})
+            EXPECT_EQ(ReadInTurn(bytes, {i}), expect(i)) << i;
+        std::vector<int> inOrder;
+        for (int i = 0; i < 30; ++i) inOrder.push_back(i);
+        EXPECT_EQ(ReadInTurn(bytes, inOrder), lost == 30 ? 87 : -2);
+        // Resuming after the last sound child meets the damage before anything else.
+        EXPECT_EQ(ReadInTurn(bytes, {lost - 1, 29 - lost / 2, 2}), lost == 30 ? 6 : -2);
+        // Forward hits need no walk past them; a lookup behind the last hit walks on to
+        // the end before it wraps round, and so meets any damage there.
+        EXPECT_EQ(ReadInTurn(bytes, {2, lost / 2, lost - 1}), expect(lost - 1));
+        EXPECT_EQ(ReadInTurn(bytes, {lost / 2, 2}), lost == 30 ? 6 : -2);
+        // An absent tag walks the whole chain: it reaches any damage.
+        EXPECT_EQ(ReadInTurn(bytes, {99}), lost == 30 ? -1 : -2);
+        EXPECT_EQ(ReadInTurn(bytes, {3, 99}), lost == 30 ? -1 : -2);
     }
 }
