@@ -75,7 +75,10 @@ void TFlexHashMapImp::Reindex() noexcept {
     std::memset(m_buckets, 0, size_t(m_numSlots) * sizeof(THashableElement*));
     TDoubleList all(0, nullptr);
     all.Absorb(*this, nullptr);
-    while (TListElement* e = all.DetachFirst()) Link(static_cast<THashableElement*>(e));
+    while (TListElement* e = all.DetachFirst()) {
+        auto* h = static_cast<THashableElement*>(e);
+        Link(h, h->GetHashedValue());
+    }
 }
 
 void TFlexHashMapImp::Filed(THashableElement&) noexcept {}
@@ -90,13 +93,20 @@ THashableElement* TFlexHashMapImp::Add(THashableElement* e) {
 }
 
 THashableElement* TFlexHashMapImp::PureAdd(THashableElement* e) {
-    Link(e);
+    Link(e, e->GetHashedValue());
     Filed(*e);
     return e;
 }
 
-void TFlexHashMapImp::Link(THashableElement* e) {
-    const uint32_t bucket = BucketFor(e->GetHashedValue());
+THashableElement* TFlexHashMapImp::AddHashed(THashableElement* e, uint32_t hash) {
+    if (m_count >= m_numSlots) Remap(-1, 1);
+    Link(e, hash);
+    Filed(*e);
+    return e;
+}
+
+void TFlexHashMapImp::Link(THashableElement* e, uint32_t hash) {
+    const uint32_t bucket = BucketFor(hash);
     e->m_bucket = bucket;
     if (THashableElement* head = m_buckets[bucket]) {
         InsertAfter(e, head);

@@ -113,6 +113,12 @@ protected:
             (static_cast<unsigned __int128>(m_slotReciprocal * hash) * uint32_t(m_numSlots)) >> 64);
     }
     static uint32_t BucketOf(const THashableElement& e) noexcept { return e.m_bucket; }
+    /// Add for an element whose GetHashedValue the caller has just taken.
+    THashableElement* AddHashed(THashableElement* e, uint32_t hash);
+    /// Starts reading the bucket an element of this hash is about to go to.
+    void PrefetchBucket(uint32_t hash) const noexcept {
+        __builtin_prefetch(&m_buckets[BucketFor(hash)]);
+    }
     /// A word a derived map may keep in each of its elements while they are filed.
     static uint32_t& TagOf(THashableElement& e) noexcept { return e.m_tag; }
     static uint32_t TagOf(const THashableElement& e) noexcept { return e.m_tag; }
@@ -125,7 +131,7 @@ private:
         m_slotReciprocal = UINT64_MAX / uint32_t(n) + 1;
     }
     /// Files `e` in its bucket and the list.
-    void Link(THashableElement* e);
+    void Link(THashableElement* e, uint32_t hash);
     void Reindex() noexcept;
 
     THashableElement** m_buckets;

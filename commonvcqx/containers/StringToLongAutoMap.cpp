@@ -172,10 +172,8 @@ void TStringToLongAutoMap::RebuildIndex() noexcept {
         Filed(*static_cast<THashableElement*>(e));
 }
 
-TStringAndLongForAutoMap* TStringToLongAutoMap::Find(const TString& key) const noexcept {
-    uint32_t check;
-    size_t length;
-    const uint32_t hash = HashText(key, check, length);
+TStringAndLongForAutoMap* TStringToLongAutoMap::Find(const TString& key, uint32_t hash,
+                                                     uint32_t check, size_t length) const noexcept {
     const auto sameKey = [&](const THashableElement& e) {
         return SameKey(static_cast<const TStringAndLongForAutoMap&>(e).m_key, key.c_str(), length);
     };
@@ -192,11 +190,16 @@ TStringAndLongForAutoMap* TStringToLongAutoMap::Find(const TString& key) const n
 }
 
 int32_t& TStringToLongAutoMap::operator[](const TString& key) {
-    TStringAndLongForAutoMap* found = Find(key);
+    uint32_t check;
+    size_t length;
+    const uint32_t hash = HashText(key, check, length);
+    TStringAndLongForAutoMap* found = Find(key, hash, check, length);
     if (!found) {
+        PrefetchBucket(hash);  // read while the element is made
         found = new TStringAndLongForAutoMap(key, 0);
+        found->m_check = check;  // what its own hash call would record
         try {
-            Add(found);
+            AddHashed(found, hash);
         } catch (...) {
             found->Delete();
             throw;

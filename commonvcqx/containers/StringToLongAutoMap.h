@@ -14,6 +14,7 @@
 #include <commonvcqx/containers/internal/KeyIndex.h>
 #include <commonvcqx/text/String.h>
 
+#include <cstddef>
 #include <cstdint>
 
 class TStringAndLongForAutoMap : public THashableElement {
@@ -57,7 +58,8 @@ protected:
     void UnfiledAll() noexcept override;
 
 private:
-    TStringAndLongForAutoMap* Find(const TString& key) const noexcept;
+    TStringAndLongForAutoMap* Find(const TString& key, uint32_t hash, uint32_t check,
+                                   size_t length) const noexcept;
     void RebuildIndex() noexcept;
 
     cvq::detail::TKeyIndex m_index;
