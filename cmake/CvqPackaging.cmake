@@ -34,6 +34,9 @@ set(CPACK_COMPONENT_CVQ_DEPENDS lib)
 
 set(CPACK_DEBIAN_LIB_PACKAGE_NAME libcommonvcqx0)
 set(CPACK_DEBIAN_LIB_PACKAGE_SECTION libs)
+# The desktop portal's file dialog loads libdbus-1 when it is first asked for; the
+# library works without it (the dialog programs remain).
+set(CPACK_DEBIAN_LIB_PACKAGE_RECOMMENDS "libdbus-1-3")
 # The loader's cache is refreshed through dpkg's trigger.
 set(CPACK_DEBIAN_LIB_PACKAGE_CONTROL_EXTRA ${CMAKE_CURRENT_SOURCE_DIR}/cmake/debian/triggers)
 set(CPACK_DEBIAN_LIB_DESCRIPTION "foundation class library for desktop applications
