@@ -71,6 +71,7 @@ void TTaggedInputStream::Init(uint32_t start, char checkCrc) {
         if (!IsGroup(root)) Fail();
         m_root = m_current = root;
         m_lastFound = m_lastFoundGroup = 0;
+        DropIndexes();
     } catch (const std::out_of_range&) {
         Fail();
     }

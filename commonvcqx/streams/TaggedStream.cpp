@@ -36,6 +36,10 @@ TTaggedStream::TTaggedStream(char useTags, TMemoryStream& memory) noexcept
 
 TTaggedStream::~TTaggedStream() = default;
 
+void TTaggedStream::DropIndexes() noexcept {
+    m_indexes.reset();
+}
+
 TTaggedStream::TAutoPosition::TAutoPosition(TTaggedStream& stream) noexcept
     : m_stream(stream),
       m_current(stream.m_current),

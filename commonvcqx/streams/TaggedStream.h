@@ -193,6 +193,8 @@ protected:
     bool IsSoundData(uint32_t value, uint32_t limit) const noexcept;
     /// Throws the exception of a damaged stream.
     [[noreturn]] static void Fail();
+    /// Forgets what the name indexes know, for a stream that parses its block afresh.
+    void DropIndexes() noexcept;
 
 private:
     struct TIndexes;
