@@ -5,6 +5,9 @@
 // write-behind against write(2); and the inner loop, ValidateVirtualPointer while the
 // window holds the offset. Every read variant sums the same 64-bit words, so the
 // bytes/second counters compare as ratios. Files live in $TMPDIR (default /tmp).
+// Writing is timed two ways, since the page cache alone would time only how much the
+// kernel lets pile up before writeback starts: /0 in $TMPDIR up to fsync of every file
+// (the data on disk), /1 on tmpfs (/dev/shm, no disk behind it: the copying alone).
 #include <commonvcqx/files/BufferedFile.h>
 #include <commonvcqx/files/MultiFileBuffer.h>
 #include <commonvcqx/platform/Drives.h>
@@ -37,14 +40,18 @@ std::string TrackPath(int channel) {
     return ScratchPath("cvq_multifile_bench_" + std::to_string(channel) + ".raw");
 }
 
-std::string OutPath(int channel) {
-    return ScratchPath("cvq_multifile_bench_out_" + std::to_string(channel));
+constexpr const char* kMemoryFolder = "/dev/shm";
+
+std::string OutPath(int channel, bool inMemory) {
+    std::string leaf = "cvq_multifile_bench_out_" + std::to_string(channel);
+    return inMemory ? std::string(kMemoryFolder) + "/" + leaf : ScratchPath(leaf);
 }
 
 void RemoveFiles() {
     for (int c = 0; c < kChannels; ++c) {
         ::unlink(TrackPath(c).c_str());
-        ::unlink(OutPath(c).c_str());
+        ::unlink(OutPath(c, false).c_str());
+        ::unlink(OutPath(c, true).c_str());
     }
 }
 
@@ -214,23 +221,31 @@ const std::vector<char>& Source() {
 }
 
 // Both writers start from no files, so neither pays for cutting the other's.
-void RemoveOutputs(benchmark::State& state) {
+void RemoveOutputs(benchmark::State& state, bool inMemory) {
     static const bool cleaned = (std::atexit(RemoveFiles), true);  // also when not reading
     (void)cleaned;
     state.PauseTiming();
-    for (int c = 0; c < kChannels; ++c) ::unlink(OutPath(c).c_str());
+    for (int c = 0; c < kChannels; ++c) ::unlink(OutPath(c, inMemory).c_str());
     state.ResumeTiming();
+}
+
+bool WritableFolder(benchmark::State& state, bool inMemory) {
+    if (!inMemory || ::access(kMemoryFolder, W_OK) == 0) return true;
+    state.SkipWithError("no tmpfs at /dev/shm");
+    return false;
 }
 
 void BM_Write_WriteBehind(benchmark::State& state) {
     const std::vector<char>& source = Source();
+    const bool inMemory = state.range(0) != 0;
+    if (!WritableFolder(state, inMemory)) return;
     for (auto _ : state) {
-        RemoveOutputs(state);
+        RemoveOutputs(state, inMemory);
         std::vector<std::unique_ptr<TFile>> files;
         TMultiFileBuffer buffer(TMultiFileBuffer::kWriteMode, kChannels, 0, TFile::kNoCache, 1, 0);
         std::vector<char*> p(kChannels);
         for (int c = 0; c < kChannels; ++c) {
-            files.push_back(std::make_unique<TFile>(LibraryName(OutPath(c)), 0x10018));
+            files.push_back(std::make_unique<TFile>(LibraryName(OutPath(c, inMemory)), 0x10018));
             TClassicBufferedFile::Register(buffer, c, *files.back(), 0, 0, 4, 1024,
                                            static_cast<int32_t>(kChunk), 1);
             p[c] = static_cast<char*>(buffer.GetVirtualPointer(0, c));
@@ -251,23 +266,31 @@ void BM_Write_WriteBehind(benchmark::State& state) {
         for (int c = 0; c < kChannels; ++c)
             buffer.ValidateWriting(static_cast<int32_t>(kFileBytes),
                                    static_cast<int32_t>(kFileBytes), 0, 0, c, 1);
-        for (auto& file : files) file->Close();
+        for (auto& file : files) {
+            if (!inMemory) file->Flush();
+            file->Close();
+        }
     }
     Finish(state, kFileBytes * kChannels);
 }
 
 void BM_Write_Write1MB(benchmark::State& state) {
     const std::vector<char>& source = Source();
+    const bool inMemory = state.range(0) != 0;
+    if (!WritableFolder(state, inMemory)) return;
     for (auto _ : state) {
-        RemoveOutputs(state);
+        RemoveOutputs(state, inMemory);
         int fds[kChannels];
         for (int c = 0; c < kChannels; ++c)
-            fds[c] = ::open(OutPath(c).c_str(), O_RDWR | O_CREAT | O_TRUNC, 0644);
+            fds[c] = ::open(OutPath(c, inMemory).c_str(), O_RDWR | O_CREAT | O_TRUNC, 0644);
         for (size_t at = 0; at < kFileBytes; at += kChunk)
             for (int fd : fds)
                 if (::write(fd, source.data(), kChunk) != static_cast<ssize_t>(kChunk))
                     state.SkipWithError("write failed");
-        for (int fd : fds) ::close(fd);
+        for (int fd : fds) {
+            if (!inMemory) ::fsync(fd);
+            ::close(fd);
+        }
     }
     Finish(state, kFileBytes * kChannels);
 }
@@ -344,8 +367,18 @@ BENCHMARK(BM_Read_MmapSequential)
     ->Iterations(3)
     ->UseRealTime()
     ->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Write_WriteBehind)->Iterations(3)->UseRealTime()->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Write_Write1MB)->Iterations(3)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Write_WriteBehind)
+    ->Arg(0)
+    ->Arg(1)
+    ->Iterations(3)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Write_Write1MB)
+    ->Arg(0)
+    ->Arg(1)
+    ->Iterations(3)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Validate_InWindow);
 BENCHMARK(BM_Validate_PlainIncrement);
 BENCHMARK(BM_GetVirtualPointer_InWindow);

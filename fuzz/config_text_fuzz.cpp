@@ -2,13 +2,15 @@
 // read as configuration text. The tree is written and read again twice: without the
 // sorted modes the second written text must read back to itself. Every value is then read
 // with every overload and as binary into a buffer of exactly the size asked for, so
-// a write past it is caught. The same bytes are also taken as a path list and as a
-// MoveDown path. The only failure allowed is the library exception of refused or
-// too deeply nested text.
+// a write past it is caught. Reading with the problem report must build the same tree
+// and name a line of the text. The same bytes are also taken as a path list and as a
+// MoveDown path. The only failure allowed is the library exception of refused or too
+// deeply nested text.
 #include <commonvcqx/config/Config.h>
 #include <commonvcqx/frame/Exception.h>
 #include <commonvcqx/memory/Heap.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -61,6 +63,21 @@ void ReadEveryValue(TConfig& config) {
     config.MoveToRoot();
 }
 
+// Reading with the problem report builds the same tree, and names a line of the text.
+void CheckProblemReport(TConfig::EMode mode, const std::string& text, const TConfig& plain) {
+    std::unique_ptr<char[]> block(new char[text.size() ? text.size() : 1]);
+    std::memcpy(block.get(), text.data(), text.size());
+    TConfig checked("", mode);
+    TConfig::TTextProblem problem;
+    checked.BuildFromTextBlock(block.get(), unsigned(text.size()), &problem);  // as plain did
+    if (!(checked == plain)) std::abort();
+    const int32_t lines = 1 + int32_t(std::count(text.begin(), text.end(), '\n') +
+                                      std::count(text.begin(), text.end(), '\r') +
+                                      std::count(text.begin(), text.end(), '\0'));
+    if (problem.line < 0 || problem.line > lines) std::abort();
+    if ((problem.line == 0) != problem.reason.IsEmpty()) std::abort();
+}
+
 void FuzzText(TConfig::EMode mode, const std::string& text) {
     TConfig config("", mode);
     try {
@@ -68,6 +85,7 @@ void FuzzText(TConfig::EMode mode, const std::string& text) {
     } catch (const TException&) {
         return;  // nested too deeply: nothing loaded
     }
+    CheckProblemReport(mode, text, config);
     if (config.GetNumKeys() < 0) std::abort();
     // Blanks at the end of a name with an empty value do not survive the text, so
     // the text is stable from its second writing on.

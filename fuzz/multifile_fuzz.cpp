@@ -1,8 +1,11 @@
-// TMultiFileBuffer against the files themselves: random sequences of register, get,
-// validate (forward and backward), stop-using and reset over small real files, every
-// byte seen through a pointer checked against pread(2) of the file.
+// TMultiFileBuffer against the files themselves. Reading: random sequences of register,
+// get, validate (forward and backward), stop-using, reset, macro passes and reuse
+// limits over small real files, every byte seen through a pointer checked against
+// pread(2) of the file. Writing: several channels write one mapped file that grows
+// under them, through pointers that must stay good; the file must end up holding
+// exactly the bytes stored.
 // Input: a run of 4-byte commands (operation, channel, two argument bytes); the first
-// byte chooses the buffer's pool size and cache mode.
+// byte chooses writing (from 192 on) or the pool size and cache mode for reading.
 #include <commonvcqx/files/BufferedFile.h>
 #include <commonvcqx/files/MultiFileBuffer.h>
 #include <commonvcqx/platform/Drives.h>
@@ -66,11 +69,73 @@ int64_t FileByte(int file, int64_t offset) {
     return byte;
 }
 
+constexpr int64_t kWriteRegion = 150000;  // where each writing channel starts
+
+void WriteOneMappedFile(const uint8_t* data, size_t size) {
+    const std::string& native = TFiles::Files().native.back();
+    const std::string path = native + "_written";
+    std::string model;  // the bytes stored; what lies between stays zero
+    {
+        TFile file(TFileName(FileNameFromNativePath(path).c_str()), 0x18);
+        file.SetSize(1);
+        TMemoryMappedFile map(file, 0, 0);
+        TMultiFileBuffer buffer(TMultiFileBuffer::kWriteMode, kChannels, 0, TFile::kNoCache, 1, 0);
+        unsigned char* p[kChannels] = {};
+        int64_t at[kChannels] = {};
+        for (int ch = 0; ch < kChannels; ++ch)
+            TMappedBufferedFile::Register(buffer, ch, map, static_cast<int32_t>(ch * kWriteRegion),
+                                          0, 1, 1 + data[0] % 64, 4096 << (data[0] % 5), 1);
+        for (size_t i = 1; i + 4 <= size; i += 4) {
+            const int op = data[i] % 4;
+            const int ch = data[i + 1] % kChannels;
+            const unsigned a = data[i + 2], b = data[i + 3];
+            const int32_t margin = buffer.GetCurrentFile(ch)->GetAlignmentUnit();
+            if (op == 0 || !p[ch]) {
+                at[ch] = ch * kWriteRegion + static_cast<int64_t>((a << 8 | b) * 7);
+                p[ch] = static_cast<unsigned char*>(
+                    buffer.GetVirtualPointer(static_cast<int32_t>(at[ch]), ch));
+                if (!p[ch]) std::abort();
+            } else if (op == 3) {
+                buffer.NotifyNewMacroPass();
+            } else {
+                // Stores of up to a margin, then the window moves on when it must.
+                const int64_t n = 1 + static_cast<int64_t>(b) % margin;
+                if (buffer.GetAvailableBytesFromVirtualPointer(p[ch], ch) < n) std::abort();
+                if (model.size() < static_cast<size_t>(at[ch] + n))
+                    model.resize(static_cast<size_t>(at[ch] + n), '\0');
+                for (int64_t k = 0; k < n; ++k) {
+                    p[ch][k] = static_cast<unsigned char>(a + k);
+                    model[static_cast<size_t>(at[ch] + k)] = static_cast<char>(a + k);
+                }
+                p[ch] += n;
+                at[ch] += n;
+                buffer.ValidateVirtualPointer(reinterpret_cast<void**>(&p[ch]), ch);
+                if (buffer.VirtualPointerToFileOffset(p[ch], ch) != at[ch]) std::abort();
+            }
+        }
+        const auto total = static_cast<int32_t>(std::max<size_t>(model.size(), 1));
+        if (model.empty()) model.assign(1, '\0');
+        for (int ch = 0; ch < kChannels; ++ch) buffer.ValidateWriting(total, total, 0, 0, ch, 1);
+    }
+    int fd = ::open(path.c_str(), O_RDONLY);
+    std::string written(model.size() + 1, '\0');
+    ssize_t got = fd < 0 ? -1 : ::pread(fd, written.data(), written.size(), 0);
+    if (fd >= 0) ::close(fd);
+    ::unlink(path.c_str());
+    if (got != static_cast<ssize_t>(model.size())) std::abort();
+    written.resize(model.size());
+    if (written != model) std::abort();
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     TFiles& all = TFiles::Files();
     if (size == 0) return 0;
+    if (data[0] >= 192) {
+        WriteOneMappedFile(data, size);
+        return 0;
+    }
     auto mode = static_cast<TFile::ECacheMode>(data[0] % 3);
     TMultiFileBuffer buffer(TMultiFileBuffer::kReadMode, kChannels, 1 + data[0] / 3 % 8, mode,
                             TMultiFileBuffer::kThreadProcessId, 0);
@@ -78,7 +143,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     int64_t at[kChannels] = {};
     unsigned char* p[kChannels] = {};
     for (size_t i = 1; i + 4 <= size; i += 4) {
-        const int op = data[i] % 8;
+        const int op = data[i] % 10;
         const int ch = data[i + 1] % kChannels;
         const unsigned a = data[i + 2], b = data[i + 3];
         if (op == 0) {
@@ -99,6 +164,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             if (fileOf[ch] >= 0 && all.maps[fileOf[ch]])
                 buffer.StopUsingFile(*all.maps[fileOf[ch]]);
             for (auto& pointer : p) pointer = nullptr;
+        } else if (op == 8) {
+            buffer.NotifyNewMacroPass();
+        } else if (op == 9) {
+            buffer.SetReuseLimit(static_cast<int32_t>(a % 8));
         } else if (op == 2) {
             buffer.Reset();
             for (int c = 0; c < kChannels; ++c) {

@@ -1,4 +1,5 @@
-// Containers restored from arbitrary bytes, then the same bytes dumped and verified.
+// Containers restored from arbitrary bytes, then the same bytes dumped (as text and as
+// JSON) and verified.
 // The first byte picks tagged or untagged mode, the rest is the block. Elements come
 // from factories whose objects read a value or a group; whatever the block says, no
 // element may leak, no read may leave the block, nothing may hang, and the only
@@ -69,10 +70,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string reason;
     VerifyTaggedStream(block.get(), int32_t(blockSize), &reason, useTags);
     if (useTags) {
+        // Both dumps walk the same nodes: they fail together. JSON text holds no raw
+        // control bytes but its line breaks.
+        int failed = 0;
+        std::string json;
         try {
             DumpTaggedStream(block.get(), int32_t(blockSize));
         } catch (const TException&) {
+            ++failed;
         }
+        try {
+            json = DumpTaggedStreamAsJson(block.get(), int32_t(blockSize));
+        } catch (const TException&) {
+            ++failed;
+        }
+        if (failed == 1) std::abort();
+        for (const char c : json)
+            if (static_cast<unsigned char>(c) < 0x20 && c != '\n') std::abort();
     }
     return 0;
 }

@@ -72,6 +72,13 @@ public:
         TConfigKey* m_next;
     };
 
+    /// Where read text departs from the form Save writes.
+    struct TTextProblem {
+        /// The line (from 1) of the earliest departure; 0 when there is none.
+        int32_t line = 0;
+        TString reason;
+    };
+
     using TKeyFunction = void (*)(TConfigKey& key, void* data);
     using TKeyTest = char (*)(const TConfigKey& key, const void* data);
     using TKeyCopiedHook = void (*)(TConfigKey* newKey, const TConfigKey* source);
@@ -223,6 +230,11 @@ public:
     /// Replaces the tree by the text; the cursor goes to the root. Nesting deeper than
     /// kMaxTextDepth raises TException and leaves the tree empty.
     void BuildFromTextBlock(const char* text, unsigned size);
+    /// As above, reading just as leniently, and telling in `problem` (when not null) the
+    /// earliest line where the text departs from the form Save writes: a stray brace,
+    /// a group left open, text outside or after the root group, a value set twice in
+    /// one group, a NUL byte, no group at all, or nesting too deep (which still throws).
+    void BuildFromTextBlock(const char* text, unsigned size, TTextProblem* problem);
     /// The text form in a block of the default NH_Heap (not NUL-terminated) that the
     /// caller frees with NH_Heap::FreeMem; empty groups below the current key are
     /// deleted first and the cursor goes to the root.
@@ -264,7 +276,7 @@ private:
     const TConfigKey* FindValueKey(const char* name, int index) const;
     void SetText(std::string_view name, const TString& value, char validate);
     void DeleteSubtree(TConfigKey* key);
-    void ReadText(const char* text, unsigned size);
+    void ReadText(const char* text, unsigned size, TTextProblem* problem);
     void SaveBlock(const TFileName& fileName);
     void AutoSave() noexcept;
 

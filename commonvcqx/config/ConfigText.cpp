@@ -44,7 +44,8 @@ void WriteBrace(TOutputMemoryStream& out, int32_t depth, const char* brace) {
 }
 
 // The lines of a block: they end at CR, LF, CR LF or NUL; each is trimmed of blanks
-// and empty ones are skipped. One line of lookahead tells group headers.
+// and empty ones are skipped. One line of lookahead tells group headers. Lines are
+// numbered from 1 as an editor numbers them (a NUL counts as a line end).
 class TLineSupply {
 public:
     TLineSupply(const char* text, unsigned size) noexcept : m_at(text), m_end(text + size) {}
@@ -53,26 +54,34 @@ public:
         if (m_pending) {
             m_pending = false;
             line = m_lookahead;
+            m_lineNumber = m_lookaheadNumber;
             return true;
         }
-        return Read(line);
+        return Read(line, m_lineNumber);
     }
     /// The next line is "{"; it is consumed.
     bool TakeOpeningBrace() noexcept {
-        if (!m_pending) m_pending = Read(m_lookahead);
+        if (!m_pending) m_pending = Read(m_lookahead, m_lookaheadNumber);
         if (!m_pending || m_lookahead != "{") return false;
         m_pending = false;
         return true;
     }
+    /// The number of the line Next returned last.
+    int32_t LineNumber() const noexcept { return m_lineNumber; }
+    /// The first line holding a NUL byte, or 0; known for the lines read so far.
+    int32_t NulLine() const noexcept { return m_nulLine; }
 
 private:
-    bool Read(std::string_view& line) noexcept {
+    bool Read(std::string_view& line, int32_t& number) noexcept {
         while (m_at < m_end) {
             const char* start = m_at;
             while (m_at < m_end && *m_at != '\r' && *m_at != '\n' && *m_at != '\0') ++m_at;
             const char* stop = m_at;
-            if (m_at < m_end)
+            number = ++m_lines;
+            if (m_at < m_end) {
+                if (*m_at == '\0' && m_nulLine == 0) m_nulLine = m_lines;
                 m_at += (*m_at == '\r' && m_at + 1 < m_end && m_at[1] == '\n') ? 2 : 1;
+            }
             line = TrimBlanks(std::string_view(start, size_t(stop - start)));
             if (!line.empty()) return true;
         }
@@ -83,6 +92,10 @@ private:
     const char* m_end;
     std::string_view m_lookahead;
     bool m_pending = false;
+    int32_t m_lines = 0;
+    int32_t m_lineNumber = 0;
+    int32_t m_lookaheadNumber = 0;
+    int32_t m_nulLine = 0;
 };
 
 TString StringOf(std::string_view text) {
@@ -167,21 +180,45 @@ char* TConfig::GetAsBlock(unsigned* size) {
     return out.GetStart();
 }
 
-void TConfig::ReadText(const char* text, unsigned size) {
+void TConfig::ReadText(const char* text, unsigned size, TTextProblem* problem) {
     TLineSupply lines(text, size);
+    // Only the earliest departure is kept; the reading itself stays as lenient.
+    auto note = [&](int32_t line, const std::string& reason) {
+        if (problem && (problem->line == 0 || line < problem->line)) {
+            problem->line = line;
+            problem->reason = reason.c_str();
+        }
+    };
+    auto quoted = [](std::string_view name) { return "\"" + std::string(name) + "\""; };
+    std::vector<int32_t> openedOn;  // the header line of each open group
     std::string_view line;
     int32_t depth = 0;
     bool rootNamed = false;
+    bool rootClosed = false;
+    bool anyLine = false;
     while (lines.Next(line)) {
+        const int32_t number = lines.LineNumber();
+        anyLine = true;
         if (line == "}") {
-            if (depth == 0) break;
-            if (--depth > 0) MoveUp();
+            if (depth == 0) {
+                note(number, "a closing brace outside every group");
+                break;
+            }
+            openedOn.pop_back();
+            if (--depth > 0)
+                MoveUp();
+            else
+                rootClosed = true;
             continue;
         }
+        if (depth == 0 && rootClosed) note(number, "text after the end of the root group");
         bool header = line == "{";
         if (header) {
             // A brace without a header line: the root's, when its name was empty.
-            if (depth != 0 || rootNamed) continue;
+            if (depth != 0 || rootNamed) {
+                note(number, "an opening brace without a group name before it");
+                continue;
+            }
             line = std::string_view();
         } else {
             header = lines.TakeOpeningBrace();
@@ -194,27 +231,49 @@ void TConfig::ReadText(const char* text, unsigned size) {
                 m_root.SetName(name);
                 rootNamed = true;
             } else {
-                if (depth >= kMaxTextDepth)
+                if (depth >= kMaxTextDepth) {
+                    if (lines.NulLine() != 0) note(lines.NulLine(), "a NUL byte in the text");
+                    note(number, "groups nested deeper than " + std::to_string(kMaxTextDepth));
                     TExceptionThrower(0).SetAndThrow("Configuration text nested too deeply");
+                }
                 EnterChild(std::string_view(name.c_str(), name.GetLength()), 0);
             }
+            openedOn.push_back(number);
             ++depth;
             continue;
         }
+        if (depth == 0) note(number, "a value outside the root group");
         const size_t equals = line.find('=', 1);
-        if (equals != std::string_view::npos)
-            SetText(line.substr(0, equals), StringOf(line.substr(equals + 1)), 0);
-        else
+        if (equals != std::string_view::npos) {
+            const std::string_view name = line.substr(0, equals);
+            if (problem && m_current->FindChild(name, TConfigKey::kValueKind))
+                note(number, "the value " + quoted(name) + " is set twice in one group");
+            SetText(name, StringOf(line.substr(equals + 1)), 0);
+        } else {
             AddChild(*this, m_current, StringOf(line), false, 0);
+        }
     }
+    if (lines.NulLine() != 0) note(lines.NulLine(), "a NUL byte in the text");
+    if (!openedOn.empty()) {
+        const TString& name = depth > 1 ? m_current->Name() : m_root.Name();
+        note(openedOn.back(), "the group " +
+                                  quoted(std::string_view(name.c_str(), name.GetLength())) +
+                                  " is not closed");
+    }
+    if (!anyLine) note(1, "no root group");
 }
 
 void TConfig::BuildFromTextBlock(const char* text, unsigned size) {
+    BuildFromTextBlock(text, size, nullptr);
+}
+
+void TConfig::BuildFromTextBlock(const char* text, unsigned size, TTextProblem* problem) {
+    if (problem) *problem = TTextProblem();
     if (!text) return;
     Clear();
     m_autoCreate = 1;
     try {
-        ReadText(text, size);
+        ReadText(text, size, problem);
     } catch (...) {
         Clear();
         throw;

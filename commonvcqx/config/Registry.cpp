@@ -210,16 +210,23 @@ void EnsureValue(HKEY root, const char* subKey, const TRegistryValue& value, cha
         [&](TRegistryKey& tree) { return MakePath(tree, parts).SetValue(value); });
 }
 
+// The key of a root's current tree, or null; nothing is made.
+const TRegistryKey* FindExisting(HKEY root, const char* subKey,
+                                 std::shared_ptr<const TRegistryKey>& tree) {
+    const int index = RootIndex(root);
+    if (index < 0) return nullptr;
+    const std::vector<std::string_view> parts = cvq::registry::SplitKeyPath(subKey);
+    tree = CurrentTree(index);
+    return tree ? FindPath(tree.get(), parts) : nullptr;
+}
+
 // The value asked for, or null; a missing key is made, as opening it for reading does on
 // Windows. Never throws.
 const TRegistryValue* Lookup(HKEY root, const char* subKey, const char* valueName,
                              std::shared_ptr<const TRegistryKey>& tree) noexcept {
     try {
-        const int index = RootIndex(root);
-        if (index < 0) return nullptr;
-        const std::vector<std::string_view> parts = cvq::registry::SplitKeyPath(subKey);
-        tree = CurrentTree(index);
-        const TRegistryKey* key = tree ? FindPath(tree.get(), parts) : nullptr;
+        if (RootIndex(root) < 0) return nullptr;
+        const TRegistryKey* key = FindExisting(root, subKey, tree);
         if (!key) {
             EnsureRegistryKey(root, subKey);
             return nullptr;
@@ -230,7 +237,44 @@ const TRegistryValue* Lookup(HKEY root, const char* subKey, const char* valueNam
     }
 }
 
+TString StringOf(const std::string& text) {
+    return TString(text.c_str(), 0, 0, uint32_t(text.size()));
+}
+
+TRegistryValueInfo InfoOf(const TRegistryValue& value) {
+    TRegistryValueInfo info;
+    info.name = StringOf(value.name);
+    info.type = value.type;
+    info.text = StringOf(value.text);
+    info.number = value.number;
+    return info;
+}
+
 }  // namespace
+
+bool ListRegistryKey(HKEY root, const char* subKey, std::vector<TString>* subKeys,
+                     std::vector<TRegistryValueInfo>* values) {
+    if (subKeys) subKeys->clear();
+    if (values) values->clear();
+    std::shared_ptr<const TRegistryKey> tree;
+    const TRegistryKey* key = FindExisting(root, subKey, tree);
+    if (!key) return false;
+    if (subKeys)
+        for (const auto& [folded, child] : key->Keys()) subKeys->push_back(StringOf(child->Name()));
+    if (values)
+        for (const auto& [folded, value] : key->Values()) values->push_back(InfoOf(value));
+    return true;
+}
+
+bool ReadRegistryValue(HKEY root, const char* subKey, const char* valueName,
+                       TRegistryValueInfo* value) {
+    std::shared_ptr<const TRegistryKey> tree;
+    const TRegistryKey* key = FindExisting(root, subKey, tree);
+    const TRegistryValue* found = key ? key->FindValue(valueName ? valueName : "") : nullptr;
+    if (!found) return false;
+    if (value) *value = InfoOf(*found);
+    return true;
+}
 
 void EnsureRegistryKey(HKEY root, const char* subKey) {
     const std::vector<std::string_view> parts = Parts(subKey);

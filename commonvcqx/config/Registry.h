@@ -20,6 +20,9 @@
 // always reads the file afresh under the lock, so no write is lost even when a stamp
 // cannot tell two versions apart.
 //
+// ListRegistryKey and ReadRegistryValue look without making anything, for tools and
+// settings dialogs.
+//
 // The Ensure helpers throw an int of value 0 when the key cannot be made or the value
 // not be written: an unknown root, a path deeper than 512 keys, a file or folder that
 // cannot be written. The Get helpers never throw; a string value longer than 999 bytes
@@ -30,6 +33,18 @@
 #include <commonvcqx/text/String.h>
 
 #include <cstdint>
+#include <vector>
+
+/// A value as the registry files hold it, for listing and reading whole.
+struct TRegistryValueInfo {
+    /// Spelled as first stored; empty for the key's default value.
+    TString name;
+    /// 1 for a string (REG_SZ), 4 for a 32-bit number (REG_DWORD).
+    uint32_t type = 0;
+    /// A string's whole text.
+    TString text;
+    int32_t number = 0;
+};
 
 /// Creates the key (and every key on its path) when missing.
 void EnsureRegistryKey(HKEY root, const char* subKey);
@@ -45,6 +60,17 @@ void EnsureRegistryLong(HKEY root, const char* subKey, const char* valueName, in
 TString GetRegistryString(HKEY root, const char* subKey, const char* valueName, char* found);
 /// The 32-bit number value, with `found` set; otherwise 0 with `found` 0.
 int32_t GetRegistryLong(HKEY root, const char* subKey, const char* valueName, char* found);
+
+/// The names of the key's subkeys and its values, each in name order ignoring letter
+/// case; null lists are allowed. Nothing is made: false, with the lists emptied, when
+/// the root is unknown, the key does not exist or its file cannot be read. Never throws
+/// but for memory.
+bool ListRegistryKey(HKEY root, const char* subKey, std::vector<TString>* subKeys,
+                     std::vector<TRegistryValueInfo>* values);
+/// The value of either type, whole, into *value; false when there is none. Nothing is
+/// made and nothing thrown but for memory.
+bool ReadRegistryValue(HKEY root, const char* subKey, const char* valueName,
+                       TRegistryValueInfo* value);
 
 /// The folder of the registry files: null or empty returns to the default. Kept parsed
 /// files are forgotten.

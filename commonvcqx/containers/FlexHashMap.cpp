@@ -75,8 +75,15 @@ void TFlexHashMapImp::Reindex() noexcept {
     std::memset(m_buckets, 0, size_t(m_numSlots) * sizeof(THashableElement*));
     TDoubleList all(0, nullptr);
     all.Absorb(*this, nullptr);
-    while (TListElement* e = all.DetachFirst()) PureAdd(static_cast<THashableElement*>(e));
+    while (TListElement* e = all.DetachFirst()) {
+        auto* h = static_cast<THashableElement*>(e);
+        Link(h, h->GetHashedValue());
+    }
 }
+
+void TFlexHashMapImp::Filed(THashableElement&) noexcept {}
+void TFlexHashMapImp::Unfiled(THashableElement&) noexcept {}
+void TFlexHashMapImp::UnfiledAll() noexcept {}
 
 // ---- Adding ----------------------------------------------------------------------
 
@@ -86,17 +93,27 @@ THashableElement* TFlexHashMapImp::Add(THashableElement* e) {
 }
 
 THashableElement* TFlexHashMapImp::PureAdd(THashableElement* e) {
-    const uint32_t hash = e->GetHashedValue();
+    Link(e, e->GetHashedValue());
+    Filed(*e);
+    return e;
+}
+
+THashableElement* TFlexHashMapImp::AddHashed(THashableElement* e, uint32_t hash) {
+    if (m_count >= m_numSlots) Remap(-1, 1);
+    Link(e, hash);
+    Filed(*e);
+    return e;
+}
+
+void TFlexHashMapImp::Link(THashableElement* e, uint32_t hash) {
     const uint32_t bucket = BucketFor(hash);
     e->m_bucket = bucket;
-    e->m_hash = hash;
     if (THashableElement* head = m_buckets[bucket]) {
         InsertAfter(e, head);
     } else {
         Append(e);
         m_buckets[bucket] = e;
     }
-    return e;
 }
 
 THashableElement* TFlexHashMapImp::AddUnique(THashableElement* e) {
@@ -159,6 +176,7 @@ int32_t TFlexHashMapImp::DeleteAllEqual(const THashableElement& probe) {
 
 THashableElement* TFlexHashMapImp::Detach(THashableElement* e) noexcept {
     if (!e) return nullptr;
+    Unfiled(*e);
     const uint32_t bucket = e->m_bucket;
     if (m_buckets[bucket] == e) {
         auto* next = static_cast<THashableElement*>(e->GetNext());
@@ -182,6 +200,7 @@ char TFlexHashMapImp::DeleteEqual(const THashableElement& probe) {
 void TFlexHashMapImp::DetachAll() noexcept {
     TDoubleList::DetachAll();
     std::memset(m_buckets, 0, size_t(m_numSlots) * sizeof(THashableElement*));
+    UnfiledAll();
 }
 
 void TFlexHashMapImp::DeleteAll() {

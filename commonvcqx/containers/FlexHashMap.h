@@ -24,7 +24,7 @@ class TFlexHashMapImp;
 
 class THashableElement : public TListElement {
 public:
-    THashableElement() noexcept : m_bucket(0), m_hash(0) {}
+    THashableElement() noexcept : m_bucket(0), m_tag(0) {}
     THashableElement(const THashableElement& other) noexcept = default;
     THashableElement& operator=(const THashableElement& other) noexcept = default;
 
@@ -37,7 +37,7 @@ protected:
 private:
     friend class TFlexHashMapImp;
     uint32_t m_bucket;
-    uint32_t m_hash;  // the hashed value the bucket came from
+    uint32_t m_tag;  // kept by the kind of map the element is filed in
 };
 
 class TFlexHashMapImp : public TDoubleList {
@@ -95,6 +95,12 @@ public:
     static int32_t GetPrimeAbove(int32_t size) noexcept;
 
 protected:
+    /// Told when an element has been filed and before one is taken out; UnfiledAll when
+    /// all of them go at once. Remapping and copying file the elements without telling.
+    virtual void Filed(THashableElement& e) noexcept;
+    virtual void Unfiled(THashableElement& e) noexcept;
+    virtual void UnfiledAll() noexcept;
+
     /// The first element of the bucket that `hash` falls in; `bucket` receives its index.
     THashableElement* BucketRun(uint32_t hash, uint32_t& bucket) const noexcept {
         bucket = BucketFor(hash);
@@ -107,8 +113,15 @@ protected:
             (static_cast<unsigned __int128>(m_slotReciprocal * hash) * uint32_t(m_numSlots)) >> 64);
     }
     static uint32_t BucketOf(const THashableElement& e) noexcept { return e.m_bucket; }
-    /// The hashed value recorded when the element was added.
-    static uint32_t RecordedHash(const THashableElement& e) noexcept { return e.m_hash; }
+    /// Add for an element whose GetHashedValue the caller has just taken.
+    THashableElement* AddHashed(THashableElement* e, uint32_t hash);
+    /// Starts reading the bucket an element of this hash is about to go to.
+    void PrefetchBucket(uint32_t hash) const noexcept {
+        __builtin_prefetch(&m_buckets[BucketFor(hash)]);
+    }
+    /// A word a derived map may keep in each of its elements while they are filed.
+    static uint32_t& TagOf(THashableElement& e) noexcept { return e.m_tag; }
+    static uint32_t TagOf(const THashableElement& e) noexcept { return e.m_tag; }
 
 private:
     THashableElement* First() const noexcept { return static_cast<THashableElement*>(GetFirst()); }
@@ -117,6 +130,8 @@ private:
         m_numSlots = n;
         m_slotReciprocal = UINT64_MAX / uint32_t(n) + 1;
     }
+    /// Files `e` in its bucket and the list.
+    void Link(THashableElement* e, uint32_t hash);
     void Reindex() noexcept;
 
     THashableElement** m_buckets;

@@ -118,33 +118,88 @@ unsigned int TStringAndLongForAutoMap::GetHashedValue() const {
     return HashText(m_key, m_check, length);
 }
 
-TStringAndLongForAutoMap* TStringToLongAutoMap::Find(const TString& key) const noexcept {
-    // What FindEqual with a probe element finds, without building one: every element
-    // is a TStringAndLongForAutoMap, whose equal keys have equal hashes, so an element
-    // filed under another hash is passed over without reading its key (and one filed
-    // under this hash is in this bucket).
-    uint32_t check;
-    size_t length;
-    const uint32_t hash = HashText(key, check, length);
-    uint32_t bucket;
-    for (THashableElement* e = BucketRun(hash, bucket); e;
-         e = static_cast<THashableElement*>(e->GetNext())) {
-        if (RecordedHash(*e) != hash) {
-            if (BucketOf(*e) != bucket) break;
-            continue;
-        }
-        auto* s = static_cast<TStringAndLongForAutoMap*>(e);
-        if (s->m_check == check && SameKey(s->m_key, key.c_str(), length)) return s;
+namespace {
+
+bool SameElementKey(const THashableElement& a, const THashableElement& b) noexcept {
+    return std::strcmp(static_cast<const TStringAndLongForAutoMap&>(a).m_key.c_str(),
+                       static_cast<const TStringAndLongForAutoMap&>(b).m_key.c_str()) == 0;
+}
+
+}  // namespace
+
+TStringToLongAutoMap::TStringToLongAutoMap(int size)
+    : TFlexHashMapImp(size, 1), m_index(SameElementKey) {}
+
+TStringToLongAutoMap::TStringToLongAutoMap(const TStringToLongAutoMap& other)
+    : TFlexHashMapImp(other), m_index(SameElementKey) {
+    RebuildIndex();
+}
+
+TStringToLongAutoMap& TStringToLongAutoMap::operator=(const TStringToLongAutoMap& other) {
+    if (&other == this) return *this;
+    try {
+        TFlexHashMapImp::operator=(other);
+    } catch (...) {
+        RebuildIndex();
+        throw;
     }
+    RebuildIndex();
+    return *this;
+}
+
+TStringToLongAutoMap::~TStringToLongAutoMap() = default;
+
+// Every element's tag is its second hash, taken when it was filed: the hash call that
+// filed it has just recorded it in the element.
+void TStringToLongAutoMap::Filed(THashableElement& e) noexcept {
+    const uint32_t tag = static_cast<TStringAndLongForAutoMap&>(e).m_check;
+    TagOf(e) = tag;
+    m_index.Add(e, tag);
+}
+
+void TStringToLongAutoMap::Unfiled(THashableElement& e) noexcept {
+    m_index.Remove(e, TagOf(e));
+}
+
+void TStringToLongAutoMap::UnfiledAll() noexcept {
+    m_index.Clear();
+}
+
+void TStringToLongAutoMap::RebuildIndex() noexcept {
+    m_index.Clear();
+    // Filed elements carry the second hash of their filing call.
+    for (TListElement* e = GetFirst(); e; e = e->GetNext())
+        Filed(*static_cast<THashableElement*>(e));
+}
+
+TStringAndLongForAutoMap* TStringToLongAutoMap::Find(const TString& key, uint32_t hash,
+                                                     uint32_t check, size_t length) const noexcept {
+    const auto sameKey = [&](const THashableElement& e) {
+        return SameKey(static_cast<const TStringAndLongForAutoMap&>(e).m_key, key.c_str(), length);
+    };
+    if (m_index.IsUsable())
+        return static_cast<TStringAndLongForAutoMap*>(m_index.Find(check, sameKey));
+    // What FindEqual with a probe element finds, without building one: equal keys have
+    // equal second hashes, so an element filed under another is passed over without
+    // reading its key.
+    uint32_t bucket;
+    for (THashableElement* e = BucketRun(hash, bucket); e && BucketOf(*e) == bucket;
+         e = static_cast<THashableElement*>(e->GetNext()))
+        if (TagOf(*e) == check && sameKey(*e)) return static_cast<TStringAndLongForAutoMap*>(e);
     return nullptr;
 }
 
 int32_t& TStringToLongAutoMap::operator[](const TString& key) {
-    TStringAndLongForAutoMap* found = Find(key);
+    uint32_t check;
+    size_t length;
+    const uint32_t hash = HashText(key, check, length);
+    TStringAndLongForAutoMap* found = Find(key, hash, check, length);
     if (!found) {
+        PrefetchBucket(hash);  // read while the element is made
         found = new TStringAndLongForAutoMap(key, 0);
+        found->m_check = check;  // what its own hash call would record
         try {
-            Add(found);
+            AddHashed(found, hash);
         } catch (...) {
             found->Delete();
             throw;

@@ -11,8 +11,10 @@
 #pragma once
 
 #include <commonvcqx/containers/FlexHashMap.h>
+#include <commonvcqx/containers/internal/KeyIndex.h>
 #include <commonvcqx/text/String.h>
 
+#include <cstddef>
 #include <cstdint>
 
 class TStringAndLongForAutoMap : public THashableElement {
@@ -38,14 +40,27 @@ private:
     mutable uint32_t m_check = 0;  // second hash of the key, recorded with the first
 };
 
+// Lookups go through a key index on the second hash; the buckets keep the list order.
 class TStringToLongAutoMap : public TFlexHashMapImp {
 public:
-    explicit TStringToLongAutoMap(int size = 0) : TFlexHashMapImp(size, 1) {}
+    explicit TStringToLongAutoMap(int size = 0);
+    TStringToLongAutoMap(const TStringToLongAutoMap& other);
+    TStringToLongAutoMap& operator=(const TStringToLongAutoMap& other);
+    ~TStringToLongAutoMap() override;
 
     /// The value stored for the key; a missing key is added first with the value 0.
     int32_t& operator[](const char* key);
     int32_t& operator[](const TString& key);
 
+protected:
+    void Filed(THashableElement& e) noexcept override;
+    void Unfiled(THashableElement& e) noexcept override;
+    void UnfiledAll() noexcept override;
+
 private:
-    TStringAndLongForAutoMap* Find(const TString& key) const noexcept;
+    TStringAndLongForAutoMap* Find(const TString& key, uint32_t hash, uint32_t check,
+                                   size_t length) const noexcept;
+    void RebuildIndex() noexcept;
+
+    cvq::detail::TKeyIndex m_index;
 };

@@ -166,29 +166,52 @@ bool TClassicBufferedFile::OnDataRequest(int32_t offset, TMultiFileBuffer::TBuff
         }
     }
     if (to <= from) to = from + Page();  // an empty file still gets its window
+    buffer.pendingBackward = forward ? 0 : 1;
+    buffer.data = nullptr;
+    const bool reusable = previous && previous->data && previous->owner == this &&
+                          previous->pendingOffset < 0 && previous->offset % Page() == 0;
+    const int64_t previousEnd = reusable ? previous->offset + previous->size : 0;
+    // The bytes shared with the previous window are copied and only the rest is read.
+    // Forward the read starts where that window ended, just where its read-ahead went.
+    // Backward the window ends a fixed reach above the previous start, so every read has
+    // the one length that the read-ahead below the previous read fetched.
+    int64_t copyFrom = 0, copyTo = 0;
+    if (reusable && forward && previousEnd % Page() == 0 && from >= previous->offset &&
+        from < previousEnd && previousEnd < to) {
+        copyFrom = from;
+        copyTo = previousEnd;
+    } else if (reusable && !forward) {
+        const int64_t top =
+            std::min(previous->offset + CeilTo(m_alignment, Page()) + Page(), previousEnd);
+        const int64_t bottom = std::max(first, CeilTo(std::max<int64_t>(top - size, 0), Page()));
+        if (bottom < previous->offset && offset < top &&
+            bottom <= std::max<int64_t>(m_start, int64_t{offset} - m_alignment)) {
+            from = bottom;
+            to = top;
+            copyFrom = previous->offset;
+            copyTo = top;
+        }
+    }
     buffer.offset = from;
     buffer.size = Narrow(to - from);  // the range planned; the data once it is read
     buffer.pendingOffset = from;
     buffer.pendingLength = Narrow(to - from);
-    buffer.data = nullptr;
-    // Walking forward, the bytes the previous window already holds are copied, and the
-    // file is read from where that window ended: just where its read-ahead went.
-    if (forward && previous && previous->data && previous->owner == this &&
-        previous->pendingOffset < 0) {
-        const int64_t previousEnd = previous->offset + previous->size;
-        if (previousEnd % Page() == 0 && from >= previous->offset && from < previousEnd &&
-            previousEnd < to) {
-            // Near the end the window may start a page earlier than a full one would.
-            const auto need = static_cast<size_t>(CeilTo(to - from, Page()));
-            if (!buffer.block.address || buffer.block.size < need) {
-                if (buffer.block.address) FreeCachedPageAlignedMemory(buffer.block);
-                buffer.block = AllocCachedPageAlignedMemory(need, 1);
-                if (!buffer.block.address) ThrowFileError(18002, "", ERROR_NOT_ENOUGH_MEMORY);
-            }
-            std::memcpy(buffer.block.address, previous->data + (from - previous->offset),
-                        static_cast<size_t>(previousEnd - from));
-            buffer.pendingOffset = previousEnd;
-            buffer.pendingLength = Narrow(to - previousEnd);
+    if (copyTo > copyFrom) {
+        // Near the end the window may start a page earlier than a full one would.
+        const auto need = static_cast<size_t>(CeilTo(to - from, Page()));
+        if (!buffer.block.address || buffer.block.size < need) {
+            if (buffer.block.address) FreeCachedPageAlignedMemory(buffer.block);
+            buffer.block = AllocCachedPageAlignedMemory(need, 1);
+            if (!buffer.block.address) ThrowFileError(18002, "", ERROR_NOT_ENOUGH_MEMORY);
+        }
+        std::memcpy(static_cast<char*>(buffer.block.address) + (copyFrom - from),
+                    previous->data + (copyFrom - previous->offset),
+                    static_cast<size_t>(copyTo - copyFrom));
+        if (forward) {
+            buffer.pendingOffset = copyTo;
+            buffer.pendingLength = Narrow(to - copyTo);
+        } else {
+            buffer.pendingLength = Narrow(copyFrom - from);
         }
     }
     if (m_owner->GetCommitStatus()) return CarryOutRequest(buffer);
@@ -203,23 +226,30 @@ bool TClassicBufferedFile::OnDataRequest(int32_t offset, TMultiFileBuffer::TBuff
 bool TClassicBufferedFile::CarryOutRequest(TMultiFileBuffer::TBuffer& buffer) {
     if (buffer.pendingOffset < 0) return true;
     int32_t read = 0;
-    const int64_t kept = buffer.pendingOffset - buffer.offset;  // bytes copied already
-    if (kept == 0) {
-        if (!m_classicFile->ReadAligned(Narrow(buffer.pendingOffset), buffer.block,
-                                        buffer.pendingLength, 1, &read,
-                                        m_owner->GetLowLevelCacheMode(), m_owner->GetProcessId()))
+    // Bytes copied from the previous window already, below and above the part to read.
+    const int64_t below = buffer.pendingOffset - buffer.offset;
+    const int64_t above =
+        buffer.offset + buffer.size - (buffer.pendingOffset + buffer.pendingLength);
+    const char backward = buffer.pendingBackward;
+    if (below == 0 && above == 0) {
+        if (!m_classicFile->ReadAligned(
+                Narrow(buffer.pendingOffset), buffer.block, buffer.pendingLength, 1, &read,
+                m_owner->GetLowLevelCacheMode(), m_owner->GetProcessId(), backward))
             return false;
     } else {
+        // Into the middle of the block: a cached record is copied, never exchanged.
         TAutoCriticalSection guard(m_classicFile->GetLock());
         m_classicFile->Seek(Narrow(buffer.pendingOffset), TFile::kFromStart, 1);
-        if (!m_classicFile->ReadLowLevel(static_cast<char*>(buffer.block.address) + kept,
-                                         buffer.pendingLength, 1, &read,
-                                         m_owner->GetLowLevelCacheMode(), m_owner->GetProcessId()))
+        if (!m_classicFile->ReadLowLevel(
+                static_cast<char*>(buffer.block.address) + below, buffer.pendingLength, 1, &read,
+                m_owner->GetLowLevelCacheMode(), m_owner->GetProcessId(), nullptr, backward))
             return false;
     }
     m_owner->NotifySomethingRead();
     buffer.data = static_cast<char*>(buffer.block.address);
-    buffer.size = Narrow(kept + std::min(read, buffer.pendingLength));
+    // A short read ends the window there: the copied bytes above it would not follow on.
+    buffer.size =
+        Narrow(read < buffer.pendingLength ? below + read : below + buffer.pendingLength + above);
     buffer.pendingOffset = -1;
     buffer.pendingLength = -1;
     return true;
@@ -329,9 +359,14 @@ void TMappedBufferedFile::Identity(uint64_t& device, uint64_t& inode) const {
 }
 
 bool TMappedBufferedFile::MapWindow(TMultiFileBuffer::TBuffer& buffer, int64_t from, int64_t to) {
-    if (to <= from || to > UINT32_MAX) return false;
-    TMemoryMappedFile::TView* view =
-        m_mapped->FindElseCreate(static_cast<uint32_t>(from), static_cast<uint32_t>(to - from));
+    if (to <= from || to > m_mapped->GetMappingSize()) return false;
+    // Windows point into one view of the whole mapping, shared by every buffer of the
+    // file through its count: moving a window maps nothing and keeps the pages mapped.
+    // Only where that view cannot be had (address space short) a window maps its own.
+    TMemoryMappedFile::TView* view = m_mapped->FindElseCreate(0, m_mapped->GetMappingSize());
+    if (!view)
+        view =
+            m_mapped->FindElseCreate(static_cast<uint32_t>(from), static_cast<uint32_t>(to - from));
     if (!view) return false;
     if (buffer.view) m_mapped->Release(buffer.view);
     buffer.view = view;
@@ -373,11 +408,11 @@ void TMappedBufferedFile::OnWriteBufferRequest(int32_t offset, TMultiFileBuffer:
     int64_t to =
         from + std::max<int64_t>(m_writeBufferSize, 2 * int64_t{m_alignment} + granularity);
     if (to > m_mapped->GetMappingSize()) {
-        // Growing remaps the file: no view of it may stay in use. The file is grown on
-        // disk first, so a full disk raises 18019 here rather than faulting later.
-        m_owner->StopUsingFile(*m_mapped);
+        // The file grows on disk before a byte is stored, so a full disk raises 18019
+        // here rather than faulting later; in place, so the windows of other channels
+        // writing this file stay where their pointers are.
         int64_t grown = std::max<int64_t>(to, 2 * int64_t{m_mapped->GetMappingSize()});
-        m_mapped->SetFileSize(static_cast<uint32_t>(std::min<int64_t>(grown, INT32_MAX)), 0, 0);
+        m_mapped->ExtendMapping(static_cast<uint32_t>(std::min<int64_t>(grown, INT32_MAX)));
     }
     if (!MapWindow(buffer, from, to)) ThrowFileError(18021, ERROR_NOT_ENOUGH_MEMORY);
 }

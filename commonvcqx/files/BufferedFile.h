@@ -2,10 +2,15 @@
 //
 // TBufferedFile: a channel's file in a TMultiFileBuffer, deciding how pool buffers are
 // filled and written. TClassicBufferedFile moves page-aligned ranges through TFile (its
-// read cache and write-behind included); TMappedBufferedFile maps windows of a
-// TMemoryMappedFile. Register returns the channel's file, reusing the current one when
-// it stands for the same file (the file's identity on disk, not its address) with the
-// same parameters.
+// read cache and write-behind included); moving a window copies the bytes it shares
+// with the previous one (forward or backward) and reads only the rest.
+// TMappedBufferedFile points windows into one view of the whole TMemoryMappedFile,
+// shared by count, so moving them costs no system call; writing grows the mapping in
+// place ahead of the window (a full disk is 18019, never a fault), so several channels
+// may write one mapped file (each ValidateWriting that sets the size lets go of every
+// window on it). Register returns the channel's file, reusing the current one when it
+// stands for the same file (the file's identity on disk, not its address) with the same
+// parameters.
 //
 // Items of `itemSize` bytes start at `start`; the alignment unit (item size x margin)
 // is the least a window keeps on either side of a pointer. Writing goes forward from

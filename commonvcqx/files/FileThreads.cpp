@@ -411,7 +411,9 @@ void TParallelWriter::Run() {
         TRequest request = m_queue.front();
         m_queue.pop_front();
         m_busy = true;
-        m_room.notify_all();
+        // A full queue lets its writers go on once it is half empty, not at every block:
+        // waking them for one block each would switch threads per 64 KB.
+        if (m_queue.size() <= kMaxQueued / 2) m_room.notify_all();
         lock.unlock();
         size_t done = 0;
         DWORD error = 0;

@@ -266,6 +266,16 @@ void* TMemoryMappedFile::SetFileSize(uint32_t size, char createView, char zeroFi
     return view->m_start;
 }
 
+void TMemoryMappedFile::ExtendMapping(uint32_t size) {
+    TGlobalGuard guard;
+    if (!m_mapping) ThrowFileError(18021, ERROR_INVALID_HANDLE);
+    if (size <= m_mappingSize) return;
+    DWORD error = 0;
+    if (!pf::ExtendFileMapping(m_mapping, size, error)) ThrowMappingError(error, m_file);
+    m_mappingSize = size;
+    m_fileSize = static_cast<uint32_t>(m_file->GetSize());
+}
+
 void TMemoryMappedFile::Close() {
     DeleteAllViews();
     {

@@ -113,6 +113,11 @@ public:
     /// (growing the file; all views are removed). With `createView` maps the whole of it
     /// and returns its start; `zeroFill` clears the grown part. Null otherwise.
     void* SetFileSize(uint32_t size, char createView, char zeroFill);
+    /// Grows the file and the mapping to `size` bytes keeping every view where it is, so
+    /// pointers into them stay good (one writer's growth cannot pull the ground from
+    /// under another's window). The blocks are allocated first: 18019 for a full disk,
+    /// else 18021. A size not above the mapping's changes nothing.
+    void ExtendMapping(uint32_t size);
 
     /// Removes the views, the mapping and closes the file (also a borrowed one). An
     /// owned file object stays until destruction.

@@ -72,6 +72,7 @@ TMultiFileBuffer::TMultiFileBuffer(EMode mode, int32_t numChannels, int32_t numB
         m_pool->files.assign(static_cast<size_t>(m_numChannels), nullptr);
     }
     m_pool->refs.store(1);
+    m_reuseLimit = WriteMode() ? 1 : buffers;
     std::iota(m_pool->order.begin(), m_pool->order.end(), 0);
     m_pool->inUse = 0;
 }
@@ -79,6 +80,7 @@ TMultiFileBuffer::TMultiFileBuffer(EMode mode, int32_t numChannels, int32_t numB
 TMultiFileBuffer::TMultiFileBuffer(const TMultiFileBuffer& other)
     : m_pool(other.m_pool),
       m_pass(other.m_pass),
+      m_reuseLimit(other.m_reuseLimit),
       m_writeCount(other.m_writeCount),
       m_numChannels(other.m_numChannels),
       m_commitStatus(other.m_commitStatus),
@@ -96,6 +98,7 @@ TMultiFileBuffer& TMultiFileBuffer::operator=(const TMultiFileBuffer& other) {
     Detach();
     m_pool = other.m_pool;
     m_pass = other.m_pass;
+    m_reuseLimit = other.m_reuseLimit;
     m_writeCount = other.m_writeCount;
     m_numChannels = other.m_numChannels;
     m_commitStatus = other.m_commitStatus;
@@ -144,6 +147,10 @@ void TMultiFileBuffer::End() {
 
 int32_t TMultiFileBuffer::GetNumBuffers() const noexcept {
     return m_pool->numBuffers;
+}
+
+void TMultiFileBuffer::SetReuseLimit(int32_t limit) noexcept {
+    m_reuseLimit = std::clamp(limit, 1, std::max(m_pool->numBuffers, 1));
 }
 
 bool TMultiFileBuffer::ValidChannel(int channel) const noexcept {
@@ -260,30 +267,42 @@ TMultiFileBuffer::TBuffer* TMultiFileBuffer::FindWriteBuffer(const TBufferedFile
     return nullptr;
 }
 
+int TMultiFileBuffer::VictimRank(const TBuffer& buffer) const noexcept {
+    if (!buffer.owner) return 0;  // holds nothing
+    const int64_t age = int64_t{m_pass} - buffer.lastPass;
+    return age >= 2 ? 0 : age == 0 ? 1 : 2;
+}
+
 int32_t TMultiFileBuffer::TakeBuffer(int channel, TBufferedFile& file) {
-    if (WriteMode()) {
-        // The channel's own buffer holds data not yet written: it is the one to go on with.
-        ClearWindow(channel);
-        if (TBuffer* own = FindWriteBuffer(file); own && own->usage == 0) {
-            auto index = static_cast<int32_t>(own - m_pool->buffers.data());
-            MoveToFront(index);
-            return index;
-        }
-    }
-    if (m_pool->inUse < m_pool->numBuffers) {
-        int32_t index = m_pool->inUse++;
-        MoveToFront(index);
-        return index;
-    }
-    int32_t chosen = -1;
-    for (auto it = m_pool->order.rbegin(); it != m_pool->order.rend(); ++it) {
-        TBuffer& b = m_pool->buffers[static_cast<size_t>(*it)];
+    // The channel's own buffer holds data not yet written: it is the one to go on with.
+    if (WriteMode()) ClearWindow(channel);
+    auto& buffers = m_pool->buffers;
+    auto& order = m_pool->order;
+    // Free buffers are given up least recently used first within the lowest rank
+    // (VictimRank). A file holding its share of the pool (the reuse limit) goes on in
+    // one of its own, leaving the other channels' data where it is.
+    int32_t held = 0, own = -1, any = -1;
+    int ownRank = 3, anyRank = 3;
+    for (auto it = order.rbegin(); it != order.rend(); ++it) {
+        if (*it >= m_pool->inUse) continue;
+        const TBuffer& b = buffers[static_cast<size_t>(*it)];
+        if (b.owner == &file) ++held;
         if (b.usage > 0) continue;
-        if (chosen < 0) chosen = *it;
-        if (!WriteMode() || b.owner == &file) {
-            chosen = *it;
-            break;
+        const int rank = VictimRank(b);
+        if (rank < anyRank) {
+            anyRank = rank;
+            any = *it;
         }
+        if (b.owner == &file && rank < ownRank) {
+            ownRank = rank;
+            own = *it;
+        }
+    }
+    int32_t chosen = any;
+    if (held >= m_reuseLimit && own >= 0) {
+        chosen = own;
+    } else if (m_pool->inUse < m_pool->numBuffers) {
+        chosen = m_pool->inUse++;
     }
     if (chosen >= 0) MoveToFront(chosen);
     return chosen;
@@ -336,6 +355,7 @@ void* TMultiFileBuffer::PointerFor(int32_t offset, int channel, char forward) {
         found = TakeBuffer(channel, *file);
         if (found < 0) return nullptr;
         TBuffer& b = buffers[static_cast<size_t>(found)];
+        b.lastPass = m_pass;  // also for a request only recorded in this pass
         if (WriteMode()) {
             bool reuse = b.owner == file;
             if (reuse) {
@@ -345,7 +365,6 @@ void* TMultiFileBuffer::PointerFor(int32_t offset, int channel, char forward) {
             }
             b.owner = file;
             file->OnWriteBufferRequest(offset, b, reuse ? 1 : 0);
-            b.owner = file;  // growing a mapped file releases its buffers first
         } else {
             if (previous == &b) previous = nullptr;
             if (b.owner) {

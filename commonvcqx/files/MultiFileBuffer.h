@@ -40,7 +40,8 @@ public:
     static constexpr int32_t kThreadProcessId = static_cast<int32_t>(0xC0000000u);
 
     /// One pool buffer: the data of `size` bytes at file `offset`, the channels whose
-    /// window it is, its file, a recorded request, and what holds the data.
+    /// window it is, its file, a recorded request (the part of the range still to read,
+    /// and in which direction the walk goes), and what holds the data.
     struct TBuffer {
         char* data = nullptr;
         int32_t size = 0;
@@ -49,6 +50,7 @@ public:
         TBufferedFile* owner = nullptr;
         int64_t pendingOffset = -1;
         int32_t pendingLength = -1;
+        char pendingBackward = 0;
         int32_t lastPass = -1;
         TMemoryBlock block;
         TMemoryMappedFile::TView* view = nullptr;
@@ -108,8 +110,16 @@ public:
     char WriteMode() const noexcept { return m_mode != kReadMode; }
     void NotifySomethingRead() noexcept { m_somethingRead = 1; }
     TFile::ECacheMode GetLowLevelCacheMode() const noexcept { return m_cacheMode; }
+    /// Starts a pass over the material (a render, a loop played again). Taking a buffer
+    /// for new data, the pool gives up first what no pass since the previous one used,
+    /// then what this pass used already, and last what the previous pass left and this
+    /// one has not come back to yet: a repeated pass finds it still there.
     void NotifyNewMacroPass() noexcept { ++m_pass; }
     int32_t GetPass() const noexcept { return m_pass; }
+    /// The most buffers one file holds before it reuses its own for new data (write
+    /// mode 1, read mode all of them); kept within 1 and the number of buffers.
+    void SetReuseLimit(int32_t limit) noexcept;
+    int32_t GetReuseLimit() const noexcept { return m_reuseLimit; }
     int32_t GetWriteCount() const noexcept { return m_writeCount; }
     void IncrementWriteCount() noexcept { ++m_writeCount; }
 
@@ -135,6 +145,9 @@ private:
 
     void* PointerFor(int32_t offset, int channel, char forward);
     int32_t TakeBuffer(int channel, TBufferedFile& file);
+    /// Order in which free buffers are given up: 0 empty or unused since before the
+    /// previous pass, 1 used in this pass, 2 used in the previous pass only.
+    int VictimRank(const TBuffer& buffer) const noexcept;
     void MoveToFront(int32_t index);
     void SetWindow(int channel, int32_t index);
     void ClearWindow(int channel);
@@ -145,6 +158,7 @@ private:
 
     TPool* m_pool = nullptr;
     int32_t m_pass = -1;
+    int32_t m_reuseLimit = 1;
     int32_t m_writeCount = 0;
     int32_t m_numChannels = 0;
     char m_commitStatus = 1;

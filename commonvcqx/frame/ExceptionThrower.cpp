@@ -44,8 +44,12 @@ TExceptionThrower::TExceptionThrower(char post) noexcept
 void TExceptionThrower::Deliver(const TException& exception) {
     if (m_targetThread == kNoThread && !m_targetWindow) throw exception;
     // The receiver of the message owns the copy. A copy that could not be posted
-    // reaches nobody, so it is not left behind.
-    auto* copy = new TException(exception);
+    // reaches nobody, so it is not left behind. It lives on in another thread, and
+    // string representations are shared without a lock: its texts are its own.
+    const TString* message = exception.GetMessage();
+    const TString* message2 = exception.GetSecondMessage();
+    auto* copy = new TException(message ? message->c_str() : nullptr,
+                                message2 ? message2->c_str() : nullptr, exception.GetCode());
     LPARAM address = reinterpret_cast<LPARAM>(copy);
     bool posted = m_targetThread == kNoThread
                       ? PostMessageA(m_targetWindow, WM_POSTED_EXCEPTION, 0, address)

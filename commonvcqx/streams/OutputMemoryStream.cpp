@@ -9,10 +9,11 @@ namespace {
 
 constexpr uint32_t kSmallestGrowBy = 32;
 // From this capacity on, blocks live in reservations of kReserveFactor times their
-// capacity (at least kSmallestReserve).
+// capacity (at least kSmallestReserve). Reserved address space costs no memory: the
+// first reservation is large enough that documents of hundreds of MB never move.
 constexpr uint64_t kReserveFrom = 1 << 20;
 constexpr uint64_t kReserveFactor = 8;
-constexpr uint64_t kSmallestReserve = 16 << 20;
+constexpr uint64_t kSmallestReserve = uint64_t(1) << 30;
 
 uint32_t GrowStep(uint32_t growBy) noexcept {
     return growBy < kSmallestGrowBy ? kSmallestGrowBy : growBy;

@@ -52,6 +52,15 @@ public:
         return m_offset;
     }
 
+    /// Makes the block hold at least `n` bytes after the position, which stays where it
+    /// is; returns the position as a pointer, valid until the block grows again. For a
+    /// writer that fills a piece in place before it knows its exact size.
+    char* EnsureRoom(uint32_t n) {
+        const uint64_t needed = uint64_t(m_offset) + n;
+        if (needed > m_capacity) Grow(needed);
+        return m_start + m_offset;
+    }
+
     void SetAutoDelete(char autoDelete) noexcept { m_autoDelete = autoDelete; }
     /// Bytes the block holds.
     uint32_t GetCapacity() const noexcept { return m_capacity; }

@@ -71,6 +71,7 @@ void TTaggedInputStream::Init(uint32_t start, char checkCrc) {
         if (!IsGroup(root)) Fail();
         m_root = m_current = root;
         m_lastFound = m_lastFoundGroup = 0;
+        DropIndexes();
     } catch (const std::out_of_range&) {
         Fail();
     }
@@ -94,30 +95,28 @@ char TTaggedInputStream::MoveDownOne(const char* name, int index) {
     return 1;
 }
 
-uint32_t TTaggedInputStream::FindValue(const char* name, int index, int mode) {
-    const uint32_t node = FindNode(name, index, mode);
-    if (!node || !IsValue(node)) return 0;
-    CheckData(node);
-    return node;
-}
-
 template <class T>
 T TTaggedInputStream::GetNumber(T def, const char* name, int index) {
     T value = def;
-    try {
-        if (m_useTags) {
-            const uint32_t node = FindValue(name, index, 1);
-            if (!node) return def;
-            uint32_t length;
-            const uint32_t data = GetData(node, &length);
-            // A value narrower than the one asked for was written by another overload.
-            if (length < sizeof(T)) return def;
-            m_in.SetCurrentPositionChecked(data);
+    if (!m_useTags) {
+        try {
+            m_in.ReadChecked(&value, 1);
+        } catch (const std::out_of_range&) {
+            Fail();
         }
-        m_in.ReadChecked(&value, 1);
-    } catch (const std::out_of_range&) {
-        Fail();
+        return value;
     }
+    const uint32_t node = FindValue(name, index, 1);
+    if (!node) return def;
+    uint32_t length;
+    const uint32_t data = GetData(node, &length);
+    // A value narrower than the one asked for was written by another overload.
+    if (length < sizeof(T)) return def;
+    // FindValue has checked that the data lies in the block.
+    std::memcpy(&value, Node(data), sizeof(T));
+    if constexpr (sizeof(T) > 1)
+        if (m_swapped) value = cvq::detail::ReverseBytes(value);
+    m_in.SetCurrentPosition(data + uint32_t(sizeof(T)));
     return value;
 }
 

@@ -111,8 +111,6 @@ protected:
 
 private:
     char MoveDownOne(const char* name, int index);
-    /// The value node of the tag (recorded for the next lookup), 0 when absent.
-    uint32_t FindValue(const char* name, int index, int mode);
     template <class T>
     T GetNumber(T def, const char* name, int index);
 

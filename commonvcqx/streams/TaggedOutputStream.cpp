@@ -20,6 +20,13 @@ constexpr uint32_t kLargestDataOffset = 255;
 constexpr uint32_t kLargestSmallValue = 255;
 
 const char kRootName[] = "Root";
+// A value node's padding before it and its header, and what follows its name before
+// the data, zeroed as fixed-size pieces.
+constexpr uint32_t kZeroedAtOnce = 16;
+constexpr uint32_t kZeroedAfterName = 8;
+// The most a value node takes before its data (padding, header, name, index digits,
+// NUL and padding), with room for the fixed-size pieces.
+constexpr uint32_t kLongestTag = 3 + 12 + 255 + 11 + kZeroedAfterName + 16;
 
 [[noreturn]] void ThrowNameTooLong() {
     TExceptionThrower(0).SetAndThrow("The tag name is too long for the tagged stream.");
@@ -73,33 +80,56 @@ void TTaggedOutputStream::MoveDownOne(const char* name, int index) {
         m_current = existing;
         return;
     }
-    const uint32_t node = m_out.Align(4);
-    m_out.WriteBytes(0, kGroupHeader);
-    m_out.WriteString(stored.text, 1);
-    if (stored.length + 1 < 4) m_out.WriteBytes(0, 4 - (stored.length + 1));
+    // Padding, header and name (at least 4 bytes with its NUL) in one piece.
+    const uint32_t position = m_out.GetCurrentPosition();
+    const uint32_t node = (position + 3) & ~3u;
+    const uint32_t end = kGroupHeader + std::max<uint32_t>(stored.length + 1, 4);
+    m_out.ReserveSpace(node - position + end);
+    char* bytes = m_out.GetStart();
+    std::memset(bytes + position, 0, node - position + end);
+    std::memcpy(bytes + node + kGroupHeader, stored.text, stored.length);
+    bytes[node + kNameOffset] = char(kGroupHeader);
     Link(node);
-    Node(node)[kNameOffset] = char(kGroupHeader);
     Put32(node + kParent, m_current);
     m_current = node;
 }
 
-uint32_t TTaggedOutputStream::WriteTag(const char* name, int index, int alignment,
-                                       uint32_t headerSize, uint32_t* node) {
-    TStoredName stored;
-    MakeStoredName(name, index, stored);
-    if (stored.length > kMaxStoredName) ThrowNameTooLong();
-    const uint32_t start = m_out.Align(4);
-    // The data offset is one byte: check before writing anything.
-    uint32_t end = headerSize + stored.length + 1;
+uint32_t TTaggedOutputStream::StartValue(const char* name, int index, int alignment,
+                                         uint32_t headerSize, uint32_t length, uint32_t* node) {
+    if (!name) name = "";
+    // Room for the longest tag, so that the name goes straight to its place while it is
+    // measured; pieces of a known bound go as fixed-size stores into that room. Nothing
+    // counts as written until the position moves, so a refused name leaves no trace.
+    const uint32_t position = m_out.GetCurrentPosition();
+    const uint32_t start = (position + 3) & ~3u;
+    char* const at = m_out.EnsureRoom(kLongestTag + length);
+    char* const header = at + (start - position);
+    std::memset(at, 0, kZeroedAtOnce);  // padding to the node and its header
+    char* const stored = header + headerSize;
+    uint32_t nameLength = 0;
+    while (nameLength <= kMaxStoredName && name[nameLength]) {
+        stored[nameLength] = name[nameLength];
+        ++nameLength;
+    }
+    if (nameLength > kMaxStoredName) ThrowNameTooLong();
+    const uint32_t storedLength = nameLength + PutIndex(index, stored + nameLength);
+    if (storedLength > kMaxStoredName) ThrowNameTooLong();
+    // The data offset is one byte.
+    uint32_t end = headerSize + storedLength + 1;
     if (end < headerSize + 4) end = headerSize + 4;
     if (alignment > 1)
         end = (end + uint32_t(alignment) - 1) / uint32_t(alignment) * uint32_t(alignment);
     if (end > kLargestDataOffset) ThrowNameTooLong();
-    m_out.WriteBytes(0, headerSize);
-    m_out.WriteString(stored.text, 1);
-    if (stored.length + 1 < 4) m_out.WriteBytes(0, 4 - (stored.length + 1));
+    // The NUL and the padding to the data: at most 4 bytes.
+    std::memset(stored + storedLength, 0, kZeroedAfterName);
+    m_out.SetCurrentPosition(start + end + length);
     *node = start;
-    return m_out.Align(alignment);
+    return start + end;
+}
+
+uint32_t TTaggedOutputStream::WriteTag(const char* name, int index, int alignment,
+                                       uint32_t headerSize, uint32_t* node) {
+    return StartValue(name, index, alignment, headerSize, 0, node);
 }
 
 void TTaggedOutputStream::Link(uint32_t node) {
@@ -130,16 +160,21 @@ void TTaggedOutputStream::WriteValueNodeEx(uint32_t node, uint32_t data) {
 }
 
 void TTaggedOutputStream::SetBytes(const void* data, uint32_t length, int alignment,
-                                   const char* name, int index, bool bigAlways) {
+                                   const char* name, int index) {
     if (!m_useTags) {
         m_out.WriteData(data, length);
         return;
     }
-    const bool big = bigAlways || length == 0 || length > kLargestSmallValue;
+    const bool big = length == 0 || length > kLargestSmallValue;
     uint32_t node;
-    const uint32_t start =
-        WriteTag(name, index, big ? 4 : alignment, big ? kBigHeader : kSmallHeader, &node);
-    m_out.WriteData(data, length);
+    const uint32_t start = StartValue(name, index, big ? 4 : alignment,
+                                      big ? kBigHeader : kSmallHeader, length, &node);
+    char* bytes = m_out.GetStart();
+    // Bytes without a source are zeros rather than whatever the block held.
+    if (data)
+        std::memcpy(bytes + start, data, length);
+    else
+        std::memset(bytes + start, 0, length);
     if (big)
         WriteValueNodeEx(node, start);
     else
@@ -149,10 +184,17 @@ void TTaggedOutputStream::SetBytes(const void* data, uint32_t length, int alignm
 template <class T>
 void TTaggedOutputStream::SetNumber(T value, const char* name, int index) {
     // Stored little-endian whatever the machine.
-    unsigned char bytes[sizeof(T)];
-    std::memcpy(bytes, &value, sizeof(T));
-    if constexpr (std::endian::native == std::endian::big) std::reverse(bytes, bytes + sizeof(T));
-    SetBytes(bytes, sizeof(T), sizeof(T) < 4 ? int(sizeof(T)) : 4, name, index, false);
+    if constexpr (sizeof(T) > 1 && std::endian::native == std::endian::big)
+        value = cvq::detail::ReverseBytes(value);
+    if (!m_useTags) {
+        m_out.WriteData(&value, sizeof(T));
+        return;
+    }
+    uint32_t node;
+    const uint32_t data = StartValue(name, index, sizeof(T) < 4 ? int(sizeof(T)) : 4, kSmallHeader,
+                                     uint32_t(sizeof(T)), &node);
+    std::memcpy(m_out.GetStart() + data, &value, sizeof(T));
+    WriteValueNode(node, data);
 }
 
 void TTaggedOutputStream::SetValue(char value, const char* name, int index) {
@@ -199,13 +241,13 @@ void TTaggedOutputStream::SetValue(const char* text, const char* name, int index
     if (!text) text = "";
     const size_t length = std::strlen(text) + 1;
     if (length > UINT32_MAX) throw std::bad_alloc();
-    SetBytes(text, uint32_t(length), 4, name, index, false);
+    SetBytes(text, uint32_t(length), 4, name, index);
 }
 
 void TTaggedOutputStream::SetBinary(const void* data, int length, const char* name, int index) {
     const uint32_t size = length > 0 ? uint32_t(length) : 0;
     if (!m_useTags) m_out.Write(size);
-    SetBytes(data, size, 4, name, index, false);
+    SetBytes(data, size, 4, name, index);
 }
 
 void TTaggedOutputStream::EndSection(uint32_t start) {

@@ -109,6 +109,9 @@ protected:
     /// to `alignment`. Returns the data offset; the node offset goes to *node.
     uint32_t WriteTag(const char* name, int index, int alignment, uint32_t headerSize,
                       uint32_t* node);
+    /// WriteTag, then room for `length` bytes of data, which the position passes over.
+    uint32_t StartValue(const char* name, int index, int alignment, uint32_t headerSize,
+                        uint32_t length, uint32_t* node);
     /// Appends the node to the current group's children.
     void Link(uint32_t node);
     /// Completes a small value whose data starts at `data` and ends at the position.
@@ -122,8 +125,7 @@ private:
     void MoveDownOne(const char* name, int index);
     template <class T>
     void SetNumber(T value, const char* name, int index);
-    void SetBytes(const void* data, uint32_t length, int alignment, const char* name, int index,
-                  bool bigAlways);
+    void SetBytes(const void* data, uint32_t length, int alignment, const char* name, int index);
 
     TOutputMemoryStream m_out;
     char m_closed;

@@ -27,6 +27,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 
 class TTaggedStream {
 public:
@@ -85,9 +86,12 @@ protected:
         uint32_t length;  ///< without the NUL; longer than kMaxStoredName: not storable
     };
     static void MakeStoredName(const char* name, int index, TStoredName& stored) noexcept;
+    /// Writes the decimal digits of a non-zero index (with its sign) to `dst`, without a
+    /// NUL; returns how many (at most 11, none for 0).
+    static uint32_t PutIndex(int index, char* dst) noexcept;
 
     TTaggedStream(char useTags, TMemoryStream& memory) noexcept;
-    ~TTaggedStream() = default;
+    ~TTaggedStream();
 
     /// Bytes of the block that nodes may occupy.
     virtual uint32_t GetLimit() = 0;
@@ -97,9 +101,13 @@ protected:
 
     /// The child of the current group stored under `stored`, 0 when none. Mode 0 scans
     /// from the first child; mode 1 resumes after the previous hit in the same group and
-    /// records the result; mode 2 resumes but records nothing.
+    /// records the result; mode 2 resumes but records nothing. A scan that goes on past
+    /// a few children continues in the group's name index, with the same result.
     uint32_t FindNode(const TStoredName& stored, int mode);
     uint32_t FindNode(const char* name, int index, int mode);
+    /// FindNode for a value whose data lies in the block (checked); 0 when the tag is
+    /// absent or a group.
+    uint32_t FindValue(const char* name, int index, int mode);
 
     /// Walks a path of group names split at "/": each part, trimmed of spaces and tabs,
     /// goes to enter(part, index) (index 0 for all but the last); empty parts are
@@ -142,8 +150,15 @@ protected:
 
     // Node accessors. Reads of header fields are bounds-checked by CheckNode first.
     char* Node(uint32_t offset) const noexcept { return m_memory->GetStart() + offset; }
-    uint32_t Get32(uint32_t offset) const noexcept;
-    void Put32(uint32_t offset, uint32_t value) noexcept;
+    uint32_t Get32(uint32_t offset) const noexcept {
+        uint32_t value;
+        std::memcpy(&value, m_memory->GetStart() + offset, 4);
+        return m_swapped ? __builtin_bswap32(value) : value;
+    }
+    void Put32(uint32_t offset, uint32_t value) noexcept {
+        if (m_swapped) value = __builtin_bswap32(value);
+        std::memcpy(m_memory->GetStart() + offset, &value, 4);
+    }
     uint8_t Byte(uint32_t offset) const noexcept {
         return static_cast<uint8_t>(m_memory->GetStart()[offset]);
     }
@@ -167,11 +182,35 @@ protected:
     /// Checks that the node at `offset` may be read as a node of a chain whose
     /// previous member (or group) lies at `after`; throws when not.
     void CheckNode(uint32_t offset, uint32_t after);
+    /// CheckNode without the test of the name's end, for blocks of `limit` bytes.
+    bool IsSoundHeader(uint32_t offset, uint32_t after, uint32_t limit) const noexcept;
+    /// Length of the stored name at `name` (below `limit`), -1 when it has no NUL
+    /// within the longest name a node can hold.
+    int32_t NameLength(uint32_t name, uint32_t limit) const noexcept;
     /// Checks that a value's data lies in the block; throws when not.
     void CheckData(uint32_t value);
+    /// CheckData's test for a block of `limit` bytes.
+    bool IsSoundData(uint32_t value, uint32_t limit) const noexcept;
     /// Throws the exception of a damaged stream.
     [[noreturn]] static void Fail();
+    /// Forgets what the name indexes know, for a stream that parses its block afresh.
+    void DropIndexes() noexcept;
 
+private:
+    struct TIndexes;
+
+    /// The first child from `node` on (its predecessor at `after`) stored under
+    /// `stored`, 0 when the chain ends first; throws at a damaged node on the way.
+    uint32_t Scan(const TStoredName& stored, uint32_t node, uint32_t after, uint32_t limit);
+    uint32_t Find(const TStoredName& stored, int mode, uint32_t limit);
+    /// The stored name at `name` is `stored`; `name` lies below `limit`.
+    bool NameIs(uint32_t name, const TStoredName& stored, uint32_t limit) const noexcept;
+    /// Scan's answer from the index of the current group, for `node` after `after`.
+    uint32_t ScanIndexed(const TStoredName& stored, uint32_t after, uint32_t limit);
+
+    std::unique_ptr<TIndexes> m_indexes;
+
+protected:
     uint32_t m_root;
     uint32_t m_current;
     TMemoryStream* m_memory;

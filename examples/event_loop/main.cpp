@@ -7,6 +7,7 @@
 //   all 4000 notifications delivered on the main thread
 #include <commonvcqx/events/EventPublisher.h>
 #include <commonvcqx/events/NotificationQueue.h>
+#include <commonvcqx/frame/Exception.h>
 #include <commonvcqx/platform/Messages.h>
 #include <commonvcqx/threads/Thread.h>
 
@@ -80,16 +81,28 @@ int main() {
     }
 
     // The host's loop: any poll/select-based loop (GLib, Qt) can watch the descriptor.
+    // guide: poll
     pollfd watched{GetMessageQueueFileDescriptor(), POLLIN, 0};
     while (state.finished < kWorkers) {
         if (poll(&watched, 1, 5000) <= 0) {
             std::fprintf(stderr, "no wake-up within 5 s\n");
             return 1;
         }
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
-            if (msg.message == WM_PENDING_EVENTS) ProcessThreadPendingEvents();
+        MSG msg;  // readable while messages wait: take them all
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_PENDING_EVENTS) {
+                ProcessThreadPendingEvents();
+            } else if (msg.message == WM_POSTED_EXCEPTION) {  // a failure posted to us
+                auto* error = reinterpret_cast<TException*>(msg.lParam);
+                std::fprintf(stderr, "%s\n",
+                             error->GetMessage() ? error->GetMessage()->c_str() : "");
+                delete error;
+            } else {
+                DispatchMessageA(&msg);
+            }
+        }
     }
+    // guide: end
     workers.clear();
 
     const bool complete = state.delivered == kWorkers * kSteps && !state.wrongThread;

@@ -106,6 +106,61 @@ TEST(ConfigTextTest, ReadingFollowsTheLineRules) {
     EXPECT_EQ(std::string(config.GetName().c_str()), "Kept");
 }
 
+TEST(ConfigTextTest, TheEarliestDepartureFromTheWrittenFormIsReported) {
+    struct Case {
+        std::string text;
+        int32_t line;
+        const char* reason;
+    } cases[] = {
+        {kExample, 0, ""},
+        {"\r\n{\r\n\tflag\r\n}\r\n", 0, ""},             // an unnamed root
+        {"P\n{\n\n  a=1  \n\tg\n\t{\n\t}\n}\n", 0, ""},  // blank lines, LF, empty group
+        {"P\r{\ra\r}\r", 0, ""},                         // bare CR ends lines too
+        {"", 1, "no root group"},
+        {" \t\r\n\r\n", 1, "no root group"},
+        {"a=1\r\n", 1, "a value outside the root group"},
+        {"P\r\n{\r\n\t{\r\n\ta=1\r\n}\r\n", 3, "an opening brace without a group name before it"},
+        {"P\r\n{\r\n}\r\n}\r\n", 4, "a closing brace outside every group"},
+        {"P\r\n{\r\n}\r\nb=2\r\n", 4, "text after the end of the root group"},
+        {"P\r\n{\r\n}\r\nQ\r\n{\r\n}\r\n", 4, "text after the end of the root group"},
+        {"P\r\n{\r\n\ta=1\r\n", 1, "the group \"P\" is not closed"},
+        {"P\r\n{\r\n\tG\r\n\t{\r\n\t\tx\r\n}\r\n", 1, "the group \"P\" is not closed"},
+        {"P\r\n{\r\n\tG\r\n\t{\r\n\t\tH\r\n\t\t{\r\n\t\t}\r\n", 3, "the group \"G\" is not closed"},
+        {"P\r\n{\r\n\ta=1\r\n\tb\r\n\ta=2\r\n}\r\n", 5,
+         "the value \"a\" is set twice in one group"},
+        {"P\r\n{\r\n\ta=1\r\n\tG\r\n\t{\r\n\t\ta=2\r\n\t}\r\n}\r\n", 0, ""},  // other group
+        {"P\r\n{\r\n\tflag\r\n\tflag\r\n}\r\n", 0, ""},  // names alone may repeat
+        {std::string("P\r\n{\r\n\ta=1\0b\r\n}\r\n", 16), 3, "a NUL byte in the text"},
+        // The earliest line wins, whatever is found first.
+        {"P\r\n{\r\n\t{\r\n\ta=1\r\n\ta=2\r\n", 1, "the group \"P\" is not closed"},
+        {"P\r\n{\r\n\ta=1\r\n\ta=2\r\n}\r\n}\r\n", 4, "the value \"a\" is set twice"},
+    };
+    for (const Case& c : cases) {
+        TConfig checked("X", TConfig::kNoMode);
+        TConfig::TTextProblem problem;
+        problem.line = -1;  // overwritten
+        checked.BuildFromTextBlock(c.text.data(), unsigned(c.text.size()), &problem);
+        EXPECT_EQ(problem.line, c.line) << c.text;
+        EXPECT_EQ(std::string(problem.reason.c_str()).rfind(c.reason, 0), 0u)
+            << c.text << " -> " << problem.reason.c_str();
+        // Checking reads exactly as the plain reading does.
+        TConfig plain("X", TConfig::kNoMode);
+        plain.BuildFromTextBlock(c.text.data(), unsigned(c.text.size()));
+        EXPECT_TRUE(plain == checked) << c.text;
+        EXPECT_EQ(TextOf(plain), TextOf(checked));
+    }
+
+    // Too deep a nesting still throws, after naming the header that went too deep.
+    std::string deep = "R\n{\n";
+    for (int i = 0; i < TConfig::kMaxTextDepth + 5; ++i) deep += "g\n{\n";
+    TConfig config("X", TConfig::kNoMode);
+    TConfig::TTextProblem problem;
+    EXPECT_THROW(config.BuildFromTextBlock(deep.data(), unsigned(deep.size()), &problem),
+                 TException);
+    EXPECT_EQ(problem.line, 3 + 2 * (TConfig::kMaxTextDepth - 1));
+    EXPECT_EQ(std::string(problem.reason.c_str()), "groups nested deeper than 1000");
+}
+
 TEST(ConfigTextTest, NestingTooDeepIsNotLoaded) {
     std::string deep = "R\n{\n";
     for (int i = 0; i < 1000000; ++i) deep += "a\n{\n";

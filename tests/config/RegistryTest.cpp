@@ -7,6 +7,8 @@
 #include <sys/stat.h>
 
 #include <cstdlib>
+#include <filesystem>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -62,6 +64,67 @@ TEST_F(RegistryTest, EveryHelperReportsWhatItFound) {
     // Roots are files of their own.
     EXPECT_EQ(GetRegistryLong(HKEY_LOCAL_MACHINE, kKey, "Count", &found), 0);
     EXPECT_EQ(found, 0);
+}
+
+TEST_F(RegistryTest, ListingAndWholeReadsMakeNothing) {
+    std::vector<TString> keys{TString("stale")};
+    std::vector<TRegistryValueInfo> values(2);
+    EXPECT_FALSE(ListRegistryKey(HKEY_CURRENT_USER, kKey, &keys, &values));
+    EXPECT_TRUE(keys.empty() && values.empty());
+    TRegistryValueInfo value;
+    EXPECT_FALSE(ReadRegistryValue(HKEY_CURRENT_USER, kKey, "Path", &value));
+    EXPECT_FALSE(std::filesystem::exists(RootFile()));  // unlike the Get helpers
+
+    const std::string longText(1500, 'x');  // too long for GetRegistryString
+    EnsureRegistryString(HKEY_CURRENT_USER, kKey, "path", "/opt/app", 1);
+    EnsureRegistryLong(HKEY_CURRENT_USER, kKey, "Count", -7);
+    EnsureRegistryString(HKEY_CURRENT_USER, kKey, nullptr, "default", 1);
+    EnsureRegistryString(HKEY_CURRENT_USER, kKey, "Long", longText.c_str(), 1);
+    EnsureRegistryKey(HKEY_CURRENT_USER, "Software\\Maker\\App\\zeta");
+    EnsureRegistryKey(HKEY_CURRENT_USER, "Software\\Maker\\App\\Beta\\Deeper");
+    EnsureRegistryString(HKEY_CURRENT_USER, kKey, "PATH", "/usr/app", 1);  // keeps "path"
+
+    ASSERT_TRUE(ListRegistryKey(HKEY_CURRENT_USER, kKey, &keys, &values));
+    ASSERT_EQ(keys.size(), 2u);
+    EXPECT_EQ(keys[0], TString("Beta"));
+    EXPECT_EQ(keys[1], TString("zeta"));
+    struct Expected {
+        const char* name;
+        uint32_t type;
+        std::string text;
+        int32_t number;
+    } expected[] = {{"", 1, "default", 0},
+                    {"Count", 4, "", -7},
+                    {"Long", 1, longText, 0},
+                    {"path", 1, "/usr/app", 0}};
+    ASSERT_EQ(values.size(), std::size(expected));
+    for (size_t i = 0; i < values.size(); ++i) {
+        EXPECT_EQ(values[i].name, TString(expected[i].name)) << i;
+        EXPECT_EQ(values[i].type, expected[i].type) << i;
+        EXPECT_EQ(std::string(values[i].text.c_str()), expected[i].text) << i;
+        EXPECT_EQ(values[i].number, expected[i].number) << i;
+    }
+    ASSERT_TRUE(ReadRegistryValue(HKEY_CURRENT_USER, kKey, "LONG", &value));
+    EXPECT_EQ(value.text.GetLength(), longText.size());
+    ASSERT_TRUE(ReadRegistryValue(HKEY_CURRENT_USER, kKey, nullptr, &value));
+    EXPECT_EQ(value.text, TString("default"));
+    EXPECT_FALSE(ReadRegistryValue(HKEY_CURRENT_USER, kKey, "Absent", &value));
+
+    // The root itself, other roots, unknown roots and null lists.
+    ASSERT_TRUE(ListRegistryKey(HKEY_CURRENT_USER, "", &keys, &values));
+    EXPECT_EQ(keys.size(), 1u);
+    EXPECT_TRUE(values.empty());
+    EXPECT_TRUE(ListRegistryKey(HKEY_LOCAL_MACHINE, nullptr, &keys, &values));
+    EXPECT_TRUE(keys.empty());
+    EXPECT_TRUE(ListRegistryKey(HKEY_CURRENT_USER, kKey, nullptr, nullptr));
+    EXPECT_FALSE(ListRegistryKey(reinterpret_cast<HKEY>(uintptr_t(7)), "", &keys, nullptr));
+    EXPECT_FALSE(ReadRegistryValue(reinterpret_cast<HKEY>(uintptr_t(7)), "", "", &value));
+    EXPECT_FALSE(std::filesystem::exists(RootFile("HKEY_LOCAL_MACHINE")));
+
+    // A value holding a NUL byte, as a hand-edited file may, comes back whole.
+    Put("HKEY_CURRENT_USER\r\n{\r\n\tK\r\n\t{\r\n\t\tsz:v=a%00b\r\n\t}\r\n}\r\n");
+    ASSERT_TRUE(ReadRegistryValue(HKEY_CURRENT_USER, "K", "v", &value));
+    EXPECT_EQ(std::string(value.text.c_str(), value.text.GetLength()), std::string("a\0b", 3));
 }
 
 TEST_F(RegistryTest, UnknownRootsAndUnwritableFolders) {

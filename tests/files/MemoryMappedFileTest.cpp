@@ -147,6 +147,44 @@ TEST_F(MemoryMappedFileTest, GrowthZeroFillsAndReachesTheDisk) {
     EXPECT_EQ(std::memcmp(map.GetStart(), "buffered", 8), 0);
 }
 
+TEST_F(MemoryMappedFileTest, ExtendingKeepsEveryViewWhereItIs) {
+    Put("extend.bin", "abc");
+    {
+        TMemoryMappedFile map(Name("extend.bin").c_str(), 0x8, 1, 0);
+        auto* start = static_cast<char*>(map.GetStart());
+        map.ExtendMapping(2);  // not above the mapping: nothing happens
+        EXPECT_EQ(map.GetMappingSize(), 3u);
+        map.ExtendMapping(2 * kPage);
+        EXPECT_EQ(map.GetMappingSize(), 2 * kPage);
+        EXPECT_EQ(map.GetFileSize(), int32_t(2 * kPage));
+        EXPECT_EQ(fs::file_size(Path("extend.bin")), 2 * kPage);
+        ASSERT_EQ(map.GetViews().GetCount(), 1);
+        EXPECT_EQ(map.GetStart(), start);  // the old view, still mapped
+        start[0] = 'A';
+        TMemoryMappedFile::TView* grown = map.CreateView(kPage, kPage);
+        auto* tail = static_cast<char*>(grown->GetStart());
+        EXPECT_EQ(tail[0], '\0');
+        tail[kPage - 1] = 'z';
+        FailNthOperation(EFailureSeam::CreateMapping, 1, ENOSPC);
+        auto full = Catch([&] { map.ExtendMapping(4 * kPage); });
+        EXPECT_EQ(full.code, 112u);
+        EXPECT_EQ(full.text, ErrorText(18019, "C:"));
+        EXPECT_EQ(map.GetMappingSize(), 2 * kPage);  // the views stay good
+        start[1] = 'B';
+        map.FlushViews();
+    }
+    std::string stored = Get("extend.bin");
+    ASSERT_EQ(stored.size(), 2 * kPage);
+    EXPECT_EQ(stored.substr(0, 3), "ABc");
+    EXPECT_EQ(stored.back(), 'z');
+    Put("read.bin", "abc");
+    TMemoryMappedFile readOnly(Name("read.bin").c_str(), 0x2, 1, 0);
+    auto refused = Catch([&] { readOnly.ExtendMapping(kPage); });
+    EXPECT_EQ(refused.code, 5u);
+    EXPECT_EQ(refused.text, ErrorText(18021));
+    EXPECT_EQ(readOnly.GetMappingSize(), 3u);
+}
+
 TEST_F(MemoryMappedFileTest, ReadOnlyViewsFaultOnWriting) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     std::string name = PutPages("ro.bin");

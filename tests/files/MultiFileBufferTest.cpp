@@ -45,6 +45,18 @@ struct TChannels {
     }
 };
 
+// 'h' when the channel shows `offset` as it was (`old`: a buffer kept it), 'm' when as
+// it is now (`now`: it was read again).
+char HitOrMiss(TMultiFileBuffer& buffer, int channel, int32_t offset, const std::string& old,
+               const std::string& now) {
+    auto* p = static_cast<const char*>(buffer.GetVirtualPointer(offset, channel));
+    if (!p) return '?';
+    const std::string shown(p, 16);
+    const auto at = static_cast<size_t>(offset);
+    if (at < old.size() && shown == old.substr(at, 16)) return 'h';
+    return shown == now.substr(at, 16) ? 'm' : '?';
+}
+
 }  // namespace
 
 TEST_F(MultiFileBufferTest, PoolShapeFollowsTheMode) {
@@ -400,4 +412,220 @@ TEST_F(MultiFileBufferTest, RandomUseMatchesTheFiles) {
             }
         }
     }
+}
+
+TEST_F(MultiFileBufferTest, MappedWindowsPointIntoOneSharedView) {
+    const std::string contents = Pattern(1000003, 17);
+    Put("m", contents);
+    TMemoryMappedFile map(Name("m").c_str(), 0x82, 0, 0);
+    TMultiFileBuffer buffer(TMultiFileBuffer::kReadMode, 2, 4, TFile::kNoCache, 1, 0);
+    TMappedBufferedFile::Register(buffer, 0, map, 0, 0, 4, 16, 65536, 0);
+    TMappedBufferedFile::Register(buffer, 1, map, 100, 0, 2, 8, 131072, 0);
+    auto* forward = static_cast<char*>(buffer.GetVirtualPointer(0, 0));
+    auto* backward = static_cast<char*>(buffer.GetVirtualPointerBackward(999000, 1));
+    ASSERT_NE(forward, nullptr);
+    ASSERT_NE(backward, nullptr);
+    ASSERT_EQ(map.GetViews().GetCount(), 1);
+    TMemoryMappedFile::TView* whole = map.GetView();
+    EXPECT_EQ(whole->GetSize(), map.GetMappingSize());
+    int64_t up = 0, down = 999000;
+    int moves = 0;
+    while (up + 8 <= static_cast<int64_t>(contents.size()) && down - 2 >= 100) {
+        void* before = buffer.GetStartOfCurrentBuffer(0);
+        forward += 4;
+        up += 4;
+        buffer.ValidateVirtualPointer(reinterpret_cast<void**>(&forward), 0);
+        backward -= 2;
+        down -= 2;
+        buffer.ValidateVirtualPointerBackward(reinterpret_cast<void**>(&backward), 1);
+        moves += buffer.GetStartOfCurrentBuffer(0) != before;
+        ASSERT_EQ(std::string(forward, 4), contents.substr(static_cast<size_t>(up), 4)) << up;
+        ASSERT_EQ(std::string(backward, 2), contents.substr(static_cast<size_t>(down), 2)) << down;
+        // Moving windows map nothing: every window is a pointer into the one view.
+        ASSERT_EQ(map.GetView(), whole);
+        ASSERT_EQ(map.GetView(1), nullptr);
+        ASSERT_GE(forward, static_cast<char*>(whole->GetStart()));
+        ASSERT_LT(forward, static_cast<char*>(whole->GetStart()) + whole->GetSize());
+    }
+    EXPECT_GT(moves, 10);
+    buffer.StopUsingFile(map);
+    EXPECT_EQ(map.GetViews().GetCount(), 0);  // the last window gone, the view is unmapped
+}
+
+TEST_F(MultiFileBufferTest, SeveralChannelsWriteOneMappedFile) {
+    constexpr int kWriters = 3;
+    constexpr size_t kRegion = 300000;
+    std::vector<std::string> data;
+    for (int ch = 0; ch < kWriters; ++ch) data.push_back(Pattern(kRegion, 20 + ch));
+    {
+        TFile file(Name("multi").c_str(), 0x18);
+        file.SetSize(1);
+        TMemoryMappedFile map(file, 0, 0);
+        TMultiFileBuffer buffer(TMultiFileBuffer::kWriteMode, kWriters, 0, TFile::kNoCache, 1, 0);
+        std::vector<char*> p(kWriters);
+        std::vector<size_t> at(kWriters, 0);
+        for (int ch = 0; ch < kWriters; ++ch) {
+            TMappedBufferedFile::Register(buffer, ch, map, static_cast<int32_t>(ch * kRegion), 0, 1,
+                                          128, 65536, 1);
+            p[ch] = static_cast<char*>(
+                buffer.GetVirtualPointer(static_cast<int32_t>(ch * kRegion), ch));
+            ASSERT_NE(p[ch], nullptr);
+        }
+        // The last region's window grows the file at once; the others grow it again as
+        // they go. Every growth leaves the other channels' pointers where they were.
+        std::mt19937 random(21);
+        for (bool going = true; going;) {
+            going = false;
+            for (int ch = 0; ch < kWriters; ++ch) {
+                size_t n = std::min<size_t>(random() % 128 + 1, kRegion - at[ch]);
+                if (n == 0) continue;
+                going = true;
+                ASSERT_GE(buffer.GetAvailableBytesFromVirtualPointer(p[ch], ch),
+                          static_cast<int32_t>(n));
+                std::memcpy(p[ch], data[ch].data() + at[ch], n);
+                p[ch] += n;
+                at[ch] += n;
+                buffer.ValidateVirtualPointer(reinterpret_cast<void**>(&p[ch]), ch);
+                ASSERT_EQ(buffer.VirtualPointerToFileOffset(p[ch], ch),
+                          static_cast<int32_t>(ch * kRegion + at[ch]));
+            }
+        }
+        EXPECT_GT(map.GetMappingSize(), kWriters * kRegion - 1);
+        const auto total = static_cast<int32_t>(kWriters * kRegion);
+        for (int ch = 0; ch < kWriters; ++ch) buffer.ValidateWriting(total, total, 0, 0, ch, 1);
+        EXPECT_EQ(map.GetViews().GetCount(), 0);
+    }
+    std::string written = Get("multi");
+    ASSERT_EQ(written.size(), kWriters * kRegion);
+    for (int ch = 0; ch < kWriters; ++ch)
+        EXPECT_TRUE(SameBytes(written.substr(ch * kRegion, kRegion), data[ch])) << ch;
+}
+
+TEST_F(MultiFileBufferTest, AFullDiskWhileGrowingLeavesTheOtherWindows) {
+    TFile file(Name("full").c_str(), 0x18);
+    file.SetSize(1);
+    TMemoryMappedFile map(file, 0, 0);
+    TMultiFileBuffer buffer(TMultiFileBuffer::kWriteMode, 2, 0, TFile::kNoCache, 1, 0);
+    TMappedBufferedFile::Register(buffer, 0, map, 0, 0, 1, 16, 65536, 1);
+    TMappedBufferedFile::Register(buffer, 1, map, 1 << 20, 0, 1, 16, 65536, 1);
+    auto* first = static_cast<char*>(buffer.GetVirtualPointer(0, 0));
+    ASSERT_NE(first, nullptr);
+    const uint32_t mapped = map.GetMappingSize();
+    pf::FailNthOperation(pf::EFailureSeam::CreateMapping, 1, ENOSPC);
+    auto caught = Catch([&] { buffer.GetVirtualPointer(1 << 20, 1); });
+    EXPECT_TRUE(caught.thrown);
+    EXPECT_EQ(caught.code, 112u);
+    EXPECT_EQ(caught.text, ErrorText(18019, "C:"));
+    EXPECT_EQ(map.GetMappingSize(), mapped);  // the file kept its size
+    std::memcpy(first, "kept", 4);            // the first window is still the file's
+    EXPECT_EQ(buffer.GetStartOfCurrentBuffer(0), first);
+    auto* second = static_cast<char*>(buffer.GetVirtualPointer(1 << 20, 1));
+    ASSERT_NE(second, nullptr);
+    std::memcpy(second, "late", 4);
+    buffer.ValidateWriting(-1, (1 << 20) + 4, 0, 0, 0, 1);
+    std::string written = Get("full");
+    ASSERT_EQ(written.size(), (1u << 20) + 4);
+    EXPECT_EQ(written.substr(0, 4), "kept");
+    EXPECT_EQ(written.substr(1 << 20), "late");
+}
+
+TEST_F(MultiFileBufferTest, MovingWindowsKeepTheBytesTheyShare) {
+    // The file changes on disk after the first window is read: what the next window
+    // shows from before that change it took from the first window instead of reading.
+    const std::string before = Pattern(1000000, 30), after = Pattern(1000000, 31);
+    for (bool forward : {true, false}) {
+        SCOPED_TRACE(forward);
+        for (TFile::ECacheMode mode : {TFile::kNoCache, TFile::kReadAhead}) {
+            Put("t", before);
+            TFile file(Name("t").c_str(), 0x8082);
+            TMultiFileBuffer buffer(TMultiFileBuffer::kReadMode, 1, 2, mode, 40, 0);
+            TClassicBufferedFile::Register(buffer, 0, file, 0, 0, 4, 1024, 65536, 0);
+            int64_t at = 500000;
+            auto* p = static_cast<char*>(forward ? buffer.GetVirtualPointer(500000, 0)
+                                                 : buffer.GetVirtualPointerBackward(500000, 0));
+            ASSERT_NE(p, nullptr);
+            const int64_t oldStart = at - buffer.GetAvailableBytesBeforeVirtualPointer(p, 0);
+            const int64_t oldEnd = at + buffer.GetAvailableBytesFromVirtualPointer(p, 0);
+            Put("t", after);
+            TFile::FlushReadCache(40);  // a read-ahead of the old bytes would hide the change
+            // Step to just outside the safe zone.
+            const int64_t target = forward ? oldEnd - 4096 + 4 : oldStart + 4096 - 4;
+            p += target - at;
+            at = target;
+            if (forward)
+                buffer.ValidateVirtualPointer(reinterpret_cast<void**>(&p), 0);
+            else
+                buffer.ValidateVirtualPointerBackward(reinterpret_cast<void**>(&p), 0);
+            const int64_t newStart = at - buffer.GetAvailableBytesBeforeVirtualPointer(p, 0);
+            const int64_t newEnd = at + buffer.GetAvailableBytesFromVirtualPointer(p, 0);
+            ASSERT_TRUE(newStart != oldStart || newEnd != oldEnd) << "the window moved";
+            const int64_t sharedFrom = std::max(oldStart, newStart);
+            const int64_t sharedTo = std::min(oldEnd, newEnd);
+            EXPECT_GE(sharedTo - sharedFrom, 4096);
+            const char* base = p - (at - newStart);
+            for (int64_t o = newStart; o < newEnd; ++o) {
+                const std::string& expected = o >= sharedFrom && o < sharedTo ? before : after;
+                ASSERT_EQ(base[o - newStart], expected[static_cast<size_t>(o)]) << o;
+            }
+        }
+    }
+}
+
+TEST_F(MultiFileBufferTest, ARepeatedPassFindsWhatThePreviousPassLeft) {
+    // Four windows through three buffers, twice, the file changing in between: plain
+    // least-recently-used reuse has given up every window by the time the second pass
+    // comes back; with the passes notified the last window of the first pass survives.
+    const std::string first = Pattern(4 * 65536, 32), second = Pattern(4 * 65536, 33);
+    for (bool passes : {false, true}) {
+        SCOPED_TRACE(passes);
+        Put("loop", first);
+        TFile file(Name("loop").c_str(), 0x82);
+        TMultiFileBuffer buffer(TMultiFileBuffer::kReadMode, 1, 3, TFile::kNoCache, 1, 0);
+        ASSERT_EQ(buffer.GetNumBuffers(), 3);
+        TClassicBufferedFile::Register(buffer, 0, file, 0, 0, 1, 16, 65536, 0);
+        std::string seen;
+        if (passes) buffer.NotifyNewMacroPass();
+        for (int32_t w = 0; w < 4; ++w) seen += HitOrMiss(buffer, 0, w * 65536 + 100, "", first);
+        Put("loop", second);
+        if (passes) buffer.NotifyNewMacroPass();
+        seen += ' ';
+        for (int32_t w = 0; w < 4; ++w)
+            seen += HitOrMiss(buffer, 0, w * 65536 + 100, first, second);
+        EXPECT_EQ(seen, passes ? "mmmm mmmh" : "mmmm mmmm");
+        EXPECT_EQ(buffer.GetPass(), passes ? 1 : -1);
+    }
+}
+
+TEST_F(MultiFileBufferTest, TheReuseLimitKeepsOneChannelFromTakingThePool) {
+    const std::string a = Pattern(4 * 65536, 34), changed = Pattern(4 * 65536, 35);
+    const std::string b = Pattern(8 * 65536, 36);
+    Put("b", b);
+    TFile fileB(Name("b").c_str(), 0x82);
+    struct Case {
+        int32_t limit;
+        int32_t kept;
+        const char* seen;
+    } cases[] = {{0, 4, "mm mmmmmm m"}, {2, 2, "mm mmmmmm h"}, {99, 4, "mm mmmmmm m"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.limit);
+        Put("a", a);
+        TFile fileA(Name("a").c_str(), 0x82);
+        TMultiFileBuffer buffer(TMultiFileBuffer::kReadMode, 2, 4, TFile::kNoCache, 1, 0);
+        EXPECT_EQ(buffer.GetReuseLimit(), 4);
+        if (c.limit) buffer.SetReuseLimit(c.limit);
+        EXPECT_EQ(buffer.GetReuseLimit(), c.kept);
+        TClassicBufferedFile::Register(buffer, 0, fileA, 0, 0, 1, 16, 65536, 0);
+        TClassicBufferedFile::Register(buffer, 1, fileB, 0, 0, 1, 16, 65536, 0);
+        std::string seen;
+        for (int32_t w = 0; w < 2; ++w) seen += HitOrMiss(buffer, 0, w * 65536 + 8, "", a);
+        seen += ' ';
+        // Channel 1 walks its file while channel 0 stays on its second window.
+        for (int32_t w = 0; w < 6; ++w) seen += HitOrMiss(buffer, 1, w * 65536 + 8, "", b);
+        Put("a", changed);
+        seen += ' ';
+        seen += HitOrMiss(buffer, 0, 8, a, changed);
+        EXPECT_EQ(seen, c.seen);
+    }
+    TMultiFileBuffer write(TMultiFileBuffer::kWriteMode, 2, 0, TFile::kNoCache, 1, 0);
+    EXPECT_EQ(write.GetReuseLimit(), 1);
 }

@@ -102,3 +102,24 @@ TEST(ExceptionPostingTest, PostsToTheNamedWindowAndDropsUndeliverableCopies) {
     TException::NotifyPostHandle(nullptr);
     EXPECT_TRUE(UnregisterClassA("CvqExceptionReceiver", nullptr));
 }
+
+// The copy goes to another thread while the poster's exception lives on: no string
+// representation may be shared between them, as their counts are not locked.
+TEST(ExceptionPostingTest, PostedCopySharesNoTextWithThePoster) {
+    TException::NotifyPostHandle(nullptr);
+    MSG msg;
+    PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE);
+    const TException original(TString("disk gone"), TString("D:"), 21u);
+    std::thread([&] { TExceptionThrower(1).SetAndThrow(original); }).join();
+    ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
+    auto* copy = reinterpret_cast<TException*>(msg.lParam);
+    ASSERT_NE(copy->GetMessage(), nullptr);
+    ASSERT_NE(copy->GetSecondMessage(), nullptr);
+    EXPECT_EQ(*copy->GetMessage(), "disk gone");
+    EXPECT_EQ(*copy->GetSecondMessage(), "D:");
+    EXPECT_EQ(copy->GetCode(), 21u);
+    EXPECT_NE(copy->GetMessage()->c_str(), original.GetMessage()->c_str());
+    EXPECT_NE(copy->GetSecondMessage()->c_str(), original.GetSecondMessage()->c_str());
+    EXPECT_EQ(original.GetMessage()->GetStringRef()->refCount, 1);
+    delete copy;
+}

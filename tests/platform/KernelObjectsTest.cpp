@@ -79,3 +79,35 @@ TEST(KernelObjectTest, CompetingWaitsConserveSemaphoreUnits) {
     }
     EXPECT_EQ(taken.load() + left, kProducers * kUnitsEach);
 }
+
+// Two threads hand a token back and forth through auto-reset events: granted while the
+// waiter still watches its word, and (every few rounds, after a pause longer than the
+// watching) while it sleeps. No signal is lost or doubled, and a pulse with nobody
+// waiting leaves the event reset.
+TEST(KernelObjectTest, PingPongLosesNoSignalWhetherTheWaiterWatchesOrSleeps) {
+    HANDLE ping = CreateEventObject(false, false);
+    HANDLE pong = CreateEventObject(false, false);
+    constexpr int kRounds = 3000;
+    std::atomic<int> answered{0};
+    std::thread partner([&] {
+        for (int i = 0; i < kRounds; ++i) {
+            ASSERT_EQ(WaitForObject(ping, INFINITE), WAIT_OBJECT_0);
+            if (i % 500 == 0) std::this_thread::sleep_for(2ms);  // the other side sleeps
+            answered.fetch_add(1);
+            SetEventObject(pong);
+        }
+    });
+    for (int i = 0; i < kRounds; ++i) {
+        if (i % 700 == 0) std::this_thread::sleep_for(2ms);  // the partner sleeps
+        SetEventObject(ping);
+        ASSERT_EQ(WaitForObject(pong, INFINITE), WAIT_OBJECT_0);
+        ASSERT_EQ(answered.load(), i + 1);
+    }
+    partner.join();
+    EXPECT_EQ(WaitForObject(ping, 0), WAIT_TIMEOUT);
+    EXPECT_EQ(WaitForObject(pong, 0), WAIT_TIMEOUT);
+    PulseEventObject(ping);
+    EXPECT_EQ(WaitForObject(ping, 0), WAIT_TIMEOUT);
+    CloseObjectHandle(ping);
+    CloseObjectHandle(pong);
+}

@@ -157,10 +157,19 @@ TEST(InputMemoryStreamTest, CheckedReadsStopAtTheEndOfTheBlock) {
     in.SetCurrentPosition(0);
     EXPECT_THROW(in.ReadChecked(&word, 0x40000001u), std::out_of_range);
 
+    // A record is checked once: the whole of it, or nothing, and nothing is consumed.
+    in.SetCurrentPosition(2);
+    EXPECT_NO_THROW(in.CheckRemaining(4));
+    EXPECT_THROW(in.CheckRemaining(5), std::out_of_range);
+    EXPECT_THROW(in.CheckRemaining(uint64_t(1) << 32), std::out_of_range);
+    EXPECT_EQ(in.GetCurrentPosition(), 2u);
+
     // A position past the end leaves nothing to read.
     in.SetCurrentPosition(100);
     EXPECT_EQ(in.GetRemaining(), 0u);
     EXPECT_THROW(in.ReadChecked(pair, 1), std::out_of_range);
+    EXPECT_NO_THROW(in.CheckRemaining(0));
+    EXPECT_THROW(in.CheckRemaining(1), std::out_of_range);
     EXPECT_THROW(in.SetCurrentPositionChecked(7), std::out_of_range);
     in.SetCurrentPositionChecked(6);
     EXPECT_EQ(in.GetCurrentPosition(), 6u);

@@ -72,6 +72,24 @@ TEST(OutputMemoryStreamTest, PositionCanMoveAndReserveSpaceSkips) {
     EXPECT_GE(out.GetCapacity(), 101u);
     EXPECT_EQ(out.GetStart()[100], 'x');
     EXPECT_EQ(out.ReserveSpace(0), 101u);
+
+    // Room made ahead keeps the position and the bytes, and needs no growth later.
+    char* room = out.EnsureRoom(200);
+    EXPECT_EQ(room, out.GetStart() + 101);
+    EXPECT_EQ(out.GetCurrentPosition(), 101u);
+    EXPECT_GE(out.GetCapacity(), 301u);
+    EXPECT_EQ(out.GetStart()[100], 'x');
+    const uint32_t capacity = out.GetCapacity();
+    std::memset(room, 'r', 200);
+    out.SetCurrentPosition(301);
+    EXPECT_EQ(out.GetCapacity(), capacity);
+    EXPECT_EQ(out.GetStart()[300], 'r');
+    EXPECT_EQ(out.EnsureRoom(0), out.GetStart() + 301);
+    // A fixed block makes no room it does not have.
+    char fixed[8];
+    TOutputMemoryStream bounded(fixed, sizeof fixed);
+    EXPECT_EQ(bounded.EnsureRoom(8), fixed);
+    EXPECT_THROW(bounded.EnsureRoom(9), std::out_of_range);
 }
 
 TEST(OutputMemoryStreamTest, EveryWidthInBothByteOrders) {

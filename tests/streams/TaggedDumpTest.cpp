@@ -68,6 +68,70 @@ TEST(TaggedDumpTest, ShowsEveryGroupAndValue) {
     EXPECT_THROW(DumpTaggedStream(bad.data(), int32_t(bad.size())), TException);
 }
 
+TEST(TaggedDumpTest, JsonShowsEveryNodeWithItsBytesAndReadings) {
+    const std::vector<char> bytes = Sample();
+    uint32_t crc;
+    std::memcpy(&crc, bytes.data() + 4, 4);
+    char header[200];
+    std::snprintf(header, sizeof header,
+                  "{\n  \"document\": \"doc\",\n  \"byteOrder\": \"little-endian\",\n"
+                  "  \"length\": %zu,\n  \"size\": %zu,\n  \"crc32\": \"%08X\",\n"
+                  "  \"crcOk\": true,\n  \"root\": [\n",
+                  bytes.size(), bytes.size(), crc);
+    const std::string expected =
+        std::string(header) +
+        "    {\"name\": \"Siz\", \"size\": 4, \"hex\": \"03000000\", \"number\": 3},\n"
+        "    {\"name\": \"Track2\", \"group\": [\n"
+        "      {\"name\": \"Name\", \"size\": 10, \"hex\": \"5069616e6f2022312200\","
+        " \"text\": \"Piano \\\"1\\\"\"},\n"
+        "      {\"name\": \"S\", \"size\": 2, \"hex\": \"feff\", \"number\": -2},\n"
+        "      {\"name\": \"C\", \"size\": 1, \"hex\": \"07\", \"number\": 7},\n"
+        "      {\"name\": \"D\", \"size\": 8, \"hex\": \"0000000000000040\","
+        " \"number\": 4611686018427387904, \"double\": 2},\n"
+        "      {\"name\": \"Raw\", \"size\": 3, \"hex\": \"dead01\"}\n"
+        "    ]},\n"
+        "    {\"name\": \"Empty\", \"group\": []}\n"
+        "  ]\n}\n";
+    EXPECT_EQ(DumpTaggedStreamAsJson(bytes.data(), int32_t(bytes.size())), expected);
+
+    std::vector<char> bad = bytes;
+    bad[bad.size() - 1] ^= 1;
+    EXPECT_NE(DumpTaggedStreamAsJson(bad.data(), int32_t(bad.size())).find("\"crcOk\": false"),
+              std::string::npos);
+    PutWord(bad, 16 + 12, 3);
+    EXPECT_THROW(DumpTaggedStreamAsJson(bad.data(), int32_t(bad.size())), TException);
+}
+
+TEST(TaggedDumpTest, JsonEscapesTextAndKeepsOnlyWellFormedUtf8) {
+    struct Case {
+        const char* text;
+        const char* json;
+    } cases[] = {
+        {"plain", "\"plain\""},
+        {"q\"b\\", "\"q\\\"b\\\\\""},
+        {"t\tn\nr\r", "\"t\\tn\\nr\\r\""},
+        {"\x1f\x7f", "\"\\u001F\\u007F\""},
+        {"caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x8E\xB5",
+         "\"caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x8E\xB5\""},
+        {"Windows \xE9", "\"Windows \\u00E9\""},                   // Latin-1, not UTF-8
+        {"\xC0\xAF", "\"\\u00C0\\u00AF\""},                        // overlong "/"
+        {"\xED\xA0\x80", "\"\\u00ED\\u00A0\\u0080\""},             // a surrogate
+        {"\xF4\x90\x80\x80", "\"\\u00F4\\u0090\\u0080\\u0080\""},  // past U+10FFFF
+        {"\xE2\x82", "\"\\u00E2\\u0082\""},                        // cut short
+    };
+    for (const Case& c : cases) {
+        TTaggedOutputStream out(1, c.text, 1);
+        out.SetValue(c.text, c.text, 0);
+        const std::vector<char> bytes = Sealed(out);
+        const std::string json = DumpTaggedStreamAsJson(bytes.data(), int32_t(bytes.size()));
+        EXPECT_NE(json.find(std::string("\"document\": ") + c.json), std::string::npos) << json;
+        EXPECT_NE(json.find(std::string("{\"name\": ") + c.json), std::string::npos) << json;
+        if (std::strpbrk(c.text, "\x1f") == nullptr) {  // the text reading wants printable
+            EXPECT_NE(json.find(std::string("\"text\": ") + c.json), std::string::npos) << json;
+        }
+    }
+}
+
 TEST(TaggedDumpTest, VerifyNamesTheFirstFault) {
     const std::vector<char> good = Sample();
     auto resealed = [](std::vector<char> b) {

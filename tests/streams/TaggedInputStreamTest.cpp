@@ -6,9 +6,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <functional>
+#include <memory>
+#include <random>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -34,6 +38,12 @@ private:
 std::vector<uint8_t> Bytes(TTaggedOutputStream& out) {
     const uint8_t* start = reinterpret_cast<const uint8_t*>(out.GetStart());
     return std::vector<uint8_t>(start, start + out.GetSize());
+}
+
+uint32_t Word(const std::vector<uint8_t>& bytes, size_t offset) {
+    uint32_t value;
+    std::memcpy(&value, &bytes[offset], 4);
+    return value;
 }
 
 void PutWord(std::vector<uint8_t>& bytes, size_t offset, uint32_t value) {
@@ -386,4 +396,278 @@ TEST(TaggedInputStreamTest, RawContentsAndOwnership) {
     EXPECT_FALSE(in.ForceRecreate());
     in.ForceRecreate(1);
     EXPECT_TRUE(in.ForceRecreate());
+}
+
+namespace {
+
+// The reader's lookup rules over a parsed copy of the tree, as plain as they can be
+// written: the reference every faster walk must agree with, repeated names, wrong
+// widths, resumed and restarted lookups included.
+class TLookupModel {
+public:
+    explicit TLookupModel(const std::vector<uint8_t>& bytes) : m_bytes(bytes) {
+        const size_t nameEnd = 12 + std::strlen(reinterpret_cast<const char*>(&bytes[12]));
+        m_root = m_current = Parse(uint32_t((nameEnd + 1 + 3) & ~size_t(3)), -1);
+        m_position = m_nodes[size_t(m_root)].offset;
+    }
+
+    int32_t GetInt(const std::string& stored) { return GetNumber<int32_t>(stored, -1); }
+    char GetChar(const std::string& stored) { return GetNumber<char>(stored, '?'); }
+    int32_t GetBinarySize(const std::string& stored) {
+        const int found = Find(stored, 2);
+        return found < 0 || Of(found).group ? 0 : int32_t(Of(found).length);
+    }
+    bool MoveDown(const std::string& stored) {
+        const int found = Find(stored, 1);
+        if (found < 0 || !Of(found).group) return false;
+        m_current = found;
+        return true;
+    }
+    void MoveUp() {
+        if (m_current != m_root) m_current = Of(m_current).parent;
+    }
+    void Keep() { m_kept.push_back({m_current, m_lastFound, m_lastFoundGroup, m_position}); }
+    void PutBack() {
+        const TState& state = m_kept.back();
+        m_current = state.current;
+        m_lastFound = state.lastFound;
+        m_lastFoundGroup = state.lastFoundGroup;
+        m_position = state.position;
+        m_kept.pop_back();
+    }
+    bool Keeping() const { return !m_kept.empty(); }
+    uint32_t Position() const { return m_position; }
+
+private:
+    struct TNode {
+        uint32_t offset, data, length;
+        std::string name;
+        bool group;
+        int parent;
+        std::vector<int> children;
+    };
+    struct TState {
+        int current, lastFound, lastFoundGroup;
+        uint32_t position;
+    };
+
+    uint32_t Word(uint32_t at) const {
+        uint32_t value;
+        std::memcpy(&value, &m_bytes[at], 4);
+        return value;
+    }
+    const TNode& Of(int node) const { return m_nodes[size_t(node)]; }
+
+    int Parse(uint32_t offset, int parent) {
+        TNode node;
+        node.offset = offset;
+        node.group = m_bytes[offset + 5] == 0;
+        node.parent = parent;
+        node.name = reinterpret_cast<const char*>(&m_bytes[offset + m_bytes[offset + 6]]);
+        node.data = offset + m_bytes[offset + 5];
+        node.length = m_bytes[offset + 4] ? m_bytes[offset + 4] : Word(offset + 8);
+        const int self = int(m_nodes.size());
+        m_nodes.push_back(node);
+        if (node.group)
+            for (uint32_t child = Word(offset + 12); child; child = Word(child)) {
+                const int parsed = Parse(child, self);
+                m_nodes[size_t(self)].children.push_back(parsed);
+            }
+        return self;
+    }
+
+    int Find(const std::string& stored, int mode) {
+        const std::vector<int>& children = Of(m_current).children;
+        auto scan = [&](size_t from) {
+            for (size_t k = from; k < children.size(); ++k)
+                if (Of(children[k]).name == stored) return children[k];
+            return -1;
+        };
+        int found;
+        if (mode != 0 && m_lastFound >= 0 && m_lastFoundGroup == m_current) {
+            const size_t at =
+                size_t(std::find(children.begin(), children.end(), m_lastFound) - children.begin());
+            found = scan(at + 1);
+            if (found < 0) found = scan(0);
+        } else {
+            found = scan(0);
+        }
+        if (mode == 1) {
+            m_lastFound = found;
+            m_lastFoundGroup = m_current;
+        }
+        return found;
+    }
+
+    template <class T>
+    T GetNumber(const std::string& stored, T def) {
+        const int found = Find(stored, 1);
+        if (found < 0 || Of(found).group || Of(found).length < sizeof(T)) return def;
+        T value;
+        std::memcpy(&value, &m_bytes[Of(found).data], sizeof(T));
+        m_position = Of(found).data + uint32_t(sizeof(T));
+        return value;
+    }
+
+    const std::vector<uint8_t>& m_bytes;
+    std::vector<TNode> m_nodes;
+    std::vector<TState> m_kept;
+    int m_root, m_current, m_lastFound = -1, m_lastFoundGroup = -1;
+    uint32_t m_position;
+};
+
+const char* const kModelNames[] = {"E", "V", "x", "Siz"};
+
+std::string Stored(int name, int index) {
+    return std::string(kModelNames[name]) + (index ? std::to_string(index) : "");
+}
+
+// A document of few names and many repeats, groups re-entered and shadowed by values,
+// some groups with hundreds of children.
+std::vector<uint8_t> RandomDocument(std::mt19937& random) {
+    TTaggedOutputStream out(1, "model", 1);
+    int depth = 0;
+    const int steps = 200 + int(random() % 1200);
+    for (int serial = 0; serial < steps; ++serial) {
+        const int name = int(random() % 4);
+        const int index = int(random() % (random() % 2 ? 4 : 300));
+        switch (random() % 16) {
+            case 0:
+                if (depth < 3) {
+                    out.MoveDown(kModelNames[name], index);
+                    ++depth;
+                }
+                break;
+            case 1:
+                if (depth > 0) {
+                    out.MoveUp();
+                    --depth;
+                }
+                break;
+            case 2:
+                out.SetValue(char('a' + serial % 26), kModelNames[name], index);
+                break;
+            default:
+                out.SetValue(int32_t(serial), kModelNames[name], index);
+        }
+    }
+    out.CloseWriting();
+    return Bytes(out);
+}
+
+}  // namespace
+
+TEST(TaggedInputStreamTest, LookupsAgreeWithTheSimpleModelInAnyOrder) {
+    std::mt19937 random(31);
+    for (int round = 0; round < 40; ++round) {
+        const std::vector<uint8_t> bytes = RandomDocument(random);
+        Block block(bytes);
+        TTaggedInputStream in(1, block.data(), block.size(), 0);
+        TLookupModel model(bytes);
+        std::vector<std::unique_ptr<TTaggedStream::TAutoPosition>> kept;
+        // Mostly in writing order (indexes rising), sometimes anywhere.
+        int next = 0;
+        for (int op = 0; op < 3000; ++op) {
+            const int name = int(random() % 4);
+            const int index = random() % 3 ? next++ % 300 : int(random() % 300);
+            const std::string stored = Stored(name, index);
+            const char* text = kModelNames[name];
+            SCOPED_TRACE(testing::Message() << "round " << round << " op " << op << " " << stored);
+            switch (random() % 12) {
+                case 0:
+                    ASSERT_EQ(in.MoveDown(text, index) != 0, model.MoveDown(stored));
+                    break;
+                case 1:
+                    in.MoveUp();
+                    model.MoveUp();
+                    break;
+                case 2:
+                    ASSERT_EQ(in.GetValue(char('?'), text, index), model.GetChar(stored));
+                    break;
+                case 3:
+                    ASSERT_EQ(in.GetBinarySize(text, index), model.GetBinarySize(stored));
+                    break;
+                case 4:
+                    kept.push_back(std::make_unique<TTaggedStream::TAutoPosition>(in));
+                    model.Keep();
+                    break;
+                case 5:
+                    if (model.Keeping()) {
+                        kept.pop_back();
+                        model.PutBack();
+                    }
+                    break;
+                case 6:
+                    next = int(random() % 300);
+                    break;
+                default:
+                    ASSERT_EQ(in.GetValue(int32_t(-1), text, index), model.GetInt(stored));
+            }
+            ASSERT_EQ(in.GetSize(), model.Position());
+        }
+        while (!kept.empty()) kept.pop_back();
+    }
+}
+
+namespace {
+
+// Reads "E" i of group "G" for each i in turn: the last value, -1 when absent, -2 when
+// the stream failed as damaged on the way.
+int ReadInTurn(const std::vector<uint8_t>& bytes, const std::vector<int>& indexes) {
+    int last = -1;
+    const bool damaged = FailsAsDamaged(bytes, 1, [&](TTaggedInputStream& in) {
+        if (!in.MoveDown("G", 0)) throw std::runtime_error("no group");
+        for (int i : indexes) last = in.GetValue(-1, "E", i);
+    });
+    return damaged ? -2 : last;
+}
+
+}  // namespace
+
+TEST(TaggedInputStreamTest, LargeGroupsFailAtTheDamageAWalkWouldReach) {
+    // Thirty children: lookups that walk past the first few go through the group's index,
+    // which must answer as the walk would, damage included.
+    TTaggedOutputStream out(1, "doc", 1);
+    out.MoveDown("G", 0);
+    for (int i = 0; i < 30; ++i) out.SetValue(i * 3, "E", i);
+    out.MoveUp();
+    const std::vector<uint8_t> good = Bytes(out);
+    std::vector<uint32_t> nodes;
+    for (uint32_t node = Word(good, 44 + 12); node; node = Word(good, node)) nodes.push_back(node);
+    ASSERT_EQ(nodes.size(), 30u);
+
+    struct Case {
+        const char* what;
+        std::function<void(std::vector<uint8_t>&)> damage;
+        int firstLost;  // the first child no walk gets to
+    };
+    const Case cases[] = {
+        {"undamaged", [](auto&) {}, 30},
+        {"chain turns back after E20", [&](auto& b) { PutWord(b, nodes[20], nodes[3]); }, 21},
+        {"E15's name inside its header", [&](auto& b) { b[nodes[15] + 6] = 2; }, 15},
+        {"E25 unaligned", [&](auto& b) { PutWord(b, nodes[24], nodes[25] + 1); }, 25},
+        {"E9 outside the block", [&](auto& b) { PutWord(b, nodes[8], 0x7FFFFFF0); }, 9},
+    };
+    for (const Case& c : cases) {
+        std::vector<uint8_t> bytes = good;
+        c.damage(bytes);
+        const int lost = c.firstLost;
+        auto expect = [&](int index) { return index < lost ? index * 3 : -2; };
+        SCOPED_TRACE(c.what);
+        // Straight to a child, in order, backwards, and wrapping round after a resume.
+        for (int i : {0, 7, 8, 9, 14, 15, 20, 21, 24, 25, 29})
+            EXPECT_EQ(ReadInTurn(bytes, {i}), expect(i)) << i;
+        std::vector<int> inOrder;
+        for (int i = 0; i < 30; ++i) inOrder.push_back(i);
+        EXPECT_EQ(ReadInTurn(bytes, inOrder), lost == 30 ? 87 : -2);
+        // Resuming after the last sound child meets the damage before anything else.
+        EXPECT_EQ(ReadInTurn(bytes, {lost - 1, 29 - lost / 2, 2}), lost == 30 ? 6 : -2);
+        // Forward hits need no walk past them; a lookup behind the last hit walks on to
+        // the end before it wraps round, and so meets any damage there.
+        EXPECT_EQ(ReadInTurn(bytes, {2, lost / 2, lost - 1}), expect(lost - 1));
+        EXPECT_EQ(ReadInTurn(bytes, {lost / 2, 2}), lost == 30 ? 6 : -2);
+        // An absent tag walks the whole chain: it reaches any damage.
+        EXPECT_EQ(ReadInTurn(bytes, {99}), lost == 30 ? -1 : -2);
+        EXPECT_EQ(ReadInTurn(bytes, {3, 99}), lost == 30 ? -1 : -2);
+    }
 }

@@ -174,6 +174,63 @@ TEST(TaggedOutputStreamTest, AutoTagWrapsRawBytesAndUntaggedWritesPlainData) {
     EXPECT_EQ(Word(bytes, 4), ComputeCrc32(bytes.data() + 12, 20));
 }
 
+namespace {
+
+// A document of every kind of node: each width, short and big texts and binaries, auto
+// tags, nested and re-entered groups, paths, repeated names, values shadowing groups,
+// negative indexes, and groups large enough to be searched by name.
+void WriteMixed(TTaggedOutputStream& out) {
+    for (int g = 0; g < 60; ++g) {
+        out.MoveDown("Obj", g % 45);  // the last 15 are re-entered
+        out.SetValue(char('a' + g % 26), "c", g);
+        out.SetValue(short(g * 3), "s", 0);
+        out.SetValue(int32_t(g * 7919), "i", -g);
+        out.SetValue(int64_t(g) << 40, "l", 0);
+        out.SetValue(g * 0.5, "d", 0);
+        out.SetValue(float(g) / 3, "f", 0);
+        const std::string text(size_t(g * 13 % 300), char('A' + g % 26));
+        out.SetValue(text.c_str(), "t", g);
+        std::vector<uint8_t> binary(size_t(g % 5 * 70));
+        for (size_t k = 0; k < binary.size(); ++k) binary[k] = uint8_t(k * 31 + size_t(g));
+        out.SetBinary(binary.data(), int(binary.size()), "b", 0);
+        out.MoveDown("Sub/Deeper", g % 3);
+        out.SetValue(g, "v", 0);
+        out.MoveUp();
+        out.MoveUp();
+        if (g % 7 == 0) {
+            TTaggedOutputStream::TAutoTag tag(out, "Raw", g);
+            for (int k = 0; k <= g % 4; ++k) out.GetMemoryStream().Write(int32_t(k + g));
+        }
+        out.MoveUp();
+    }
+    // A value ahead of a group of its name: each MoveDown makes another group.
+    out.SetValue(1, "X", 0);
+    for (int k = 0; k < 3; ++k) {
+        out.MoveDown("X", 0);
+        out.SetValue(k, "k", 0);
+        out.MoveUp();
+    }
+    out.MoveDown("/Obj30/Sub", 0);
+    out.SetValue(99, "late", 0);
+    out.MoveDown("/", 0);
+    out.SetValue("end", "E", 0);
+    out.CloseWriting();
+}
+
+}  // namespace
+
+TEST(TaggedOutputStreamTest, KeepsTheLayoutOfAMixedDocument) {
+    // Size and CRC-32 of the whole block as the format has always laid it out.
+    TTaggedOutputStream tagged(1, "mixed", 1);
+    WriteMixed(tagged);
+    EXPECT_EQ(tagged.GetSize(), 29952u);
+    EXPECT_EQ(ComputeCrc32(tagged.GetStart(), tagged.GetSize()), 1721322838u);
+    TTaggedOutputStream plain(0, "mixed", 1);
+    WriteMixed(plain);
+    EXPECT_EQ(plain.GetSize(), 18996u);
+    EXPECT_EQ(ComputeCrc32(plain.GetStart(), plain.GetSize()), 2654924227u);
+}
+
 TEST(TaggedOutputStreamTest, RefusesNamesTheFormatCannotHoldAndComparesStreams) {
     const std::string longest(239, 'n'), tooLong(256, 'n'), pushesData(250, 'n');
     TTaggedOutputStream out(1, "doc", 1);

@@ -1,65 +1,114 @@
-// cvq: looks into tagged files.
-//
-//   cvq dump FILE     prints the file's groups and values as an indented tree
-//   cvq verify FILE   checks marker, length and CRC-32; exit status 0 when intact,
-//                     1 with a one-line reason when not
-#include <commonvcqx/frame/Exception.h>
-#include <commonvcqx/streams/TaggedDump.h>
+// cvq: looks into the data the library stores: tagged files, configuration files and
+// the registry files. `cvq --help` lists the subcommands, `cvq COMMAND --help` tells
+// each one's options.
+#include "Commands.h"
 
+#include <commonvcqx/frame/Exception.h>
+
+#include <algorithm>
 #include <cstdint>
-#include <cstdio>
-#include <cstring>
+#include <exception>
 #include <fstream>
 #include <iterator>
-#include <string>
-#include <vector>
+
+namespace cvq::tool {
 
 namespace {
 
-int Usage() {
-    std::fputs("usage: cvq dump FILE\n       cvq verify FILE\n", stderr);
-    return 2;
-}
+constexpr char kUsage[] =
+    "cvq dump [--json] FILE | verify FILE | config [--paths] FILE | registry ...";
 
-bool Load(const char* path, std::vector<char>& bytes) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) return false;
-    bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-    return !file.bad();
-}
+constexpr char kHelp[] =
+    "usage: cvq COMMAND [OPTIONS] [ARGUMENTS]\n"
+    "Looks into the data CommonVcQx stores.\n"
+    "\n"
+    "  cvq dump [--json] FILE      print a tagged file's groups and values\n"
+    "  cvq verify FILE             check a tagged file's marker, length and CRC-32\n"
+    "  cvq config [--paths] FILE   check a configuration file, or print its paths\n"
+    "  cvq registry list [KEY]     list the registry files' keys and values\n"
+    "  cvq registry get KEY NAME   print one value\n"
+    "  cvq registry set [--dword] KEY NAME VALUE\n"
+    "                              write one value\n"
+    "\n"
+    "`cvq COMMAND --help` tells more; `man cvq` tells all.\n"
+    "Exit status: 0 done; 1 what was looked at is damaged, missing or cannot be\n"
+    "written (one line on standard error); 2 a wrong command line.\n";
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    if (argc != 3) return Usage();
-    const std::string command = argv[1];
-    if (command != "dump" && command != "verify") return Usage();
-    std::vector<char> bytes;
-    if (!Load(argv[2], bytes)) {
-        std::printf("%s: cannot read the file\n", argv[2]);
-        return 1;
-    }
-    if (bytes.size() > INT32_MAX) {
-        std::printf("%s: too large for a tagged stream\n", argv[2]);
-        return 1;
-    }
-    const int32_t size = int32_t(bytes.size());
-    if (command == "verify") {
-        std::string reason;
-        if (!VerifyTaggedStream(bytes.data(), size, &reason)) {
-            std::printf("%s: %s\n", argv[2], reason.c_str());
-            return 1;
+bool SplitOptions(const TArguments& arguments, const std::vector<std::string>& known,
+                  std::vector<std::string>& options, TArguments& operands) {
+    bool optionsEnded = false;
+    for (const std::string& argument : arguments) {
+        const bool negativeNumber =
+            argument.size() >= 2 && argument[0] == '-' && argument[1] >= '0' && argument[1] <= '9';
+        if (optionsEnded || argument.size() < 2 || argument[0] != '-' || negativeNumber) {
+            operands.push_back(argument);
+        } else if (argument == "--") {
+            optionsEnded = true;
+        } else if (argument == "--help" || argument == "-h") {
+            options.push_back("--help");
+        } else if (std::find(known.begin(), known.end(), argument) != known.end()) {
+            options.push_back(argument);
+        } else {
+            std::fprintf(stderr, "cvq: unknown option %s\n", argument.c_str());
+            return false;
         }
-        std::printf("%s: ok\n", argv[2]);
-        return 0;
     }
+    return true;
+}
+
+bool Has(const std::vector<std::string>& options, const char* option) {
+    return std::find(options.begin(), options.end(), option) != options.end();
+}
+
+bool LoadFile(const std::string& path, std::vector<char>& bytes, std::string& why) {
+    std::ifstream file(path, std::ios::binary);
+    if (file) bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    if (!file.is_open() || file.bad()) {
+        why = "cannot read the file";
+        return false;
+    }
+    if (bytes.size() > size_t(INT32_MAX)) {
+        why = "too large";
+        return false;
+    }
+    return true;
+}
+
+int Help(const char* text) {
+    std::fputs(text, stdout);
+    return kDone;
+}
+
+int WrongUsage(const char* usage) {
+    std::fprintf(stderr, "usage: %s\n", usage);
+    return kWrongUsage;
+}
+
+int Fail(const std::string& subject, const std::string& why) {
+    std::fprintf(stderr, "%s: %s\n", subject.c_str(), why.c_str());
+    return kFailed;
+}
+
+}  // namespace cvq::tool
+
+int main(int argc, char** argv) {
+    using namespace cvq::tool;
+    if (argc < 2) return WrongUsage(kUsage);
+    const std::string command = argv[1];
+    const TArguments arguments(argv + 2, argv + argc);
+    if (command == "--help" || command == "-h" || command == "help") return Help(kHelp);
     try {
-        const std::string tree = DumpTaggedStream(bytes.data(), size);
-        std::fwrite(tree.data(), 1, tree.size(), stdout);
+        if (command == "dump") return RunDump(arguments);
+        if (command == "verify") return RunVerify(arguments);
+        if (command == "config") return RunConfig(arguments);
+        if (command == "registry") return RunRegistry(arguments);
     } catch (const TException& e) {
-        std::printf("%s: damaged tagged stream%s%s\n", argv[2], e.GetMessage() ? ": " : "",
-                    e.GetMessage() ? e.GetMessage()->c_str() : "");
-        return 1;
+        return Fail("cvq", e.GetMessage() ? e.GetMessage()->c_str() : "failed");
+    } catch (const std::exception& e) {  // out of memory, say
+        return Fail("cvq", e.what());
     }
-    return 0;
+    std::fprintf(stderr, "cvq: unknown command %s\n", command.c_str());
+    return WrongUsage(kUsage);
 }

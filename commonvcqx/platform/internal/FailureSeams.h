@@ -25,7 +25,7 @@ enum class EFailureSeam : uint8_t {
     Rename,         ///< RenameFile and the final rename of ReplaceFileContents
     Reserve,        ///< ReserveRegion and MovePages
     Commit,         ///< CommitPages
-    CreateMapping,  ///< CreateFileMapping
+    CreateMapping,  ///< CreateFileMapping and ExtendFileMapping
     MapView,        ///< MapView
     Read,           ///< each read attempt of ReadFile and ReadFileAt
 };

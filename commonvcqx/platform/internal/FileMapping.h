@@ -34,7 +34,12 @@ size_t MappingGranularity();
 /// short, 112 for a full disk while growing (the file keeps its old size), 5 when a
 /// file opened without write access would have to grow.
 FileMapping* CreateFileMapping(FileHandle* file, uint64_t size, EViewAccess access, DWORD& error);
-/// The size the mapping was made with.
+/// Grows the file (its blocks allocated, as CreateFileMapping does) and the mapping to
+/// `size` bytes in place: views already mapped stay where they are, and views mapped
+/// afterwards may reach the new end. A size not above the mapping's changes nothing.
+/// False with `error` as CreateFileMapping gives it; the mapping is then unchanged.
+bool ExtendFileMapping(FileMapping* mapping, uint64_t size, DWORD& error);
+/// The size the mapping was made with, or extended to.
 uint64_t MappingSize(const FileMapping* mapping);
 /// Views already mapped stay valid until unmapped.
 void CloseFileMapping(FileMapping* mapping);

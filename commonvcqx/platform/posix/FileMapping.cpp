@@ -112,6 +112,34 @@ FileMapping* CreateFileMapping(FileHandle* file, uint64_t size, EViewAccess acce
     return mapping;
 }
 
+bool ExtendFileMapping(FileMapping* mapping, uint64_t size, DWORD& error) {
+    if (!mapping) {
+        error = ERROR_INVALID_HANDLE;
+        return false;
+    }
+    if (size <= mapping->size) return true;
+    if (mapping->protection == PROT_READ) {
+        error = ERROR_ACCESS_DENIED;
+        return false;
+    }
+    if (FailureFires(EFailureSeam::CreateMapping)) return posix::Fail(error);
+    struct stat info;
+    if (::fstat(mapping->fd, &info) != 0) return posix::Fail(error);
+    uint64_t current = static_cast<uint64_t>(info.st_size);
+    if (size > current) {
+        int result = Grow(mapping->fd, current, size);
+        if (result != 0) {
+            error = WindowsErrorFromErrno(result);
+            if (::ftruncate(mapping->fd, static_cast<off_t>(current)) != 0) {
+                // The old size could not be restored; the error above still stands.
+            }
+            return false;
+        }
+    }
+    mapping->size = size;
+    return true;
+}
+
 uint64_t MappingSize(const FileMapping* mapping) {
     return mapping ? mapping->size : 0;
 }

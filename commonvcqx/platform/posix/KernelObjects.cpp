@@ -1,9 +1,13 @@
 // Events, semaphores and thread handles, and waits on them. One lock guards every
 // object's state and waiter list; each waiter sleeps on its own word, and a signal
 // grants the wait (consuming what it takes) before waking the waiter, so an
-// auto-reset event or a semaphore unit goes to exactly one wait.
+// auto-reset event or a semaphore unit goes to exactly one wait. A waiter watches its
+// word for a short while before it sleeps, and says when it does: a grant that comes
+// meanwhile costs neither side a system call.
 #include <commonvcqx/platform/internal/KernelObjects.h>
+#include <commonvcqx/platform/internal/SystemFacts.h>
 
+#include "SpinPause.h"
 #include "ThreadState.h"
 
 namespace cvq::platform::posix {
@@ -14,6 +18,15 @@ std::mutex objectLock;
 constexpr uint32_t kWaiting = 0;
 constexpr uint32_t kGranted = 1;
 constexpr uint32_t kInterrupted = 2;
+constexpr uint32_t kSleeping = 3;  // waiting, and asleep on the word (or about to be)
+
+// Rounds of watching the word before sleeping: about the time a partner thread takes
+// to answer, a few microseconds. One processor has no partner running meanwhile.
+constexpr int kWatchRounds = 2000;
+
+bool Waiting(uint32_t state) {
+    return state == kWaiting || state == kSleeping;
+}
 
 }  // namespace
 
@@ -100,7 +113,7 @@ void GrantWaits(TKernelObject* object, TWakeList& wake) {
     TWaitLink* link = object->waiters.First();
     while (link && IsSignalled(object)) {
         Waiter* waiter = link->waiter;
-        long result = waiter->state.load(std::memory_order_relaxed) == kWaiting
+        long result = Waiting(waiter->state.load(std::memory_order_relaxed))
                           ? TryAcquire(waiter->objects, waiter->count, waiter->waitAll)
                           : -1;
         if (result < 0) {
@@ -111,8 +124,8 @@ void GrantWaits(TKernelObject* object, TWakeList& wake) {
         waiter->result = WAIT_OBJECT_0 + static_cast<DWORD>(result);
         if (waiter->owner && waiter->owner->activeWait == waiter)
             waiter->owner->activeWait = nullptr;
-        waiter->state.store(kGranted, std::memory_order_release);
-        wake.Add(&waiter->state);
+        if (waiter->state.exchange(kGranted, std::memory_order_release) == kSleeping)
+            wake.Add(&waiter->state);
         link = object->waiters.First();
     }
 }
@@ -154,8 +167,11 @@ void InterruptObjectWait(TThreadObject* thread) {
     std::lock_guard lock(objectLock);
     Waiter* waiter = thread->activeWait;
     if (!waiter) return;
-    uint32_t expected = kWaiting;
-    if (waiter->state.compare_exchange_strong(expected, kInterrupted)) FutexWake(&waiter->state, 1);
+    // The waiter may go to sleep meanwhile: only the word's own exchange tells.
+    uint32_t state = waiter->state.load(std::memory_order_relaxed);
+    while (Waiting(state) && !waiter->state.compare_exchange_weak(state, kInterrupted)) {
+    }
+    if (state == kSleeping) FutexWake(&waiter->state, 1);
 }
 
 bool ThreadExitCodeOf(TThreadObject* thread, DWORD* exitCode) {
@@ -272,6 +288,10 @@ DWORD WaitForObjects(const HANDLE* handles, DWORD count, bool waitAll, DWORD mil
         if (self) self->activeWait = &waiter;
     }
     DWORD outcome;
+    static const int watchRounds = UsableProcessorCount() > 1 ? kWatchRounds : 0;
+    for (int i = 0; i < watchRounds && waiter.state.load(std::memory_order_relaxed) == kWaiting;
+         ++i)
+        SpinPause();
     for (;;) {
         uint32_t state = waiter.state.load(std::memory_order_acquire);
         if (state == kGranted) {
@@ -291,7 +311,11 @@ DWORD WaitForObjects(const HANDLE* handles, DWORD count, bool waitAll, DWORD mil
             }
             break;
         }
-        FutexWait(&waiter.state, kWaiting, milliseconds == INFINITE ? nullptr : &relative);
+        // Granters wake only a waiter that said it sleeps.
+        if (state == kWaiting &&
+            !waiter.state.compare_exchange_strong(state, kSleeping, std::memory_order_acquire))
+            continue;
+        FutexWait(&waiter.state, kSleeping, milliseconds == INFINITE ? nullptr : &relative);
     }
     for (DWORD i = 0; i < count; ++i) Release(waiter.objects[i]);
     return outcome;

@@ -1,14 +1,15 @@
 // The XDG desktop portal's FileChooser over a private connection to the session bus
-// (libdbus-1): OpenFile or SaveFile, then the Response signal of the request object.
-// The connection is private to one dialog, so that dialogs on several threads and
-// the host's own use of the bus never share one.
+// (libdbus-1, loaded on first use): OpenFile or SaveFile, then the Response signal of the request
+// object. The connection is private to one dialog, so that dialogs on several threads and the
+// host's own use of the bus never share one.
 #include <commonvcqx/platform/internal/FileDialogs.h>
+
+#include "DbusLibrary.h"
 
 #include <atomic>
 #include <cstdlib>
 #include <mutex>
 
-#include <dbus/dbus.h>
 #include <unistd.h>
 
 namespace cvq::platform {
@@ -23,6 +24,11 @@ constexpr const char* kReadOnlyChoice = "read-only";
 
 std::atomic<uint32_t> g_tokens{0};
 
+// Valid once Run has found the library loaded.
+const TDbusLibrary& Dbus() {
+    return *DbusLibrary();
+}
+
 // Without an address libdbus would start a bus of its own (X11 autolaunch); a dialog
 // only makes sense on the session's existing bus.
 bool SessionBusKnown() {
@@ -35,8 +41,8 @@ bool SessionBusKnown() {
 
 class TError {
 public:
-    TError() { dbus_error_init(&m_error); }
-    ~TError() { dbus_error_free(&m_error); }
+    TError() { Dbus().dbus_error_init(&m_error); }
+    ~TError() { Dbus().dbus_error_free(&m_error); }
     TError(const TError&) = delete;
     TError& operator=(const TError&) = delete;
     DBusError* Get() { return &m_error; }
@@ -47,14 +53,14 @@ private:
 
 struct TConnectionCloser {
     void operator()(DBusConnection* connection) const {
-        dbus_connection_close(connection);
-        dbus_connection_unref(connection);
+        Dbus().dbus_connection_close(connection);
+        Dbus().dbus_connection_unref(connection);
     }
 };
 using TConnection = std::unique_ptr<DBusConnection, TConnectionCloser>;
 
 struct TMessageUnref {
-    void operator()(DBusMessage* message) const { dbus_message_unref(message); }
+    void operator()(DBusMessage* message) const { Dbus().dbus_message_unref(message); }
 };
 using TMessage = std::unique_ptr<DBusMessage, TMessageUnref>;
 
@@ -67,23 +73,24 @@ public:
 
     void String(DBusMessageIter* iter, const std::string& text) {
         const char* value = text.c_str();
-        m_ok = m_ok && dbus_message_iter_append_basic(iter, DBUS_TYPE_STRING, &value);
+        m_ok = m_ok && Dbus().dbus_message_iter_append_basic(iter, DBUS_TYPE_STRING, &value);
     }
     void Uint32(DBusMessageIter* iter, uint32_t value) {
-        m_ok = m_ok && dbus_message_iter_append_basic(iter, DBUS_TYPE_UINT32, &value);
+        m_ok = m_ok && Dbus().dbus_message_iter_append_basic(iter, DBUS_TYPE_UINT32, &value);
     }
     void Boolean(DBusMessageIter* iter, bool flag) {
         dbus_bool_t value = flag;
-        m_ok = m_ok && dbus_message_iter_append_basic(iter, DBUS_TYPE_BOOLEAN, &value);
+        m_ok = m_ok && Dbus().dbus_message_iter_append_basic(iter, DBUS_TYPE_BOOLEAN, &value);
     }
     void Bytes(DBusMessageIter* iter, const char* data, int length) {
-        m_ok = m_ok && dbus_message_iter_append_fixed_array(iter, DBUS_TYPE_BYTE, &data, length);
+        m_ok = m_ok &&
+               Dbus().dbus_message_iter_append_fixed_array(iter, DBUS_TYPE_BYTE, &data, length);
     }
     void Open(DBusMessageIter* outer, int type, const char* signature, DBusMessageIter* inner) {
-        m_ok = m_ok && dbus_message_iter_open_container(outer, type, signature, inner);
+        m_ok = m_ok && Dbus().dbus_message_iter_open_container(outer, type, signature, inner);
     }
     void Close(DBusMessageIter* outer, DBusMessageIter* inner) {
-        m_ok = m_ok && dbus_message_iter_close_container(outer, inner);
+        m_ok = m_ok && Dbus().dbus_message_iter_close_container(outer, inner);
     }
 
     // One "name" -> variant of `signature` entry of the options dictionary.
@@ -121,7 +128,8 @@ private:
 bool AppendOptions(DBusMessageIter* args, const TFileDialogRequest& request,
                    const std::string& token) {
     DBusMessageIter options;
-    if (!dbus_message_iter_open_container(args, DBUS_TYPE_ARRAY, "{sv}", &options)) return false;
+    if (!Dbus().dbus_message_iter_open_container(args, DBUS_TYPE_ARRAY, "{sv}", &options))
+        return false;
     TWriter w(&options);
     w.Option("handle_token", "s", [&](DBusMessageIter* v) { w.String(v, token); });
     w.Option("modal", "b", [&](DBusMessageIter* v) { w.Boolean(v, true); });
@@ -168,49 +176,49 @@ bool AppendOptions(DBusMessageIter* args, const TFileDialogRequest& request,
     if (request.save && !request.name.empty())
         w.Option("current_name", "s", [&](DBusMessageIter* v) { w.String(v, request.name); });
     const bool ok = w.Ok();
-    return dbus_message_iter_close_container(args, &options) && ok;
+    return Dbus().dbus_message_iter_close_container(args, &options) && ok;
 }
 
 // Reading the Response's results: uris (as), choices (a(ss)), current_filter (sa(us)).
 bool ReadStrings(DBusMessageIter* variant, std::vector<std::string>& strings) {
-    if (dbus_message_iter_get_arg_type(variant) != DBUS_TYPE_ARRAY) return false;
+    if (Dbus().dbus_message_iter_get_arg_type(variant) != DBUS_TYPE_ARRAY) return false;
     DBusMessageIter list;
-    dbus_message_iter_recurse(variant, &list);
-    for (; dbus_message_iter_get_arg_type(&list) == DBUS_TYPE_STRING;
-         dbus_message_iter_next(&list)) {
+    Dbus().dbus_message_iter_recurse(variant, &list);
+    for (; Dbus().dbus_message_iter_get_arg_type(&list) == DBUS_TYPE_STRING;
+         Dbus().dbus_message_iter_next(&list)) {
         const char* text = nullptr;
-        dbus_message_iter_get_basic(&list, &text);
+        Dbus().dbus_message_iter_get_basic(&list, &text);
         strings.emplace_back(text);
     }
     return true;
 }
 
 std::string ReadFirstString(DBusMessageIter* structure) {
-    if (dbus_message_iter_get_arg_type(structure) != DBUS_TYPE_STRING) return {};
+    if (Dbus().dbus_message_iter_get_arg_type(structure) != DBUS_TYPE_STRING) return {};
     const char* text = nullptr;
-    dbus_message_iter_get_basic(structure, &text);
+    Dbus().dbus_message_iter_get_basic(structure, &text);
     return text;
 }
 
 void ReadChoices(DBusMessageIter* variant, TFileDialogAnswer& answer) {
-    if (dbus_message_iter_get_arg_type(variant) != DBUS_TYPE_ARRAY) return;
+    if (Dbus().dbus_message_iter_get_arg_type(variant) != DBUS_TYPE_ARRAY) return;
     DBusMessageIter list;
-    dbus_message_iter_recurse(variant, &list);
-    for (; dbus_message_iter_get_arg_type(&list) == DBUS_TYPE_STRUCT;
-         dbus_message_iter_next(&list)) {
+    Dbus().dbus_message_iter_recurse(variant, &list);
+    for (; Dbus().dbus_message_iter_get_arg_type(&list) == DBUS_TYPE_STRUCT;
+         Dbus().dbus_message_iter_next(&list)) {
         DBusMessageIter pair;
-        dbus_message_iter_recurse(&list, &pair);
+        Dbus().dbus_message_iter_recurse(&list, &pair);
         const std::string id = ReadFirstString(&pair);
-        if (!dbus_message_iter_next(&pair)) continue;
+        if (!Dbus().dbus_message_iter_next(&pair)) continue;
         if (id == kReadOnlyChoice) answer.readOnly = ReadFirstString(&pair) == "true" ? 1 : 0;
     }
 }
 
 void ReadCurrentFilter(DBusMessageIter* variant, const TFileDialogRequest& request,
                        TFileDialogAnswer& answer) {
-    if (dbus_message_iter_get_arg_type(variant) != DBUS_TYPE_STRUCT) return;
+    if (Dbus().dbus_message_iter_get_arg_type(variant) != DBUS_TYPE_STRUCT) return;
     DBusMessageIter structure;
-    dbus_message_iter_recurse(variant, &structure);
+    Dbus().dbus_message_iter_recurse(variant, &structure);
     const std::string name = ReadFirstString(&structure);
     for (size_t i = 0; i < request.filters.size(); ++i) {
         if (request.filters[i].description == name) {
@@ -224,30 +232,30 @@ TFileDialogAnswer ReadResponse(DBusMessage* signal, const TFileDialogRequest& re
     TFileDialogAnswer answer;
     answer.outcome = EDialogOutcome::kFailed;
     DBusMessageIter args;
-    if (!dbus_message_iter_init(signal, &args) ||
-        dbus_message_iter_get_arg_type(&args) != DBUS_TYPE_UINT32)
+    if (!Dbus().dbus_message_iter_init(signal, &args) ||
+        Dbus().dbus_message_iter_get_arg_type(&args) != DBUS_TYPE_UINT32)
         return answer;
     uint32_t response = 0;
-    dbus_message_iter_get_basic(&args, &response);
+    Dbus().dbus_message_iter_get_basic(&args, &response);
     if (response == 1) {
         answer.outcome = EDialogOutcome::kCancelled;
         return answer;
     }
-    if (response != 0 || !dbus_message_iter_next(&args) ||
-        dbus_message_iter_get_arg_type(&args) != DBUS_TYPE_ARRAY)
+    if (response != 0 || !Dbus().dbus_message_iter_next(&args) ||
+        Dbus().dbus_message_iter_get_arg_type(&args) != DBUS_TYPE_ARRAY)
         return answer;
     std::vector<std::string> uris;
     DBusMessageIter results;
-    dbus_message_iter_recurse(&args, &results);
-    for (; dbus_message_iter_get_arg_type(&results) == DBUS_TYPE_DICT_ENTRY;
-         dbus_message_iter_next(&results)) {
+    Dbus().dbus_message_iter_recurse(&args, &results);
+    for (; Dbus().dbus_message_iter_get_arg_type(&results) == DBUS_TYPE_DICT_ENTRY;
+         Dbus().dbus_message_iter_next(&results)) {
         DBusMessageIter entry, variant;
-        dbus_message_iter_recurse(&results, &entry);
+        Dbus().dbus_message_iter_recurse(&results, &entry);
         const std::string key = ReadFirstString(&entry);
-        if (!dbus_message_iter_next(&entry) ||
-            dbus_message_iter_get_arg_type(&entry) != DBUS_TYPE_VARIANT)
+        if (!Dbus().dbus_message_iter_next(&entry) ||
+            Dbus().dbus_message_iter_get_arg_type(&entry) != DBUS_TYPE_VARIANT)
             continue;
-        dbus_message_iter_recurse(&entry, &variant);
+        Dbus().dbus_message_iter_recurse(&entry, &variant);
         if (key == "uris" && !ReadStrings(&variant, uris)) return answer;
         if (key == "choices") ReadChoices(&variant, answer);
         if (key == "current_filter") ReadCurrentFilter(&variant, request, answer);
@@ -278,17 +286,17 @@ public:
     TFileDialogAnswer Run(const TFileDialogRequest& request,
                           const std::function<void()>& serveQueue) override {
         TFileDialogAnswer answer;
-        if (!SessionBusKnown()) return answer;
+        if (!SessionBusKnown() || !DbusLibrary()) return answer;
         static std::once_flag threads;
-        std::call_once(threads, [] { dbus_threads_init_default(); });
+        std::call_once(threads, [] { Dbus().dbus_threads_init_default(); });
         TError error;
-        TConnection connection(dbus_bus_get_private(DBUS_BUS_SESSION, error.Get()));
+        TConnection connection(Dbus().dbus_bus_get_private(DBUS_BUS_SESSION, error.Get()));
         if (!connection) return answer;
-        dbus_connection_set_exit_on_disconnect(connection.get(), FALSE);
+        Dbus().dbus_connection_set_exit_on_disconnect(connection.get(), FALSE);
 
         // The request object's path is known before the call, so that a Response
         // sent before the call's reply is not missed.
-        std::string sender = dbus_bus_get_unique_name(connection.get());
+        std::string sender = Dbus().dbus_bus_get_unique_name(connection.get());
         if (!sender.empty() && sender[0] == ':') sender.erase(0, 1);
         for (char& c : sender)
             if (c == '.') c = '_';
@@ -297,55 +305,56 @@ public:
         const std::string expected = std::string(kPortalPath) + "/request/" + sender + "/" + token;
         const std::string rule =
             std::string("type='signal',interface='") + kRequest + "',member='Response'";
-        dbus_bus_add_match(connection.get(), rule.c_str(), error.Get());
-        if (dbus_error_is_set(error.Get())) return answer;
+        Dbus().dbus_bus_add_match(connection.get(), rule.c_str(), error.Get());
+        if (Dbus().dbus_error_is_set(error.Get())) return answer;
 
-        TMessage call(dbus_message_new_method_call(kPortalName, kPortalPath, kChooser,
-                                                   request.save ? "SaveFile" : "OpenFile"));
+        TMessage call(Dbus().dbus_message_new_method_call(kPortalName, kPortalPath, kChooser,
+                                                          request.save ? "SaveFile" : "OpenFile"));
         if (!call) return answer;
         DBusMessageIter args;
-        dbus_message_iter_init_append(call.get(), &args);
+        Dbus().dbus_message_iter_init_append(call.get(), &args);
         const char* parent = "";
         const char* title = request.title.c_str();
-        if (!dbus_message_iter_append_basic(&args, DBUS_TYPE_STRING, &parent) ||
-            !dbus_message_iter_append_basic(&args, DBUS_TYPE_STRING, &title) ||
+        if (!Dbus().dbus_message_iter_append_basic(&args, DBUS_TYPE_STRING, &parent) ||
+            !Dbus().dbus_message_iter_append_basic(&args, DBUS_TYPE_STRING, &title) ||
             !AppendOptions(&args, request, token))
             return answer;
         dbus_uint32_t serial = 0;
-        if (!dbus_connection_send(connection.get(), call.get(), &serial)) return answer;
-        dbus_connection_flush(connection.get());
+        if (!Dbus().dbus_connection_send(connection.get(), call.get(), &serial)) return answer;
+        Dbus().dbus_connection_flush(connection.get());
 
         int fd = -1;
-        if (!dbus_connection_get_unix_fd(connection.get(), &fd)) return answer;
+        if (!Dbus().dbus_connection_get_unix_fd(connection.get(), &fd)) return answer;
         std::string handle;  // the path the portal answered with, once it has
         answer.outcome = EDialogOutcome::kFailed;
         for (;;) {
-            while (TMessage message{dbus_connection_pop_message(connection.get())}) {
+            while (TMessage message{Dbus().dbus_connection_pop_message(connection.get())}) {
                 DBusMessage* m = message.get();
-                const int type = dbus_message_get_type(m);
-                if (type == DBUS_MESSAGE_TYPE_ERROR && dbus_message_get_reply_serial(m) == serial) {
-                    if (MeansUnavailable(dbus_message_get_error_name(m)))
+                const int type = Dbus().dbus_message_get_type(m);
+                if (type == DBUS_MESSAGE_TYPE_ERROR &&
+                    Dbus().dbus_message_get_reply_serial(m) == serial) {
+                    if (MeansUnavailable(Dbus().dbus_message_get_error_name(m)))
                         answer.outcome = EDialogOutcome::kUnavailable;
                     return answer;
                 }
                 if (type == DBUS_MESSAGE_TYPE_METHOD_RETURN &&
-                    dbus_message_get_reply_serial(m) == serial) {
+                    Dbus().dbus_message_get_reply_serial(m) == serial) {
                     const char* path = nullptr;
-                    if (!dbus_message_get_args(m, nullptr, DBUS_TYPE_OBJECT_PATH, &path,
-                                               DBUS_TYPE_INVALID))
+                    if (!Dbus().dbus_message_get_args(m, nullptr, DBUS_TYPE_OBJECT_PATH, &path,
+                                                      DBUS_TYPE_INVALID))
                         return answer;
                     handle = path;
                     continue;
                 }
-                if (dbus_message_is_signal(m, kRequest, "Response")) {
-                    const char* path = dbus_message_get_path(m);
+                if (Dbus().dbus_message_is_signal(m, kRequest, "Response")) {
+                    const char* path = Dbus().dbus_message_get_path(m);
                     if (path && (path == expected || path == handle))
                         return ReadResponse(m, request);
                 }
             }
-            if (!dbus_connection_get_is_connected(connection.get())) return answer;
+            if (!Dbus().dbus_connection_get_is_connected(connection.get())) return answer;
             if (!WaitServingQueue(fd, serveQueue)) return answer;
-            if (!dbus_connection_read_write(connection.get(), 0)) return answer;
+            if (!Dbus().dbus_connection_read_write(connection.get(), 0)) return answer;
         }
     }
 };
