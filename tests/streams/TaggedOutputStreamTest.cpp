@@ -110,6 +110,15 @@ TEST(TaggedOutputStreamTest, LaysOutValuesByWidthNameAndSize) {
     EXPECT_EQ(bytes[second + 6], 12);
     EXPECT_EQ(Word(bytes, second + 8), 256u);
     EXPECT_EQ(Word(bytes, 16 + 16), second);
+
+    // Binary bytes without a source are zeros, not whatever the block held before.
+    TTaggedOutputStream blank(1, "doc", 1);
+    blank.GetMemoryStream().WriteBytes('\xEE', 64);
+    blank.GetMemoryStream().SetCurrentPosition(44);  // the node goes over them
+    blank.SetBinary(nullptr, 5, "N", 0);
+    bytes = Bytes(blank);
+    EXPECT_EQ(std::vector<uint8_t>(bytes.begin() + 44, bytes.end()),
+              (std::vector<uint8_t>{0, 0, 0, 0, 5, 12, 8, 0, 'N', 0, 0, 0, 0, 0, 0, 0, 0}));
 }
 
 TEST(TaggedOutputStreamTest, GroupsAreCreatedOnceAndReentered) {
