@@ -65,6 +65,12 @@ public:
     /// A block of `size` bytes in a private reservation of about `reserve` bytes, so
     /// that it grows in place up to that.
     void* AllocWithReserve(size_t reserve, size_t size, int zero);
+    /// Small blocks for `count` requests at once, under one lock: blocks[i] receives a
+    /// block of sizes[i] bytes (each at most kLargestSmallBlock), freed one by one with
+    /// FreeMem like any other. Fresh room is committed a page set at a time rather
+    /// than page by page. Returns how many were allocated: all, or the first ones when
+    /// memory ran out.
+    size_t AllocSmallBlocks(const uint32_t* sizes, size_t count, void** blocks);
     /// Resizes a block of any library heap; a moved block comes from this heap. Null
     /// (old block intact) when memory runs out. `zero` (or kZeroFill) zeroes the growth.
     void* Realloc(void* p, size_t size, int zero);
@@ -115,7 +121,9 @@ private:
     /// AllocMem without the failure counter's step (Realloc has taken it already).
     void* AllocFresh(size_t size);
     void* AllocSmall(size_t size, size_t needed);
-    CVQ_HIDDEN cvq::detail::TSmallBlock* CarveSmall(int cls) CVQ_REQUIRES(m_lock);
+    /// `wanted`: bytes of blocks about to be carved, committed together when pages are.
+    CVQ_HIDDEN cvq::detail::TSmallBlock* CarveSmall(int cls, size_t wanted = 0)
+        CVQ_REQUIRES(m_lock);
     CVQ_HIDDEN void* AllocBig(size_t size, size_t alignment);
     CVQ_HIDDEN void* AllocBigBlock(size_t need, size_t alignment) CVQ_REQUIRES(m_lock);
     CVQ_HIDDEN cvq::detail::TBigChunk* NewFreeChunk(char* start, size_t size,

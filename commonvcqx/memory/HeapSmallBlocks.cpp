@@ -5,11 +5,12 @@
 #include <commonvcqx/memory/internal/HeapSmallPath.h>
 
 #include <algorithm>
+#include <cstring>
 
 using namespace cvq::detail;
 namespace platform = cvq::platform;
 
-__attribute__((noinline)) TSmallBlock* NH_Heap::CarveSmall(int cls) {
+__attribute__((noinline)) TSmallBlock* NH_Heap::CarveSmall(int cls, size_t wanted) {
     size_t classSize = kClassSizes[cls];
     TPageSet* set;
     for (;;) {
@@ -25,6 +26,8 @@ __attribute__((noinline)) TSmallBlock* NH_Heap::CarveSmall(int cls) {
         if (set->remaining >= classSize) break;
         if (set->committedEnd < set->reservedEnd) {
             size_t page = platform::PageSize();
+            page = std::min(std::max(RoundUp(wanted, page), page),
+                            size_t(set->reservedEnd - set->committedEnd));
             if (!platform::CommitPages(set->committedEnd, page)) {
                 if (!HandleOutOfMemoryMT()) return nullptr;
                 continue;
@@ -51,6 +54,35 @@ __attribute__((noinline)) TSmallBlock* NH_Heap::CarveSmall(int cls) {
     block->sizeClass = static_cast<uint8_t>(cls);
     block->unused = 0;
     return block;
+}
+
+size_t NH_Heap::AllocSmallBlocks(const uint32_t* sizes, size_t count, void** blocks) {
+    if (!__atomic_load_n(&m_initialized, __ATOMIC_ACQUIRE)) LazyInit();
+    size_t wanted = 0;
+    for (size_t i = 0; i < count; ++i) wanted += kClassSizes[kSizeToClass[sizes[i] + kSmallHeader]];
+    size_t done = 0;
+    {
+        THeapGuard guard(m_lock, LockActive());
+        for (; done < count; ++done) {
+            const int cls = kSizeToClass[sizes[done] + kSmallHeader];
+            TSmallBlock* block = m_freeLists[cls];
+            if (block) {
+                m_freeLists[cls] = block->next;
+                InUse(PageSetOf(block))++;
+            } else {
+                // The rest of the page set at once: the caller goes on making blocks.
+                block = CarveSmall(cls, std::max(wanted, kGranularity));
+                if (!block) break;
+            }
+            wanted -= kClassSizes[cls];
+            block->flags = 0;
+            block->size = static_cast<uint16_t>(sizes[done]);
+            blocks[done] = Bytes(block) + kSmallHeader;
+        }
+    }
+    if (m_flags & kZeroFill)
+        for (size_t i = 0; i < done; ++i) std::memset(blocks[i], 0, sizes[i]);
+    return done;
 }
 
 void NH_Heap::UnlinkSmall(TSmallBlock* block) {

@@ -8,6 +8,7 @@
 #include <commonvcqx/memory/Heap.h>
 #include <commonvcqx/text/IntegerText.h>
 #include <commonvcqx/text/StringFunctions.h>
+#include <commonvcqx/text/internal/StringRuns.h>
 
 #include <algorithm>
 #include <atomic>
@@ -157,6 +158,59 @@ TSubString::~TSubString() {
 
 TSubString TSubString::Create(const char* text, uint32_t len) {
     return TSubString(TString::Build(text, len));
+}
+
+void cvq::detail::BuildStrings(const TTextRun* runs, size_t count,
+                               void (*add)(TString& s, void* context), void* context) {
+    constexpr size_t kBatch = 256;
+    uint32_t sizes[kBatch];
+    void* blocks[kBatch];
+    NH_Heap* heap = _stringHeap;
+    while (count) {
+        // A batch of runs short enough for small blocks; a longer run goes alone.
+        size_t n = 0;
+        while (n < count && n < kBatch && runs[n].length &&
+               kHeaderSize + FreshCapacity(runs[n].length) <= NH_Heap::kLargestSmallBlock) {
+            sizes[n] = uint32_t(kHeaderSize + FreshCapacity(runs[n].length));
+            ++n;
+        }
+        if (n == 0) {
+            TString s = runs[0].length ? TString(TSubString::Create(runs[0].text, runs[0].length))
+                                       : TString();
+            add(s, context);
+            ++runs;
+            --count;
+            continue;
+        }
+        const size_t got = heap->AllocSmallBlocks(sizes, n, blocks);
+        size_t i = 0;
+        // Blocks not yet handed over go back if add throws.
+        struct TRest {
+            void** blocks;
+            size_t& next;
+            size_t end;
+            ~TRest() {
+                for (size_t j = next; j < end; ++j) NH_Heap::FreeMem(blocks[j]);
+            }
+        } rest{blocks, i, got};
+        for (; i < got;) {
+            auto* rep = static_cast<TStringRef*>(blocks[i]);
+            const uint32_t capacity = sizes[i] - kHeaderSize;
+            rep->length = runs[i].length;
+            rep->capacity = capacity;
+            rep->room = capacity;
+            rep->refCount = 1;
+            rep->heap = heap;
+            std::memcpy(rep->Text(), runs[i].text, runs[i].length);
+            rep->Text()[runs[i].length] = '\0';
+            TString s{TSubString(rep->Text())};
+            ++i;
+            add(s, context);
+        }
+        if (got < n) throw std::bad_alloc();
+        runs += n;
+        count -= n;
+    }
 }
 
 TSubString TSubString::CreateNull() noexcept {

@@ -1,7 +1,9 @@
 // Splitting text into items and joining lines back.
 #include <commonvcqx/text/StringFunctions.h>
+#include <commonvcqx/text/internal/StringRuns.h>
 
 #include <cstring>
+#include <new>
 
 namespace {
 
@@ -42,10 +44,73 @@ void Explode(const char* text, const char* separators, char trim, char keepEmpty
 
 }  // namespace
 
+namespace {
+
+// The items as runs of the text, trimmed; Explode's order and rules.
+template <class TRun>
+void ExplodeRuns(const char* text, const char* separators, char trim, char keepEmpty, TRun run) {
+    if (!text) return;
+    auto emit = [&](const char* start, size_t length) {
+        if (trim) {
+            while (length && (*start == ' ' || *start == '\t')) ++start, --length;
+            while (length && (start[length - 1] == ' ' || start[length - 1] == '\t')) --length;
+        }
+        if (length || keepEmpty) run(start, length);
+    };
+    if (!separators || !*separators) {
+        for (const char* p = text; *p;) {
+            const size_t length = std::strlen(p);
+            emit(p, length);
+            p += length + 1;
+        }
+        return;
+    }
+    const bool single = !separators[1];
+    const char* p = text;
+    for (;;) {
+        if (!keepEmpty) p += std::strspn(p, separators);
+        if (!*p) return;
+        const char* start = p;
+        if (single) {
+            const char* hit = std::strchr(p, separators[0]);
+            p = hit ? hit : p + std::strlen(p);
+        } else {
+            p += std::strcspn(p, separators);
+        }
+        emit(start, size_t(p - start));
+        if (!*p) return;
+        ++p;  // the separator
+        if (!*p) {
+            if (keepEmpty) run(p, 0);
+            return;
+        }
+    }
+}
+
+void AddItem(TString& item, void* items) {
+    static_cast<TArray<TString>*>(items)->Add(item);
+}
+
+}  // namespace
+
+// The representations of a batch of items come from the string heap together; empty
+// items share the empty text.
 void ExplodeString(TArray<TString>& items, const char* text, const char* separators, char trim,
                    char keepEmpty) {
     items.Clear();
-    Explode(text, separators, trim, keepEmpty, [&](const TString& item) { items.Add(item); });
+    constexpr size_t kBatch = 256;
+    cvq::detail::TTextRun runs[kBatch];
+    size_t n = 0;
+    auto flush = [&] {
+        cvq::detail::BuildStrings(runs, n, AddItem, &items);
+        n = 0;
+    };
+    ExplodeRuns(text, separators, trim, keepEmpty, [&](const char* start, size_t length) {
+        if (length + 1 > 0xFFFFFFF0u) throw std::bad_alloc();
+        runs[n++] = {start, uint32_t(length)};
+        if (n == kBatch) flush();
+    });
+    flush();
 }
 
 void ExplodeString(TFlexList<TStringItem<TListElement>>& items, const char* text,
