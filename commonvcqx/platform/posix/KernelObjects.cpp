@@ -20,9 +20,10 @@ constexpr uint32_t kGranted = 1;
 constexpr uint32_t kInterrupted = 2;
 constexpr uint32_t kSleeping = 3;  // waiting, and asleep on the word (or about to be)
 
-// Rounds of watching the word before sleeping: about the time a partner thread takes
-// to answer, a few microseconds. One processor has no partner running meanwhile.
-constexpr int kWatchRounds = 2000;
+// Rounds of watching the word before sleeping: about 5 microseconds, longer than a
+// running partner takes to answer. Much longer loses badly on a loaded machine, where
+// the partner is often off its processor; one processor has no partner running at all.
+constexpr int kWatchRounds = 200;
 
 bool Waiting(uint32_t state) {
     return state == kWaiting || state == kSleeping;
