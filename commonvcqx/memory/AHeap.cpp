@@ -5,7 +5,6 @@
 #include <commonvcqx/platform/internal/FailureSeams.h>
 #include <commonvcqx/platform/internal/Threads.h>
 
-#include <iterator>
 #include <new>
 
 using namespace cvq::detail;
@@ -73,8 +72,9 @@ char* TakeCachedPageSet(size_t& committed) {
         return nullptr;
     platform::TSpinLockGuard guard(g_heap.lock);
     if (g_heap.cachedPageSets == 0) return nullptr;
-    char* base = g_heap.pageSetCache[--g_heap.cachedPageSets];
-    committed = reinterpret_cast<TPageSet*>(base)->committedEnd - base;
+    const TCachedPageSet& entry = g_heap.pageSetCache[--g_heap.cachedPageSets];
+    char* base = entry.base;
+    committed = entry.committed;
     g_regions.Mark(base, kGranularity);  // the leaf exists: it held the region before
     return base;
 }
@@ -113,17 +113,35 @@ TPageSet* NH_AHeap::AllocPageSet(size_t headerSize) {
     return set;
 }
 
+namespace {
+
+enum class ECaching { Cached, LendFirst, Full };
+
+// Caches the set if `lent` or it goes among the hot sets.
+ECaching CachePageSet(char* base, size_t committed, bool lent) {
+    platform::TSpinLockGuard guard(g_heap.lock);
+    if (g_heap.cachedPageSets == kCachedPageSets) return ECaching::Full;
+    if (!lent && g_heap.cachedPageSets >= kHotPageSets) return ECaching::LendFirst;
+    g_regions.Unmark(base, kGranularity);
+    g_heap.pageSetCache[g_heap.cachedPageSets++] = {base, committed};
+    return ECaching::Cached;
+}
+
+}  // namespace
+
 void NH_AHeap::ReleasePageSet(TPageSet* set) {
     m_pageSets.Unlink(*set);
-    {
-        platform::TSpinLockGuard guard(g_heap.lock);
-        if (g_heap.cachedPageSets < int32_t(std::size(g_heap.pageSetCache))) {
-            g_regions.Unmark(set, kGranularity);
-            g_heap.pageSetCache[g_heap.cachedPageSets++] = reinterpret_cast<char*>(set);
-            return;
-        }
+    char* base = reinterpret_cast<char*>(set);
+    size_t committed = set->committedEnd - base;
+    ECaching caching = CachePageSet(base, committed, false);
+    if (caching == ECaching::LendFirst) {
+        // Lent before it is cached: a later lend could drop what its next user wrote.
+        // Lent pages cost nothing the system cannot take back, and while it has not
+        // taken them they come back without a fault.
+        platform::LendPages(base, committed);
+        caching = CachePageSet(base, committed, true);
     }
-    ReleaseMarked(set, kGranularity);
+    if (caching == ECaching::Full) ReleaseMarked(set, kGranularity);
 }
 
 int NH_AHeap::HandleOutOfMemory() {

@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/mman.h>
 #include <unistd.h>
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cmath>
@@ -215,6 +217,36 @@ TEST(HeapTest, EmptyPageSetsGoBackToTheSystem) {
     EXPECT_TRUE(IsDynamicMemory(small));
     NH_Heap::FreeMem(huge);
     EXPECT_FALSE(IsDynamicMemory(huge));
+}
+
+// Emptied page sets wait for reuse with their pages lent to the system. Forcing the
+// system to take the pages back, before the sets are reused (their headers then read as
+// zero) and after (what was written since must stay), must cost no block its bytes.
+TEST(HeapTest, PageSetsReusedAfterTheSystemTookTheirPagesKeepWhatIsWritten) {
+    auto pageOut = [](const std::vector<void*>& blocks) {
+        std::vector<uintptr_t> sets;
+        for (void* p : blocks) sets.push_back(reinterpret_cast<uintptr_t>(p) & ~uintptr_t(0xFFFF));
+        std::sort(sets.begin(), sets.end());
+        sets.erase(std::unique(sets.begin(), sets.end()), sets.end());
+        for (uintptr_t set : sets)
+            if (madvise(reinterpret_cast<void*>(set), 0x10000, MADV_PAGEOUT) != 0) return false;
+        return true;
+    };
+    NH_Heap heap(0);
+    std::vector<void*> blocks;
+    for (int round = 0; round < 3; ++round) {
+        for (int i = 0; i < 60000; ++i) {  // about 100 page sets
+            size_t size = 40 + i % 200;
+            blocks.push_back(heap.AllocMem(size));
+            Stamp(blocks.back(), size);
+        }
+        if (!pageOut(blocks)) GTEST_SKIP() << "the system cannot be made to take pages back";
+        for (size_t i = 0; i < blocks.size(); ++i)
+            ASSERT_TRUE(StampIntact(blocks[i], 40 + i % 200)) << "round " << round << " block " << i;
+        for (void* p : blocks) NH_Heap::FreeMem(p);
+        if (!pageOut(blocks)) GTEST_SKIP();
+        blocks.clear();
+    }
 }
 
 TEST(HeapTest, BlocksThatGrowAndShrinkAtRandomKeepTheFootprintNearTheLiveBytes) {

@@ -185,6 +185,14 @@ struct THeapRegistryLinks {
     static NH_AHeap*& Prev(NH_AHeap& e) noexcept { return e.m_registryPrev; }
 };
 
+inline constexpr int32_t kHotPageSets = 32;
+inline constexpr int32_t kCachedPageSets = 1024;  // 64 MB of address space
+
+struct TCachedPageSet {
+    char* base;
+    size_t committed;  // kept here: a lent set's header may read as zero
+};
+
 struct THeapGlobals {
     platform::TSpinLock lock;          // the global heap lock
     platform::TSpinLock registryLock;  // guards the list of heaps (taken before heap locks)
@@ -195,11 +203,14 @@ struct THeapGlobals {
     int32_t initNewHeapConstructed CVQ_GUARDED_BY(lock);
     int32_t threadingDeclared CVQ_GUARDED_BY(lock);
     int32_t multithreaded CVQ_GUARDED_BY(lock);
-    // Emptied small page sets kept (unmarked, pages still committed) for the next page
-    // set, so that a heap whose use swings around a page-set boundary does not map and
-    // unmap memory on every swing.
+    // Emptied page sets kept (unmarked, pages still committed) for the next page set,
+    // most recent on top, so that a heap whose use swings around a page-set boundary,
+    // or a program that frees and rebuilds a large structure, does not map, fault in
+    // and unmap its memory on every swing. The first kHotPageSets keep their pages;
+    // those above them are lent back to the system, which takes the pages only when
+    // it needs them (see AHeap.cpp).
     int32_t cachedPageSets CVQ_GUARDED_BY(lock);
-    char* pageSetCache[32] CVQ_GUARDED_BY(lock);
+    TCachedPageSet pageSetCache[kCachedPageSets] CVQ_GUARDED_BY(lock);
 };
 
 CVQ_HIDDEN extern constinit THeapGlobals g_heap;

@@ -35,6 +35,11 @@ void DecommitPages(void* address, size_t size);
 /// they read as zero when next touched.
 void PurgePages(void* address, size_t size);
 
+/// Lends committed pages to the system: it may take them whenever it needs memory, and
+/// then they read as zero; until then they keep their contents and cost no fault when
+/// touched again. A write after the call keeps the page written.
+void LendPages(void* address, size_t size);
+
 /// Moves `size` committed bytes at `from` (page-aligned) to `to`, inside another
 /// reservation, without copying; `from` is left unmapped. False when it cannot.
 bool MovePages(void* from, size_t size, void* to);

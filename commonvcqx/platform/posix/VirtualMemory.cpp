@@ -62,6 +62,11 @@ void PurgePages(void* address, size_t size) {
     madvise(address, size, MADV_DONTNEED);
 }
 
+void LendPages(void* address, size_t size) {
+    // MADV_FREE came with Linux 4.5; before it, give the pages back at once.
+    if (madvise(address, size, MADV_FREE) != 0) madvise(address, size, MADV_DONTNEED);
+}
+
 void ReleaseRegion(void* address, size_t size) {
     munmap(address, size);
 }
