@@ -46,15 +46,19 @@ public:
     const T* GetData() const noexcept { return Value(0); }
 
     /// Appends a copy of `value` (growth by one slot, rounded); returns the stored one.
-    T& Add(const T& value) {
+    T& Add(const T& value) { return Emplace(value); }
+    /// Appends a value made from `args`; returns the stored one.
+    template <class... TArgs>
+    T& Emplace(TArgs&&... args) {
         if (m_count == m_capacity) {
-            T copy(value);  // `value` may live in the buffer that is about to move
+            // The arguments may live in the buffer that is about to move.
+            T value(std::forward<TArgs>(args)...);
             ResizeForOneMore();
-            T* slot = ::new (SlotPtr(m_count)) T(std::move(copy));
+            T* slot = ::new (SlotPtr(m_count)) T(std::move(value));
             ++m_count;
             return *slot;
         }
-        T* slot = ::new (SlotPtr(m_count)) T(value);
+        T* slot = ::new (SlotPtr(m_count)) T(std::forward<TArgs>(args)...);
         ++m_count;
         return *slot;
     }

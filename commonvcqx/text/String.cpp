@@ -161,7 +161,7 @@ TSubString TSubString::Create(const char* text, uint32_t len) {
 }
 
 void cvq::detail::BuildStrings(const TTextRun* runs, size_t count,
-                               void (*add)(TString& s, void* context), void* context) {
+                               void (*add)(TSubString& s, void* context), void* context) {
     constexpr size_t kBatch = 256;
     uint32_t sizes[kBatch];
     void* blocks[kBatch];
@@ -175,8 +175,8 @@ void cvq::detail::BuildStrings(const TTextRun* runs, size_t count,
             ++n;
         }
         if (n == 0) {
-            TString s = runs[0].length ? TString(TSubString::Create(runs[0].text, runs[0].length))
-                                       : TString();
+            TSubString s = runs[0].length ? TSubString::Create(runs[0].text, runs[0].length)
+                                          : TSubString::CreateNull();
             add(s, context);
             ++runs;
             --count;
@@ -203,7 +203,7 @@ void cvq::detail::BuildStrings(const TTextRun* runs, size_t count,
             rep->heap = heap;
             std::memcpy(rep->Text(), runs[i].text, runs[i].length);
             rep->Text()[runs[i].length] = '\0';
-            TString s{TSubString(rep->Text())};
+            TSubString s(rep->Text());
             ++i;
             add(s, context);
         }

@@ -87,8 +87,8 @@ void ExplodeRuns(const char* text, const char* separators, char trim, char keepE
     }
 }
 
-void AddItem(TString& item, void* items) {
-    static_cast<TArray<TString>*>(items)->Add(item);
+void AddItem(TSubString& item, void* items) {
+    static_cast<TArray<TString>*>(items)->Emplace(item);
 }
 
 }  // namespace

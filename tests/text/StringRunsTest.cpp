@@ -21,8 +21,8 @@ namespace {
 
 using cvq::detail::TTextRun;
 
-void Collect(TString& s, void* out) {
-    static_cast<std::vector<TString>*>(out)->push_back(s);
+void Collect(TSubString& s, void* out) {
+    static_cast<std::vector<TString>*>(out)->emplace_back(s);
 }
 
 std::vector<TString> Build(const std::vector<std::string>& texts) {
