@@ -12,10 +12,18 @@ namespace cvq::platform {
 namespace {
 
 std::atomic<size_t> pageSize{0};
+// The start of the last aligned reservation. The system places mappings from the top
+// down, first fit: a free gap of the wrong alignment high up would be offered for every
+// reservation, so each asks for the aligned space just below the previous one instead.
+std::atomic<uintptr_t> lastReserved{0};
 
-void* MapInaccessible(size_t size) {
-    void* p = mmap(nullptr, size, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+void* MapInaccessible(void* hint, size_t size) {
+    void* p = mmap(hint, size, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
     return p == MAP_FAILED ? nullptr : p;
+}
+
+bool IsAligned(const void* p) {
+    return (reinterpret_cast<uintptr_t>(p) & (kAllocationGranularity - 1)) == 0;
 }
 
 }  // namespace
@@ -32,20 +40,25 @@ size_t PageSize() {
 
 void* ReserveRegion(size_t size) {
     if (FailureFires(EFailureSeam::Reserve)) return nullptr;
-    char* p = static_cast<char*>(MapInaccessible(size));
+    uintptr_t last = lastReserved.load(std::memory_order_relaxed);
+    void* hint = last > size ? reinterpret_cast<void*>(last - size) : nullptr;
+    char* p = static_cast<char*>(MapInaccessible(hint, size));
     if (!p) return nullptr;
-    if ((reinterpret_cast<uintptr_t>(p) & (kAllocationGranularity - 1)) == 0) return p;
-    // Not aligned: take a larger piece and trim both ends.
-    munmap(p, size);
-    p = static_cast<char*>(MapInaccessible(size + kAllocationGranularity));
-    if (!p) return nullptr;
-    uintptr_t start = reinterpret_cast<uintptr_t>(p);
-    uintptr_t aligned = (start + kAllocationGranularity - 1) & ~(kAllocationGranularity - 1);
-    size_t head = aligned - start;
-    if (head) munmap(p, head);
-    size_t tail = kAllocationGranularity - head;
-    if (tail) munmap(reinterpret_cast<char*>(aligned) + size, tail);
-    return reinterpret_cast<void*>(aligned);
+    if (!IsAligned(p)) {
+        // Take a larger piece and trim both ends.
+        munmap(p, size);
+        p = static_cast<char*>(MapInaccessible(nullptr, size + kAllocationGranularity));
+        if (!p) return nullptr;
+        uintptr_t start = reinterpret_cast<uintptr_t>(p);
+        uintptr_t aligned = (start + kAllocationGranularity - 1) & ~(kAllocationGranularity - 1);
+        size_t head = aligned - start;
+        if (head) munmap(p, head);
+        size_t tail = kAllocationGranularity - head;
+        if (tail) munmap(reinterpret_cast<char*>(aligned) + size, tail);
+        p = reinterpret_cast<char*>(aligned);
+    }
+    lastReserved.store(reinterpret_cast<uintptr_t>(p), std::memory_order_relaxed);
+    return p;
 }
 
 bool CommitPages(void* address, size_t size) {
