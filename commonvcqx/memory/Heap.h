@@ -136,6 +136,8 @@ private:
     CVQ_HIDDEN cvq::detail::TBigChunk* FindFreeChunk(size_t chunkSize) CVQ_REQUIRES(m_lock);
     CVQ_HIDDEN void ReleaseBigBlock(cvq::detail::TBigChunk* chunk) CVQ_REQUIRES(m_lock);
     CVQ_HIDDEN void PurgeFreeChunk(cvq::detail::TBigChunk* chunk) CVQ_REQUIRES(m_lock);
+    CVQ_HIDDEN size_t CommitAhead(cvq::detail::TPageSet* set, size_t need, size_t chunkSize)
+        CVQ_REQUIRES(m_lock);
     CVQ_HIDDEN bool ResizeBigInPlace(cvq::detail::TBigChunk* chunk, size_t need)
         CVQ_REQUIRES(m_lock);
     CVQ_HIDDEN void* MoveBigPageSet(cvq::detail::TAltBlock* block, size_t size)

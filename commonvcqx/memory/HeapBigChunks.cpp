@@ -211,22 +211,35 @@ void NH_Heap::PurgeFreeChunk(TBigChunk* chunk) {
         platform::PurgePages(reinterpret_cast<void*>(start), end - start);
 }
 
+// Commits at least `need` more bytes at the end of the set; 0 when it cannot. A chunk
+// that grows again and again (an array appended to) takes a quarter of its size more,
+// up to a megabyte, so that it does not cost a system call per page: what it does not
+// use is split off as a free chunk for its next growth, and costs nothing until touched.
+size_t NH_Heap::CommitAhead(TPageSet* set, size_t need, size_t chunkSize) {
+    size_t page = platform::PageSize();
+    size_t room = set->reservedEnd - set->committedEnd;
+    size_t grow = RoundUp(need, page);
+    if (grow > room) return 0;
+    grow = std::min(std::max(grow, RoundUp(std::min(chunkSize / 4, size_t(1) << 20), page)), room);
+    if (!platform::CommitPages(set->committedEnd, grow)) {
+        grow = RoundUp(need, page);  // the system may grant the bare need
+        if (!platform::CommitPages(set->committedEnd, grow)) return 0;
+    }
+    set->committedEnd += grow;
+    return grow;
+}
+
 // Grows or shrinks a chunk in place; false (chunk unchanged in what it holds) when it
 // must move.
 bool NH_Heap::ResizeBigInPlace(TBigChunk* chunk, size_t need) {
     TPageSet* set = chunk->owner;
-    size_t page = platform::PageSize();
     size_t wanted = ChunkSizeFor(need);
     size_t size = ChunkSize(chunk);
     if (wanted > size) {
         char* end = Bytes(chunk) + size;
         if (end == set->committedEnd) {
-            size_t grow = RoundUp(wanted - size, page);
-            if (set->committedEnd + grow <= set->reservedEnd &&
-                platform::CommitPages(set->committedEnd, grow)) {
-                set->committedEnd += grow;
-                size += grow;
-            }
+            size_t grow = CommitAhead(set, wanted - size, size);
+            if (grow) size += grow;
         } else if (ChunkFree(end)) {
             TBigChunk* next = reinterpret_cast<TBigChunk*>(end);
             size_t nextSize = ChunkSize(next);
@@ -235,10 +248,8 @@ bool NH_Heap::ResizeBigInPlace(TBigChunk* chunk, size_t need) {
                 UnlinkFreeChunk(next);
                 size += nextSize;
             } else if (nextEnd == set->committedEnd) {
-                size_t grow = RoundUp(wanted - size - nextSize, page);
-                if (set->committedEnd + grow <= set->reservedEnd &&
-                    platform::CommitPages(set->committedEnd, grow)) {
-                    set->committedEnd += grow;
+                size_t grow = CommitAhead(set, wanted - size - nextSize, size);
+                if (grow) {
                     UnlinkFreeChunk(next);
                     size += nextSize + grow;
                 }
