@@ -242,7 +242,8 @@ TEST(HeapTest, PageSetsReusedAfterTheSystemTookTheirPagesKeepWhatIsWritten) {
         }
         if (!pageOut(blocks)) GTEST_SKIP() << "the system cannot be made to take pages back";
         for (size_t i = 0; i < blocks.size(); ++i)
-            ASSERT_TRUE(StampIntact(blocks[i], 40 + i % 200)) << "round " << round << " block " << i;
+            ASSERT_TRUE(StampIntact(blocks[i], 40 + i % 200))
+                << "round " << round << " block " << i;
         for (void* p : blocks) NH_Heap::FreeMem(p);
         if (!pageOut(blocks)) GTEST_SKIP();
         blocks.clear();

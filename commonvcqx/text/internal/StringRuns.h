@@ -24,7 +24,7 @@ struct TTextRun {
 /// (an empty run gives one sharing the empty text); add may take the string over without
 /// touching its count. Throws std::bad_alloc when memory runs out (the strings handed
 /// over so far stay).
-void BuildStrings(const TTextRun* runs, size_t count,
-                  void (*add)(TSubString& s, void* context), void* context);
+void BuildStrings(const TTextRun* runs, size_t count, void (*add)(TSubString& s, void* context),
+                  void* context);
 
 }  // namespace cvq::detail
