@@ -93,7 +93,7 @@ TEST_F(RegistryConcurrencyTest, ProcessesAndThreadsLoseNoWrite) {
         }
     }
     int entries = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(m_folder)) {
+    for (const auto& entry : std::filesystem::directory_iterator(Path())) {
         (void)entry;
         ++entries;
     }
