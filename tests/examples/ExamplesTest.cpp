@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
@@ -82,9 +81,10 @@ std::string LibraryName(const fs::path& native) {
 // would. Every wait is bounded: the screen is polled until the text expected is there.
 class TTerminal {
 public:
-    // A server of its own, apart from any tmux the suite itself runs in.
+    // A server of its own, apart from any tmux the suite itself runs in; its socket
+    // goes with the tree.
     TTerminal(const TScratchTree& tree, const std::string& command)
-        : m_tmux("env -u TMUX tmux -L cvq_examples_" + std::to_string(::getpid()) + " ") {
+        : m_tmux("env -u TMUX tmux -S '" + (tree.Folder("tmux") / "socket").string() + "' ") {
         const fs::path script = tree.Folder("tmux") / "run.sh";
         const fs::path config = tree.Folder("tmux") / "tmux.conf";
         fs::create_directories(script.parent_path());
