@@ -18,7 +18,7 @@ namespace cvq::test {
 
 class TScratchFolder {
 public:
-    /// Makes "<under>/<prefix>_XXXXXX"; `under` for a test that needs a file system.
+    /// Makes "<under>/<prefix>_XXXXXX"; `under` when a test needs a particular file system.
     explicit TScratchFolder(const std::string& prefix, const std::filesystem::path& under =
                                                            std::filesystem::temp_directory_path()) {
         std::string pattern = (under / (prefix + "_XXXXXX")).string();
@@ -53,6 +53,7 @@ public:
         all << in.rdbuf();
         return all.str();
     }
+    /// How many entries the folder holds, not counting those further down.
     size_t Entries() const {
         std::filesystem::directory_iterator entries(m_path);
         return size_t(std::distance(begin(entries), end(entries)));
