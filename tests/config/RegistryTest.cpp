@@ -138,16 +138,16 @@ TEST_F(RegistryTest, UnknownRootsAndUnwritableFolders) {
     EnsureRegistryLong(reinterpret_cast<HKEY>(uintptr_t(0x80000001u)), kKey, "x", 3);
     EXPECT_EQ(GetRegistryLong(HKEY_CURRENT_USER, kKey, "x", &found), 3);
 
-    const std::string blocker = m_folder + "/file";
+    const std::string blocker = Path("file");
     std::ofstream(blocker) << "x";
     SetRegistryDirectory((blocker + "/registry").c_str());
     EXPECT_TRUE(ThrowsZero([&] { EnsureRegistryString(HKEY_CURRENT_USER, kKey, "a", "b", 1); }));
     EXPECT_EQ(GetRegistryString(HKEY_CURRENT_USER, kKey, "a", &found), TString());
     EXPECT_EQ(found, 0);
     // A folder that does not exist yet is made, all the way down.
-    SetRegistryDirectory((m_folder + "/deep/er/registry").c_str());
+    SetRegistryDirectory(Path("deep/er/registry").c_str());
     EnsureRegistryKey(HKEY_USERS, "x");
-    EXPECT_TRUE(std::filesystem::exists(m_folder + "/deep/er/registry/HKEY_USERS.reg"));
+    EXPECT_TRUE(std::filesystem::exists(Path("deep/er/registry/HKEY_USERS.reg")));
 }
 
 TEST_F(RegistryTest, NamesMatchIgnoringCaseAndKeepTheirSpelling) {

@@ -1,10 +1,11 @@
 // Runs the example programs as a user would: from a folder of their own, with the
 // temporary folder, home and configuration folder pointed into a scratch tree, so
 // that anything they leave behind or write elsewhere is seen.
+#include "../support/ScratchFolder.h"
+
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
@@ -20,20 +21,12 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class TScratchTree {
+class TScratchTree : public cvq::test::TScratchFolder {
 public:
-    TScratchTree() {
-        m_root = fs::temp_directory_path() /
-                 ("cvq_examples_test_" + std::to_string(::getpid()) + "_" +
-                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(m_root);
-        for (const char* folder : {"work", "tmp", "home"}) fs::create_directories(m_root / folder);
+    TScratchTree() : TScratchFolder("cvq_examples") {
+        for (const char* folder : {"work", "tmp", "home"}) fs::create_directories(Path(folder));
     }
-    ~TScratchTree() {
-        std::error_code ignored;
-        fs::remove_all(m_root, ignored);
-    }
-    fs::path Folder(const char* name) const { return m_root / name; }
+    fs::path Folder(const char* name) const { return Path(name); }
     // The environment of a run: the working, temporary and home folders of the tree.
     std::string Environment() const {
         return "cd '" + Folder("work").string() + "' && TMPDIR='" + Folder("tmp").string() +
@@ -42,14 +35,11 @@ public:
     }
     std::vector<std::string> Leftovers() const {
         std::vector<std::string> found;
-        for (const auto& entry : fs::recursive_directory_iterator(m_root))
+        for (const auto& entry : fs::recursive_directory_iterator(Path()))
             if (!entry.is_directory() || !fs::is_empty(entry.path()))
-                found.push_back(fs::relative(entry.path(), m_root).string());
+                found.push_back(fs::relative(entry.path(), Path()).string());
         return found;
     }
-
-private:
-    fs::path m_root;
 };
 
 struct TRun {
@@ -91,9 +81,10 @@ std::string LibraryName(const fs::path& native) {
 // would. Every wait is bounded: the screen is polled until the text expected is there.
 class TTerminal {
 public:
-    // A server of its own, apart from any tmux the suite itself runs in.
+    // A server of its own, apart from any tmux the suite itself runs in; its socket
+    // goes with the tree.
     TTerminal(const TScratchTree& tree, const std::string& command)
-        : m_tmux("env -u TMUX tmux -L cvq_examples_" + std::to_string(::getpid()) + " ") {
+        : m_tmux("env -u TMUX tmux -S '" + (tree.Folder("tmux") / "socket").string() + "' ") {
         const fs::path script = tree.Folder("tmux") / "run.sh";
         const fs::path config = tree.Folder("tmux") / "tmux.conf";
         fs::create_directories(script.parent_path());
@@ -183,11 +174,6 @@ private:
 
 bool HaveTmux() {
     return std::system("command -v tmux >/dev/null 2>&1") == 0;
-}
-
-std::string ReadText(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 }  // namespace
@@ -291,7 +277,7 @@ TEST(TakeEditorTest, EditsUndoesAndSavesAtTheTerminal) {
                                "    E2/\n      Nm [7 bytes] = \"take 3\"\n"),
               std::string::npos)
         << dump.output;
-    EXPECT_EQ(ReadText(tree.Folder("home") / ".config" / "take_editor.cfg"),
+    EXPECT_EQ(tree.Get("home/.config/take_editor.cfg"),
               "TakeEditor\r\n{\r\n\tLastFile=" + document +
                   "\r\n\tDefaultName=take\r\n\tUndoSteps=100\r\n}\r\n");
 }
@@ -312,7 +298,7 @@ TEST(TakeEditorTest, ReopensTheLastFileWithItsSettings) {
         terminal.Type("save");
         EXPECT_EQ(terminal.TypeAndWaitForEnd("quit"), 0) << terminal.Screen();
     }
-    const std::string saved = ReadText(file);
+    const std::string saved = tree.Get("work/set.cvq");
     {
         // No file named: the last one, and the name of new takes, come back.
         TTerminal terminal(tree, CVQ_TAKE_EDITOR);
@@ -325,15 +311,15 @@ TEST(TakeEditorTest, ReopensTheLastFileWithItsSettings) {
         EXPECT_NE(terminal.Type("quit").find("unsaved changes"), std::string::npos);
         EXPECT_EQ(terminal.TypeAndWaitForEnd("quit"), 0) << terminal.Screen();
     }
-    EXPECT_EQ(ReadText(file), saved);  // quitting twice drops the changes
+    EXPECT_EQ(tree.Get("work/set.cvq"), saved);  // quitting twice drops the changes
 
     // A damaged document is refused, and left as it was.
     std::string damaged = saved;
     damaged.back() ^= 1;
-    std::ofstream(file, std::ios::binary) << damaged;
+    tree.Put("work/set.cvq", damaged);
     const TRun refused = RunCommand(tree.Environment() + CVQ_TAKE_EDITOR + " </dev/null");
     EXPECT_EQ(refused.status, 1);
     EXPECT_NE(refused.output.find("cannot open " + LibraryName(file) + ": "), std::string::npos)
         << refused.output;
-    EXPECT_EQ(ReadText(file), damaged);
+    EXPECT_EQ(tree.Get("work/set.cvq"), damaged);
 }

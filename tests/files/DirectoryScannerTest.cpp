@@ -89,11 +89,11 @@ protected:
         }
     }
     TFileName Root(const std::string& rest = "") const {
-        return TFileName(rest.empty() ? m_library.c_str() : Name(rest).c_str());
+        return TFileName(rest.empty() ? Name().c_str() : Name(rest).c_str());
     }
     Strings Names(const TFlexList<TFileName>& list) const {
         Strings out;
-        TRecorder names(m_library);
+        TRecorder names(Name());
         for (const auto& name : list) out.push_back(names.Relative(name));
         return out;
     }
@@ -144,7 +144,7 @@ TEST(DirectoryScannerTypes, MatchOnATable) {
 TEST_F(DirectoryScannerTest, RootWithTwoMasksReportsBothKindsInNameOrder) {
     Make({"b.AIF", "a.wav", "c.txt", "Sub/", "Sub/d.wav", "Sub/e.aif", "Sub/Deeper/",
           "Sub/Deeper/f.wav", "x/", "x/g.wav"});
-    TRecorder flat(m_library);
+    TRecorder flat(Name());
     flat.Reset(Root("*.wav|*.aif"), nullptr, 0, 0);
     flat.Run();
     EXPECT_EQ(flat.m_calls, (Strings{"start", "dir .", "filter a.wav", "file a.wav 0",
@@ -152,7 +152,7 @@ TEST_F(DirectoryScannerTest, RootWithTwoMasksReportsBothKindsInNameOrder) {
     EXPECT_EQ(flat.GetFileCount(), 2);
     EXPECT_EQ(flat.GetTotalSize(), 10u);
 
-    TRecorder deep(m_library);
+    TRecorder deep(Name());
     deep.Reset(Root("*.wav | *.aif"), nullptr, 0, 1);
     deep.Run();
     EXPECT_EQ(deep.Calls("file"), (Strings{"a.wav 0", "b.AIF 1", "Sub\\d.wav 2", "Sub\\e.aif 3",
@@ -162,7 +162,7 @@ TEST_F(DirectoryScannerTest, RootWithTwoMasksReportsBothKindsInNameOrder) {
     EXPECT_EQ(deep.Calls("file").size(), 12u);
 
     // One plain name is looked up in either case; "<text" selects by contained text.
-    TRecorder plain(m_library);
+    TRecorder plain(Name());
     plain.Reset(Root("A.WAV"), nullptr, 0, 0);
     plain.Run();
     EXPECT_EQ(plain.Calls("file"), (Strings{"a.wav 0"}));
@@ -173,7 +173,7 @@ TEST_F(DirectoryScannerTest, RootWithTwoMasksReportsBothKindsInNameOrder) {
 
 TEST_F(DirectoryScannerTest, RootsWithoutMaskAndFoldersThatCannotBeReadGiveNothing) {
     Make({"a.wav", "one/", "one/x.wav", "two/", "two/y.wav"});
-    TRecorder scanner(m_library);
+    TRecorder scanner(Name());
     TFlexList<TFileName> roots;
     for (const char* root : {"", "\\", "missing\\*.wav", "a.wav\\*.*", "|*.wav"})
         roots.Append(new TFileName(Name(root).c_str()));
@@ -195,7 +195,7 @@ TEST_F(DirectoryScannerTest, RootsWithoutMaskAndFoldersThatCannotBeReadGiveNothi
 TEST_F(DirectoryScannerTest, HiddenItemsAndDotFolders) {
     Make({".hidden.wav", "shown.wav", ".secret/", ".secret/x.wav", "open/", "open/.h.wav",
           "open/y.wav"});
-    TRecorder scanner(m_library);
+    TRecorder scanner(Name());
     scanner.Reset(Root(), nullptr, 0, 1);
     scanner.AddFileType("*.wav");
     scanner.AddFileType(".*.wav");  // "*.wav" matches no name with two dots
@@ -211,7 +211,7 @@ TEST_F(DirectoryScannerTest, HiddenItemsAndDotFolders) {
 
 TEST_F(DirectoryScannerTest, BreaksAndRefusalsStopTheScan) {
     Make({"a.wav", "b.wav", "sub/", "sub/c.wav", "t/", "t/d.wav"});
-    TRecorder broken(m_library);
+    TRecorder broken(Name());
     broken.Reset(Root("*.wav"), nullptr, 0, 1);
     broken.m_breakAt = 1;  // after the first entry (".")
     broken.Run();
@@ -219,14 +219,14 @@ TEST_F(DirectoryScannerTest, BreaksAndRefusalsStopTheScan) {
     EXPECT_EQ(broken.m_breaks, 1);
     EXPECT_EQ(broken.m_calls.back(), "end");
 
-    TRecorder beforeSubfolder(m_library);
+    TRecorder beforeSubfolder(Name());
     beforeSubfolder.Reset(Root("*.wav"), nullptr, 0, 1);
     beforeSubfolder.m_breakAt = 7;  // ".", "..", a, b, sub, t, then before "sub"
     beforeSubfolder.Run();
     EXPECT_EQ(beforeSubfolder.Calls("file"), (Strings{"a.wav 0", "b.wav 1"}));
     EXPECT_EQ(beforeSubfolder.Calls("dir"), Strings{"."});
 
-    TRecorder refusing(m_library);
+    TRecorder refusing(Name());
     refusing.Reset(Root("*.wav"), nullptr, 0, 1);
     refusing.m_stopAfterFiles = 3;
     refusing.Run();
@@ -238,7 +238,7 @@ TEST_F(DirectoryScannerTest, FileMatchingTwoTypesCountsTwiceAndFilterSkips) {
     Make({"a.wav", "b.wav", "c.aif"});
     fs::resize_file(Path("a.wav"), (uint64_t{3} << 30) + 7);  // sparse: no disk used
     fs::resize_file(Path("b.wav"), uint64_t{2} << 30);
-    TRecorder scanner(m_library);
+    TRecorder scanner(Name());
     scanner.Reset(Root(), nullptr, 0, 0);
     scanner.AddFileType("*.wav");
     scanner.AddFileType("?.*");
@@ -252,7 +252,7 @@ TEST_F(DirectoryScannerTest, FileMatchingTwoTypesCountsTwiceAndFilterSkips) {
 
 TEST_F(DirectoryScannerTest, CollectedFilesAreReportedAfterTheScan) {
     Make({"b.wav", "a.wav", "sub/", "sub/c.wav"});
-    TRecorder scanner(m_library);
+    TRecorder scanner(Name());
     scanner.Reset(Root("*.wav"), nullptr, 1, 1);
     scanner.Run();
     EXPECT_EQ(scanner.m_calls, (Strings{"start", "dir .", "filter a.wav", "filter b.wav", "dir sub",
@@ -273,7 +273,7 @@ TEST_F(DirectoryScannerTest, CollectedFilesAreReportedAfterTheScan) {
 TEST_F(DirectoryScannerTest, StoredFoldersGoOneLevelDeep) {
     Make({"z.wav", "Alpha/", "Alpha/inner/", "Alpha/inner/deep.wav", "Alpha/a.wav", "beta/",
           "beta/b.wav", "gamma/", "gamma/.hidden/", ".dot/", "delta/", "delta/.x/", "delta/sub/"});
-    TRecorder scanner(m_library);
+    TRecorder scanner(Name());
     scanner.Reset(Root("*.wav"), nullptr, 1, 1);
     scanner.SetStoreFolders(1);
     scanner.Run();
@@ -289,7 +289,7 @@ TEST_F(DirectoryScannerTest, StoredFoldersGoOneLevelDeep) {
 TEST_F(DirectoryScannerTest, NameListReceivesTheFilesInsteadOfOnFile) {
     Make({"a.wav", "b.txt", "sub/", "sub/c.wav"});
     TFlexList<TFileName> names;
-    TRecorder scanner(m_library);
+    TRecorder scanner(Name());
     scanner.SetFileNameList(names);
     scanner.Reset(Root("*.wav"), nullptr, 1, 1);  // the list wins over collecting
     scanner.Run();
@@ -305,7 +305,7 @@ TEST_F(DirectoryScannerTest, NameListReceivesTheFilesInsteadOfOnFile) {
 TEST_F(DirectoryScannerTest, ResetKeepsOrReplacesTheTypes) {
     Make({"a.wav", "b.aif", "c.txt"});
     TString wav("*.wav"), aif("*.aif");
-    TRecorder scanner(m_library);
+    TRecorder scanner(Name());
     scanner.Reset(Root(), &wav, 0, 0);
     scanner.Run();
     scanner.Reset(Root(), nullptr, 0, 0);  // one root: the types stay
@@ -319,15 +319,15 @@ TEST_F(DirectoryScannerTest, ResetKeepsOrReplacesTheTypes) {
     EXPECT_EQ(scanner.Calls("file"), (Strings{"a.wav 0", "a.wav 0", "b.aif 0"}));
 
     // A native root is taken in its library form.
-    TRecorder native(m_library);
-    native.Reset(TFileName((m_native + "/*.txt").c_str()), nullptr, 0, 0);
+    TRecorder native(Name());
+    native.Reset(TFileName(Path("*.txt").c_str()), nullptr, 0, 0);
     native.Run();
     EXPECT_EQ(native.Calls("file"), Strings{"c.txt 0"});
 }
 
 TEST_F(DirectoryScannerTest, LinkLoopsAreScannedOnce) {
     Make({"a.wav", "sub/", "sub/b.wav", "sub/back=..", "sub/self=.", "z=sub"});
-    TRecorder scanner(m_library);
+    TRecorder scanner(Name());
     scanner.Reset(Root("*.wav"), nullptr, 0, 1);
     scanner.Run();
     EXPECT_EQ(scanner.Calls("file"), (Strings{"a.wav 0", "sub\\b.wav 1"}));
@@ -342,7 +342,7 @@ TEST_F(DirectoryScannerTest, HookExceptionLeavesNoFolderOpen) {
         return n;
     };
     const size_t before = openDescriptors();
-    TRecorder scanner(m_library);
+    TRecorder scanner(Name());
     scanner.Reset(Root("*.wav"), nullptr, 0, 1);
     scanner.m_onFile = [](const TFileName&) { throw std::runtime_error("host failed"); };
     EXPECT_THROW(scanner.Run(), std::runtime_error);
@@ -354,48 +354,25 @@ TEST_F(DirectoryScannerTest, HookExceptionLeavesNoFolderOpen) {
 }
 
 // A chain of folders "d" too deep for a recursive scan on a small stack, whose native
-// path is longer than the system's limit.
-class DeepChain {
-public:
-    DeepChain(const std::string& root, int depth) : m_root(root), m_depth(depth) {
-        int fd = ::open(root.c_str(), O_RDONLY | O_DIRECTORY);
-        for (int i = 0; i < depth && fd >= 0; ++i) {
-            ::mkdirat(fd, "d", 0777);
-            int next = ::openat(fd, "d", O_RDONLY | O_DIRECTORY);
-            ::close(fd);
-            fd = next;
-        }
-        int file = ::openat(fd, "deep.wav", O_WRONLY | O_CREAT, 0644);
-        EXPECT_EQ(::write(file, "abc", 3), 3);
-        ::close(file);
+// path is longer than the system's limit; removing the scratch folder copes with it.
+void MakeDeepChain(const std::string& root, int depth) {
+    int fd = ::open(root.c_str(), O_RDONLY | O_DIRECTORY);
+    for (int i = 0; i < depth && fd >= 0; ++i) {
+        ::mkdirat(fd, "d", 0777);
+        int next = ::openat(fd, "d", O_RDONLY | O_DIRECTORY);
         ::close(fd);
+        fd = next;
     }
-    ~DeepChain() {  // climbs back with "..": the whole path is too long to name
-        int fd = ::open(m_root.c_str(), O_RDONLY | O_DIRECTORY);
-        for (int i = 0; i < m_depth && fd >= 0; ++i) {
-            int next = ::openat(fd, "d", O_RDONLY | O_DIRECTORY);
-            ::close(fd);
-            fd = next;
-        }
-        ::unlinkat(fd, "deep.wav", 0);
-        for (int i = 0; i < m_depth && fd >= 0; ++i) {
-            int parent = ::openat(fd, "..", O_RDONLY | O_DIRECTORY);
-            ::close(fd);
-            ::unlinkat(parent, "d", AT_REMOVEDIR);
-            fd = parent;
-        }
-        ::close(fd);
-    }
-
-private:
-    std::string m_root;
-    int m_depth;
-};
+    int file = ::openat(fd, "deep.wav", O_WRONLY | O_CREAT, 0644);
+    EXPECT_EQ(::write(file, "abc", 3), 3);
+    ::close(file);
+    ::close(fd);
+}
 
 TEST_F(DirectoryScannerTest, DeepTreeOnASmallStack) {
     constexpr int kDepth = 2200;
-    DeepChain chain(m_native, kDepth);
-    ASSERT_GT(m_native.size() + 2 * kDepth, 4096u);
+    MakeDeepChain(Path(), kDepth);
+    ASSERT_GT(Path().size() + 2 * kDepth, 4096u);
 
     struct TScan : TThread {
         explicit TScan(TRecorder& scanner) : m_scanner(scanner) {}
@@ -405,7 +382,7 @@ TEST_F(DirectoryScannerTest, DeepTreeOnASmallStack) {
         }
         TRecorder& m_scanner;
     };
-    TRecorder scanner(m_library);
+    TRecorder scanner(Name());
     scanner.Reset(Root("*.wav"), nullptr, 0, 1);
     TScan thread(scanner);
     ASSERT_TRUE(thread.SetupAndRun(&thread, 0, 0, 128 * 1024));

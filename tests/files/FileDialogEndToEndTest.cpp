@@ -5,13 +5,14 @@
 #include <commonvcqx/platform/Drives.h>
 #include <commonvcqx/platform/internal/FileDialogs.h>
 
+#include "../support/ScratchFolder.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <future>
 #include <string>
 
@@ -55,17 +56,10 @@ class FileDialogEndToEndTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_NE(std::getenv("DISPLAY"), nullptr) << "run through run-with-xvfb.sh";
-        std::string pattern = (fs::temp_directory_path() / "cvq_e2e_XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        m_dir = pattern;
         m_dialog = cvq::platform::CreateSubprocessFileDialog();
         cvq::platform::SetFileDialog(m_dialog.get());
     }
-    void TearDown() override {
-        cvq::platform::SetFileDialog(nullptr);
-        std::error_code ignored;
-        fs::remove_all(m_dir, ignored);
-    }
+    void TearDown() override { cvq::platform::SetFileDialog(nullptr); }
 
     // Runs Select on its own thread while this one works the dialog titled `title`
     // with `keys` (xdotool arguments), retrying while the dialog is still open.
@@ -90,27 +84,25 @@ protected:
         return result.get();
     }
 
-    fs::path m_dir;
+    cvq::test::TScratchFolder m_dir{"cvq_e2e"};
     std::unique_ptr<cvq::platform::AFileDialog> m_dialog;
 };
 
 }  // namespace
 
 TEST_F(FileDialogEndToEndTest, OpenTypesAPathAndReturnsIt) {
-    const fs::path take = m_dir / "Take One.TXT";
-    std::ofstream(take) << "take";
+    const std::string take = m_dir.Put("Take One.TXT", "take");
     TFileSelector selector;
     selector.title = "CvqOpenTest";
     selector.filter = "Text|*.txt|";
-    selector.initialDir = FileNameFromNativePath(m_dir.string()).c_str();
+    selector.initialDir = m_dir.Name().c_str();
     const char chosen =
         Drive(selector, "CvqOpenTest", "file-dialog-open",
-              "key --clearmodifiers ctrl+l sleep 0.3 type --delay 20 " + Quoted(take.string()));
+              "key --clearmodifiers ctrl+l sleep 0.3 type --delay 20 " + Quoted(take));
     ASSERT_TRUE(chosen);
     ASSERT_EQ(selector.files.GetCount(), 1);
-    EXPECT_EQ(std::string(selector.files.GetFirst()->c_str()),
-              FileNameFromNativePath(take.string()));
-    EXPECT_EQ(std::string(selector.chosenDir.c_str()), FileNameFromNativePath(m_dir.string()));
+    EXPECT_EQ(std::string(selector.files.GetFirst()->c_str()), FileNameFromNativePath(take));
+    EXPECT_EQ(std::string(selector.chosenDir.c_str()), m_dir.Name());
     EXPECT_EQ(selector.extendedError, 0u);
 }
 
@@ -119,13 +111,13 @@ TEST_F(FileDialogEndToEndTest, SaveCompletesTheTypedNameWithTheDefaultExtension)
     selector.mode = 1;
     selector.title = "CvqSaveTest";
     selector.defaultExtension = "wav";
-    const fs::path typed = m_dir / "new take";
+    const std::string typed = m_dir.Path("new take");
     const char chosen =
         Drive(selector, "CvqSaveTest", "file-dialog-save",
-              "key --clearmodifiers ctrl+a sleep 0.3 type --delay 20 " + Quoted(typed.string()));
+              "key --clearmodifiers ctrl+a sleep 0.3 type --delay 20 " + Quoted(typed));
     ASSERT_TRUE(chosen);
     EXPECT_EQ(std::string(selector.files.GetFirst()->c_str()),
-              FileNameFromNativePath(typed.string()) + ".wav");
+              FileNameFromNativePath(typed) + ".wav");
 }
 
 TEST_F(FileDialogEndToEndTest, EscapeCancels) {

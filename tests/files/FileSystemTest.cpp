@@ -53,7 +53,6 @@ LRESULT QuietWindow(HWND, UINT, WPARAM, LPARAM) {
 class CanWriteTest : public cvq::test::ScratchFolder {
 protected:
     void SetUp() override {
-        ScratchFolder::SetUp();
         boxes.clear();
         nextAnswer = IDOK;
         m_previous = SetMessageBoxHandler(&RecordBox);
@@ -235,7 +234,7 @@ TEST_F(DrivesTest, DriveTypesFollowTheFileSystemOfTheRoot) {
     if (MountType("/dev/shm") != "tmpfs") GTEST_SKIP() << "no tmpfs at /dev/shm";
     ASSERT_TRUE(MapDrive('R', "/dev/shm"));
     ASSERT_TRUE(MapDrive('A', "/dev/shm"));  // A and B are floppies only when removable
-    ASSERT_TRUE(MapDrive('S', m_native + "/missing"));
+    ASSERT_TRUE(MapDrive('S', Path("missing")));
     Put("file", "x");
     ASSERT_TRUE(MapDrive('Q', Path("file")));
     struct Case {
@@ -265,11 +264,11 @@ TEST_F(DrivesTest, DriveTypesFollowTheFileSystemOfTheRoot) {
 
 TEST_F(DrivesTest, MountTableGivesKindsLabelsAndCompression) {
     struct stat info {};
-    ASSERT_EQ(::stat(m_native.c_str(), &info), 0);
+    ASSERT_EQ(::stat(Path().c_str(), &info), 0);
     std::string own = std::to_string(major(info.st_dev)) + ":" + std::to_string(minor(info.st_dev));
     // A label of the scratch folder's own file system comes before the mount's name.
     std::string ownLabel;
-    if (int fd = ::open(m_native.c_str(), O_RDONLY | O_DIRECTORY); fd >= 0) {
+    if (int fd = ::open(Path().c_str(), O_RDONLY | O_DIRECTORY); fd >= 0) {
         char label[FSLABEL_MAX] = {};
         if (::ioctl(fd, FS_IOC_GETFSLABEL, label) == 0) ownLabel = label;
         ::close(fd);
@@ -278,10 +277,10 @@ TEST_F(DrivesTest, MountTableGivesKindsLabelsAndCompression) {
         fs::create_directory(Path(folder));
     std::ofstream(Path("mountinfo"))
         << "20 1 254:99 / / rw,relatime shared:1 - ext4 /dev/vda rw\n"
-        << "31 20 0:50 / " << m_native << "/net rw,relatime shared:7 master:2 - nfs4 srv:/x rw\n"
-        << "32 20 11:0 / " << m_native << "/cd\\040rom ro - iso9660 /dev/sr0 ro\n"
-        << "33 20 0:51 / " << m_native << "/packed rw - tmpfs tmpfs rw\n"
-        << "34 20 0:52 / " << m_native << "/packed rw - btrfs /dev/sdz rw,compress=zstd:3\n"
+        << "31 20 0:50 / " << Path() << "/net rw,relatime shared:7 master:2 - nfs4 srv:/x rw\n"
+        << "32 20 11:0 / " << Path() << "/cd\\040rom ro - iso9660 /dev/sr0 ro\n"
+        << "33 20 0:51 / " << Path() << "/packed rw - tmpfs tmpfs rw\n"
+        << "34 20 0:52 / " << Path() << "/packed rw - btrfs /dev/sdz rw,compress=zstd:3\n"
         << "garbage line\n";
     cvq::platform::SetMountTableFile(Path("mountinfo").c_str());
     struct Case {
@@ -305,8 +304,8 @@ TEST_F(DrivesTest, MountTableGivesKindsLabelsAndCompression) {
     // A later mount over a shorter path hides the one below it; the folder's own
     // device tells which is visible.
     std::ofstream(Path("mountinfo"))
-        << "35 20 0:53 / " << m_native << "/stacked rw - tmpfs tmpfs rw\n"
-        << "36 20 " << own << " / " << m_native << " rw - nfs srv:/y rw\n";
+        << "35 20 0:53 / " << Path() << "/stacked rw - tmpfs tmpfs rw\n"
+        << "36 20 " << own << " / " << Path() << " rw - nfs srv:/y rw\n";
     ASSERT_TRUE(MapDrive('Q', Path("stacked")));
     EXPECT_EQ(TFile::GetDriveTypeA(TString("Q:\\")), TFile::kDriveRemote);
     cvq::platform::SetMountTableFile(Path("missing").c_str());
@@ -316,9 +315,8 @@ TEST_F(DrivesTest, MountTableGivesKindsLabelsAndCompression) {
 
 TEST_F(DrivesTest, VolumeNamesAndTheirFailures) {
     if (MountType("/dev/shm") != "tmpfs") GTEST_SKIP() << "no tmpfs at /dev/shm";
-    fs::path below = fs::path("/dev/shm") / fs::path(m_native).filename();
-    fs::create_directories(below);
-    ASSERT_TRUE(MapDrive('R', below.string()));
+    cvq::test::TScratchFolder below("cvq_files", "/dev/shm");
+    ASSERT_TRUE(MapDrive('R', below.Path()));
     // tmpfs has no label of its own: the mount point names it.
     EXPECT_EQ(std::string(TFile::GetVolumeName(TString("R:\\take.wav")).c_str()), "shm");
     EXPECT_NO_THROW(TFile::GetVolumeName(TString("C:\\")));
@@ -327,7 +325,7 @@ TEST_F(DrivesTest, VolumeNamesAndTheirFailures) {
     EXPECT_TRUE(unmapped.thrown);
     EXPECT_EQ(unmapped.text, ErrorText(18014));
     EXPECT_EQ(unmapped.code, ERROR_INVALID_DRIVE);
-    ASSERT_TRUE(MapDrive('S', m_native + "/missing"));
+    ASSERT_TRUE(MapDrive('S', Path("missing")));
     auto missing = Catch([] { TFile::GetVolumeName(TString("S:\\")); });
     EXPECT_TRUE(missing.thrown);
     EXPECT_EQ(missing.code, ERROR_FILE_NOT_FOUND);
@@ -343,7 +341,6 @@ TEST_F(DrivesTest, VolumeNamesAndTheirFailures) {
     auto nowhere = Catch([] { TFile::SetVolumeName(TString("P:\\"), "x"); });
     EXPECT_TRUE(nowhere.thrown);
     EXPECT_EQ(nowhere.text, ErrorText(18015));
-    fs::remove_all(below);
 }
 
 TEST_F(DrivesTest, SecondFileGetsTheFirstsDateWhenItIsNewer) {

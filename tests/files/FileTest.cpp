@@ -175,11 +175,10 @@ TEST_F(FileTest, SizesAndCloseBehaviours) {
     EXPECT_TRUE(TFile::IsWriteProtected(Name("locked.bin").c_str()));
     EXPECT_EQ(Get("locked.bin"), "new");
 
-    TFile inFolder(m_library.c_str(), 0x800);  // a new temporary file in the folder
+    TFile inFolder(Name().c_str(), 0x800);  // a new temporary file in the folder
     std::string temporaryName = inFolder.GetName().c_str();
-    EXPECT_EQ(temporaryName, m_library + "\\XX0.$$$");
-    EXPECT_EQ(std::string(TFile::GetTempName((m_library + "\\\\").c_str()).c_str()),
-              m_library + "\\XX1.$$$");
+    EXPECT_EQ(temporaryName, Name("XX0.$$$"));
+    EXPECT_EQ(std::string(TFile::GetTempName((Name() + "\\\\").c_str()).c_str()), Name("XX1.$$$"));
     auto noFolder = Catch([&] { TFile::GetTempName(Name("absent").c_str()); });
     EXPECT_EQ(noFolder.text, GetStaticString(18008));
 }
@@ -273,7 +272,7 @@ TEST_F(FileTest, CopyMoveFoldersAndTimes) {
         EXPECT_EQ(caught.text, GetStaticString(18018)) << bad;
     }
 
-    EXPECT_TRUE(TFile::IsWritableDirectory(m_library.c_str()));
+    EXPECT_TRUE(TFile::IsWritableDirectory(Name().c_str()));
     EXPECT_FALSE(TFile::IsWritableDirectory(Name("absent").c_str()));
     EXPECT_FALSE(TFile::IsWritableDirectory(""));
     EXPECT_EQ(Entries(), 4u);  // source, target, a, p: the probe left nothing
@@ -306,7 +305,7 @@ TEST_F(FileTest, DrivesSpaceFreeNamesAndComparison) {
     };
     for (const Case& c : cases)
         EXPECT_EQ(
-            std::string(TFile::GetNonExistingName(m_library.c_str(), c.name, c.separator).c_str()),
+            std::string(TFile::GetNonExistingName(Name().c_str(), c.name, c.separator).c_str()),
             c.expected)
             << c.name;
     EXPECT_EQ(TFile::GetNonExistingName(Name("absent").c_str(), "a.b", '_').GetLength(), 0u);

@@ -1,65 +1,26 @@
-// Shared helpers of the file tests: a scratch folder per test, reading back native
-// files and catching the library's exceptions with their text and code.
+// Shared helpers of the file tests: a scratch folder per test and catching the
+// library's exceptions with their text and code.
 #pragma once
 
 #include <commonvcqx/frame/Exception.h>
-#include <commonvcqx/platform/Drives.h>
 #include <commonvcqx/platform/internal/FailureSeams.h>
-#include <commonvcqx/platform/internal/Files.h>
 #include <commonvcqx/text/StaticStrings.h>
+
+#include "../support/ScratchFolder.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <random>
-#include <sstream>
 #include <string>
 
 namespace cvq::test {
 
-class ScratchFolder : public ::testing::Test {
+/// A file test's own scratch folder; no failure seam stays armed after it.
+class ScratchFolder : public ::testing::Test, public TScratchFolder {
 protected:
-    void SetUp() override {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "cvq_files_XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        m_native = pattern;
-        m_library = FileNameFromNativePath(m_native);
-    }
+    ScratchFolder() : TScratchFolder("cvq_files") {}
     // A seam left armed by a failing test would fail the next test's operation.
-    void TearDown() override {
-        cvq::platform::DisarmFailures();
-        std::error_code ignored;
-        std::filesystem::permissions(m_native, std::filesystem::perms::owner_all,
-                                     std::filesystem::perm_options::add, ignored);
-        std::filesystem::remove_all(m_native, ignored);
-    }
-    /// Library name ("C:\tmp\...\leaf") and native path of an entry of the folder.
-    std::string Name(const std::string& leaf) const { return m_library + "\\" + leaf; }
-    std::string Path(const std::string& leaf) const { return m_native + "/" + leaf; }
-
-    void Put(const std::string& leaf, const std::string& contents) const {
-        std::ofstream(Path(leaf), std::ios::binary) << contents;
-    }
-    std::string Get(const std::string& leaf) const {
-        std::ifstream in(Path(leaf), std::ios::binary);
-        std::stringstream all;
-        all << in.rdbuf();
-        return all.str();
-    }
-    size_t Entries() const {
-        size_t n = 0;
-        for (auto& entry : std::filesystem::directory_iterator(m_native)) {
-            (void)entry;
-            ++n;
-        }
-        return n;
-    }
-
-    std::string m_native;
-    std::string m_library;
+    void TearDown() override { cvq::platform::DisarmFailures(); }
 };
 
 struct Caught {

@@ -4,13 +4,14 @@
 #include <commonvcqx/platform/Messages.h>
 #include <commonvcqx/platform/internal/FileDialogs.h>
 
+#include "../support/ScratchFolder.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -39,16 +40,13 @@ exit $(cat "$dir/status" 2>/dev/null || echo 0)
 class SubprocessDialogTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "cvq_dialog_XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        m_dir = pattern;
         const char* path = std::getenv("PATH");
         m_oldPath = path ? path : "";
         const char* desktop = std::getenv("XDG_CURRENT_DESKTOP");
         m_hadDesktop = desktop != nullptr;
         if (desktop) m_oldDesktop = desktop;
         unsetenv("XDG_CURRENT_DESKTOP");
-        setenv("PATH", (m_dir.string() + ":/usr/bin:/bin").c_str(), 1);
+        setenv("PATH", (m_dir.Path() + ":/usr/bin:/bin").c_str(), 1);
         m_dialog = pf::CreateSubprocessFileDialog();
         pf::SetFileDialog(m_dialog.get());
     }
@@ -56,20 +54,16 @@ protected:
         pf::SetFileDialog(nullptr);
         setenv("PATH", m_oldPath.c_str(), 1);
         if (m_hadDesktop) setenv("XDG_CURRENT_DESKTOP", m_oldDesktop.c_str(), 1);
-        std::error_code ignored;
-        fs::remove_all(m_dir, ignored);
     }
     void Install(const char* program) {
-        const fs::path file = m_dir / program;
-        std::ofstream(file) << kStandIn;
-        fs::permissions(file, fs::perms::owner_all);
+        fs::permissions(m_dir.Put(program, kStandIn), fs::perms::owner_all);
     }
     void Reply(const std::string& output, int status) {
-        std::ofstream(m_dir / "output", std::ios::binary) << output;
-        std::ofstream(m_dir / "status") << status;
+        m_dir.Put("output", output);
+        m_dir.Put("status", std::to_string(status));
     }
     std::vector<std::string> Arguments(const char* program) {
-        std::ifstream in(m_dir / (std::string(program) + ".args"));
+        std::ifstream in(m_dir.Path(program) + ".args");
         std::vector<std::string> args;
         for (std::string line; std::getline(in, line);) args.push_back(line);
         return args;
@@ -80,7 +74,7 @@ protected:
         return texts;
     }
 
-    fs::path m_dir;
+    cvq::test::TScratchFolder m_dir{"cvq_dialog"};
     std::string m_oldPath;
     std::string m_oldDesktop;
     bool m_hadDesktop = false;
@@ -169,13 +163,13 @@ TEST_F(SubprocessDialogTest, KdialogOnKdeThenZenityThenNothing) {
                                               "--getopenfilename", "/music/", "*.[tT][xX][tT]|Text",
                                               "*.[wW][aA][vV]|Sound"}));
 
-    fs::remove(m_dir / "kdialog");
+    fs::remove(m_dir.Path("kdialog"));
     Reply("/music/z.wav\n", 0);
     ASSERT_TRUE(s.Select());
     EXPECT_STREQ(s.files.GetFirst()->c_str(), "C:\\music\\z.wav");
 
-    fs::remove(m_dir / "zenity");
-    setenv("PATH", m_dir.c_str(), 1);
+    fs::remove(m_dir.Path("zenity"));
+    setenv("PATH", m_dir.Path().c_str(), 1);
     EXPECT_FALSE(s.Select());
     EXPECT_EQ(s.extendedError, 0xFFFFu);
 }
@@ -198,8 +192,8 @@ LRESULT MarkerProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 // handled, which happens only if the thread serves its queue while zenity runs.
 TEST_F(SubprocessDialogTest, TheQueueIsServedWhileTheProgramRuns) {
     Install("zenity");
-    g_marker = (m_dir / "marker").string();
-    std::ofstream(m_dir / "wait") << g_marker;
+    g_marker = m_dir.Path("marker");
+    m_dir.Put("wait", g_marker);
     Reply("/a/b\n", 0);
 
     WNDCLASSA windowClass{};

@@ -32,5 +32,10 @@ export DISPLAY
 NO_AT_BRIDGE=1
 export NO_AT_BRIDGE
 unset DBUS_SESSION_BUS_ADDRESS XDG_CURRENT_DESKTOP
+# The dialog's settings and recent files, and the bus it starts, stay out of the real home.
+HOME="$dir/home" XDG_CONFIG_HOME="$dir/home/.config" XDG_CACHE_HOME="$dir/home/.cache"
+XDG_DATA_HOME="$dir/home/.local/share"
+mkdir -p "$HOME"
+export HOME XDG_CONFIG_HOME XDG_CACHE_HOME XDG_DATA_HOME
 echo "X server on $DISPLAY"
 "$@"

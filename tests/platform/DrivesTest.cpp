@@ -1,5 +1,7 @@
 #include <commonvcqx/platform/Drives.h>
 
+#include "../support/ScratchFolder.h"
+
 #include <gtest/gtest.h>
 #include <filesystem>
 
@@ -116,15 +118,13 @@ TEST_F(DrivesTest, RoundTripsThroughBothDirections) {
 }
 
 TEST_F(DrivesTest, RootedNamesWithoutDriveLieOnTheCurrentDrive) {
-    auto temp = std::filesystem::temp_directory_path() / "cvq_drives_test";
-    std::filesystem::create_directories(temp / "inner");
-    std::filesystem::current_path(temp / "inner");
-    ASSERT_TRUE(MapDrive('T', temp.string()));
+    const cvq::test::TScratchFolder temp("cvq_drives");
+    std::filesystem::create_directories(temp.Path("inner"));
+    std::filesystem::current_path(temp.Path("inner"));
+    ASSERT_TRUE(MapDrive('T', temp.Path()));
     EXPECT_EQ(cvq::platform::CurrentDirectoryName(), "T:\\inner");
-    EXPECT_EQ(Native("\\file.txt"), temp.string() + "/file.txt");
+    EXPECT_EQ(Native("\\file.txt"), temp.Path("file.txt"));
     UnmapDrive('T');
-    EXPECT_EQ(cvq::platform::CurrentDirectoryName(),
-              FileNameFromNativePath((temp / "inner").string()));
+    EXPECT_EQ(cvq::platform::CurrentDirectoryName(), FileNameFromNativePath(temp.Path("inner")));
     EXPECT_EQ(Native("\\file.txt"), "/file.txt");
-    std::filesystem::remove_all(temp);
 }

@@ -1,10 +1,9 @@
 #include <commonvcqx/platform/internal/ModuleTexts.h>
 
+#include "../support/ScratchFolder.h"
+
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-#include <random>
 #include <string>
 
 namespace pf = cvq::platform;
@@ -75,11 +74,9 @@ TEST(ModuleTextsTest, VersionedSharedObjectsAlsoFindTheirUnversionedFiles) {
 }
 
 TEST(ModuleTextsTest, FilesAreReadOnceAndTheirTextsStay) {
-    const std::filesystem::path folder = std::filesystem::temp_directory_path() /
-                                         ("cvq_texts_" + std::to_string(std::random_device{}()));
-    std::filesystem::create_directories(folder);
-    const std::string module = (folder / "libplug.so.2.0").string();
-    { std::ofstream(folder / "libplug.so.strings", std::ios::binary) << "7=seven\n"; }
+    const cvq::test::TScratchFolder folder("cvq_texts");
+    const std::string module = folder.Path("libplug.so.2.0");
+    folder.Put("libplug.so.strings", "7=seven\n");
     std::string text;
     EXPECT_TRUE(pf::ReadCompanionFile(module, ".strings", text));
     EXPECT_EQ(text, "7=seven\n");
@@ -88,9 +85,8 @@ TEST(ModuleTextsTest, FilesAreReadOnceAndTheirTextsStay) {
     const pf::TStringTable& table = pf::ModuleStringTable(module);
     ASSERT_EQ(table.count(7), 1u);
     const char* seven = table.at(7).c_str();
-    { std::ofstream(folder / "libplug.so.strings", std::ios::binary) << "7=changed\n"; }
+    folder.Put("libplug.so.strings", "7=changed\n");
     EXPECT_EQ(&pf::ModuleStringTable(module), &table);  // kept for the process
     EXPECT_STREQ(seven, "seven");
-    EXPECT_TRUE(pf::ModuleStringTable((folder / "libnone.so").string()).empty());
-    std::filesystem::remove_all(folder);
+    EXPECT_TRUE(pf::ModuleStringTable(folder.Path("libnone.so")).empty());
 }

@@ -42,7 +42,7 @@ TEST_F(PlatformStoreFilesTest, WholeFileWithItsOwnStamp) {
     pf::TFileStamp stamp, byName;
     EXPECT_FALSE(pf::ReadWholeFile(Path("missing"), contents, stamp, error));
     EXPECT_EQ(error, DWORD(2));
-    EXPECT_FALSE(pf::ReadWholeFile(m_native, contents, stamp, error));
+    EXPECT_FALSE(pf::ReadWholeFile(Path(), contents, stamp, error));
     EXPECT_EQ(error, DWORD(5));
     std::string big(200000, 'x');
     big[123456] = '\0';

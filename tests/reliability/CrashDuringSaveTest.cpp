@@ -11,6 +11,8 @@
 #include <commonvcqx/streams/TaggedInputStream.h>
 #include <commonvcqx/streams/TaggedOutputStream.h>
 
+#include "../support/ScratchFolder.h"
+
 #include <gtest/gtest.h>
 
 #include <signal.h>
@@ -79,23 +81,13 @@ void Read(int fd, std::string& text, size_t enough) {
 
 class CrashDuringSaveTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "cvq_crash_XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        m_folder = pattern;
-        m_library = FileNameFromNativePath(m_folder);
-    }
-    void TearDown() override {
-        SetRegistryDirectory(nullptr);
-        std::error_code ignored;
-        fs::remove_all(m_folder, ignored);
-    }
+    void TearDown() override { SetRegistryDirectory(nullptr); }
 
     // The version a file holds, checked whole; 0 when there is none, -1 when damaged.
     int64_t DocumentVersion() const {
-        if (!fs::exists(m_folder + "/song.doc")) return 0;
+        if (!fs::exists(m_folder.Path("song.doc"))) return 0;
         try {
-            TTaggedInputStream in(1, TFileName((m_library + "\\song.doc").c_str()), 1);
+            TTaggedInputStream in(1, TFileName(m_folder.Name("song.doc").c_str()), 1);
             uint32_t version = uint32_t(in.GetValue(int32_t(-1), "Version", 0));
             std::string body = VersionBody(version), read(body.size() + 1, '\0');
             int32_t size = in.GetBinary(read.data(), nullptr, int32_t(read.size()), "Body", 0);
@@ -107,10 +99,10 @@ protected:
         }
     }
     int64_t ConfigVersion() const {
-        if (!fs::exists(m_folder + "/prefs.cfg")) return 0;
+        if (!fs::exists(m_folder.Path("prefs.cfg"))) return 0;
         try {
             TConfig prefs("Prefs", TConfig::EMode(TConfig::kThrowIfNotLoaded));
-            prefs.Load(TFileName((m_library + "\\prefs.cfg").c_str()));
+            prefs.Load(TFileName(m_folder.Name("prefs.cfg").c_str()));
             uint32_t version = uint32_t(prefs.GetValue(int32_t(-1), "Version", 0));
             TString body = prefs.GetValue("", "Body", 0);
             return VersionBody(version) == body.c_str() ? int64_t(version) : -1;
@@ -119,8 +111,8 @@ protected:
         }
     }
     int64_t RegistryVersion() const {
-        SetRegistryDirectory((m_folder + "/registry").c_str());  // forgets kept files
-        if (!fs::exists(m_folder + "/registry/HKEY_CURRENT_USER.reg")) return 0;
+        SetRegistryDirectory(m_folder.Path("registry").c_str());  // forgets kept files
+        if (!fs::exists(m_folder.Path("registry/HKEY_CURRENT_USER.reg"))) return 0;
         char found = 0;
         TString value = GetRegistryString(HKEY_CURRENT_USER, "Software\\Crash", "Value", &found);
         if (!found) return -1;
@@ -138,15 +130,14 @@ protected:
                                                "HKEY_CURRENT_USER.reg",
                                                "HKEY_CURRENT_USER.lock",
                                                ".HKEY_CURRENT_USER.reg.tmp"};
-        for (const auto& entry : fs::recursive_directory_iterator(m_folder)) {
+        for (const auto& entry : fs::recursive_directory_iterator(m_folder.Path())) {
             std::string leaf = entry.path().filename().string();
             if (!allowed.count(leaf)) return ::testing::AssertionFailure() << "left over: " << leaf;
         }
         return ::testing::AssertionSuccess();
     }
 
-    std::string m_folder;
-    std::string m_library;
+    cvq::test::TScratchFolder m_folder{"cvq_crash"};
 };
 
 TEST_F(CrashDuringSaveTest, KilledSavesLeaveTheOldOrTheNewVersionWhole) {
@@ -158,7 +149,7 @@ TEST_F(CrashDuringSaveTest, KilledSavesLeaveTheOldOrTheNewVersionWhole) {
     for (int kill = 0; kill < kills; ++kill) {
         SCOPED_TRACE("kill " + std::to_string(kill));
         const uint32_t first = next;
-        TChild child = Start(m_folder, first);
+        TChild child = Start(m_folder.Path(), first);
         ASSERT_GT(child.pid, 0);
         // Once the child is saving, kill it somewhere in the next few saves.
         std::string reports;
@@ -193,7 +184,7 @@ TEST_F(CrashDuringSaveTest, KilledSavesLeaveTheOldOrTheNewVersionWhole) {
         EXPECT_TRUE(OnlyTakeOverLeftovers());
         if (HasFailure()) return;
         ++survived;
-        for (const auto& entry : fs::recursive_directory_iterator(m_folder))
+        for (const auto& entry : fs::recursive_directory_iterator(m_folder.Path()))
             if (entry.path().extension() == ".tmp") ++midSave;
     }
     std::printf("%d kills survived, %d new files left mid-save and taken over\n", survived,
@@ -202,13 +193,13 @@ TEST_F(CrashDuringSaveTest, KilledSavesLeaveTheOldOrTheNewVersionWhole) {
     // The next save of each target takes its leftover over: nothing remains beside it.
     const std::string body = VersionBody(next);
     TTaggedOutputStream out(1, "song", 1);
-    out.SaveAs(TFileName((m_library + "\\song.doc").c_str()), 0);
+    out.SaveAs(TFileName(m_folder.Name("song.doc").c_str()), 0);
     TConfig prefs("Prefs", TConfig::EMode(0));
-    prefs.Save(TFileName((m_library + "\\prefs.cfg").c_str()), 1);
-    SetRegistryDirectory((m_folder + "/registry").c_str());
+    prefs.Save(TFileName(m_folder.Name("prefs.cfg").c_str()), 1);
+    SetRegistryDirectory(m_folder.Path("registry").c_str());
     EnsureRegistryString(HKEY_CURRENT_USER, "Software\\Crash", "Value", "final", 1);
     std::set<std::string> left;
-    for (const auto& entry : fs::recursive_directory_iterator(m_folder))
+    for (const auto& entry : fs::recursive_directory_iterator(m_folder.Path()))
         left.insert(entry.path().filename().string());
     EXPECT_EQ(left, (std::set<std::string>{"song.doc", "prefs.cfg", "registry",
                                            "HKEY_CURRENT_USER.reg", "HKEY_CURRENT_USER.lock"}));

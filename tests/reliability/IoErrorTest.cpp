@@ -13,15 +13,13 @@
 #include <commonvcqx/streams/TaggedOutputStream.h>
 #include <commonvcqx/text/StaticStrings.h>
 
-#include <gtest/gtest.h>
+#include "../support/ScratchFolder.h"
 
-#include <stdlib.h>
+#include <gtest/gtest.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 namespace {
@@ -30,26 +28,11 @@ namespace fs = std::filesystem;
 namespace pf = cvq::platform;
 using pf::EFailureSeam;
 
-std::string g_native;
-std::string g_library;
+// The running test's folder: the cases below are plain functions.
+const cvq::test::TScratchFolder* g_folder = nullptr;
 
 TFileName Library(const char* leaf) {
-    return TFileName((g_library + "\\" + leaf).c_str());
-}
-std::string Contents(const char* leaf) {
-    std::ifstream in(g_native + "/" + leaf, std::ios::binary);
-    std::stringstream all;
-    all << in.rdbuf();
-    return all.str();
-}
-void Put(const char* leaf, const std::string& bytes) {
-    std::ofstream(g_native + "/" + leaf, std::ios::binary) << bytes;
-}
-size_t Entries() {
-    size_t n = 0;
-    for (const auto& entry : fs::recursive_directory_iterator(g_native))
-        n += entry.is_regular_file();
-    return n;
+    return TFileName(g_folder->Name(leaf).c_str());
 }
 
 struct TOutcome {
@@ -109,18 +92,12 @@ const TErrorKind kErrors[] = {{ENOSPC, 112, 18019}, {EIO, 1117, 18003}};
 
 class IoErrorTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "cvq_ioerror_XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        g_native = pattern;
-        g_library = FileNameFromNativePath(g_native);
-    }
+    void SetUp() override { g_folder = &m_folder; }
     void TearDown() override {
         pf::DisarmFailures();
         SetRegistryDirectory(nullptr);
-        std::error_code ignored;
-        fs::remove_all(g_native, ignored);
     }
+    cvq::test::TScratchFolder m_folder{"cvq_ioerror"};
 };
 
 TEST_F(IoErrorTest, EveryFailingStepOfASaveKeepsTheOldFileAndIsReported) {
@@ -132,14 +109,14 @@ TEST_F(IoErrorTest, EveryFailingStepOfASaveKeepsTheOldFileAndIsReported) {
                     SCOPED_TRACE(std::string(save.name) + " seam " + std::to_string(int(seam)) +
                                  " errno " + std::to_string(kind.errorNumber) + " call " +
                                  std::to_string(nth));
-                    Put(save.leaf, "the old contents");
+                    g_folder->Put(save.leaf, "the old contents");
                     pf::FailNthOperation(seam, nth, kind.errorNumber);
                     TOutcome outcome = Attempt(save.save);
                     bool reached = !pf::FailureArmed(seam);
                     pf::DisarmFailures();
                     if (!reached) {
                         EXPECT_FALSE(outcome.thrown || outcome.otherThrown) << outcome.text;
-                        EXPECT_NE(Contents(save.leaf), "the old contents");
+                        EXPECT_NE(g_folder->Get(save.leaf), "the old contents");
                         break;
                     }
                     ++tried;
@@ -149,20 +126,20 @@ TEST_F(IoErrorTest, EveryFailingStepOfASaveKeepsTheOldFileAndIsReported) {
                                   std::string(GetStaticString(kind.messageId)).substr(0, 20)),
                               std::string::npos)
                         << outcome.text;
-                    EXPECT_EQ(Contents(save.leaf), "the old contents");
-                    EXPECT_EQ(Entries(), 1u) << "a new file was left beside the old one";
+                    EXPECT_EQ(g_folder->Get(save.leaf), "the old contents");
+                    EXPECT_EQ(g_folder->Entries(), 1u) << "a new file was left beside the old one";
                 }
             }
         }
-        fs::remove(g_native + "/" + save.leaf);
+        fs::remove(g_folder->Path(save.leaf));
     }
     std::printf("%d failing save steps checked\n", tried);
 }
 
 TEST_F(IoErrorTest, RegistryWritesThatFailChangeNothingAndSaySo) {
-    SetRegistryDirectory(g_native.c_str());
+    SetRegistryDirectory(g_folder->Path().c_str());
     EnsureRegistryLong(HKEY_CURRENT_USER, "Software\\Io", "Count", 1);
-    const std::string before = Contents("HKEY_CURRENT_USER.reg");
+    const std::string before = g_folder->Get("HKEY_CURRENT_USER.reg");
     int tried = 0;
     for (EFailureSeam seam : {EFailureSeam::Write, EFailureSeam::Sync, EFailureSeam::Rename}) {
         pf::FailNthOperation(seam, 1, ENOSPC);
@@ -177,7 +154,7 @@ TEST_F(IoErrorTest, RegistryWritesThatFailChangeNothingAndSaySo) {
         ASSERT_TRUE(reached) << int(seam);
         ++tried;
         EXPECT_TRUE(refused) << int(seam);
-        EXPECT_EQ(Contents("HKEY_CURRENT_USER.reg"), before) << int(seam);
+        EXPECT_EQ(g_folder->Get("HKEY_CURRENT_USER.reg"), before) << int(seam);
         char found = 0;
         EXPECT_EQ(GetRegistryLong(HKEY_CURRENT_USER, "Software\\Io", "Count", &found), 1);
     }
@@ -252,7 +229,7 @@ TEST_F(IoErrorTest, EveryFailingStepOfAWriteBehindFlushIsRaisedAndWritesNothingA
             for (int nth = 1;; ++nth) {
                 SCOPED_TRACE("seam " + std::to_string(int(seam)) + " errno " +
                              std::to_string(kind.errorNumber) + " call " + std::to_string(nth));
-                fs::remove(g_native + "/flush.bin");
+                fs::remove(g_folder->Path("flush.bin"));
                 TOutcome outcome;
                 {
                     TFile file(Library("flush.bin"), 0x10018);
@@ -273,7 +250,7 @@ TEST_F(IoErrorTest, EveryFailingStepOfAWriteBehindFlushIsRaisedAndWritesNothingA
                 }
                 bool reached = !pf::FailureArmed(seam);
                 pf::DisarmFailures();
-                std::string written = Contents("flush.bin");
+                std::string written = g_folder->Get("flush.bin");
                 if (!reached) {
                     EXPECT_FALSE(outcome.thrown || outcome.otherThrown) << outcome.text;
                     EXPECT_EQ(written, data);

@@ -15,14 +15,12 @@
 #include <commonvcqx/streams/TaggedOutputStream.h>
 #include <commonvcqx/text/StaticStrings.h>
 
-#include <gtest/gtest.h>
+#include "../support/ScratchFolder.h"
 
-#include <stdlib.h>
+#include <gtest/gtest.h>
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 using cvq::reliability::DriveOutOfMemory;
@@ -31,28 +29,11 @@ using cvq::reliability::TOutOfMemoryRun;
 
 namespace {
 
-std::string g_native;   // the scratch folder
-std::string g_library;  // its library name
+// The running test's folder: the cases below are plain functions.
+const cvq::test::TScratchFolder* g_folder = nullptr;
 
-std::string Native(const char* leaf) {
-    return g_native + "/" + leaf;
-}
 TFileName Library(const char* leaf) {
-    return TFileName((g_library + "\\" + leaf).c_str());
-}
-std::string Contents(const char* leaf) {
-    std::ifstream in(Native(leaf), std::ios::binary);
-    std::stringstream all;
-    all << in.rdbuf();
-    return all.str();
-}
-void Put(const char* leaf, const std::string& bytes) {
-    std::ofstream(Native(leaf), std::ios::binary) << bytes;
-}
-size_t Entries() {
-    size_t n = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(g_native)) n += entry.exists();
-    return n;
+    return TFileName(g_folder->Name(leaf).c_str());
 }
 
 void FillDocument(TTaggedOutputStream& out, int tracks) {
@@ -78,16 +59,16 @@ void FillConfig(TConfig& config, int groups) {
 const TNamedOutOfMemoryCase kStorageCases[] = {
     {"tagged document saved over an old one",
      [](TOutOfMemoryRun& run) {
-         Put("song.doc", "old document");
+         g_folder->Put("song.doc", "old document");
          bool done = run.Armed([] {
              TTaggedOutputStream out(1, "song", 1);
              FillDocument(out, 40);
              out.SaveAs(Library("song.doc"), 1);
          });
          if (!done) {
-             EXPECT_EQ(Contents("song.doc"), "old document");
+             EXPECT_EQ(g_folder->Get("song.doc"), "old document");
          }
-         EXPECT_EQ(Entries(), 1u);
+         EXPECT_EQ(g_folder->Entries(), 1u);
      }},
     {"tagged document read",
      [](TOutOfMemoryRun& run) {
@@ -113,14 +94,14 @@ const TNamedOutOfMemoryCase kStorageCases[] = {
      }},
     {"configuration saved over an old one",
      [](TOutOfMemoryRun& run) {
-         Put("prefs.cfg", "old text");
+         g_folder->Put("prefs.cfg", "old text");
          TConfig config("Prefs", TConfig::EMode(0));
          FillConfig(config, 20);
          bool done = run.Armed([&] { config.Save(Library("prefs.cfg"), 1); });
          if (!done) {
-             EXPECT_EQ(Contents("prefs.cfg"), "old text");
+             EXPECT_EQ(g_folder->Get("prefs.cfg"), "old text");
          }
-         EXPECT_EQ(Entries(), 1u);
+         EXPECT_EQ(g_folder->Entries(), 1u);
          config.MoveDown("/Group", 19);
          EXPECT_EQ(config.GetValue(int32_t(0), "Number", 0), 19);
      }},
@@ -148,14 +129,14 @@ const TNamedOutOfMemoryCase kStorageCases[] = {
          TConfig source("Prefs", TConfig::EMode(0));
          FillConfig(source, 10);
          source.Save(Library("auto.cfg"), 1);
-         const std::string saved = Contents("auto.cfg");
+         const std::string saved = g_folder->Get("auto.cfg");
          bool done = run.Armed([] {
              TConfig config("Prefs", Library("auto.cfg"), 1, TConfig::EMode(0));
              config.MoveDown("/Group", 9);
              if (config.GetValue(int32_t(0), "Number", 0) != 9) throw 9;
          });
          if (!done) {
-             EXPECT_EQ(Contents("auto.cfg"), saved);
+             EXPECT_EQ(g_folder->Get("auto.cfg"), saved);
          }
          // The save on closing reports its failure to the trace sink, as documented.
          if (run.Failed() && run.Thrown()[0] == 0) run.AcceptResult();
@@ -184,7 +165,7 @@ const TNamedOutOfMemoryCase kStorageCases[] = {
      }},
     {"registry values ensured",
      [](TOutOfMemoryRun& run) {
-         SetRegistryDirectory(g_native.c_str());
+         SetRegistryDirectory(g_folder->Path().c_str());
          EnsureRegistryString(HKEY_CURRENT_USER, "Software\\Maker\\App", "Name", "first", 1);
          bool done = run.Armed([] {
              EnsureRegistryKey(HKEY_CURRENT_USER, "Software\\Maker\\App\\Deep\\Er");
@@ -203,9 +184,9 @@ const TNamedOutOfMemoryCase kStorageCases[] = {
              EXPECT_TRUE(name == TString("first") || name == TString("second"));
          }
          SetRegistryDirectory(nullptr);
-         std::filesystem::remove(Native("HKEY_CURRENT_USER.reg"));
-         std::filesystem::remove(Native("HKEY_CURRENT_USER.lock"));
-         EXPECT_EQ(Entries(), 0u);
+         std::filesystem::remove(g_folder->Path("HKEY_CURRENT_USER.reg"));
+         std::filesystem::remove(g_folder->Path("HKEY_CURRENT_USER.lock"));
+         EXPECT_EQ(g_folder->Entries(), 0u);
      }},
     {"binary values through a configuration",
      [](TOutOfMemoryRun& run) {
@@ -225,14 +206,14 @@ const TNamedOutOfMemoryCase kStorageCases[] = {
      }},
     {"text lines written and read",
      [](TOutOfMemoryRun& run) {
-         Put("lines.txt", "old line\r\n");
+         g_folder->Put("lines.txt", "old line\r\n");
          TArray<TString> lines, back;
          for (int i = 0; i < 30; ++i) lines.Add(TString(int32_t(i * 1000)));
          bool done = run.Armed([&] {
              TFile::WriteLines(Library("lines.txt"), lines);
              TFile::ReadLines(Library("lines.txt"), back, 1, 1);
          });
-         std::string now = Contents("lines.txt");
+         std::string now = g_folder->Get("lines.txt");
          EXPECT_TRUE(now == "old line\r\n" || now.size() > 100) << now;
          if (done) {
              ASSERT_EQ(back.GetCount(), 30);
@@ -243,13 +224,13 @@ const TNamedOutOfMemoryCase kStorageCases[] = {
          if (run.Failed() && std::string(run.Thrown()) == GetStaticString(18026)) {
              run.AcceptResult();
          }
-         EXPECT_EQ(Entries(), 1u);
+         EXPECT_EQ(g_folder->Entries(), 1u);
      }},
     {"folder scanned",
      [](TOutOfMemoryRun& run) {
-         std::filesystem::create_directories(Native("scan/deeper"));
+         std::filesystem::create_directories(g_folder->Path("scan/deeper"));
          for (const char* leaf : {"scan/a.wav", "scan/b.aif", "scan/c.txt", "scan/deeper/d.wav"})
-             Put(leaf, "x");
+             g_folder->Put(leaf, "x");
          int found = -1;
          bool done = run.Armed([&] {
              TDirectoryScanner scanner(Library("scan\\*.wav|*.aif"), nullptr, 1, 1);
@@ -264,7 +245,7 @@ const TNamedOutOfMemoryCase kStorageCases[] = {
              EXPECT_EQ(found, 3);
              run.AcceptResult();
          }
-         std::filesystem::remove_all(Native("scan"));
+         std::filesystem::remove_all(g_folder->Path("scan"));
      }},
     {"log written",
      [](TOutOfMemoryRun& run) {
@@ -290,15 +271,15 @@ const TNamedOutOfMemoryCase kStorageCases[] = {
              }
          });
          if (done) {
-             EXPECT_EQ(Contents("session.log").substr(0, 6), "0\r\n1\r\n");
+             EXPECT_EQ(g_folder->Get("session.log").substr(0, 6), "0\r\n1\r\n");
          } else if (run.Failed() && run.Thrown()[0] == 0) {
              run.AcceptResult();  // documented: a log that cannot write falls silent
          }
-         std::filesystem::remove(Native("session.log"));
+         std::filesystem::remove(g_folder->Path("session.log"));
      }},
     {"whole file saved and loaded",
      [](TOutOfMemoryRun& run) {
-         Put("data.bin", "old bytes");
+         g_folder->Put("data.bin", "old bytes");
          std::string bytes(100000, 'd');
          void* loaded = nullptr;
          uint32_t size = 0;
@@ -306,17 +287,17 @@ const TNamedOutOfMemoryCase kStorageCases[] = {
              TFile::SaveFile(Library("data.bin"), bytes.data(), uint32_t(bytes.size()));
              loaded = TFile::LoadFile(Library("data.bin"), &size);
          });
-         std::string now = Contents("data.bin");
+         std::string now = g_folder->Get("data.bin");
          EXPECT_TRUE(now == "old bytes" || now == bytes);
          if (done) {
              EXPECT_EQ(size, bytes.size());
          }
          NH_Heap::FreeMem(loaded);
-         EXPECT_EQ(Entries(), 1u);
+         EXPECT_EQ(g_folder->Entries(), 1u);
      }},
     {"mapped views",
      [](TOutOfMemoryRun& run) {
-         Put("map.raw", std::string(3 * 65536, 'm'));
+         g_folder->Put("map.raw", std::string(3 * 65536, 'm'));
          TMemoryMappedFile* map = nullptr;
          char seen = 0;
          bool done = run.Armed([&] {
@@ -335,22 +316,14 @@ const TNamedOutOfMemoryCase kStorageCases[] = {
              run.AcceptResult();
          }
          delete map;
-         EXPECT_EQ(Contents("map.raw").size(), 3u * 65536);
+         EXPECT_EQ(g_folder->Get("map.raw").size(), 3u * 65536);
      }},
 };
 
 class OutOfMemoryStorageTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        std::string pattern = (std::filesystem::temp_directory_path() / "cvq_oom_XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        g_native = pattern;
-        g_library = FileNameFromNativePath(g_native);
-    }
-    void TearDown() override {
-        std::error_code ignored;
-        std::filesystem::remove_all(g_native, ignored);
-    }
+    void SetUp() override { g_folder = &m_folder; }
+    cvq::test::TScratchFolder m_folder{"cvq_oom"};
 };
 
 TEST_F(OutOfMemoryStorageTest, StorageOperationsFailCleanlyAtEveryAllocation) {
@@ -361,7 +334,7 @@ TEST_F(OutOfMemoryStorageTest, StorageOperationsFailCleanlyAtEveryAllocation) {
             EXPECT_GT(points, 0) << entry.name;
         }
         if (HasFailure()) return;
-        for (const auto& file : std::filesystem::directory_iterator(g_native))
+        for (const auto& file : std::filesystem::directory_iterator(m_folder.Path()))
             std::filesystem::remove(file.path());
     }
 }

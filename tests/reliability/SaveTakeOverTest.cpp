@@ -3,54 +3,33 @@
 // beside another one of the same file uses a name of its own and leaves nothing.
 #include <commonvcqx/files/File.h>
 
+#include "../support/ScratchFolder.h"
+
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
-#include <stdlib.h>
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
 #include <set>
-#include <sstream>
 #include <string>
 
 namespace {
 
 namespace fs = std::filesystem;
 
-class SaveTakeOverTest : public ::testing::Test {
+class SaveTakeOverTest : public ::testing::Test, public cvq::test::TScratchFolder {
 protected:
-    void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "cvq_takeover_XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        m_folder = pattern;
-    }
-    void TearDown() override {
-        std::error_code ignored;
-        fs::remove_all(m_folder, ignored);
-    }
-    std::string Path(const std::string& leaf) const { return m_folder + "/" + leaf; }
-    std::string Get(const std::string& leaf) const {
-        std::ifstream in(Path(leaf), std::ios::binary);
-        std::stringstream all;
-        all << in.rdbuf();
-        return all.str();
-    }
-    void Put(const std::string& leaf, const std::string& bytes) const {
-        std::ofstream(Path(leaf), std::ios::binary) << bytes;
-    }
+    SaveTakeOverTest() : TScratchFolder("cvq_takeover") {}
     void Save(const std::string& bytes) const {
         TFile::SaveFile(TFileName(Path("data.bin").c_str()), bytes.data(), uint32_t(bytes.size()));
     }
     std::set<std::string> Leaves() const {
         std::set<std::string> leaves;
-        for (const auto& entry : fs::directory_iterator(m_folder))
+        for (const auto& entry : fs::directory_iterator(Path()))
             leaves.insert(entry.path().filename().string());
         return leaves;
     }
-
-    std::string m_folder;
 };
 
 TEST_F(SaveTakeOverTest, TheNextSaveTakesOverWhatAKilledSaveLeft) {

@@ -3,11 +3,10 @@
 #include <commonvcqx/system/Diagnostics.h>
 #include <commonvcqx/system/internal/TestSwitches.h>
 
+#include "../support/ScratchFolder.h"
+
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -105,20 +104,11 @@ namespace {
 
 class TestSwitchesTest : public testing::Test {
 protected:
-    void SetUp() override {
-        m_folder = std::filesystem::temp_directory_path() /
-                   ("cvq_switches_" + std::to_string(std::random_device{}()));
-        std::filesystem::create_directories(m_folder);
-    }
-    void TearDown() override { std::filesystem::remove_all(m_folder); }
-
     TFileName Write(const std::string& text) {
-        const std::filesystem::path file = m_folder / "tconfig.txt";
-        std::ofstream(file, std::ios::binary) << text;
-        return TFileName(file.c_str());
+        return TFileName(m_folder.Put("tconfig.txt", text).c_str());
     }
 
-    std::filesystem::path m_folder;
+    cvq::test::TScratchFolder m_folder{"cvq_switches"};
 };
 
 }  // namespace
@@ -141,7 +131,7 @@ TEST_F(TestSwitchesTest, RootValuesAreSwitchesAndTheRestIsOff) {
 }
 
 TEST_F(TestSwitchesTest, MissingFileMeansNoSwitches) {
-    EXPECT_EQ(cvq::detail::TTestSwitches::Load(TFileName((m_folder / "none.txt").c_str())),
+    EXPECT_EQ(cvq::detail::TTestSwitches::Load(TFileName(m_folder.Path("none.txt").c_str())),
               nullptr);
 }
 

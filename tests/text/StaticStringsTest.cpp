@@ -1,6 +1,8 @@
 #include <commonvcqx/platform/internal/HostStrings.h>
 #include <commonvcqx/text/StaticStrings.h>
 
+#include "../support/ScratchFolder.h"
+
 #include <gtest/gtest.h>
 #include <cstdint>
 #include <cstring>
@@ -133,8 +135,8 @@ TEST_F(StaticStringsTest, LocalizedModuleHandleIsOnlyKept) {
 }
 
 TEST_F(StaticStringsTest, HostResourcesAnswerAfterTheBuiltIns) {
-    const std::filesystem::path file = std::filesystem::temp_directory_path() /
-                                       ("cvq_strings_" + std::to_string(std::random_device{}()));
+    const cvq::test::TScratchFolder folder("cvq_strings");
+    const std::string file = folder.Path("host.strings");
     {
         std::ofstream out(file, std::ios::binary);
         out << "20001=Host text\r\n"

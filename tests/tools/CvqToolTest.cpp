@@ -5,43 +5,19 @@
 #include <commonvcqx/containers/ArrayBase.h>
 #include <commonvcqx/streams/TaggedOutputStream.h>
 
+#include "../support/ScratchFolder.h"
+
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <string>
-#include <vector>
 
 namespace {
 
 namespace fs = std::filesystem;
-
-class TTempDir {
-public:
-    TTempDir() {
-        m_path = fs::temp_directory_path() /
-                 ("cvq_tool_test_" + std::to_string(::getpid()) + "_" +
-                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(m_path);
-    }
-    ~TTempDir() {
-        std::error_code ignored;
-        fs::remove_all(m_path, ignored);
-    }
-    std::string Path(const char* name) const { return (m_path / name).string(); }
-    std::string Write(const char* name, const std::vector<char>& bytes) const {
-        const fs::path file = m_path / name;
-        std::ofstream(file, std::ios::binary).write(bytes.data(), std::streamsize(bytes.size()));
-        return file.string();
-    }
-
-private:
-    fs::path m_path;
-};
 
 struct TRun {
     int status;
@@ -87,7 +63,7 @@ private:
     int32_t m_v;
 };
 
-std::vector<char> Document() {
+std::string Document() {
     TTaggedOutputStream out(1, "song", 1);
     out.SetValue("Demo", "Title", 0);
     TArrayBase array;
@@ -95,14 +71,14 @@ std::vector<char> Document() {
     array.Add(new TValue(20));
     array.WriteState(out, 0, "Takes", 0);
     out.CloseWriting();
-    return std::vector<char>(out.GetStart(), out.GetStart() + out.GetSize());
+    return std::string(out.GetStart(), out.GetStart() + out.GetSize());
 }
 
 }  // namespace
 
 TEST(CvqToolTest, DumpsAndVerifiesWrittenFiles) {
-    TTempDir dir;
-    const std::string good = dir.Write("good.cvq", Document());
+    const cvq::test::TScratchFolder dir("cvq_tool");
+    const std::string good = dir.Put("good.cvq", Document());
     TRun run = RunTool("verify " + good);
     EXPECT_EQ(run.status, 0) << run.output;
     EXPECT_EQ(run.output, good + ": ok\n");
@@ -117,13 +93,13 @@ TEST(CvqToolTest, DumpsAndVerifiesWrittenFiles) {
 }
 
 TEST(CvqToolTest, RejectsDamagedFilesWithOneLine) {
-    TTempDir dir;
-    std::vector<char> bytes = Document();
-    std::vector<char> flipped = bytes;
+    const cvq::test::TScratchFolder dir("cvq_tool");
+    std::string bytes = Document();
+    std::string flipped = bytes;
     flipped.back() ^= 1;
-    std::vector<char> cut(bytes.begin(), bytes.end() - 4);
-    std::vector<char> tiny(bytes.begin(), bytes.begin() + 5);
-    std::vector<char> tree = bytes;
+    std::string cut(bytes.begin(), bytes.end() - 4);
+    std::string tiny(bytes.begin(), bytes.begin() + 5);
+    std::string tree = bytes;
     tree[20 + 12] = 1;  // the root's first child, misaligned (CRC left wrong too)
 
     struct Case {
@@ -131,12 +107,12 @@ TEST(CvqToolTest, RejectsDamagedFilesWithOneLine) {
         std::string file;
         const char* reason;
     } cases[] = {
-        {"verify", dir.Write("flipped.cvq", flipped), "CRC-32 mismatch"},
-        {"verify", dir.Write("cut.cvq", cut), "length "},
-        {"verify", dir.Write("tiny.cvq", tiny), "too short"},
+        {"verify", dir.Put("flipped.cvq", flipped), "CRC-32 mismatch"},
+        {"verify", dir.Put("cut.cvq", cut), "length "},
+        {"verify", dir.Put("tiny.cvq", tiny), "too short"},
         {"verify", dir.Path("missing.cvq"), "cannot read the file"},
-        {"dump", dir.Write("tree.cvq", tree), "damaged tagged stream"},
-        {"dump", dir.Write("tiny2.cvq", tiny), "damaged tagged stream"},
+        {"dump", dir.Put("tree.cvq", tree), "damaged tagged stream"},
+        {"dump", dir.Put("tiny2.cvq", tiny), "damaged tagged stream"},
     };
     for (const Case& c : cases) {
         const TRun run = RunTool(std::string(c.command) + " " + c.file);
@@ -195,7 +171,7 @@ TEST(CvqToolTest, EveryCommandHasHelpAndRefusesWrongCommandLines) {
 
 namespace {
 
-std::vector<char> TrickyDocument() {
+std::string TrickyDocument() {
     TTaggedOutputStream out(1, "caf\xE9 \"doc\"", 1);  // Latin-1, as a Windows host wrote
     out.SetValue("line\nbreak\t\"quoted\" \\ caf\xC3\xA9", "Text", 0);
     const unsigned char raw[5] = {0, 1, 0xFF, 0x80, 0x7F};
@@ -207,14 +183,14 @@ std::vector<char> TrickyDocument() {
     out.MoveUp();
     out.MoveDown("Empty", 0);
     out.CloseWriting();
-    return std::vector<char>(out.GetStart(), out.GetStart() + out.GetSize());
+    return std::string(out.GetStart(), out.GetStart() + out.GetSize());
 }
 
 }  // namespace
 
 TEST(CvqToolTest, JsonDumpIsReadByJqAndPython) {
-    TTempDir dir;
-    const std::string file = dir.Write("tricky.cvq", TrickyDocument());
+    const cvq::test::TScratchFolder dir("cvq_tool");
+    const std::string file = dir.Put("tricky.cvq", TrickyDocument());
     const std::string json = std::string(CVQ_TOOL) + " dump --json " + file;
     EXPECT_EQ(RunShell(json + " | python3 -m json.tool >/dev/null").status, 0);
     struct Query {
@@ -242,9 +218,7 @@ TEST(CvqToolTest, JsonDumpIsReadByJqAndPython) {
     }
 
     // A damaged file gives nothing on standard output, one line on standard error.
-    std::vector<char> bytes = TrickyDocument();
-    const std::string damaged =
-        dir.Write("damaged.cvq", std::vector<char>(bytes.begin(), bytes.begin() + 12));
+    const std::string damaged = dir.Put("damaged.cvq", TrickyDocument().substr(0, 12));
     TRun run = RunToolOutput("dump --json " + damaged);
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.output, "");
@@ -253,14 +227,11 @@ TEST(CvqToolTest, JsonDumpIsReadByJqAndPython) {
 }
 
 TEST(CvqToolTest, ConfigReportsTheFirstProblemLineOrPrintsPaths) {
-    TTempDir dir;
-    auto write = [&](const char* name, const std::string& text) {
-        return dir.Write(name, std::vector<char>(text.begin(), text.end()));
-    };
+    const cvq::test::TScratchFolder dir("cvq_tool");
     const std::string good =
-        write("good.cfg",
-              "Prefs\r\n{\r\n\tWidth=640\r\n\tflag\r\n\tPaths\r\n\t{\r\n"
-              "\t\tLast=c:\\x\r\n\t\tDeep\r\n\t\t{\r\n\t\t\tv\r\n\t\t}\r\n\t}\r\n}\r\n");
+        dir.Put("good.cfg",
+                "Prefs\r\n{\r\n\tWidth=640\r\n\tflag\r\n\tPaths\r\n\t{\r\n"
+                "\t\tLast=c:\\x\r\n\t\tDeep\r\n\t\t{\r\n\t\t\tv\r\n\t\t}\r\n\t}\r\n}\r\n");
     TRun run = RunTool("config " + good);
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.output, good + ": ok\n");
@@ -280,7 +251,7 @@ TEST(CvqToolTest, ConfigReportsTheFirstProblemLineOrPrintsPaths) {
         {"empty.cfg", "", ":1: no root group"},
     };
     for (const Case& c : cases) {
-        const std::string file = write(c.name, c.text);
+        const std::string file = dir.Put(c.name, c.text);
         for (const char* options : {"", "--paths "}) {
             run = RunTool(std::string("config ") + options + file);
             EXPECT_EQ(run.status, 1) << c.name;
@@ -295,7 +266,7 @@ TEST(CvqToolTest, ConfigReportsTheFirstProblemLineOrPrintsPaths) {
 }
 
 TEST(CvqToolTest, RegistryValuesAreSetListedAndReadThroughTheLibrary) {
-    TTempDir dir;
+    const cvq::test::TScratchFolder dir("cvq_tool");
     const std::string registry = dir.Path("registry");
     const std::string tool = "registry --dir " + registry + " ";
     const std::string app = Quoted("HKCU\\Software\\Maker\\App");
@@ -370,7 +341,7 @@ TEST(CvqToolTest, RegistryValuesAreSetListedAndReadThroughTheLibrary) {
     EXPECT_EQ(RunShell(xdg + "set HKCU v 1").status, 0);
     EXPECT_TRUE(fs::exists(dir.Path("xdg") + "/CommonVcQx/registry/HKEY_CURRENT_USER.reg"));
     EXPECT_EQ(RunShell(xdg + "get HKCU v").output, "1\n");
-    const std::string blocker = dir.Write("blocker", {'x'});
+    const std::string blocker = dir.Put("blocker", "x");
     run = RunTool("registry --dir " + blocker + "/registry set HKCU v 1");
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.output.rfind("HKCU: cannot be written in ", 0), 0u) << run.output;
@@ -379,7 +350,7 @@ TEST(CvqToolTest, RegistryValuesAreSetListedAndReadThroughTheLibrary) {
 TEST(CvqToolTest, RegistryChangesFromManyProcessesAreAllKept) {
     // Each process reads, changes and replaces the root's file under the library's lock;
     // without it, changes made at once would overwrite one another.
-    TTempDir dir;
+    const cvq::test::TScratchFolder dir("cvq_tool");
     const std::string tool = std::string(CVQ_TOOL) + " registry --dir " + dir.Path("registry");
     std::string script;
     constexpr int kProcesses = 12;

@@ -2,15 +2,14 @@
 // recording, hooks, ownership, and the log lines.
 #include "TestOperations.h"
 
+#include "../support/ScratchFolder.h"
+
 #include <commonvcqx/files/FileName.h>
-#include <commonvcqx/platform/Drives.h>
 #include <commonvcqx/undo/MacroOperation.h>
 
 #include <clocale>
 #include <cstdlib>
 #include <ctime>
-#include <filesystem>
-#include <fstream>
 #include <sstream>
 
 using namespace templates;
@@ -430,26 +429,15 @@ protected:
         ChiefOperatorTest::SetUp();
         ::setenv("TZ", "UTC0", 1);
         ::tzset();
-        std::string folder = (std::filesystem::temp_directory_path() / "cvq_undo_XXXXXX").string();
-        ASSERT_NE(::mkdtemp(folder.data()), nullptr);
-        m_folder = folder;
-        m_path = m_folder / "history.log";
-        m_name = FileNameFromNativePath(m_path.string()).c_str();
+        m_name = m_folder.Name("history.log").c_str();
     }
     void TearDown() override {
-        std::filesystem::remove_all(m_folder);
         ::unsetenv("TZ");
         ::tzset();
         ChiefOperatorTest::TearDown();
     }
-    std::string Read() const {
-        std::ifstream in(m_path, std::ios::binary);
-        std::stringstream all;
-        all << in.rdbuf();
-        return all.str();
-    }
-    std::filesystem::path m_folder;
-    std::filesystem::path m_path;
+    std::string Read() const { return m_folder.Get("history.log"); }
+    cvq::test::TScratchFolder m_folder{"cvq_undo"};
     TFileName m_name;
 };
 
@@ -481,7 +469,7 @@ TEST_F(ChiefOperatorLogTest, MergingAtOnceAndWithDelay) {
     }
     // Logged: the string operations of a run only once it ends, with their newest
     // texts; plain operations as they come.
-    std::ifstream in(m_path);
+    std::istringstream in(Read());
     TStrings lines;
     for (std::string line; std::getline(in, line);)
         lines.push_back(line.substr(line.find(' ', 12) + 1));
