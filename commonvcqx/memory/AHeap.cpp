@@ -2,7 +2,7 @@
 #include <commonvcqx/memory/AHeap.h>
 #include <commonvcqx/memory/Heap.h>
 #include <commonvcqx/memory/internal/HeapInternals.h>
-#include <commonvcqx/platform/internal/FailureSeams.h>
+#include <commonvcqx/memory/internal/PageSetCache.h>
 #include <commonvcqx/platform/internal/Threads.h>
 
 #include <new>
@@ -62,25 +62,6 @@ void NH_AHeap::SetNewHandler(int (*handler)()) {
     m_newHandler = handler;
 }
 
-namespace {
-
-// A page set emptied recently, marked again; null when none is kept. While a test arms
-// a memory failure every page set comes from the system, as the test expects.
-char* TakeCachedPageSet(size_t& committed) {
-    if (platform::FailureArmed(platform::EFailureSeam::Reserve) ||
-        platform::FailureArmed(platform::EFailureSeam::Commit))
-        return nullptr;
-    platform::TSpinLockGuard guard(g_heap.lock);
-    if (g_heap.cachedPageSets == 0) return nullptr;
-    const TCachedPageSet& entry = g_heap.pageSetCache[--g_heap.cachedPageSets];
-    char* base = entry.base;
-    committed = entry.committed;
-    g_regions.Mark(base, kGranularity);  // the leaf exists: it held the region before
-    return base;
-}
-
-}  // namespace
-
 TPageSet* NH_AHeap::AllocPageSet(size_t headerSize) {
     size_t committed = platform::PageSize();
     char* base = TakeCachedPageSet(committed);
@@ -113,35 +94,10 @@ TPageSet* NH_AHeap::AllocPageSet(size_t headerSize) {
     return set;
 }
 
-namespace {
-
-enum class ECaching { Cached, LendFirst, Full };
-
-// Caches the set if `lent` or it goes among the hot sets.
-ECaching CachePageSet(char* base, size_t committed, bool lent) {
-    platform::TSpinLockGuard guard(g_heap.lock);
-    if (g_heap.cachedPageSets == kCachedPageSets) return ECaching::Full;
-    if (!lent && g_heap.cachedPageSets >= kHotPageSets) return ECaching::LendFirst;
-    g_regions.Unmark(base, kGranularity);
-    g_heap.pageSetCache[g_heap.cachedPageSets++] = {base, committed};
-    return ECaching::Cached;
-}
-
-}  // namespace
-
 void NH_AHeap::ReleasePageSet(TPageSet* set) {
     m_pageSets.Unlink(*set);
     char* base = reinterpret_cast<char*>(set);
-    size_t committed = set->committedEnd - base;
-    ECaching caching = CachePageSet(base, committed, false);
-    if (caching == ECaching::LendFirst) {
-        // Lent before it is cached: a later lend could drop what its next user wrote.
-        // Lent pages cost nothing the system cannot take back, and while it has not
-        // taken them they come back without a fault.
-        platform::LendPages(base, committed);
-        caching = CachePageSet(base, committed, true);
-    }
-    if (caching == ECaching::Full) ReleaseMarked(set, kGranularity);
+    if (!CachePageSet(base, set->committedEnd - base)) ReleaseMarked(set, kGranularity);
 }
 
 int NH_AHeap::HandleOutOfMemory() {

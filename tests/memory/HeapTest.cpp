@@ -2,6 +2,7 @@
 #include <commonvcqx/memory/AllocatorHooks.h>
 #include <commonvcqx/memory/Heap.h>
 #include <commonvcqx/memory/internal/HeapInternals.h>
+#include <commonvcqx/platform/internal/Clocks.h>
 #include <commonvcqx/platform/internal/FailureSeams.h>
 
 #include <gtest/gtest.h>
@@ -219,10 +220,18 @@ TEST(HeapTest, EmptyPageSetsGoBackToTheSystem) {
     EXPECT_FALSE(IsDynamicMemory(huge));
 }
 
-// Emptied page sets wait for reuse with their pages lent to the system. Forcing the
-// system to take the pages back, before the sets are reused (their headers then read as
-// zero) and after (what was written since must stay), must cost no block its bytes.
-TEST(HeapTest, PageSetsReusedAfterTheSystemTookTheirPagesKeepWhatIsWritten) {
+// Emptied page sets wait for reuse; those idle for a second are lent to the system.
+// Forcing the system to take the lent pages back, before the sets are reused (their
+// headers then read as zero) and after (what was written since must stay), must cost no
+// block its bytes.
+TEST(HeapTest, IdlePageSetsLentToTheSystemComeBackWhole) {
+    static uint32_t ticks = 0;
+    static const cvq::platform::TClockSource clock{[] { return int64_t(ticks) * 1000000; },
+                                                   [] { return ticks; }, [] { return ticks; }};
+    struct TClockGuard {
+        TClockGuard() { cvq::platform::SetClockSource(&clock); }
+        ~TClockGuard() { cvq::platform::SetClockSource(nullptr); }
+    } clockGuard;
     auto pageOut = [](const std::vector<void*>& blocks) {
         std::vector<uintptr_t> sets;
         for (void* p : blocks) sets.push_back(reinterpret_cast<uintptr_t>(p) & ~uintptr_t(0xFFFF));
@@ -233,19 +242,33 @@ TEST(HeapTest, PageSetsReusedAfterTheSystemTookTheirPagesKeepWhatIsWritten) {
         return true;
     };
     NH_Heap heap(0);
+    auto idleSecond = [&heap] {  // a second passes, then a page set comes and goes
+        ticks += 1001;
+        std::vector<void*> blocks;
+        for (int i = 0; i < 300; ++i) blocks.push_back(heap.AllocMem(500));
+        for (void* p : blocks) NH_Heap::FreeMem(p);
+    };
+    auto sizeOf = [](size_t i) { return 40 + i % 200; };
     std::vector<void*> blocks;
     for (int round = 0; round < 3; ++round) {
-        for (int i = 0; i < 60000; ++i) {  // about 100 page sets
-            size_t size = 40 + i % 200;
-            blocks.push_back(heap.AllocMem(size));
-            Stamp(blocks.back(), size);
+        for (size_t i = 0; i < 60000; ++i) {  // about 100 page sets
+            blocks.push_back(heap.AllocMem(sizeOf(i)));
+            Stamp(blocks.back(), sizeOf(i));
         }
         if (!pageOut(blocks)) GTEST_SKIP() << "the system cannot be made to take pages back";
         for (size_t i = 0; i < blocks.size(); ++i)
-            ASSERT_TRUE(StampIntact(blocks[i], 40 + i % 200))
-                << "round " << round << " block " << i;
+            ASSERT_TRUE(StampIntact(blocks[i], sizeOf(i))) << "round " << round << " block " << i;
         for (void* p : blocks) NH_Heap::FreeMem(p);
-        if (!pageOut(blocks)) GTEST_SKIP();
+        idleSecond();  // ends the interval in which the sets were freed
+        idleSecond();  // they stayed idle through a whole one: lent
+        ASSERT_TRUE(pageOut(blocks));
+        size_t dropped = 0;  // the freed blocks' pages still belong to the heap
+        for (size_t i = 0; i < blocks.size(); ++i) {
+            const size_t size = sizeOf(i);  // its last byte lies past the free-list links
+            const auto stamped = static_cast<unsigned char>(((size - 1) * 7 + size) ^ 0x5A);
+            dropped += stamped != 0 && static_cast<const unsigned char*>(blocks[i])[size - 1] == 0;
+        }
+        EXPECT_GT(dropped, blocks.size() / 4) << "round " << round << ": idle sets not lent";
         blocks.clear();
     }
 }

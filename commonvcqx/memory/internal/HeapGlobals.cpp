@@ -20,7 +20,7 @@ constinit TStaticHeap<NH_Heap> testHeap2;
 
 }  // namespace
 
-constinit THeapGlobals g_heap{{}, {}, {}, nullptr, 0, 0, 0, 0, 1, 0, {}};
+constinit THeapGlobals g_heap{{}, {}, {}, nullptr, 0, 0, 0, 0, 1, 0, 0, 0, {}};
 constinit TRegionMap g_regions{};
 constinit uint64_t* TRegionMap::m_leaves[1 << 16] = {};
 

@@ -185,12 +185,13 @@ struct THeapRegistryLinks {
     static NH_AHeap*& Prev(NH_AHeap& e) noexcept { return e.m_registryPrev; }
 };
 
-inline constexpr int32_t kHotPageSets = 32;
+inline constexpr int32_t kHotPageSets = 32;       // never lent: 2 MB
 inline constexpr int32_t kCachedPageSets = 1024;  // 64 MB of address space
 
 struct TCachedPageSet {
     char* base;
     size_t committed;  // kept here: a lent set's header may read as zero
+    bool lent;
 };
 
 struct THeapGlobals {
@@ -203,13 +204,10 @@ struct THeapGlobals {
     int32_t initNewHeapConstructed CVQ_GUARDED_BY(lock);
     int32_t threadingDeclared CVQ_GUARDED_BY(lock);
     int32_t multithreaded CVQ_GUARDED_BY(lock);
-    // Emptied page sets kept (unmarked, pages still committed) for the next page set,
-    // most recent on top, so that a heap whose use swings around a page-set boundary,
-    // or a program that frees and rebuilds a large structure, does not map, fault in
-    // and unmap its memory on every swing. The first kHotPageSets keep their pages;
-    // those above them are lent back to the system, which takes the pages only when
-    // it needs them (see AHeap.cpp).
+    // The page-set cache (PageSetCache.h), most recent on top.
     int32_t cachedPageSets CVQ_GUARDED_BY(lock);
+    int32_t cacheLowWater CVQ_GUARDED_BY(lock);   // the fewest cached this interval
+    uint32_t intervalStart CVQ_GUARDED_BY(lock);  // milliseconds of the tick count
     TCachedPageSet pageSetCache[kCachedPageSets] CVQ_GUARDED_BY(lock);
 };
 
