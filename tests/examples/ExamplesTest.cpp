@@ -2,10 +2,9 @@
 // temporary folder, home and configuration folder pointed into a scratch tree, so
 // that anything they leave behind or write elsewhere is seen.
 #include "../support/ScratchFolder.h"
+#include "../support/Shell.h"
 
 #include <gtest/gtest.h>
-
-#include <sys/wait.h>
 
 #include <chrono>
 #include <cstdio>
@@ -42,21 +41,10 @@ public:
     }
 };
 
-struct TRun {
-    int status;
-    std::string output;
-};
+using TRun = cvq::test::TShellRun;
 
 TRun RunCommand(const std::string& command) {
-    TRun run{-1, {}};
-    FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-    if (!pipe) return run;
-    char buffer[4096];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) run.output.append(buffer, n);
-    const int status = pclose(pipe);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
+    return cvq::test::RunShell(command + " 2>&1");
 }
 
 // Each piece is found after the one before it.

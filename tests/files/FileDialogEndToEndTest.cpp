@@ -6,6 +6,7 @@
 #include <commonvcqx/platform/internal/FileDialogs.h>
 
 #include "../support/ScratchFolder.h"
+#include "../support/Shell.h"
 
 #include <gtest/gtest.h>
 
@@ -22,30 +23,20 @@ using namespace std::chrono_literals;
 namespace {
 
 std::string Output(const std::string& command) {
-    std::string text;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char chunk[256];
-        size_t got;
-        while ((got = fread(chunk, 1, sizeof chunk, pipe)) > 0) text.append(chunk, got);
-        pclose(pipe);
-    }
+    std::string text = cvq::test::RunShell(command).output;
     while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
     return text;
 }
 
-std::string Quoted(const std::string& text) {
-    std::string quoted = "'";
-    for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
+using cvq::test::ShellQuoted;
 
 // Keeps the screen as <name>.xwd, and as <name>.png when ImageMagick is there.
 void Screenshot(const std::string& name) {
     const std::string xwd = (fs::current_path() / (name + ".xwd")).string();
-    ASSERT_EQ(std::system(("xwd -root -silent -out " + Quoted(xwd)).c_str()), 0);
+    ASSERT_EQ(std::system(("xwd -root -silent -out " + ShellQuoted(xwd)).c_str()), 0);
     const std::string png = (fs::current_path() / (name + ".png")).string();
     if (std::system("command -v convert >/dev/null 2>&1") == 0 &&
-        std::system(("convert " + Quoted(xwd) + " " + Quoted(png)).c_str()) == 0) {
+        std::system(("convert " + ShellQuoted(xwd) + " " + ShellQuoted(png)).c_str()) == 0) {
         std::printf("screenshot: %s\n", png.c_str());
     } else {
         std::printf("screenshot: %s\n", xwd.c_str());
@@ -68,7 +59,7 @@ protected:
         std::future<char> result =
             std::async(std::launch::async, [&selector] { return selector.Select(); });
         const std::string window = Output("timeout 30 xdotool search --sync --onlyvisible --name " +
-                                          Quoted("^" + title + "$") + " | head -n 1");
+                                          ShellQuoted("^" + title + "$") + " | head -n 1");
         EXPECT_FALSE(window.empty()) << "no dialog titled " << title << " appeared";
         for (int attempt = 0; !window.empty() && attempt < 10; ++attempt) {
             std::system(("xdotool windowfocus --sync " + window + " " + keys).c_str());
@@ -77,9 +68,9 @@ protected:
             if (result.wait_for(3s) == std::future_status::ready) break;
         }
         if (result.wait_for(30s) != std::future_status::ready) {
-            std::system(
-                ("xdotool search --name " + Quoted("^" + title + "$") + " windowkill 2>/dev/null")
-                    .c_str());
+            std::system(("xdotool search --name " + ShellQuoted("^" + title + "$") +
+                         " windowkill 2>/dev/null")
+                            .c_str());
         }
         return result.get();
     }
@@ -98,7 +89,7 @@ TEST_F(FileDialogEndToEndTest, OpenTypesAPathAndReturnsIt) {
     selector.initialDir = m_dir.Name().c_str();
     const char chosen =
         Drive(selector, "CvqOpenTest", "file-dialog-open",
-              "key --clearmodifiers ctrl+l sleep 0.3 type --delay 20 " + Quoted(take));
+              "key --clearmodifiers ctrl+l sleep 0.3 type --delay 20 " + ShellQuoted(take));
     ASSERT_TRUE(chosen);
     ASSERT_EQ(selector.files.GetCount(), 1);
     EXPECT_EQ(std::string(selector.files.GetFirst()->c_str()), FileNameFromNativePath(take));
@@ -114,7 +105,7 @@ TEST_F(FileDialogEndToEndTest, SaveCompletesTheTypedNameWithTheDefaultExtension)
     const std::string typed = m_dir.Path("new take");
     const char chosen =
         Drive(selector, "CvqSaveTest", "file-dialog-save",
-              "key --clearmodifiers ctrl+a sleep 0.3 type --delay 20 " + Quoted(typed));
+              "key --clearmodifiers ctrl+a sleep 0.3 type --delay 20 " + ShellQuoted(typed));
     ASSERT_TRUE(chosen);
     EXPECT_EQ(std::string(selector.files.GetFirst()->c_str()),
               FileNameFromNativePath(typed) + ".wav");

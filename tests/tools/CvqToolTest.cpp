@@ -6,10 +6,9 @@
 #include <commonvcqx/streams/TaggedOutputStream.h>
 
 #include "../support/ScratchFolder.h"
+#include "../support/Shell.h"
 
 #include <gtest/gtest.h>
-
-#include <sys/wait.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -19,23 +18,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct TRun {
-    int status;
-    std::string output;
-};
-
-// A shell command line; its standard output (and error, when the line says so).
-TRun RunShell(const std::string& command) {
-    TRun run{-1, {}};
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return run;
-    char buffer[4096];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) run.output.append(buffer, n);
-    const int status = pclose(pipe);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
-}
+using cvq::test::RunShell;
+using TRun = cvq::test::TShellRun;
 
 TRun RunTool(const std::string& arguments) {
     return RunShell(std::string(CVQ_TOOL) + " " + arguments + " 2>&1");
@@ -46,11 +30,7 @@ TRun RunToolOutput(const std::string& arguments) {
     return RunShell(std::string(CVQ_TOOL) + " " + arguments + " 2>/dev/null");
 }
 
-std::string Quoted(const std::string& text) {
-    std::string quoted = "'";
-    for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
+using cvq::test::ShellQuoted;
 
 class TValue : public TObject {
 public:
@@ -269,16 +249,16 @@ TEST(CvqToolTest, RegistryValuesAreSetListedAndReadThroughTheLibrary) {
     const cvq::test::TScratchFolder dir("cvq_tool");
     const std::string registry = dir.Path("registry");
     const std::string tool = "registry --dir " + registry + " ";
-    const std::string app = Quoted("HKCU\\Software\\Maker\\App");
+    const std::string app = ShellQuoted("HKCU\\Software\\Maker\\App");
     struct Set {
         std::string arguments;
     } sets[] = {
         {"set " + app + " Path /opt/app"},
         {"set --dword " + app + " Count -3"},
         {"set --dword " + app + " Mask 0xFFFFFFFF"},
-        {"set " + Quoted("hkey_current_user\\software\\maker\\app\\Sub") + " '' " +
-         Quoted("tab\there")},
-        {"set " + Quoted("HKLM\\System") + " Shell /bin/sh"},
+        {"set " + ShellQuoted("hkey_current_user\\software\\maker\\app\\Sub") + " '' " +
+         ShellQuoted("tab\there")},
+        {"set " + ShellQuoted("HKLM\\System") + " Shell /bin/sh"},
         {"set " + app + " PATH /usr/app"},  // same value, first spelling kept
     };
     for (const Set& set : sets) {
@@ -301,7 +281,7 @@ TEST(CvqToolTest, RegistryValuesAreSetListedAndReadThroughTheLibrary) {
               "HKEY_LOCAL_MACHINE\n"
               "HKEY_LOCAL_MACHINE\\System\n"
               "    Shell    REG_SZ    /bin/sh\n");
-    run = RunTool(tool + "list " + Quoted("hklm\\system"));
+    run = RunTool(tool + "list " + ShellQuoted("hklm\\system"));
     EXPECT_EQ(run.output, "HKEY_LOCAL_MACHINE\\system\n    Shell    REG_SZ    /bin/sh\n");
 
     struct Get {
@@ -311,11 +291,11 @@ TEST(CvqToolTest, RegistryValuesAreSetListedAndReadThroughTheLibrary) {
     } gets[] = {
         {"get " + app + " path", 0, "/usr/app\n"},
         {"get " + app + " COUNT", 0, "-3\n"},
-        {"get " + Quoted("HKCU\\Software\\Maker\\App\\Sub") + " ''", 0, "tab\there\n"},
+        {"get " + ShellQuoted("HKCU\\Software\\Maker\\App\\Sub") + " ''", 0, "tab\there\n"},
         {"get " + app + " Absent", 1, "HKCU\\Software\\Maker\\App: no value \"Absent\"\n"},
-        {"get " + Quoted("HKCU\\Nowhere") + " x", 1, "HKCU\\Nowhere: no value \"x\"\n"},
-        {"list " + Quoted("HKCU\\Nowhere"), 1, "HKEY_CURRENT_USER\\Nowhere: no such key\n"},
-        {"get " + Quoted("HKXX\\a") + " x", 1, "cvq: HKXX: not a registry root\n"},
+        {"get " + ShellQuoted("HKCU\\Nowhere") + " x", 1, "HKCU\\Nowhere: no value \"x\"\n"},
+        {"list " + ShellQuoted("HKCU\\Nowhere"), 1, "HKEY_CURRENT_USER\\Nowhere: no such key\n"},
+        {"get " + ShellQuoted("HKXX\\a") + " x", 1, "cvq: HKXX: not a registry root\n"},
         {"set --dword " + app + " Big 4294967296", 1, "4294967296: not a 32-bit number\n"},
         {"set --dword " + app + " Low -2147483649", 1, "-2147483649: not a 32-bit number\n"},
         {"set --dword " + app + " Word 12abc", 1, "12abc: not a 32-bit number\n"},
@@ -326,7 +306,7 @@ TEST(CvqToolTest, RegistryValuesAreSetListedAndReadThroughTheLibrary) {
         EXPECT_EQ(run.output, get.output) << get.arguments;
     }
     // Reading made nothing: no key "Nowhere" appeared.
-    EXPECT_EQ(RunTool(tool + "list " + Quoted("HKCU\\Nowhere")).status, 1);
+    EXPECT_EQ(RunTool(tool + "list " + ShellQuoted("HKCU\\Nowhere")).status, 1);
 
     // The library in this process reads what the tool wrote.
     SetRegistryDirectory(registry.c_str());
