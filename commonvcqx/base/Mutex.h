@@ -25,6 +25,8 @@ public:
 
     void Lock() CVQ_ACQUIRE() { m_mutex.lock(); }
     void Unlock() CVQ_RELEASE() { m_mutex.unlock(); }
+    /// The mutex itself, to set its kind up before first use.
+    std::mutex& Native() { return m_mutex; }
 
 private:
     friend class TMutexGuard;
