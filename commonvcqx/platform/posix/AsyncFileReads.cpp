@@ -59,6 +59,16 @@ void ReadAt(int fd, void* buffer, size_t count, uint64_t offset, AsyncReads::TAs
     CloseObjectHandle(event);
 }
 
+// The handle's reads, made on first use: two threads may start its first reads at once.
+AsyncReads& ReadsOf(FileHandle& file) {
+    AsyncReads* reads = file.async.load(std::memory_order_acquire);
+    if (reads) return *reads;
+    auto* made = new AsyncReads;
+    if (file.async.compare_exchange_strong(reads, made, std::memory_order_acq_rel)) return *made;
+    delete made;
+    return *reads;
+}
+
 }  // namespace
 
 bool StartAsyncRead(FileHandle* file, void* buffer, size_t count, uint64_t offset, HANDLE event,
@@ -69,8 +79,7 @@ bool StartAsyncRead(FileHandle* file, void* buffer, size_t count, uint64_t offse
     }
     // Bytes still in the stream's buffer must be in the file for pread to see them.
     if (file->stream && !posix::StreamFlush(*file, error)) return false;
-    if (!file->async) file->async = new AsyncReads;
-    AsyncReads& all = *file->async;
+    AsyncReads& all = ReadsOf(*file);
     cvq::TMutexGuard guard(all.mutex);
     auto earlier = all.Find(event);
     if (earlier != all.reads.end()) {
@@ -97,11 +106,12 @@ bool StartAsyncRead(FileHandle* file, void* buffer, size_t count, uint64_t offse
 
 bool AsyncReadResult(FileHandle* file, HANDLE event, bool wait, size_t& done, DWORD& error) {
     done = 0;
-    if (!file || !file->async) {
+    AsyncReads* reads = file ? file->async.load(std::memory_order_acquire) : nullptr;
+    if (!reads) {
         error = file ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE;
         return false;
     }
-    AsyncReads& all = *file->async;
+    AsyncReads& all = *reads;
     cvq::TMutexGuard guard(all.mutex);
     auto read = all.Find(event);
     if (read == all.reads.end()) {
@@ -130,13 +140,13 @@ void FinishAsyncReads(FileHandle* file) {
 namespace posix {
 
 void FinishAsyncReads(FileHandle& file) {
-    if (!file.async) return;
+    AsyncReads* reads = file.async.exchange(nullptr, std::memory_order_acq_rel);
+    if (!reads) return;
     {
-        cvq::TMutexGuard guard(file.async->mutex);
-        for (auto& read : file.async->reads) read.worker.join();
+        cvq::TMutexGuard guard(reads->mutex);
+        for (auto& read : reads->reads) read.worker.join();
     }
-    delete file.async;
-    file.async = nullptr;
+    delete reads;
 }
 
 }  // namespace posix
