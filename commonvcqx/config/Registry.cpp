@@ -2,6 +2,7 @@
 // parsed files checked against the file's stamp; a change takes the root's lock file,
 // reads the file afresh (reusing the parsed tree when the bytes are those parsed last),
 // and replaces the file only when the tree changed.
+#include <commonvcqx/base/Mutex.h>
 #include <commonvcqx/config/Registry.h>
 #include <commonvcqx/config/internal/RegistryTree.h>
 #include <commonvcqx/platform/internal/Files.h>
@@ -9,7 +10,6 @@
 
 #include <array>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
@@ -36,9 +36,9 @@ struct TRootFile {
 };
 
 struct TStore {
-    std::mutex lock;
-    std::string directory;  // set by the host; empty for the default
-    std::array<TRootFile, kRootNames.size()> roots;
+    cvq::TMutex lock;
+    std::string directory CVQ_GUARDED_BY(lock);  // set by the host; empty for the default
+    std::array<TRootFile, kRootNames.size()> roots CVQ_GUARDED_BY(lock);
 };
 
 TStore& Store() {
@@ -54,8 +54,7 @@ int RootIndex(HKEY root) noexcept {
     return offset < kRootNames.size() ? int(offset) : -1;
 }
 
-// Under the store's lock.
-std::string Directory(const TStore& store) {
+std::string Directory(const TStore& store) CVQ_REQUIRES(store.lock) {
     if (!store.directory.empty()) return store.directory;
     std::string base;
     if (!pf::GetUserConfigDirectory(base)) return {};
@@ -123,7 +122,7 @@ bool Refresh(TRootFile& file, const std::string& path, bool checkBytes) {
 // The current tree of a root for reading; null when it cannot be had.
 std::shared_ptr<const TRegistryKey> CurrentTree(int root) {
     TStore& store = Store();
-    std::lock_guard<std::mutex> guard(store.lock);
+    cvq::TMutexGuard guard(store.lock);
     const std::string directory = Directory(store);
     if (directory.empty()) return nullptr;
     TRootFile& file = store.roots[size_t(root)];
@@ -158,13 +157,13 @@ void Modify(HKEY rootKey, const Needed& needed, const Apply& apply) {
     TStore& store = Store();
     std::string directory;
     {
-        std::lock_guard<std::mutex> guard(store.lock);
+        cvq::TMutexGuard guard(store.lock);
         directory = Directory(store);
     }
     if (directory.empty() || !MakeDirectories(directory)) throw 0;
     TLockFile lock(RootPath(directory, root, ".lock"));
     if (!lock.Held()) throw 0;
-    std::lock_guard<std::mutex> guard(store.lock);
+    cvq::TMutexGuard guard(store.lock);
     TRootFile& file = store.roots[size_t(root)];
     const std::string path = RootPath(directory, root, ".reg");
     if (!Refresh(file, path, true)) throw 0;
@@ -330,7 +329,7 @@ int32_t GetRegistryLong(HKEY root, const char* subKey, const char* valueName, ch
 
 void SetRegistryDirectory(const char* directory) {
     TStore& store = Store();
-    std::lock_guard<std::mutex> guard(store.lock);
+    cvq::TMutexGuard guard(store.lock);
     store.directory = directory ? directory : "";
     // Swapped out rather than assigned over: an assigned string keeps its buffer, and
     // a forgotten file's text would stay in memory.
@@ -342,6 +341,6 @@ void SetRegistryDirectory(const char* directory) {
 
 TString GetRegistryDirectory() {
     TStore& store = Store();
-    std::lock_guard<std::mutex> guard(store.lock);
+    cvq::TMutexGuard guard(store.lock);
     return TString(Directory(store).c_str());
 }

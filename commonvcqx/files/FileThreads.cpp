@@ -98,7 +98,7 @@ void TParallelReader::EnsureRunningLocked() {
 }
 
 void TParallelReader::AddUser() {
-    std::lock_guard lists(m_lists);
+    cvq::TMutexGuard lists(m_lists);
     ++m_users;
     EnsureRunningLocked();
 }
@@ -113,8 +113,8 @@ void TParallelReader::ToFree(TReadRecord* record) {
 
 void TParallelReader::RemoveUser(const TFile& file) {
     std::unique_lock access(m_access);
-    std::lock_guard lists(m_lists);
-    auto leave = [&](TReadRecord* r) {
+    cvq::TMutexGuard lists(m_lists);
+    auto leave = [&](TReadRecord* r) CVQ_REQUIRES(m_lists) {
         if (r->file != &file) return false;
         ToFree(r);
         return true;
@@ -133,7 +133,7 @@ void TParallelReader::RemoveUser(const TFile& file) {
 
 bool TParallelReader::Take(const TFile& file, int32_t key, int64_t offset, void* buffer,
                            int32_t count, TMemoryBlock* block, bool readAhead, bool backward) {
-    std::unique_lock lists(m_lists);
+    cvq::TMutexGuard lists(m_lists);
     auto covering = [&](const TReadRecord* r) { return Covers(*r, file, key, offset, count); };
     auto found = std::find_if(m_read.begin(), m_read.end(), covering);
     // The range being read right now is waited for rather than read a second time.
@@ -141,7 +141,7 @@ bool TParallelReader::Take(const TFile& file, int32_t key, int64_t offset, void*
            m_inFlight->key == key && m_inFlight->offset <= offset &&
            offset + count <= m_inFlight->offset + m_inFlight->count) {
         const TReadRecord* awaited = m_inFlight;
-        m_served.wait(lists, [&] { return m_inFlight != awaited; });
+        m_served.wait(lists.Held(), [&]() CVQ_REQUIRES(m_lists) { return m_inFlight != awaited; });
         found = std::find_if(m_read.begin(), m_read.end(), covering);
     }
     if (found == m_read.end()) {
@@ -201,7 +201,7 @@ TReadRecord* TParallelReader::RecordForRequest() {
 
 void TParallelReader::Request(const TFile& file, int32_t key, int64_t offset, int32_t count) {
     if (offset < 0 || count <= 0) return;
-    std::lock_guard lists(m_lists);
+    cvq::TMutexGuard lists(m_lists);
     for (TReadRecord* r : m_pending)
         if (r->file == &file && r->key == key && r->offset == offset) return;
     TReadRecord* r = RecordForRequest();
@@ -224,7 +224,7 @@ void TParallelReader::StoreCopy(const TFile& file, int32_t key, int64_t offset, 
     TMemoryBlock copy = AllocCachedPageAlignedMemory(static_cast<size_t>(count), 0);
     if (!copy.address) return;  // a copy is a courtesy; the read itself succeeded
     std::memcpy(copy.address, data, static_cast<size_t>(count));
-    std::lock_guard lists(m_lists);
+    cvq::TMutexGuard lists(m_lists);
     TReadRecord* r = RecordForRequest();
     if (r->block.address) FreeCachedPageAlignedMemory(r->block);
     r->block = copy;
@@ -241,7 +241,7 @@ void TParallelReader::StoreCopy(const TFile& file, int32_t key, int64_t offset, 
 }
 
 bool TParallelReader::Suggest(const TFile& file, int32_t key, int32_t* offset, int32_t* count) {
-    std::lock_guard lists(m_lists);
+    cvq::TMutexGuard lists(m_lists);
     for (TReadRecord* r : m_read) {
         if (!Covers(*r, file, key, r->offset, r->count) || r->offset > *offset ||
             int64_t{*offset} + *count > r->offset + r->count)
@@ -256,8 +256,8 @@ bool TParallelReader::Suggest(const TFile& file, int32_t key, int32_t* offset, i
 
 void TParallelReader::Flush(int32_t key) {
     std::unique_lock access(m_access);
-    std::lock_guard lists(m_lists);
-    auto leave = [&](TReadRecord* r) {
+    cvq::TMutexGuard lists(m_lists);
+    auto leave = [&](TReadRecord* r) CVQ_REQUIRES(m_lists) {
         if (r->key != key) return false;
         ToFree(r);
         return true;
@@ -270,7 +270,7 @@ bool TParallelReader::ServeOne() {
     std::shared_lock access(m_access);
     TReadRecord* r = nullptr;
     {
-        std::lock_guard lists(m_lists);
+        cvq::TMutexGuard lists(m_lists);
         if (m_pending.empty()) return false;
         r = m_pending.front();
         m_pending.pop_front();
@@ -286,7 +286,7 @@ bool TParallelReader::ServeOne() {
     bool ok = r->block.address &&
               pf::ReadFileAt(r->handle, r->block.address, static_cast<size_t>(r->count),
                              static_cast<uint64_t>(r->offset), done, error);
-    std::lock_guard lists(m_lists);
+    cvq::TMutexGuard lists(m_lists);
     m_inFlight = nullptr;
     m_served.notify_all();
     if (!ok || done == 0) {
@@ -307,8 +307,9 @@ void TParallelReader::Body(void* self) {
 void TParallelReader::Run() {
     for (;;) {
         {
-            std::unique_lock lists(m_lists);
-            m_work.wait(lists, [&] { return m_stop || !m_pending.empty(); });
+            cvq::TMutexGuard lists(m_lists);
+            m_work.wait(lists.Held(),
+                        [&]() CVQ_REQUIRES(m_lists) { return m_stop || !m_pending.empty(); });
             if (m_pending.empty()) return;
         }
         ServeOne();
@@ -316,7 +317,7 @@ void TParallelReader::Run() {
 }
 
 int32_t TParallelReader::GetOutstandingRequests() {
-    std::lock_guard lists(m_lists);
+    cvq::TMutexGuard lists(m_lists);
     return static_cast<int32_t>(m_pending.size());
 }
 
@@ -324,7 +325,7 @@ void TParallelReader::Stop() {
     TThread* thread = nullptr;
     int32_t users = 0;
     {
-        std::lock_guard lists(m_lists);
+        cvq::TMutexGuard lists(m_lists);
         m_stop = true;
         thread = m_thread;
         m_thread = nullptr;
@@ -359,14 +360,16 @@ void TParallelWriter::EnsureRunningLocked() {
 }
 
 void TParallelWriter::EnsureRunning() {
-    std::lock_guard lock(m_lock);
+    cvq::TMutexGuard lock(m_lock);
     EnsureRunningLocked();
 }
 
 bool TParallelWriter::Queue(pf::FileHandle* handle, TWriteBehind& state, TMemoryBlock& block,
                             size_t bytes, int64_t offset) {
-    std::unique_lock lock(m_lock);
-    m_room.wait(lock, [&] { return m_queue.size() < kMaxQueued || state.pending < 0; });
+    cvq::TMutexGuard lock(m_lock);
+    m_room.wait(lock.Held(), [&]() CVQ_REQUIRES(m_lock) {
+        return m_queue.size() < kMaxQueued || state.pending < 0;
+    });
     if (state.pending < 0) {
         FreeCachedPageAlignedMemory(block);
         return false;
@@ -388,14 +391,14 @@ bool TParallelWriter::Queue(pf::FileHandle* handle, TWriteBehind& state, TMemory
 }
 
 bool TParallelWriter::WaitIdle(TWriteBehind& state, uint32_t& error) {
-    std::unique_lock lock(m_lock);
-    m_done.wait(lock, [&] { return state.pending <= 0; });
+    cvq::TMutexGuard lock(m_lock);
+    m_done.wait(lock.Held(), [&] { return state.pending <= 0; });
     error = state.error;
     return state.pending == 0;
 }
 
 int32_t TParallelWriter::Pending(TWriteBehind& state) {
-    std::lock_guard lock(m_lock);
+    cvq::TMutexGuard lock(m_lock);
     return state.pending;
 }
 
@@ -404,9 +407,9 @@ void TParallelWriter::Body(void* self) {
 }
 
 void TParallelWriter::Run() {
-    std::unique_lock lock(m_lock);
+    cvq::TMutexGuard lock(m_lock);
     for (;;) {
-        m_work.wait(lock, [&] { return m_stop || !m_queue.empty(); });
+        m_work.wait(lock.Held(), [&]() CVQ_REQUIRES(m_lock) { return m_stop || !m_queue.empty(); });
         if (m_queue.empty()) return;
         TRequest request = m_queue.front();
         m_queue.pop_front();
@@ -414,13 +417,13 @@ void TParallelWriter::Run() {
         // A full queue lets its writers go on once it is half empty, not at every block:
         // waking them for one block each would switch threads per 64 KB.
         if (m_queue.size() <= kMaxQueued / 2) m_room.notify_all();
-        lock.unlock();
+        lock.Unlock();
         size_t done = 0;
         DWORD error = 0;
         bool ok = pf::WriteFileAt(request.handle, request.block.address, request.bytes,
                                   static_cast<uint64_t>(request.offset), done, error);
         FreeCachedPageAlignedMemory(request.block);
-        lock.lock();
+        lock.Lock();
         m_busy = false;
         TWriteBehind& state = *request.state;
         if (ok) {
@@ -441,14 +444,14 @@ void TParallelWriter::Run() {
 }
 
 int32_t TParallelWriter::GetOutstandingRequests() {
-    std::lock_guard lock(m_lock);
+    cvq::TMutexGuard lock(m_lock);
     return static_cast<int32_t>(m_queue.size()) + (m_busy ? 1 : 0);
 }
 
 void TParallelWriter::Stop() {
     TThread* thread = nullptr;
     {
-        std::lock_guard lock(m_lock);
+        cvq::TMutexGuard lock(m_lock);
         m_stop = true;
         thread = m_thread;
         m_thread = nullptr;

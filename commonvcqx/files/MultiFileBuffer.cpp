@@ -2,12 +2,12 @@
 // process-wide cache of released pool shapes.
 #include <commonvcqx/files/MultiFileBuffer.h>
 
+#include <commonvcqx/base/Mutex.h>
 #include <commonvcqx/files/BufferedFile.h>
 #include <commonvcqx/platform/internal/Threads.h>
 
 #include <algorithm>
 #include <atomic>
-#include <mutex>
 #include <numeric>
 #include <vector>
 
@@ -32,8 +32,8 @@ struct TMultiFileBuffer::TShapeCache {
     ~TShapeCache() {
         for (TPool* pool : pools) delete pool;
     }
-    std::mutex lock;
-    std::vector<TPool*> pools;
+    cvq::TMutex lock;
+    std::vector<TPool*> pools CVQ_GUARDED_BY(lock);
 };
 
 TMultiFileBuffer::TShapeCache& TMultiFileBuffer::Shapes() {
@@ -52,7 +52,7 @@ TMultiFileBuffer::TMultiFileBuffer(EMode mode, int32_t numChannels, int32_t numB
     int32_t buffers = mode != kReadMode ? m_numChannels : std::max(numBuffers, 2 * m_numChannels);
     {
         TShapeCache& cache = Shapes();
-        std::lock_guard guard(cache.lock);
+        cvq::TMutexGuard guard(cache.lock);
         for (auto it = cache.pools.begin(); it != cache.pools.end(); ++it) {
             TPool* pool = *it;
             if (pool->numChannels == m_numChannels && pool->numBuffers == buffers) {
@@ -125,7 +125,7 @@ void TMultiFileBuffer::Detach() {
     if (m_somethingRead && m_cacheMode == TFile::kReadAhead) TFile::FlushReadCache(m_processId);
     m_pool = nullptr;
     TShapeCache& cache = Shapes();
-    std::lock_guard guard(cache.lock);
+    cvq::TMutexGuard guard(cache.lock);
     if (cache.pools.size() < kMaxCachedShapes)
         cache.pools.push_back(pool);
     else
@@ -134,13 +134,13 @@ void TMultiFileBuffer::Detach() {
 
 int32_t TMultiFileBuffer::GetCachedShapeCount() {
     TShapeCache& cache = Shapes();
-    std::lock_guard guard(cache.lock);
+    cvq::TMutexGuard guard(cache.lock);
     return static_cast<int32_t>(cache.pools.size());
 }
 
 void TMultiFileBuffer::End() {
     TShapeCache& cache = Shapes();
-    std::lock_guard guard(cache.lock);
+    cvq::TMutexGuard guard(cache.lock);
     for (TPool* pool : cache.pools) delete pool;
     cache.pools.clear();
 }

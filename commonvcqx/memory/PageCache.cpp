@@ -13,19 +13,16 @@ namespace platform = cvq::platform;
 
 namespace {
 
+constinit platform::TSpinLock cacheLock{};
+
 struct TClass {
-    void** blocks;  // from "HeapForHeaps"
-    size_t count;
-    size_t capacity;
+    void** blocks CVQ_GUARDED_BY(cacheLock);  // from "HeapForHeaps"
+    size_t count CVQ_GUARDED_BY(cacheLock);
+    size_t capacity CVQ_GUARDED_BY(cacheLock);
     int32_t allocated;  // atomic; never decremented
 };
 
-struct TPageCache {
-    platform::TSpinLock lock;
-    TClass classes[kPageCacheClasses];
-};
-
-constinit TPageCache cache{};
+constinit TClass classes[kPageCacheClasses]{};
 
 // The first class of at least `size` bytes; kPageCacheClasses when there is none.
 int ClassOf(size_t size) {
@@ -40,8 +37,7 @@ int ExactClassOf(size_t size) {
                                                                             : kPageCacheClasses;
 }
 
-// Under the cache's lock.
-void* Pop(TClass& cls) {
+void* Pop(TClass& cls) CVQ_REQUIRES(cacheLock) {
     return cls.count ? cls.blocks[--cls.count] : nullptr;
 }
 
@@ -51,7 +47,7 @@ bool Push(TClass& cls, void* block) {
     for (;;) {
         size_t capacity;
         {
-            platform::TSpinLockGuard guard(cache.lock);
+            platform::TSpinLockGuard guard(cacheLock);
             if (cls.count < cls.capacity) {
                 cls.blocks[cls.count++] = block;
                 return true;
@@ -66,7 +62,7 @@ bool Push(TClass& cls, void* block) {
         }
         if (!grown) return false;
         {
-            platform::TSpinLockGuard guard(cache.lock);
+            platform::TSpinLockGuard guard(cacheLock);
             if (cls.capacity < capacity) {
                 if (cls.count) std::memcpy(grown, cls.blocks, cls.count * sizeof(void*));
                 std::swap(grown, cls.blocks);
@@ -87,10 +83,10 @@ struct TCacheRelease {
 TMemoryBlock AllocCachedPageAlignedMemory(size_t size, char callNewHandler) {
     int index = ClassOf(size);
     if (index == kPageCacheClasses) return {AllocPageAlignedMemory(size, callNewHandler), size};
-    TClass& cls = cache.classes[index];
+    TClass& cls = classes[index];
     size_t classSize = kPageCacheClassSizes[index];
     {
-        platform::TSpinLockGuard guard(cache.lock);
+        platform::TSpinLockGuard guard(cacheLock);
         if (void* block = Pop(cls)) return {block, classSize};
     }
     void* block = AllocPageAlignedMemory(classSize, callNewHandler);
@@ -101,8 +97,8 @@ TMemoryBlock AllocCachedPageAlignedMemory(size_t size, char callNewHandler) {
 TMemoryBlock AllocExistingCachedPageAlignedMemory(size_t size, int32_t mode) {
     int index = ClassOf(size);
     if (index == kPageCacheClasses || mode > 0) return {};
-    TClass& cls = cache.classes[index];
-    platform::TSpinLockGuard guard(cache.lock);
+    TClass& cls = classes[index];
+    platform::TSpinLockGuard guard(cacheLock);
     if (mode < 0 &&
         cls.count * 2 <= static_cast<size_t>(__atomic_load_n(&cls.allocated, __ATOMIC_RELAXED)))
         return {};
@@ -117,7 +113,7 @@ void FreeCachedPageAlignedMemory(TMemoryBlock& block) {
     block = {};
     if (!address) return;
     int index = ExactClassOf(size);
-    if (index != kPageCacheClasses && Push(cache.classes[index], address)) return;
+    if (index != kPageCacheClasses && Push(classes[index], address)) return;
     // Not a class size, or no room left to remember it.
     FreePageAlignedMemory(address);
 }
@@ -125,9 +121,9 @@ void FreeCachedPageAlignedMemory(TMemoryBlock& block) {
 void ClearAllCachedPageAlignedMemory(char freeLists) {
     void* lists[kPageCacheClasses] = {};
     {
-        platform::TSpinLockGuard guard(cache.lock);
+        platform::TSpinLockGuard guard(cacheLock);
         for (int index = 0; index < kPageCacheClasses; ++index) {
-            TClass& cls = cache.classes[index];
+            TClass& cls = classes[index];
             while (cls.count) FreePageAlignedMemory(cls.blocks[--cls.count]);
             if (freeLists) {
                 lists[index] = cls.blocks;
@@ -142,12 +138,12 @@ void ClearAllCachedPageAlignedMemory(char freeLists) {
 namespace cvq::detail {
 
 size_t CachedPageBlocks(int index) {
-    platform::TSpinLockGuard guard(cache.lock);
-    return cache.classes[index].count;
+    platform::TSpinLockGuard guard(cacheLock);
+    return classes[index].count;
 }
 
 int32_t AllocatedPageBlocks(int index) {
-    return __atomic_load_n(&cache.classes[index].allocated, __ATOMIC_RELAXED);
+    return __atomic_load_n(&classes[index].allocated, __ATOMIC_RELAXED);
 }
 
 }  // namespace cvq::detail

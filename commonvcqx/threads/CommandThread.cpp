@@ -1,9 +1,8 @@
 // Command thread: a hidden window on its own thread, driven by the platform's queue.
 #include <commonvcqx/threads/CommandThread.h>
 
+#include <commonvcqx/base/Mutex.h>
 #include <commonvcqx/platform/Messages.h>
-
-#include <mutex>
 
 namespace {
 
@@ -12,8 +11,8 @@ constexpr const char* kClassName = "CommandThread";
 // Registering, creating, destroying and unregistering run under one lock: otherwise
 // a thread ending its loop could unregister the class between another thread's
 // (refused) registration and its window creation, leaving that thread windowless.
-std::mutex& ClassLock() {
-    static std::mutex lock;
+cvq::TMutex& ClassLock() {
+    static cvq::TMutex lock;
     return lock;
 }
 
@@ -79,7 +78,7 @@ LRESULT TCommandThread::CB_Message(HWND window, UINT message, WPARAM wParam, LPA
 
 uint32_t TCommandThread::MainLoop() {
     {
-        std::lock_guard guard(ClassLock());
+        cvq::TMutexGuard guard(ClassLock());
         WNDCLASSA windowClass{};
         windowClass.lpfnWndProc = &CB_Message;
         windowClass.lpszClassName = kClassName;
@@ -93,7 +92,7 @@ uint32_t TCommandThread::MainLoop() {
         TranslateMessage(&msg);
         DispatchMessageA(&msg);
     }
-    std::lock_guard guard(ClassLock());
+    cvq::TMutexGuard guard(ClassLock());
     if (m_window) DestroyWindow(m_window);
     UnregisterClassA(kClassName, nullptr);  // refused while other command windows exist
     return 1;

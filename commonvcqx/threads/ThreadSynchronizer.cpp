@@ -7,7 +7,8 @@
 #include <new>
 
 #ifndef NDEBUG
-#include <mutex>
+#include <commonvcqx/base/Mutex.h>
+
 #include <unordered_set>
 #endif
 
@@ -19,21 +20,21 @@ namespace {
 class THeapBlocks {
 public:
     void Add(const void* block) {
-        std::lock_guard guard(m_lock);
+        cvq::TMutexGuard guard(m_lock);
         m_blocks.insert(block);
     }
     void Remove(const void* block) {
-        std::lock_guard guard(m_lock);
+        cvq::TMutexGuard guard(m_lock);
         m_blocks.erase(block);
     }
     bool Holds(const void* block) {
-        std::lock_guard guard(m_lock);
+        cvq::TMutexGuard guard(m_lock);
         return m_blocks.count(block) != 0;
     }
 
 private:
-    std::mutex m_lock;
-    std::unordered_set<const void*> m_blocks;
+    cvq::TMutex m_lock;
+    std::unordered_set<const void*> m_blocks CVQ_GUARDED_BY(m_lock);
 };
 
 // Never destroyed: synchronizers may be deleted by static destructors.

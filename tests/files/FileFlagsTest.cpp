@@ -10,6 +10,7 @@
 #include <commonvcqx/threads/ThreadEvent.h>
 
 #include <sys/resource.h>
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <thread>
@@ -129,6 +130,36 @@ TEST_F(FileFlagsTest, CloseWaitsForReadsStillRunning) {
     for (size_t i = 0; i < events.size(); ++i) {
         EXPECT_TRUE(events[i].IsTrue());
         EXPECT_TRUE(buffers[i] == big);
+    }
+}
+
+// The first reads of a file, started on several threads at once, are all kept.
+TEST_F(FileFlagsTest, FirstReadsStartedOnSeveralThreadsAreAllFound) {
+    Put("racing.bin", "0123456789");
+    std::string name = Name("racing.bin");
+    constexpr int kThreads = 4;
+    for (int round = 0; round < 20; ++round) {
+        TFile file(name.c_str(), 0x2 | 0x4000);
+        std::vector<TThreadEvent> events(kThreads);
+        std::vector<std::string> buffers(kThreads, std::string(2, '\0'));
+        std::vector<int32_t> reads(kThreads, -1);
+        std::atomic<int> ready{0};
+        std::vector<std::thread> threads;
+        for (int i = 0; i < kThreads; ++i) {
+            threads.emplace_back([&, i] {
+                ready.fetch_add(1);
+                while (ready.load() < kThreads) {
+                }
+                file.ReadAsync(buffers[i].data(), 2, static_cast<uint32_t>(2 * i),
+                               events[i].GetHandle());
+                file.GetAsyncResult(events[i].GetHandle(), &reads[i], 1, 0);
+            });
+        }
+        for (std::thread& thread : threads) thread.join();
+        for (int i = 0; i < kThreads; ++i) {
+            EXPECT_EQ(reads[i], 2) << "round " << round << ", thread " << i;
+            EXPECT_EQ(buffers[i], std::string("0123456789").substr(2 * size_t(i), 2));
+        }
     }
 }
 

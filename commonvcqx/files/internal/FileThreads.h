@@ -15,6 +15,7 @@
 //   // the next 64 KB are now being read on the reader's thread
 #pragma once
 
+#include <commonvcqx/base/Mutex.h>
 #include <commonvcqx/frame/LibraryFrame.h>
 #include <commonvcqx/memory/PageCache.h>
 #include <commonvcqx/platform/FileFlags.h>
@@ -23,7 +24,6 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
-#include <mutex>
 #include <shared_mutex>
 #include <vector>
 
@@ -102,21 +102,21 @@ private:
     TParallelReader() = default;
     static void Body(void* self);
     void Run();
-    TReadRecord* RecordForRequest();
-    void ToFree(TReadRecord* record);
-    void EnsureRunningLocked();
+    TReadRecord* RecordForRequest() CVQ_REQUIRES(m_lists);
+    void ToFree(TReadRecord* record) CVQ_REQUIRES(m_lists);
+    void EnsureRunningLocked() CVQ_REQUIRES(m_lists);
 
-    std::shared_mutex m_access;
-    std::mutex m_lists;
+    std::shared_mutex m_access;  // keeps files open; guards no field
+    cvq::TMutex m_lists;
     std::condition_variable m_work;
     std::condition_variable m_served;  // a read in flight has landed
-    const TReadRecord* m_inFlight = nullptr;
-    std::vector<TReadRecord*> m_free;
-    std::deque<TReadRecord*> m_pending;
-    std::vector<TReadRecord*> m_read;  // oldest first
-    TThread* m_thread = nullptr;
-    int32_t m_users = 0;
-    bool m_stop = false;
+    const TReadRecord* m_inFlight CVQ_GUARDED_BY(m_lists) = nullptr;
+    std::vector<TReadRecord*> m_free CVQ_GUARDED_BY(m_lists);
+    std::deque<TReadRecord*> m_pending CVQ_GUARDED_BY(m_lists);
+    std::vector<TReadRecord*> m_read CVQ_GUARDED_BY(m_lists);  // oldest first
+    TThread* m_thread CVQ_GUARDED_BY(m_lists) = nullptr;
+    int32_t m_users CVQ_GUARDED_BY(m_lists) = 0;
+    bool m_stop CVQ_GUARDED_BY(m_lists) = false;
 };
 
 /// A file's write-behind: the block being filled (owner only) and the count of queued
@@ -161,14 +161,14 @@ private:
     TParallelWriter() = default;
     static void Body(void* self);
     void Run();
-    void EnsureRunningLocked();
+    void EnsureRunningLocked() CVQ_REQUIRES(m_lock);
 
-    std::mutex m_lock;
+    cvq::TMutex m_lock;
     std::condition_variable m_work, m_room, m_done;
-    std::deque<TRequest> m_queue;
-    TThread* m_thread = nullptr;
-    bool m_busy = false;
-    bool m_stop = false;
+    std::deque<TRequest> m_queue CVQ_GUARDED_BY(m_lock);
+    TThread* m_thread CVQ_GUARDED_BY(m_lock) = nullptr;
+    bool m_busy CVQ_GUARDED_BY(m_lock) = false;
+    bool m_stop CVQ_GUARDED_BY(m_lock) = false;
 };
 
 }  // namespace cvq::detail

@@ -19,10 +19,10 @@ constexpr uintptr_t kRemoved = 1;
 
 struct TPageRegionTable {
     platform::TSpinLock lock;
-    TEntry* entries;
-    size_t capacity;  // a power of two, or 0
-    size_t count;
-    size_t used;  // count plus removed entries
+    TEntry* entries CVQ_GUARDED_BY(lock);
+    size_t capacity CVQ_GUARDED_BY(lock);  // a power of two, or 0
+    size_t count CVQ_GUARDED_BY(lock);
+    size_t used CVQ_GUARDED_BY(lock);  // count plus removed entries
 };
 
 constinit TPageRegionTable table{};
@@ -39,7 +39,7 @@ void Place(TEntry* entries, size_t capacity, uintptr_t address, size_t reserved)
     entries[slot] = {address, reserved};
 }
 
-bool HasRoom() {
+bool HasRoom() CVQ_REQUIRES(table.lock) {
     return (table.used + 1) * 4 <= table.capacity * 3;
 }
 

@@ -1,6 +1,7 @@
 // Reads on worker threads for TFile::ReadAsync: each read runs on a thread of its own
 // with pread, so the file's position is never touched, and sets the caller's event
 // when it ended. Results stay with the handle until asked for or the file closes.
+#include <commonvcqx/base/Mutex.h>
 #include <commonvcqx/platform/ErrorCodes.h>
 #include <commonvcqx/platform/internal/Files.h>
 #include <commonvcqx/platform/internal/KernelObjects.h>
@@ -10,7 +11,6 @@
 #include <atomic>
 #include <cerrno>
 #include <list>
-#include <mutex>
 #include <system_error>
 #include <thread>
 
@@ -21,13 +21,14 @@ struct AsyncReads {
         HANDLE event = nullptr;
         std::thread worker;
         std::atomic<bool> ended{false};
-        size_t done = 0;
+        size_t done = 0;  // written by the worker, read after joining it
         DWORD error = 0;
     };
-    std::mutex mutex;
-    std::list<TAsyncRead> reads;  // stable addresses: the workers write into their records
+    cvq::TMutex mutex;
+    // Stable addresses: the workers write into their records.
+    std::list<TAsyncRead> reads CVQ_GUARDED_BY(mutex);
 
-    std::list<TAsyncRead>::iterator Find(HANDLE event) {
+    std::list<TAsyncRead>::iterator Find(HANDLE event) CVQ_REQUIRES(mutex) {
         for (auto it = reads.begin(); it != reads.end(); ++it)
             if (it->event == event) return it;
         return reads.end();
@@ -58,6 +59,16 @@ void ReadAt(int fd, void* buffer, size_t count, uint64_t offset, AsyncReads::TAs
     CloseObjectHandle(event);
 }
 
+// The handle's reads, made on first use: two threads may start its first reads at once.
+AsyncReads& ReadsOf(FileHandle& file) {
+    AsyncReads* reads = file.async.load(std::memory_order_acquire);
+    if (reads) return *reads;
+    auto* made = new AsyncReads;
+    if (file.async.compare_exchange_strong(reads, made, std::memory_order_acq_rel)) return *made;
+    delete made;
+    return *reads;
+}
+
 }  // namespace
 
 bool StartAsyncRead(FileHandle* file, void* buffer, size_t count, uint64_t offset, HANDLE event,
@@ -68,9 +79,8 @@ bool StartAsyncRead(FileHandle* file, void* buffer, size_t count, uint64_t offse
     }
     // Bytes still in the stream's buffer must be in the file for pread to see them.
     if (file->stream && !posix::StreamFlush(*file, error)) return false;
-    if (!file->async) file->async = new AsyncReads;
-    AsyncReads& all = *file->async;
-    std::lock_guard<std::mutex> guard(all.mutex);
+    AsyncReads& all = ReadsOf(*file);
+    cvq::TMutexGuard guard(all.mutex);
     auto earlier = all.Find(event);
     if (earlier != all.reads.end()) {
         earlier->worker.join();
@@ -96,12 +106,13 @@ bool StartAsyncRead(FileHandle* file, void* buffer, size_t count, uint64_t offse
 
 bool AsyncReadResult(FileHandle* file, HANDLE event, bool wait, size_t& done, DWORD& error) {
     done = 0;
-    if (!file || !file->async) {
+    AsyncReads* reads = file ? file->async.load(std::memory_order_acquire) : nullptr;
+    if (!reads) {
         error = file ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE;
         return false;
     }
-    AsyncReads& all = *file->async;
-    std::lock_guard<std::mutex> guard(all.mutex);
+    AsyncReads& all = *reads;
+    cvq::TMutexGuard guard(all.mutex);
     auto read = all.Find(event);
     if (read == all.reads.end()) {
         error = ERROR_INVALID_PARAMETER;
@@ -129,10 +140,13 @@ void FinishAsyncReads(FileHandle* file) {
 namespace posix {
 
 void FinishAsyncReads(FileHandle& file) {
-    if (!file.async) return;
-    for (auto& read : file.async->reads) read.worker.join();
-    delete file.async;
-    file.async = nullptr;
+    AsyncReads* reads = file.async.exchange(nullptr, std::memory_order_acq_rel);
+    if (!reads) return;
+    {
+        cvq::TMutexGuard guard(reads->mutex);
+        for (auto& read : reads->reads) read.worker.join();
+    }
+    delete reads;
 }
 
 }  // namespace posix

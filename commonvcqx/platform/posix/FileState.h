@@ -5,6 +5,7 @@
 #include <commonvcqx/platform/WinTypes.h>
 #include <commonvcqx/platform/internal/Files.h>
 
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -25,7 +26,8 @@ struct FileHandle {
     // and the ranges (offset, count) locked through this handle.
     int rangeFd = -1;
     std::vector<std::pair<uint64_t, uint64_t>> ranges;
-    struct AsyncReads* async = nullptr;  // reads running on worker threads
+    // Reads running on worker threads; made by the first read, which may race another.
+    std::atomic<struct AsyncReads*> async{nullptr};
 };
 
 namespace posix {

@@ -1,9 +1,10 @@
 #include <commonvcqx/platform/internal/HostStrings.h>
 #include <commonvcqx/platform/internal/ModuleTexts.h>
 
+#include <commonvcqx/base/Mutex.h>
+
 #include <unistd.h>
 
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -11,10 +12,11 @@ namespace cvq::platform {
 namespace {
 
 struct THostStrings {
-    std::mutex lock;
-    std::string path;                     // empty: the executable's file
-    TStringTable* strings = nullptr;      // loaded on first lookup; never freed
-    std::vector<TStringTable*> replaced;  // tables whose texts callers may still hold
+    cvq::TMutex lock;
+    std::string path CVQ_GUARDED_BY(lock);                 // empty: the executable's file
+    TStringTable* strings CVQ_GUARDED_BY(lock) = nullptr;  // loaded on first lookup; never freed
+    // Tables whose texts callers may still hold.
+    std::vector<TStringTable*> replaced CVQ_GUARDED_BY(lock);
 };
 
 THostStrings& Host() {
@@ -42,7 +44,7 @@ TStringTable* Load(const std::string& file) {
 
 const char* FindHostString(int32_t id) {
     THostStrings& host = Host();
-    std::lock_guard<std::mutex> guard(host.lock);
+    cvq::TMutexGuard guard(host.lock);
     if (!host.strings) host.strings = Load(host.path);
     const auto found = host.strings->find(id);
     return found == host.strings->end() ? nullptr : found->second.c_str();
@@ -50,7 +52,7 @@ const char* FindHostString(int32_t id) {
 
 void SetHostStringsFile(const char* path) {
     THostStrings& host = Host();
-    std::lock_guard<std::mutex> guard(host.lock);
+    cvq::TMutexGuard guard(host.lock);
     host.path = path ? path : "";
     if (host.strings) host.replaced.push_back(host.strings);
     host.strings = nullptr;

@@ -11,9 +11,10 @@
 #include "ThreadState.h"
 
 namespace cvq::platform::posix {
-namespace {
 
-std::mutex objectLock;
+constinit cvq::TMutex g_objectLock;
+
+namespace {
 
 constexpr uint32_t kWaiting = 0;
 constexpr uint32_t kGranted = 1;
@@ -43,11 +44,11 @@ struct Waiter {
 
 namespace {
 
-bool IsSignalled(const TKernelObject* object) {
+bool IsSignalled(const TKernelObject* object) CVQ_REQUIRES(g_objectLock) {
     return object->kind == EObjectKind::Semaphore ? object->count > 0 : object->signalled;
 }
 
-void Consume(TKernelObject* object) {
+void Consume(TKernelObject* object) CVQ_REQUIRES(g_objectLock) {
     if (object->kind == EObjectKind::Semaphore)
         --object->count;
     else if (object->kind == EObjectKind::Event && !object->manualReset)
@@ -55,7 +56,8 @@ void Consume(TKernelObject* object) {
 }
 
 // Takes what the wait asks for if it is there now; the wait's result code, or -1.
-long TryAcquire(TKernelObject* const* objects, DWORD count, bool waitAll) {
+long TryAcquire(TKernelObject* const* objects, DWORD count, bool waitAll)
+    CVQ_REQUIRES(g_objectLock) {
     if (waitAll) {
         for (DWORD i = 0; i < count; ++i)
             if (!IsSignalled(objects[i])) return -1;
@@ -71,14 +73,14 @@ long TryAcquire(TKernelObject* const* objects, DWORD count, bool waitAll) {
     return -1;
 }
 
-void Link(Waiter& waiter) {
+void Link(Waiter& waiter) CVQ_REQUIRES(g_objectLock) {
     for (DWORD i = 0; i < waiter.count; ++i) {
         waiter.links[i].waiter = &waiter;
         waiter.objects[i]->waiters.PushBack(waiter.links[i]);
     }
 }
 
-void Unlink(Waiter& waiter) {
+void Unlink(Waiter& waiter) CVQ_REQUIRES(g_objectLock) {
     for (DWORD i = 0; i < waiter.count; ++i) waiter.objects[i]->waiters.Unlink(waiter.links[i]);
 }
 
@@ -110,7 +112,7 @@ private:
 };
 
 // Grants, oldest first, the waits that the object's new state satisfies.
-void GrantWaits(TKernelObject* object, TWakeList& wake) {
+void GrantWaits(TKernelObject* object, TWakeList& wake) CVQ_REQUIRES(g_objectLock) {
     TWaitLink* link = object->waiters.First();
     while (link && IsSignalled(object)) {
         Waiter* waiter = link->waiter;
@@ -148,7 +150,7 @@ void Release(TKernelObject* object) {
     // the thread that signalled is still granting waits on the object: let it finish.
     {
         TControlRegion region;
-        std::lock_guard lock(objectLock);
+        cvq::TMutexGuard lock(g_objectLock);
     }
     delete object;
 }
@@ -156,7 +158,7 @@ void Release(TKernelObject* object) {
 void SignalThreadEnded(TThreadObject* thread, DWORD exitCode) {
     TControlRegion region;
     TWakeList wake;
-    std::lock_guard lock(objectLock);
+    cvq::TMutexGuard lock(g_objectLock);
     if (thread->signalled) return;
     thread->exitCode = exitCode;
     thread->signalled = true;
@@ -165,7 +167,7 @@ void SignalThreadEnded(TThreadObject* thread, DWORD exitCode) {
 
 void InterruptObjectWait(TThreadObject* thread) {
     TControlRegion region;
-    std::lock_guard lock(objectLock);
+    cvq::TMutexGuard lock(g_objectLock);
     Waiter* waiter = thread->activeWait;
     if (!waiter) return;
     // The waiter may go to sleep meanwhile: only the word's own exchange tells.
@@ -176,7 +178,7 @@ void InterruptObjectWait(TThreadObject* thread) {
 }
 
 bool ThreadExitCodeOf(TThreadObject* thread, DWORD* exitCode) {
-    std::lock_guard lock(objectLock);
+    cvq::TMutexGuard lock(g_objectLock);
     if (!thread->signalled) return false;
     *exitCode = thread->exitCode;
     return true;
@@ -189,18 +191,12 @@ namespace cvq::platform {
 using namespace posix;
 
 HANDLE CreateEventObject(bool manualReset, bool initiallySignalled) {
-    auto* event = new TKernelObject(EObjectKind::Event);
-    event->manualReset = manualReset;
-    event->signalled = initiallySignalled;
-    return event;
+    return new TKernelObject(EObjectKind::Event, manualReset, initiallySignalled);
 }
 
 HANDLE CreateSemaphoreObject(int32_t initialCount, int32_t maximumCount) {
     if (maximumCount < 1 || initialCount < 0 || initialCount > maximumCount) return nullptr;
-    auto* semaphore = new TKernelObject(EObjectKind::Semaphore);
-    semaphore->count = initialCount;
-    semaphore->maximum = maximumCount;
-    return semaphore;
+    return new TKernelObject(EObjectKind::Semaphore, false, false, initialCount, maximumCount);
 }
 
 HANDLE DuplicateObjectHandle(HANDLE handle) {
@@ -219,7 +215,7 @@ bool SetEventObject(HANDLE handle) {
     if (!event) return false;
     TControlRegion region;
     TWakeList wake;
-    std::lock_guard lock(objectLock);
+    cvq::TMutexGuard lock(g_objectLock);
     event->signalled = true;
     GrantWaits(event, wake);
     return true;
@@ -229,7 +225,7 @@ bool ResetEventObject(HANDLE handle) {
     TKernelObject* event = EventOf(handle);
     if (!event) return false;
     TControlRegion region;
-    std::lock_guard lock(objectLock);
+    cvq::TMutexGuard lock(g_objectLock);
     event->signalled = false;
     return true;
 }
@@ -239,7 +235,7 @@ bool PulseEventObject(HANDLE handle) {
     if (!event) return false;
     TControlRegion region;
     TWakeList wake;
-    std::lock_guard lock(objectLock);
+    cvq::TMutexGuard lock(g_objectLock);
     event->signalled = true;
     GrantWaits(event, wake);
     event->signalled = false;
@@ -251,7 +247,7 @@ bool ReleaseSemaphoreObject(HANDLE handle, int32_t count, int32_t* previousCount
     if (!semaphore || semaphore->kind != EObjectKind::Semaphore || count < 1) return false;
     TControlRegion region;
     TWakeList wake;
-    std::lock_guard lock(objectLock);
+    cvq::TMutexGuard lock(g_objectLock);
     if (static_cast<int64_t>(semaphore->count) + count > semaphore->maximum) return false;
     if (previousCount) *previousCount = semaphore->count;
     semaphore->count += count;
@@ -278,7 +274,7 @@ DWORD WaitForObjects(const HANDLE* handles, DWORD count, bool waitAll, DWORD mil
 
     TControlRegion region;
     {
-        std::lock_guard lock(objectLock);
+        cvq::TMutexGuard lock(g_objectLock);
         long result = TryAcquire(waiter.objects, count, waitAll);
         if (result >= 0) return WAIT_OBJECT_0 + static_cast<DWORD>(result);
         if (milliseconds == 0) return WAIT_TIMEOUT;
@@ -302,7 +298,7 @@ DWORD WaitForObjects(const HANDLE* handles, DWORD count, bool waitAll, DWORD mil
         timespec relative{};
         bool expired = milliseconds != INFINITE && !RemainingUntil(deadline, relative);
         if (state == kInterrupted || expired) {
-            std::lock_guard lock(objectLock);
+            cvq::TMutexGuard lock(g_objectLock);
             if (waiter.state.load(std::memory_order_acquire) == kGranted) {
                 outcome = waiter.result;
             } else {

@@ -1,9 +1,9 @@
 // Reading the module text files, and the per-module string tables.
+#include <commonvcqx/base/Mutex.h>
 #include <commonvcqx/platform/internal/ModuleTexts.h>
 
 #include <fstream>
 #include <memory>
-#include <mutex>
 
 namespace cvq::platform {
 namespace {
@@ -27,8 +27,8 @@ bool ReadModuleTextFile(const std::string& path, std::string& text) {
 namespace {
 
 struct TTables {
-    std::mutex lock;
-    std::map<std::string, std::unique_ptr<TStringTable>> byModule;
+    cvq::TMutex lock;
+    std::map<std::string, std::unique_ptr<TStringTable>> byModule CVQ_GUARDED_BY(lock);
 };
 
 TTables& Tables() {
@@ -47,7 +47,7 @@ bool ReadCompanionFile(std::string_view modulePath, std::string_view suffix, std
 
 const TStringTable& ModuleStringTable(const std::string& modulePath) {
     TTables& tables = Tables();
-    std::lock_guard<std::mutex> guard(tables.lock);
+    cvq::TMutexGuard guard(tables.lock);
     std::unique_ptr<TStringTable>& table = tables.byModule[modulePath];
     if (!table) {
         std::string text;

@@ -3,13 +3,13 @@
 #pragma once
 
 #include <commonvcqx/base/IntrusiveList.h>
+#include <commonvcqx/base/Mutex.h>
 #include <commonvcqx/platform/WinTypes.h>
 
 #include <atomic>
 #include <csetjmp>
 #include <ctime>
 #include <memory>
-#include <mutex>
 
 namespace cvq::platform::posix {
 
@@ -38,17 +38,28 @@ struct TWaitLink {
     using TLinks = cvq::TMemberLinks<TWaitLink, &TWaitLink::next, &TWaitLink::previous>;
 };
 
-// Guarded by the kernel-object lock except `references`.
+// Guards every kernel object's state and waiter list, and the waits of threads.
+extern cvq::TMutex g_objectLock;
+// Guards the registry of live threads and their queues.
+extern cvq::TMutex g_registryLock;
+
+// The kind, reset mode and maximum are fixed before the object is published.
 struct TKernelObject {
-    explicit TKernelObject(EObjectKind k) : kind(k) {}
+    explicit TKernelObject(EObjectKind k, bool manual = false, bool initiallySignalled = false,
+                           int32_t initialCount = 0, int32_t maximumCount = 0)
+        : kind(k),
+          manualReset(manual),
+          maximum(maximumCount),
+          signalled(initiallySignalled),
+          count(initialCount) {}
     virtual ~TKernelObject() = default;
     std::atomic<int32_t> references{1};
-    EObjectKind kind;
-    bool manualReset = false;
-    bool signalled = false;  // events; threads once ended
-    int32_t count = 0;       // semaphores
-    int32_t maximum = 0;
-    cvq::TIntrusiveList<TWaitLink::TLinks> waiters;  // oldest first
+    const EObjectKind kind;
+    const bool manualReset;
+    const int32_t maximum;
+    bool signalled CVQ_GUARDED_BY(g_objectLock);  // events; threads once ended
+    int32_t count CVQ_GUARDED_BY(g_objectLock);   // semaphores
+    cvq::TIntrusiveList<TWaitLink::TLinks> waiters CVQ_GUARDED_BY(g_objectLock);  // oldest first
 };
 
 void AddReference(TKernelObject* object);
@@ -57,7 +68,7 @@ void Release(TKernelObject* object);
 struct MessageQueue;
 
 struct TThreadObject : TKernelObject {
-    TThreadObject() : TKernelObject(EObjectKind::Thread) { manualReset = true; }
+    TThreadObject() : TKernelObject(EObjectKind::Thread, true) {}
     DWORD threadId = 0;
     bool foreign = false;  // not started by StartThread
     std::atomic<int32_t> suspendCount{0};
@@ -73,11 +84,11 @@ struct TThreadObject : TKernelObject {
     std::atomic<DWORD> requestedExitCode{0};
     uint32_t (*entry)(void*) = nullptr;
     void* argument = nullptr;
-    DWORD exitCode = 0;            // under the kernel-object lock
-    Waiter* activeWait = nullptr;  // under the kernel-object lock
+    DWORD exitCode CVQ_GUARDED_BY(g_objectLock) = 0;
+    Waiter* activeWait CVQ_GUARDED_BY(g_objectLock) = nullptr;
     void (*forcedEnd)() = nullptr;
     sigjmp_buf abandon;
-    std::shared_ptr<MessageQueue> queue;  // under the registry lock
+    std::shared_ptr<MessageQueue> queue CVQ_GUARDED_BY(g_registryLock);
 };
 
 /// The calling thread's object; with `create`, made on first use for threads the

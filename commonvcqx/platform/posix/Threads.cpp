@@ -29,6 +29,8 @@
 
 namespace cvq::platform::posix {
 
+constinit cvq::TMutex g_registryLock;
+
 __thread DWORD tlsThreadId __attribute__((tls_model("initial-exec"))) = 0;
 
 DWORD LoadThreadId() {
@@ -109,15 +111,10 @@ bool SendControlSignal(TThreadObject* thread) {
            0;
 }
 
-struct TThreadRegistry {
-    std::mutex lock;
-    std::unordered_map<DWORD, TThreadObject*> threads;
-};
-
-TThreadRegistry& Threads() {
-    static TThreadRegistry* registry =
-        new TThreadRegistry;  // outlives threads still running at exit
-    return *registry;
+std::unordered_map<DWORD, TThreadObject*>& Threads() CVQ_REQUIRES(g_registryLock) {
+    static auto* threads =
+        new std::unordered_map<DWORD, TThreadObject*>;  // outlives threads still running at exit
+    return *threads;
 }
 
 std::atomic<DWORD> priorityClass{NORMAL_PRIORITY_CLASS};
@@ -298,18 +295,17 @@ TKernelObject* ObjectOf(HANDLE handle) {
 
 void RegisterThread(TThreadObject* thread) {
     TControlRegion region;
-    std::lock_guard lock(Threads().lock);
-    Threads().threads[thread->threadId] = thread;
+    cvq::TMutexGuard lock(g_registryLock);
+    Threads()[thread->threadId] = thread;
 }
 
 void UnregisterThread(TThreadObject* thread) {
     std::shared_ptr<MessageQueue> queue;
     {
         TControlRegion region;
-        std::lock_guard lock(Threads().lock);
-        auto found = Threads().threads.find(thread->threadId);
-        if (found != Threads().threads.end() && found->second == thread)
-            Threads().threads.erase(found);
+        cvq::TMutexGuard lock(g_registryLock);
+        auto found = Threads().find(thread->threadId);
+        if (found != Threads().end() && found->second == thread) Threads().erase(found);
         queue = std::move(thread->queue);
     }
     if (queue) CloseQueue(queue);
@@ -317,9 +313,9 @@ void UnregisterThread(TThreadObject* thread) {
 
 std::shared_ptr<MessageQueue> QueueOfThread(DWORD threadId) {
     TControlRegion region;
-    std::lock_guard lock(Threads().lock);
-    auto found = Threads().threads.find(threadId);
-    if (found == Threads().threads.end()) return nullptr;
+    cvq::TMutexGuard lock(g_registryLock);
+    auto found = Threads().find(threadId);
+    if (found == Threads().end()) return nullptr;
     TThreadObject* thread = found->second;
     if (!thread->queue && !thread->exiting.load()) thread->queue = CreateQueue(threadId);
     return thread->queue;
@@ -429,7 +425,7 @@ bool TerminateThreadObject(HANDLE handle, DWORD exitCode) {
         std::shared_ptr<MessageQueue> queue;
         {
             TControlRegion region;
-            std::lock_guard lock(Threads().lock);
+            cvq::TMutexGuard lock(g_registryLock);
             queue = thread->queue;
         }
         if (queue) InterruptQueueWait(queue);
@@ -464,10 +460,10 @@ bool SetProcessPriorityClass(DWORD cls) {
     if (ClassBase(cls) == INT_MIN) return false;
     CurrentThreadObject(true);
     TControlRegion region;
-    std::lock_guard lock(Threads().lock);
+    cvq::TMutexGuard lock(g_registryLock);
     DWORD previous = priorityClass.load();
     std::vector<TThreadObject*> changed;
-    for (auto& [id, thread] : Threads().threads) {
+    for (auto& [id, thread] : Threads()) {
         if (ApplyNice(id, NiceFor(thread->priority.load(), cls))) {
             changed.push_back(thread);
             continue;

@@ -1,5 +1,6 @@
 // Volumes from the mount table (/proc/self/mountinfo), the block devices in /sys and
 // the file systems' own label calls; module files from the dynamic loader's map.
+#include <commonvcqx/base/Mutex.h>
 #include <commonvcqx/platform/Drives.h>
 #include <commonvcqx/platform/internal/Volumes.h>
 #include <commonvcqx/platform/posix/FileState.h>
@@ -18,7 +19,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <initializer_list>
-#include <mutex>
+
 #include <sstream>
 #include <vector>
 
@@ -56,8 +57,8 @@ bool Holds(const std::string& point, const std::string& path) {
 }
 
 struct TMountTableSetting {
-    std::mutex lock;
-    std::string file;  // empty: the system's
+    cvq::TMutex lock;
+    std::string file CVQ_GUARDED_BY(lock);  // empty: the system's
 };
 
 TMountTableSetting& MountTable() {
@@ -66,8 +67,9 @@ TMountTableSetting& MountTable() {
 }
 
 std::string MountTableFile() {
-    std::lock_guard lock(MountTable().lock);
-    return MountTable().file.empty() ? std::string("/proc/self/mountinfo") : MountTable().file;
+    TMountTableSetting& table = MountTable();
+    cvq::TMutexGuard guard(table.lock);
+    return table.file.empty() ? std::string("/proc/self/mountinfo") : table.file;
 }
 
 std::string DeviceNumbers(dev_t device) {
@@ -278,8 +280,9 @@ bool IsFloppyDevice(std::string_view root) {
 }
 
 void SetMountTableFile(const char* path) {
-    std::lock_guard lock(MountTable().lock);
-    MountTable().file = path ? path : "";
+    TMountTableSetting& table = MountTable();
+    cvq::TMutexGuard guard(table.lock);
+    table.file = path ? path : "";
 }
 
 }  // namespace cvq::platform
