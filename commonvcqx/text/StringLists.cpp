@@ -7,46 +7,8 @@
 
 namespace {
 
-// Calls add(item) for each item of text in the order they stand.
-template <class TAdd>
-void Explode(const char* text, const char* separators, char trim, char keepEmpty, TAdd add) {
-    if (!text) return;
-    auto emit = [&](const char* start, size_t length) {
-        TString item(TSubString::Create(start, uint32_t(length)));
-        if (trim) item.Trim();
-        if (!item.IsEmpty() || keepEmpty) add(item);
-    };
-    if (!separators || !*separators) {
-        // NUL-separated items, the list ended by an empty one.
-        for (const char* p = text; *p;) {
-            const size_t length = std::strlen(p);
-            emit(p, length);
-            p += length + 1;
-        }
-        return;
-    }
-    const char* p = text;
-    for (;;) {
-        // strspn/strcspn test each byte against a table built once per call.
-        if (!keepEmpty) p += std::strspn(p, separators);
-        if (!*p) return;
-        const char* start = p;
-        p += std::strcspn(p, separators);
-        emit(start, size_t(p - start));
-        if (!*p) return;
-        ++p;  // the separator
-        if (!*p) {
-            if (keepEmpty) add(TString());
-            return;
-        }
-    }
-}
-
-}  // namespace
-
-namespace {
-
-// The items as runs of the text, trimmed; Explode's order and rules.
+// The items as runs of the text, in the order they stand, trimmed of blanks when asked;
+// empty ones only with keepEmpty. Items too long for a string throw std::bad_alloc.
 template <class TRun>
 void ExplodeRuns(const char* text, const char* separators, char trim, char keepEmpty, TRun run) {
     if (!text) return;
@@ -55,6 +17,7 @@ void ExplodeRuns(const char* text, const char* separators, char trim, char keepE
             while (length && (*start == ' ' || *start == '\t')) ++start, --length;
             while (length && (start[length - 1] == ' ' || start[length - 1] == '\t')) --length;
         }
+        if (length + 1 > 0xFFFFFFF0u) throw std::bad_alloc();
         if (length || keepEmpty) run(start, length);
     };
     if (!separators || !*separators) {
@@ -106,7 +69,6 @@ void ExplodeString(TArray<TString>& items, const char* text, const char* separat
         n = 0;
     };
     ExplodeRuns(text, separators, trim, keepEmpty, [&](const char* start, size_t length) {
-        if (length + 1 > 0xFFFFFFF0u) throw std::bad_alloc();
         runs[n++] = {start, uint32_t(length)};
         if (n == kBatch) flush();
     });
@@ -116,8 +78,11 @@ void ExplodeString(TArray<TString>& items, const char* text, const char* separat
 void ExplodeString(TFlexList<TStringItem<TListElement>>& items, const char* text,
                    const char* separators, char trim, char keepEmpty) {
     items.Clear();
-    Explode(text, separators, trim, keepEmpty,
-            [&](const TString& item) { items.Append(new TStringItem<TListElement>(item)); });
+    ExplodeRuns(text, separators, trim, keepEmpty, [&](const char* start, size_t length) {
+        const TString item =
+            length ? TString(TSubString::Create(start, uint32_t(length))) : TString();
+        items.Append(new TStringItem<TListElement>(item));
+    });
 }
 
 void TextToStringArray(const TString& text, TArray<TString>& lines) {
